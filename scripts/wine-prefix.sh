@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Wine prefixes of the project, one per bitness, made once and reused.
+#   wine-prefix.sh path win32|win64   print the prefix folder
+#   wine-prefix.sh ensure win32|win64 create it if needed (quiet)
+#   wine-prefix.sh kill-all           end the wineservers of both prefixes
+set -euo pipefail
+root=${VELKARIN_WINE_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/velkarin-wine}
+export WINEDEBUG=-all
+
+prefix_of() { echo "$root/$1"; }
+
+case "${1:-}" in
+  path) prefix_of "$2" ;;
+  ensure)
+    p=$(prefix_of "$2")
+    if [ ! -f "$p/.velkarin-ready" ]; then
+      mkdir -p "$root"
+      rm -rf "$p"
+      arch=$2
+      WINEPREFIX=$p WINEARCH=$arch wineboot -i >/dev/null 2>&1 || true
+      WINEPREFIX=$p wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+      WINEPREFIX=$p wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+      WINEPREFIX=$p wineserver -w || true
+      touch "$p/.velkarin-ready"
+    fi
+    ;;
+  kill-all)
+    for a in win32 win64; do
+      p=$(prefix_of "$a")
+      [ -d "$p" ] && WINEPREFIX=$p wineserver -k >/dev/null 2>&1 || true
+    done
+    ;;
+  *) echo "usage: $0 path|ensure ARCH | kill-all" >&2; exit 2 ;;
+esac

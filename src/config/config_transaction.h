@@ -1,0 +1,41 @@
+// Finding one device, sending it a configuration, and waiting for it again.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "engine/device_collector.h"
+#include "engine/device_finder.h"
+
+namespace velkarin {
+
+enum ConfigResult : int {
+  CONFIG_OK = 0,
+  CONFIG_BAD_ARGUMENT = 1,
+  CONFIG_NOT_FOUND = 2,
+  CONFIG_REFUSED = 3,
+  CONFIG_FAILED = 4,
+  CONFIG_SERIAL_SHARED_NO_ID = 5,
+  CONFIG_SERIAL_CLASH = 6,
+  CONFIG_NO_REPLY = 7,
+};
+
+const char* ConfigResultName(ConfigResult result);  // "CONFIG_OK", ...
+
+constexpr std::uint32_t kSearchTimeMs = 6000;
+constexpr std::uint32_t kSearchQuietMs = 1000;
+constexpr std::uint32_t kPollPauseMs = 250;
+constexpr std::size_t kMaxPasswordLength = 20;
+
+ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const char* password);
+bool Configure(DeviceFinder& finder, DeviceRecord record);
+bool WaitForDeviceById(DeviceFinder& finder, std::string deviceId, std::int32_t deviceIndex,
+                       std::uint32_t timeoutMs, DeviceRecord& found);
+bool WaitForDeviceBySerial(DeviceFinder& finder, std::uint32_t serial, std::uint32_t timeoutMs,
+                           DeviceRecord& found);
+void PollOnce(DeviceFinder& finder, DeviceCollector& collector);
+
+// Facade over the module's one engine; false when none exists.
+bool FinderConfigure(DeviceRecord record);
+bool FinderWaitForDevice(std::uint32_t serial, std::uint32_t timeoutMs, DeviceRecord& found);
+
+}  // namespace velkarin

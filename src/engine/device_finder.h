@@ -1,0 +1,69 @@
+// The discovery engine: a worker thread that finds the devices every cycle
+// and publishes the sorted list when it changes.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "engine/device_collector.h"
+#include "engine/device_list.h"
+#include "platform/lock.h"
+#include "platform/thread.h"
+#include "protocol/udp_channel.h"
+
+namespace velkarin {
+
+using FinderNotifyFn = void (*)(void* finder);
+
+// The worker's time constants and bounds. Tests may shorten them; the module
+// always runs with the defaults.
+struct FinderTiming {
+  std::int32_t cyclePeriodMs = 3000;
+  std::uint32_t idleSleepMs = 60;
+  int idleReceivesPerPass = 10;
+  int maxDatagramsPerPass = 101;
+  std::uint32_t pauseAfterPassesMs = 100;
+  std::uint32_t pollMs = 100;
+};
+
+constexpr std::size_t kWorkerStackSize = 1048576;
+constexpr std::size_t kReceiveBufferSize = 1024;
+
+class DeviceFinder {
+ public:
+  explicit DeviceFinder(Destination destination = Destination(), FinderTiming timing = FinderTiming());
+  ~DeviceFinder();  // clears the notification, stops the worker
+  DeviceFinder(const DeviceFinder&) = delete;
+  DeviceFinder& operator=(const DeviceFinder&) = delete;
+
+  int Start();  // 1, or -1 when no thread could be made
+  int Stop();   // 1 once no worker runs; serves sent messages while it waits
+  DeviceList CopyOut();  // the published list; clears listChanged
+  int SetNotify(FinderNotifyFn notify);
+
+  bool running() const { return running_.load(); }
+  bool listChanged();
+  const Destination& destination() const { return destination_; }
+  const FinderTiming& timing() const { return timing_; }
+
+  // Kept between configuration replies and authenticated commands; touched
+  // only by the thread that runs configuration transactions.
+  ConfigChallenge configChallenge;
+
+ private:
+  static void DiscoveryWorker(void* finder);
+  void RunWorker();
+
+  Destination destination_;
+  FinderTiming timing_;
+  DeviceCollector collector_;
+  UdpChannel channel_;
+  DeviceList devices_;
+  std::atomic<bool> stopRequested_{true};
+  std::atomic<bool> running_{false};
+  bool listChanged_ = false;
+  platform::ThreadHandle workerThread_;
+  std::atomic<FinderNotifyFn> notify_{nullptr};
+  platform::Lock lock_;
+};
+
+}  // namespace velkarin

@@ -1,0 +1,28 @@
+// The flat functions through which the page reaches the one engine of the
+// module. Each gives a fixed result when no engine exists.
+#pragma once
+#include "engine/device_finder.h"
+
+namespace velkarin {
+
+bool FinderCreate();
+bool FinderDestroy();
+int FinderStart();
+int FinderStop();
+void FinderGetDevices(DeviceList& devices);
+void FinderSetNotify(FinderNotifyFn notify);
+
+// The engine, or null. For the configuration facade and for tests.
+DeviceFinder* FinderInstance();
+
+// Keeps the engine alive across a configuration transaction: a FinderDestroy
+// that happens meanwhile (from a message dispatched by the transaction) ends
+// the worker at once but frees the engine only when the last hold is released.
+// FinderHold gives null when no engine exists.
+DeviceFinder* FinderHold();
+void FinderRelease(DeviceFinder* finder);
+
+// Tests only: the destination and timing the next FinderCreate uses.
+void FinderSetCreateOptions(Destination destination, FinderTiming timing);
+
+}  // namespace velkarin

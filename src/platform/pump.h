@@ -1,0 +1,23 @@
+// The calling thread's message queue. On Windows PumpOneMessage removes,
+// translates and dispatches at most one pending window message, and
+// ServeSentMessages runs messages that other threads are sending to this one
+// with SendMessage (without dispatching posted ones). Elsewhere both are
+// no-ops unless a tool or test installs hooks of its own.
+#pragma once
+#include <cstdint>
+
+namespace velkarin::platform {
+
+using PumpHook = void (*)(void* context);
+
+void PumpOneMessage();
+void ServeSentMessages();
+// Sleeps up to `milliseconds`, serving sent messages as they arrive.
+void SleepServingSentMessages(std::uint32_t milliseconds);
+
+// Replace the behaviour (null restores the platform's own). Both hooks run on
+// the thread that calls PumpOneMessage or ServeSentMessages.
+void SetPumpHook(PumpHook hook, void* context);
+void SetServeSentHook(PumpHook hook, void* context);
+
+}  // namespace velkarin::platform
