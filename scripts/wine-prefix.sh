@@ -13,8 +13,10 @@ case "${1:-}" in
   path) prefix_of "$2" ;;
   ensure)
     p=$(prefix_of "$2")
+    mkdir -p "$root"
+    exec 9>"$root/.lock-$2"
+    flock 9
     if [ ! -f "$p/.velkarin-ready" ]; then
-      mkdir -p "$root"
       rm -rf "$p"
       arch=$2
       WINEPREFIX=$p WINEARCH=$arch wineboot -i >/dev/null 2>&1 || true
