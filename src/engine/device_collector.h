@@ -1,7 +1,9 @@
 // Merges announcements into one record per device and flags clashes.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/device_list.h"
 #include "platform/lock.h"
@@ -31,9 +33,21 @@ class DeviceCollector {
   bool FindBySerial(std::uint32_t serial, DeviceRecord& found);
 
  private:
-  bool changed_ = false;
-  // (the implementation may keep derived data beside the list)
-  DeviceList list_;
+  // A listed record with its three addresses already converted, so that the
+  // comparisons of a merge do not parse the same texts again and again.
+  struct Entry {
+    DeviceRecord record;
+    std::uint32_t ipValue;
+    std::uint32_t netmaskValue;
+    std::uint32_t gatewayValue;
+  };
+
+  DeviceList CopyList();
+
+  std::atomic<bool> changed_{false};
+  // In order of first arrival. Records are only appended or updated in place
+  // until Clear, so a vector keeps them in place as a list would.
+  std::vector<Entry> list_;
   platform::Lock lock_;
 };
 

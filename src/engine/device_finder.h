@@ -2,6 +2,7 @@
 // and publishes the sorted list when it changes.
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/device_collector.h"
@@ -30,13 +31,20 @@ constexpr std::size_t kReceiveBufferSize = 1024;
 
 class DeviceFinder {
  public:
-  explicit DeviceFinder(Destination destination = Destination(), FinderTiming timing = FinderTiming());
+  explicit DeviceFinder(Destination destination = Destination(),
+                        FinderTiming timing = FinderTiming());
   ~DeviceFinder();  // clears the notification, stops the worker
   DeviceFinder(const DeviceFinder&) = delete;
   DeviceFinder& operator=(const DeviceFinder&) = delete;
 
-  int Start();  // 1, or -1 when no thread could be made
-  int Stop();   // 1 once no worker runs; serves sent messages while it waits
+  // 1, or -1 when no thread could be made. Ends a worker that still runs
+  // first. The engine counts as running from before the thread exists, so a
+  // stop or destroy right after start waits for the new worker.
+  int Start();
+  // Always 1, once no worker runs. While it waits it serves messages that
+  // other threads send to this one, so a notification that waits for this
+  // thread (a synchronous message to the page) can finish.
+  int Stop();
   DeviceList CopyOut();  // the published list; clears listChanged
   int SetNotify(FinderNotifyFn notify);
 
@@ -47,11 +55,18 @@ class DeviceFinder {
 
   // Kept between configuration replies and authenticated commands; touched
   // only by the thread that runs configuration transactions.
-  ConfigChallenge configChallenge;
+  ConfigChallenge configChallenge{};  // all zeros until a reply brings one
+
+  // Bookkeeping of the facade (finder_facade.cpp), on the page's thread:
+  // the holds of FinderHold, and whether FinderDestroy ran while held.
+  std::atomic<int> holds{0};
+  std::atomic<bool> retired{false};
 
  private:
   static void DiscoveryWorker(void* finder);
   void RunWorker();
+  void RunCollectionPass(char* buffer);
+  void JoinWorker();
 
   Destination destination_;
   FinderTiming timing_;

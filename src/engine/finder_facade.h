@@ -1,5 +1,7 @@
 // The flat functions through which the page reaches the one engine of the
-// module. Each gives a fixed result when no engine exists.
+// module. Each gives a fixed result when no engine exists. They are called on
+// the page's thread; the notification may call FinderGetDevices from the
+// worker.
 #pragma once
 #include "engine/device_finder.h"
 
@@ -22,7 +24,8 @@ DeviceFinder* FinderInstance();
 DeviceFinder* FinderHold();
 void FinderRelease(DeviceFinder* finder);
 
-// Tests only: the destination and timing the next FinderCreate uses.
+// Tests only: the destination and timing of the next engine that FinderCreate
+// makes; used once, then back to the defaults.
 void FinderSetCreateOptions(Destination destination, FinderTiming timing);
 
 }  // namespace velkarin

@@ -1,0 +1,168 @@
+#include "engine/device_collector.h"
+
+#include <utility>
+
+#include "protocol/address.h"
+
+namespace velkarin {
+
+namespace {
+
+struct AddressValues {
+  std::uint32_t ip;
+  std::uint32_t netmask;
+  std::uint32_t gateway;
+};
+
+AddressValues ValuesOf(const DeviceRecord& record) {
+  return {AddressValue(record.ipAddress), AddressValue(record.netmask),
+          AddressValue(record.gateway)};
+}
+
+// The two addresses that mean "this device has no usable address".
+bool IsPlaceholderAddress(std::uint32_t value) {
+  static const std::uint32_t kZero = AddressValue("0.0.0.0");
+  static const std::uint32_t kOnes = AddressValue("1.1.1.1");
+  return value == kZero || value == kOnes;
+}
+
+// Record equality, with the addresses of both sides already converted.
+bool SameRecord(const DeviceRecord& a, const AddressValues& av, const DeviceRecord& b,
+                const AddressValues& bv) {
+  return a.serial == b.serial && a.dhcp == b.dhcp && a.deviceIndex == b.deviceIndex &&
+         a.extNumber2 == b.extNumber2 && a.auxNumber == b.auxNumber && av.ip == bv.ip &&
+         av.netmask == bv.netmask && av.gateway == bv.gateway && a.name == b.name &&
+         a.extTextB == b.extTextB && a.deviceId == b.deviceId && a.extTexts == b.extTexts &&
+         a.extTextA == b.extTextA && a.auxTextB == b.auxTextB && a.auxTextA == b.auxTextA;
+}
+
+// Whether listed record `e` is the device of new record `r`, announcing new data.
+bool SameDeviceNewData(const DeviceRecord& r, const DeviceRecord& e) {
+  if (r.deviceId.empty() || r.deviceId != e.deviceId) return false;
+  const bool suffixesAgree =
+      r.commandSuffix < 0 || e.commandSuffix < 0 || r.commandSuffix == e.commandSuffix;
+  return suffixesAgree && r.deviceIndex == e.deviceIndex;
+}
+
+void CrossCheckValues(DeviceRecord& a, std::uint32_t aIp, DeviceRecord& b, std::uint32_t bIp) {
+  if (IsPlaceholderAddress(aIp)) {
+    a.statusFlags |= STATUS_NO_IP;
+  } else if (aIp == bIp) {
+    a.statusFlags |= STATUS_IP_CLASH;
+    b.statusFlags |= STATUS_IP_CLASH;
+  }
+  if (a.serial == 0) {
+    a.statusFlags |= STATUS_NO_SERIAL;
+    return;
+  }
+  if (a.serial != b.serial) return;
+  if (!SameTextIgnoringCase(a.deviceId, b.deviceId)) {
+    a.statusFlags |= STATUS_SERIAL_CLASH;
+    b.statusFlags |= STATUS_SERIAL_CLASH;
+  }
+  if (b.deviceId.empty()) b.statusFlags |= STATUS_SERIAL_SHARED_NO_ID;
+  if (a.deviceId.empty()) a.statusFlags |= STATUS_SERIAL_SHARED_NO_ID;
+}
+
+}  // namespace
+
+void CrossCheck(DeviceRecord& a, DeviceRecord& b) {
+  CrossCheckValues(a, AddressValue(a.ipAddress), b, AddressValue(b.ipAddress));
+}
+
+DeviceCollector::DeviceCollector() = default;
+
+DeviceCollector::~DeviceCollector() {
+  platform::LockGuard guard(lock_);
+  list_.clear();
+}
+
+bool DeviceCollector::Add(DeviceRecord record) {
+  platform::LockGuard guard(lock_);
+  const AddressValues values = ValuesOf(record);
+  const std::size_t count = list_.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    Entry& listed = list_[i];
+    const bool unchanged = SameRecord(record, values, listed.record,
+                                      {listed.ipValue, listed.netmaskValue, listed.gatewayValue});
+    if (unchanged || SameDeviceNewData(record, listed.record)) {
+      for (std::size_t j = i + 1; j < count; ++j) {
+        CrossCheckValues(record, values.ip, list_[j].record, list_[j].ipValue);
+      }
+      if (unchanged) {
+        // Only the flags may change; the listed record keeps its other fields.
+        if (listed.record.statusFlags != record.statusFlags) {
+          listed.record.statusFlags = record.statusFlags;
+          changed_ = true;
+        }
+      } else {
+        listed.record = std::move(record);
+        listed.ipValue = values.ip;
+        listed.netmaskValue = values.netmask;
+        listed.gatewayValue = values.gateway;
+        changed_ = true;
+      }
+      return true;
+    }
+    CrossCheckValues(record, values.ip, listed.record, listed.ipValue);
+  }
+  list_.push_back({std::move(record), values.ip, values.netmask, values.gateway});
+  changed_ = true;
+  return true;
+}
+
+DeviceList DeviceCollector::CopyList() {
+  DeviceList copy;
+  platform::LockGuard guard(lock_);
+  for (const Entry& entry : list_) copy.push_back(entry.record);
+  return copy;
+}
+
+DeviceList DeviceCollector::Snapshot() {
+  DeviceList copy;
+  platform::LockGuard guard(lock_);
+  for (const Entry& entry : list_) copy.push_back(entry.record);
+  changed_ = false;
+  return copy;
+}
+
+void DeviceCollector::Clear() {
+  // Only the filling thread clears, but the lock costs nothing here and keeps
+  // a stray reader safe.
+  platform::LockGuard guard(lock_);
+  list_.clear();
+}
+
+bool DeviceCollector::TakeChanged(bool clear) {
+  return clear ? changed_.exchange(false) : changed_.load();
+}
+
+bool DeviceCollector::FindByDeviceId(const std::string& deviceId, std::int32_t deviceIndex,
+                                     DeviceRecord& found) {
+  DeviceList copy = CopyList();
+  for (DeviceRecord& record : copy) record.sortKey = SORT_DEVICE_ID;
+  if (copy.size() >= 2) copy.sort();
+  for (const DeviceRecord& record : copy) {
+    if (SameTextIgnoringCase(record.deviceId, deviceId) &&
+        (deviceIndex < 1 || record.deviceIndex == deviceIndex)) {
+      found = record;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool DeviceCollector::FindBySerial(std::uint32_t serial, DeviceRecord& found) {
+  DeviceList copy = CopyList();
+  for (DeviceRecord& record : copy) record.sortKey = SORT_SERIAL;
+  if (copy.size() >= 2) copy.sort();
+  for (const DeviceRecord& record : copy) {
+    if (record.serial == serial) {
+      found = record;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace velkarin

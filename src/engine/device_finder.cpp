@@ -1,0 +1,133 @@
+#include "engine/device_finder.h"
+
+#include <utility>
+
+#include "platform/clock.h"
+#include "platform/pump.h"
+#include "protocol/announcement.h"
+
+namespace velkarin {
+
+DeviceFinder::DeviceFinder(Destination destination, FinderTiming timing)
+    : destination_(destination), timing_(timing), channel_(destination) {}
+
+DeviceFinder::~DeviceFinder() {
+  notify_ = nullptr;
+  Stop();
+}
+
+int DeviceFinder::Start() {
+  Stop();
+  stopRequested_ = false;
+  // Running from now on: a stop that comes before the new thread has begun
+  // must wait for it, or a destroy could free the engine under it.
+  running_ = true;
+  workerThread_ = platform::ThreadCreate(&DiscoveryWorker, this, kWorkerStackSize);
+  if (!workerThread_.valid()) {
+    running_ = false;
+    return -1;
+  }
+  return 1;
+}
+
+int DeviceFinder::Stop() {
+  stopRequested_ = true;
+  while (running_) {
+    // The worker may be inside a notification that waits for this thread.
+    platform::SleepServingSentMessages(timing_.pollMs);
+    // A start nested in a served message must not outlive this stop.
+    stopRequested_ = true;
+  }
+  JoinWorker();
+  return 1;
+}
+
+void DeviceFinder::JoinWorker() {
+  // Taken out first: a stop nested in a served message may join it already.
+  platform::ThreadHandle thread = workerThread_;
+  workerThread_ = platform::ThreadHandle();
+  if (thread.valid()) platform::ThreadJoin(thread);
+}
+
+DeviceList DeviceFinder::CopyOut() {
+  platform::LockGuard guard(lock_);
+  DeviceList copy = devices_;
+  listChanged_ = false;
+  return copy;
+}
+
+int DeviceFinder::SetNotify(FinderNotifyFn notify) {
+  notify_ = notify;
+  return 1;
+}
+
+bool DeviceFinder::listChanged() {
+  platform::LockGuard guard(lock_);
+  return listChanged_;
+}
+
+void DeviceFinder::DiscoveryWorker(void* finder) {
+  static_cast<DeviceFinder*>(finder)->RunWorker();
+}
+
+void DeviceFinder::RunCollectionPass(char* buffer) {
+  channel_.SendDiscovery();
+  int datagrams = 0;
+  int idle = 0;
+  // Ends after a run of empty receives, or after a bounded number of
+  // datagrams so that a flood cannot hold the cycle open.
+  while (datagrams < timing_.maxDatagramsPerPass && idle < timing_.idleReceivesPerPass) {
+    bool senderUnconfigured = false;
+    const int count = channel_.Receive(buffer, kReceiveBufferSize, senderUnconfigured);
+    if (count <= 0) {
+      platform::SleepMs(timing_.idleSleepMs);
+      ++idle;
+      continue;
+    }
+    DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(count));
+    if (senderUnconfigured) ApplyUnconfiguredSender(record);
+    collector_.Add(std::move(record));
+    ++datagrams;
+    idle = 0;
+  }
+}
+
+void DeviceFinder::RunWorker() {
+  {
+    DeviceList working;
+    char buffer[kReceiveBufferSize];
+    while (!stopRequested_) {
+      const std::int64_t cycleStart = platform::ProcessClockMs();
+      // A device that does not answer in this cycle is absent from its result.
+      collector_.Clear();
+      RunCollectionPass(buffer);
+      RunCollectionPass(buffer);
+      platform::SleepMs(timing_.pauseAfterPassesMs);
+
+      working = collector_.Snapshot();
+      SortDeviceList(working, SORT_SERIAL);
+      // This thread is the only writer of devices_, so it reads it unlocked.
+      if (!SameDevices(working, devices_)) {
+        platform::LockGuard guard(lock_);
+        devices_ = working;
+        listChanged_ = true;
+      }
+      // Repeated every cycle until someone copies the list; no lock is held,
+      // so the notification may copy it.
+      const FinderNotifyFn notify = notify_;
+      if (notify != nullptr && listChanged()) notify(this);
+
+      if (stopRequested_) break;
+      for (;;) {
+        if (platform::ProcessClockMs() - cycleStart >= timing_.cyclePeriodMs) break;
+        platform::SleepMs(timing_.pollMs);
+        if (stopRequested_) break;
+      }
+    }
+  }
+  // The last access to the engine: once it is clear, stop may return and the
+  // engine may be freed.
+  running_ = false;
+}
+
+}  // namespace velkarin

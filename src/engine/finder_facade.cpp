@@ -1,0 +1,107 @@
+#include "engine/finder_facade.h"
+
+#include <atomic>
+#include <new>
+
+namespace velkarin {
+
+namespace {
+
+// The module's one engine, and the page's notification. Atomic because the
+// worker reads them from inside a notification.
+std::atomic<DeviceFinder*> finderInstance{nullptr};
+std::atomic<FinderNotifyFn> notifyTarget{nullptr};
+
+Destination nextDestination;
+FinderTiming nextTiming;
+
+// Looks at the slot at the moment of the call, so a notification that is
+// under way when the slot is cleared calls nothing.
+void ForwardNotify(void* finder) {
+  const FinderNotifyFn target = notifyTarget;
+  if (target != nullptr) target(finder);
+}
+
+// Holds the engine across a call that may serve messages, so that a destroy
+// dispatched meanwhile cannot free it under the caller.
+class HeldFinder {
+ public:
+  HeldFinder() : finder_(FinderHold()) {}
+  ~HeldFinder() { FinderRelease(finder_); }
+  HeldFinder(const HeldFinder&) = delete;
+  HeldFinder& operator=(const HeldFinder&) = delete;
+  DeviceFinder* get() const { return finder_; }
+
+ private:
+  DeviceFinder* finder_;
+};
+
+}  // namespace
+
+bool FinderCreate() {
+  if (finderInstance.load() != nullptr) return true;
+  DeviceFinder* finder = new (std::nothrow) DeviceFinder(nextDestination, nextTiming);
+  if (finder == nullptr) return false;
+  nextDestination = Destination();
+  nextTiming = FinderTiming();
+  finderInstance = finder;
+  return true;
+}
+
+bool FinderDestroy() {
+  DeviceFinder* finder = finderInstance.exchange(nullptr);
+  if (finder == nullptr) return true;
+  if (finder->holds.load() > 0) {
+    // A transaction still uses it: end the worker now, free it on release.
+    finder->retired = true;
+    finder->SetNotify(nullptr);
+    finder->Stop();
+    return true;
+  }
+  delete finder;
+  return true;
+}
+
+int FinderStart() {
+  HeldFinder finder;
+  return finder.get() != nullptr ? finder.get()->Start() : -1;
+}
+
+int FinderStop() {
+  HeldFinder finder;
+  return finder.get() != nullptr ? finder.get()->Stop() : -1;
+}
+
+void FinderGetDevices(DeviceList& devices) {
+  DeviceFinder* finder = finderInstance;
+  if (finder == nullptr) return;
+  // Assigns the common positions, erases the surplus, appends the rest.
+  devices = finder->CopyOut();
+}
+
+void FinderSetNotify(FinderNotifyFn notify) {
+  DeviceFinder* finder = finderInstance;
+  if (finder == nullptr) return;
+  notifyTarget = notify;
+  finder->SetNotify(notify != nullptr ? &ForwardNotify : nullptr);
+}
+
+DeviceFinder* FinderInstance() { return finderInstance; }
+
+DeviceFinder* FinderHold() {
+  DeviceFinder* finder = finderInstance;
+  if (finder != nullptr) ++finder->holds;
+  return finder;
+}
+
+void FinderRelease(DeviceFinder* finder) {
+  if (finder == nullptr) return;
+  if (--finder->holds == 0 && finder->retired) delete finder;
+}
+
+void FinderSetCreateOptions(Destination destination, FinderTiming timing) {
+  nextDestination = destination;
+  nextTiming = timing;
+}
+
+}  // namespace velkarin
