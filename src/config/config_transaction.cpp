@@ -1,0 +1,183 @@
+#include "config/config_transaction.h"
+
+#include <optional>
+#include <utility>
+
+#include "config/config_command.h"
+#include "engine/finder_facade.h"
+#include "platform/clock.h"
+#include "platform/pump.h"
+#include "protocol/announcement.h"
+
+namespace velkarin {
+namespace {
+
+bool PasswordTooLong(const char* password) {
+  if (password == nullptr) return false;
+  for (std::size_t i = 0; i <= kMaxPasswordLength; ++i) {
+    if (password[i] == '\0') return false;
+  }
+  return true;
+}
+
+// A command that would not fit the device's buffer is never sent.
+bool CommandFits(const DeviceRecord& record, const char* password) {
+  return BuildConfigCommand(record, password, ConfigChallenge{}).has_value();
+}
+
+// Repeats discovery polls until the device has been found and the collector
+// has been quiet for more than a second, or the time is up.
+template <typename Lookup>
+bool WaitForDevice(DeviceFinder& finder, std::uint32_t timeoutMs, Lookup lookup) {
+  DeviceCollector collector;
+  const std::uint32_t start = platform::TickCountMs();
+  std::uint32_t lastChange = start;
+  bool found = false;
+  for (;;) {
+    const std::uint32_t now = platform::TickCountMs();
+    if (found && platform::TickElapsed(lastChange, now) > kSearchQuietMs) break;
+    if (timeoutMs != 0 && platform::TickElapsed(start, now) >= timeoutMs) break;
+    PollOnce(finder, collector);
+    if (collector.TakeChanged(true)) lastChange = platform::TickCountMs();
+    found = lookup(collector);
+  }
+  return found;
+}
+
+}  // namespace
+
+const char* ConfigResultName(ConfigResult result) {
+  switch (result) {
+    case CONFIG_OK:
+      return "CONFIG_OK";
+    case CONFIG_BAD_ARGUMENT:
+      return "CONFIG_BAD_ARGUMENT";
+    case CONFIG_NOT_FOUND:
+      return "CONFIG_NOT_FOUND";
+    case CONFIG_REFUSED:
+      return "CONFIG_REFUSED";
+    case CONFIG_FAILED:
+      return "CONFIG_FAILED";
+    case CONFIG_SERIAL_SHARED_NO_ID:
+      return "CONFIG_SERIAL_SHARED_NO_ID";
+    case CONFIG_SERIAL_CLASH:
+      return "CONFIG_SERIAL_CLASH";
+    case CONFIG_NO_REPLY:
+      return "CONFIG_NO_REPLY";
+  }
+  return "CONFIG_UNKNOWN";
+}
+
+void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
+  UdpChannel channel(finder.destination());
+  channel.SendDiscovery();
+  platform::PumpOneMessage();
+  platform::SleepMs(kPollPauseMs);
+  char buffer[kReceiveBufferSize];
+  for (;;) {
+    bool unconfigured = false;
+    const int length = channel.Receive(buffer, sizeof buffer, unconfigured);
+    if (length <= 0) break;
+    DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(length));
+    if (unconfigured) ApplyUnconfiguredSender(record);
+    collector.Add(record);
+    platform::PumpOneMessage();
+  }
+}
+
+bool WaitForDeviceById(DeviceFinder& finder, std::string deviceId, std::int32_t deviceIndex,
+                       std::uint32_t timeoutMs, DeviceRecord& found) {
+  return WaitForDevice(finder, timeoutMs, [&](DeviceCollector& collector) {
+    return collector.FindByDeviceId(deviceId, deviceIndex, found);
+  });
+}
+
+bool WaitForDeviceBySerial(DeviceFinder& finder, std::uint32_t serial, std::uint32_t timeoutMs,
+                           DeviceRecord& found) {
+  return WaitForDevice(finder, timeoutMs, [&](DeviceCollector& collector) {
+    return collector.FindBySerial(serial, found);
+  });
+}
+
+ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const char* password) {
+  DeviceRecord found;
+  UdpChannel commandChannel(finder.destination());
+
+  if (record.serial == 0 && record.deviceId.empty()) return CONFIG_BAD_ARGUMENT;
+  if (PasswordTooLong(password)) return CONFIG_BAD_ARGUMENT;
+  if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
+
+  if (!record.deviceId.empty()) {
+    if (!WaitForDeviceById(finder, record.deviceId, record.deviceIndex, kSearchTimeMs, found)) {
+      // Not found under its identifier: name it by its serial number instead.
+      record.deviceId.clear();
+      if (!WaitForDeviceBySerial(finder, record.serial, kSearchTimeMs, found)) {
+        return CONFIG_NOT_FOUND;
+      }
+      // The serial form of the command can be longer than the one it replaces.
+      if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
+    }
+  } else {
+    if (!WaitForDeviceBySerial(finder, record.serial, kSearchTimeMs, found)) {
+      return CONFIG_NOT_FOUND;
+    }
+    if (found.statusFlags & STATUS_SERIAL_CLASH) return CONFIG_SERIAL_CLASH;
+  }
+  if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
+
+  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
+    return CONFIG_BAD_ARGUMENT;
+  }
+  const int reply = commandChannel.AwaitConfigReply(finder.configChallenge);
+  if (reply == 1) return CONFIG_OK;
+  if (reply == -2) return CONFIG_NO_REPLY;
+  if (reply != -1) return CONFIG_FAILED;
+  if (password == nullptr) return CONFIG_REFUSED;
+
+  // Refused: once more, authenticated with the challenge as the refusal left it.
+  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
+    return CONFIG_BAD_ARGUMENT;
+  }
+  const int retry = commandChannel.AwaitConfigReply(finder.configChallenge);
+  if (retry == 1) return CONFIG_OK;
+  if (retry == -1) return CONFIG_REFUSED;
+  return CONFIG_FAILED;
+}
+
+bool Configure(DeviceFinder& finder, DeviceRecord record) {
+  return ConfigureDevice(finder, std::move(record), nullptr) == CONFIG_OK;
+}
+
+namespace {
+
+// Holds the engine for the length of a call, so that a FinderDestroy run by a
+// message dispatched meanwhile cannot free it under the transaction.
+class EngineHold {
+ public:
+  EngineHold() : finder_(FinderHold()) {}
+  ~EngineHold() {
+    if (finder_ != nullptr) FinderRelease(finder_);
+  }
+  EngineHold(const EngineHold&) = delete;
+  EngineHold& operator=(const EngineHold&) = delete;
+  DeviceFinder* get() const { return finder_; }
+
+ private:
+  DeviceFinder* finder_;
+};
+
+}  // namespace
+
+bool FinderConfigure(DeviceRecord record) {
+  EngineHold hold;
+  if (hold.get() == nullptr) return false;
+  return Configure(*hold.get(), std::move(record));
+}
+
+bool FinderWaitForDevice(std::uint32_t serial, std::uint32_t timeoutMs, DeviceRecord& found) {
+  EngineHold hold;
+  if (hold.get() == nullptr) return false;
+  return WaitForDeviceBySerial(*hold.get(), serial, timeoutMs, found);
+}
+
+}  // namespace velkarin
