@@ -1,0 +1,43 @@
+#include "platform/pump.h"
+
+#include <windows.h>
+
+#include "platform/clock.h"
+#include "platform/pump_hooks.h"
+
+namespace velkarin::platform {
+
+void PumpOneMessage() {
+  if (detail::RunPumpHook()) return;
+  MSG message;
+  if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void ServeSentMessages() {
+  if (detail::RunServeSentHook()) return;
+  // Peeking runs every message that other threads are sending to this one;
+  // PM_QS_SENDMESSAGE keeps it from looking at posted or input messages, and
+  // PM_NOREMOVE leaves the queue as it is.
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+void SleepServingSentMessages(std::uint32_t milliseconds) {
+  if (detail::ServeSentHookInstalled()) {
+    detail::SleepRunningServeSentHook(milliseconds);
+    return;
+  }
+  const std::uint32_t start = GetTickCount();
+  for (;;) {
+    ServeSentMessages();
+    const std::uint32_t elapsed = GetTickCount() - start;
+    if (elapsed >= milliseconds) return;
+    // Wakes as soon as another thread sends this one a message.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_SENDMESSAGE);
+  }
+}
+
+}  // namespace velkarin::platform
