@@ -1,0 +1,28 @@
+#include "entry/get_property_sheet.h"
+
+#include "page/page_dialog.h"
+#include "page/page_ids.h"
+
+// The image base of this module, whatever its file is called.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+LPCDLGTEMPLATEA FindPageTemplate() {
+  HINSTANCE self = reinterpret_cast<HINSTANCE>(&__ImageBase);
+  HRSRC found = FindResourceA(self, MAKEINTRESOURCEA(IDD_PARAMETER_PAGE), RT_DIALOG);
+  if (found == nullptr) return nullptr;
+  HGLOBAL loaded = LoadResource(self, found);
+  if (loaded == nullptr) return nullptr;
+  return static_cast<LPCDLGTEMPLATEA>(LockResource(loaded));
+}
+
+}  // namespace
+
+extern "C" LPCDLGTEMPLATEA WINAPI GetPropertySheet(LPPROPSHEETPAGEA page) {
+  LPCDLGTEMPLATEA pageTemplate = FindPageTemplate();
+  page->pResource = pageTemplate;
+  page->pfnDlgProc = &velkarin::PageDialogProc;
+  page->pszTitle = "Modul Parameters";
+  return pageTemplate;
+}

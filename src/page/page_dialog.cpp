@@ -1,0 +1,50 @@
+#include "page/page_dialog.h"
+
+#include <commctrl.h>
+
+#include "page/config_form.h"
+#include "page/device_list_view.h"
+#include "page/form_state.h"
+#include "page/page_ids.h"
+#include "page/page_lifecycle.h"
+#include "page/page_state.h"
+
+namespace velkarin {
+
+// Always FALSE: the default dialog handling runs after every message.
+INT_PTR CALLBACK PageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  switch (message) {
+    case WM_INITDIALOG:
+      StartPage(window);
+      break;
+    case WM_PAINT:
+      RefreshDeviceList();
+      break;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_DEVICE_LIST:
+          if (HIWORD(wParam) == 0) {
+            const auto mark = SendMessageA(pageState.listWindow, LVM_GETSELECTIONMARK, 0, 0);
+            SelectDevice(static_cast<int>(mark), true);
+          }
+          break;
+        case IDC_USE_DHCP:
+          OnUseDhcpClicked();
+          break;
+        case IDC_SEND_CONFIG:
+          SendConfiguration();
+          break;
+        default:
+          break;
+      }
+      break;
+    case WM_DESTROY:
+      ShutdownPage();
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace velkarin

@@ -1,0 +1,7 @@
+#include "page/page_state.h"
+
+namespace velkarin {
+
+PageState pageState;
+
+}  // namespace velkarin
