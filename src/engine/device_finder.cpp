@@ -112,6 +112,7 @@ void DeviceFinder::RunWorker() {
         devices_ = working;
         listChanged_ = true;
       }
+      ++cyclesCompleted_;
       // Repeated every cycle until someone copies the list; no lock is held,
       // so the notification may copy it.
       const FinderNotifyFn notify = notify_;

@@ -50,6 +50,10 @@ class DeviceFinder {
 
   bool running() const { return running_.load(); }
   bool listChanged();
+  // Cycles whose result has been published (or found equal to the published
+  // list), counted from construction: a caller can tell when the list
+  // reflects a whole cycle even if it did not change.
+  std::uint32_t cyclesCompleted() const { return cyclesCompleted_.load(); }
   const Destination& destination() const { return destination_; }
   const FinderTiming& timing() const { return timing_; }
 
@@ -78,6 +82,7 @@ class DeviceFinder {
   bool listChanged_ = false;
   platform::ThreadHandle workerThread_;
   std::atomic<FinderNotifyFn> notify_{nullptr};
+  std::atomic<std::uint32_t> cyclesCompleted_{0};
   platform::Lock lock_;
 };
 
