@@ -1,0 +1,36 @@
+// The tool's two commands, each run to its exit code.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "protocol/udp_channel.h"
+
+namespace velkarin::cli {
+
+struct ListOptions {
+  bool json = false;
+  bool watch = false;
+  Destination destination;
+};
+
+// Prints the devices found by the first complete discovery cycle; with
+// `watch`, prints the list again at every change until interrupted.
+int RunList(const ListOptions& options);
+
+struct SetOptions {
+  std::uint32_t serial = 0;
+  bool dhcp = false;
+  std::string ipAddress;
+  std::string netmask;
+  std::string gateway;
+  std::string deviceId;
+  std::optional<std::string> password;
+  Destination destination;
+};
+
+// Sends the configuration, then waits for the device to announce itself and
+// checks that it took the configuration. The entries must have been checked.
+int RunSet(const SetOptions& options);
+
+}  // namespace velkarin::cli

@@ -1,0 +1,52 @@
+#include "cli/device_json.h"
+
+namespace velkarin::cli {
+
+std::string Latin1ToUtf8(const std::string& latin1) {
+  std::string utf8;
+  utf8.reserve(latin1.size());
+  for (char c : latin1) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      utf8 += c;
+    } else {
+      utf8 += static_cast<char>(0xC0 | (byte >> 6));
+      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return utf8;
+}
+
+nlohmann::ordered_json DeviceToJson(const DeviceRecord& r) {
+  nlohmann::ordered_json extTexts = nlohmann::ordered_json::array();
+  for (const std::string& text : r.extTexts) extTexts.push_back(Latin1ToUtf8(text));
+  nlohmann::ordered_json o;
+  o["serial"] = r.serial;
+  o["name"] = Latin1ToUtf8(r.name);
+  o["dhcp"] = r.dhcp;
+  o["ipAddress"] = Latin1ToUtf8(r.ipAddress);
+  o["netmask"] = Latin1ToUtf8(r.netmask);
+  o["gateway"] = Latin1ToUtf8(r.gateway);
+  o["extNumber1"] = r.extNumber1;
+  o["extTextB"] = Latin1ToUtf8(r.extTextB);
+  o["deviceId"] = Latin1ToUtf8(r.deviceId);
+  o["deviceIndex"] = r.deviceIndex;
+  o["commandSuffix"] = r.commandSuffix;
+  o["extTexts"] = std::move(extTexts);
+  o["extNumber2"] = r.extNumber2;
+  o["extTextA"] = Latin1ToUtf8(r.extTextA);
+  o["auxTextB"] = Latin1ToUtf8(r.auxTextB);
+  o["auxNumber"] = r.auxNumber;
+  o["auxTextA"] = Latin1ToUtf8(r.auxTextA);
+  o["statusFlags"] = r.statusFlags;
+  o["sortKey"] = r.sortKey;
+  return o;
+}
+
+nlohmann::ordered_json DevicesToJson(const DeviceList& devices) {
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  for (const DeviceRecord& record : devices) array.push_back(DeviceToJson(record));
+  return array;
+}
+
+}  // namespace velkarin::cli

@@ -1,0 +1,75 @@
+// velkarin list: the engine's published list after its first complete cycle.
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/destination_text.h"
+#include "cli/device_json.h"
+#include "cli/device_table.h"
+#include "cli/json_writer.h"
+#include "cli/result_words.h"
+#include "cli/terminal.h"
+#include "engine/device_finder.h"
+#include "platform/clock.h"
+
+namespace velkarin::cli {
+namespace {
+
+constexpr int kExitInterrupted = 130;  // the shell's code for a SIGINT
+constexpr std::uint32_t kWaitSliceMs = 20;
+constexpr std::uint32_t kWatchPollMs = 100;
+
+// False when stdout cannot be written (closed pipe, full disk).
+bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool first) {
+  std::string text;
+  if (options.json) {
+    // One line per list while watching, so that each list is one JSON text.
+    text = WriteJson(DevicesToJson(devices), options.watch ? -1 : 2) + "\n";
+  } else {
+    if (!first) text = "\n";
+    text += FormatDeviceTable(devices);
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+}  // namespace
+
+int RunList(const ListOptions& options) {
+  InstallInterruptHandler();
+  DeviceFinder finder(options.destination);
+  if (finder.Start() != 1) {
+    std::fprintf(stderr, "velkarin: cannot start the discovery thread\n");
+    return EXIT_ERROR;
+  }
+
+  {
+    Spinner spinner;
+    const std::string text = "looking for devices (" + DestinationText(options.destination) + ")";
+    while (finder.cyclesCompleted() == 0 && !Interrupted()) {
+      spinner.Tick(text);
+      platform::SleepMs(kWaitSliceMs);
+    }
+  }
+  if (Interrupted()) {
+    finder.Stop();
+    return kExitInterrupted;
+  }
+
+  if (!PrintDevices(finder.CopyOut(), options, true)) {
+    finder.Stop();
+    return EXIT_ERROR;
+  }
+  int status = EXIT_OK;
+  while (options.watch && !Interrupted()) {
+    platform::SleepMs(kWatchPollMs);
+    if (finder.listChanged() && !PrintDevices(finder.CopyOut(), options, false)) {
+      status = EXIT_ERROR;
+      break;
+    }
+  }
+  finder.Stop();
+  return status;
+}
+
+}  // namespace velkarin::cli

@@ -1,0 +1,124 @@
+// velkarin: lists the devices that answer discovery on the local network and
+// sends one of them a new IP configuration.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "cli/address_entry.h"
+#include "cli/commands.h"
+#include "cli/destination_text.h"
+#include "cli/display_text.h"
+#include "cli/result_words.h"
+
+namespace {
+
+using namespace velkarin::cli;
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "velkarin: %s\nRun with --help for more information.\n",
+               DisplayText(message).c_str());
+  return EXIT_USAGE;
+}
+
+// Checked as the configuration form checks its entries.
+std::optional<std::string> CheckAddresses(const SetOptions& set) {
+  if (!IsValidAddressText(set.ipAddress)) return "invalid IP address '" + set.ipAddress + "'";
+  if (!IsValidAddressText(set.netmask)) return "invalid netmask '" + set.netmask + "'";
+  if (!IsValidGatewayText(set.gateway)) return "invalid gateway '" + set.gateway + "'";
+  return std::nullopt;
+}
+
+constexpr const char* kBroadcastHelp =
+    "send discovery and commands to ADDRESS[:PORT] instead of 255.255.255.255:8001";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Finds the devices that answer discovery on the local network and sends one of "
+      "them a new IP configuration.",
+      "velkarin"};
+  app.footer(ExitCodeHelp());
+  app.require_subcommand(1, 1);
+
+  ListOptions listOptions;
+  std::string listBroadcast;
+  CLI::App* list = app.add_subcommand("list", "List the devices found by one discovery cycle");
+  list->add_flag("--json", listOptions.json,
+                 "print a JSON array of device records instead of a table");
+  list->add_flag("--watch", listOptions.watch,
+                 "keep running and print the list again whenever it changes, until Ctrl-C "
+                 "(with --json, one array per line)");
+  CLI::Option* listBroadcastOption =
+      list->add_option("--broadcast", listBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
+  list->footer(ExitCodeHelp());
+
+  SetOptions setOptions;
+  std::string serialText;
+  std::string setBroadcast;
+  std::string password;
+  CLI::App* set =
+      app.add_subcommand("set", "Give the device with serial number SERIAL a new IP configuration");
+  set->add_option("SERIAL", serialText, "the serial number as `list` shows it (hexadecimal)")
+      ->required();
+  CLI::Option* dhcp = set->add_flag("--dhcp", setOptions.dhcp, "let the device use DHCP");
+  CLI::Option* ip =
+      set->add_option("--ip", setOptions.ipAddress, "fixed IP address")->type_name("ADDRESS");
+  CLI::Option* netmask =
+      set->add_option("--netmask", setOptions.netmask, "netmask (with --ip)")->type_name("MASK");
+  CLI::Option* gateway = set->add_option("--gateway", setOptions.gateway,
+                                         "gateway (with --ip; may be empty or 0.0.0.0)")
+                             ->type_name("GATEWAY");
+  dhcp->excludes(ip)->excludes(netmask)->excludes(gateway);
+  ip->needs(netmask);
+  netmask->needs(ip);
+  gateway->needs(ip);
+  set->add_option("--device-id", setOptions.deviceId,
+                  "find and address the device by this identifier first")
+      ->type_name("ID");
+  CLI::Option* passwordOption =
+      set->add_option("--password", password,
+                      "send the authenticated command (20 characters at most)")
+          ->type_name("PASSWORD");
+  CLI::Option* setBroadcastOption =
+      set->add_option("--broadcast", setBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
+  set->footer(ExitCodeHelp());
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? EXIT_OK : EXIT_USAGE;
+  }
+
+  if (list->parsed()) {
+    if (listBroadcastOption->count() > 0) {
+      const auto destination = ParseDestination(listBroadcast);
+      if (!destination) return UsageError("invalid --broadcast '" + listBroadcast + "'");
+      listOptions.destination = *destination;
+    }
+    return RunList(listOptions);
+  }
+
+  const auto serial = ParseSerialText(serialText);
+  if (!serial) {
+    return UsageError("invalid serial number '" + serialText + "' (1 to 8 hexadecimal digits)");
+  }
+  setOptions.serial = *serial;
+  if (!setOptions.dhcp && ip->count() == 0) {
+    return UsageError("set needs --dhcp, or --ip with --netmask");
+  }
+  if (!setOptions.dhcp) {
+    if (const auto problem = CheckAddresses(setOptions)) {
+      return UsageError("invalid IP configuration: " + *problem);
+    }
+  }
+  if (setBroadcastOption->count() > 0) {
+    const auto destination = ParseDestination(setBroadcast);
+    if (!destination) return UsageError("invalid --broadcast '" + setBroadcast + "'");
+    setOptions.destination = *destination;
+  }
+  if (passwordOption->count() > 0) setOptions.password = password;
+  return RunSet(setOptions);
+}

@@ -1,0 +1,85 @@
+// velkarin set: one configuration transaction, then the device's own word
+// on what it took.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/address_entry.h"
+#include "cli/commands.h"
+#include "cli/device_table.h"
+#include "cli/result_words.h"
+#include "cli/terminal.h"
+#include "config/config_transaction.h"
+#include "engine/device_finder.h"
+#include "platform/pump.h"
+
+namespace velkarin::cli {
+namespace {
+
+constexpr std::uint32_t kAnnounceAgainMs = 15000;
+
+struct Progress {
+  Spinner spinner;
+  std::string text;
+};
+
+// Runs on this thread whenever the transaction looks at its message queue.
+void DrawProgress(void* context) {
+  auto* progress = static_cast<Progress*>(context);
+  progress->spinner.Tick(progress->text);
+}
+
+class ScopedPumpHook {
+ public:
+  ScopedPumpHook(platform::PumpHook hook, void* context) { platform::SetPumpHook(hook, context); }
+  ~ScopedPumpHook() { platform::SetPumpHook(nullptr, nullptr); }
+  ScopedPumpHook(const ScopedPumpHook&) = delete;
+  ScopedPumpHook& operator=(const ScopedPumpHook&) = delete;
+};
+
+}  // namespace
+
+int RunSet(const SetOptions& options) {
+  DeviceRecord record;
+  record.serial = options.serial;
+  record.dhcp = options.dhcp ? 1 : 0;
+  record.ipAddress = options.ipAddress;
+  record.netmask = options.netmask;
+  record.gateway = options.gateway;
+  record.deviceId = options.deviceId;
+  const std::string serialText = SerialText(options.serial);
+
+  // The transaction runs its own searches; the engine's worker is not needed.
+  DeviceFinder finder(options.destination);
+  Progress progress;
+  ScopedPumpHook hook(&DrawProgress, &progress);
+
+  progress.text = "configuring " + serialText;
+  const ConfigResult result =
+      ConfigureDevice(finder, record, options.password ? options.password->c_str() : nullptr);
+  progress.spinner.Clear();
+  std::printf("%s: %s (%s)\n", serialText.c_str(), ConfigResultWords(result),
+              ConfigResultName(result));
+  std::fflush(stdout);
+  if (result != CONFIG_OK) return ExitCodeForResult(result);
+
+  progress.text = "waiting for " + serialText + " to announce itself again";
+  DeviceRecord announced;
+  const bool found = WaitForDeviceBySerial(finder, options.serial, kAnnounceAgainMs, announced);
+  progress.spinner.Clear();
+  if (!found) {
+    std::printf("%s: not seen again within %u s\n", serialText.c_str(),
+                static_cast<unsigned>(kAnnounceAgainMs / 1000));
+    return EXIT_NOT_SEEN_AGAIN;
+  }
+  const std::vector<std::string> differences = ConfigurationDifferences(record, announced);
+  if (differences.empty()) {
+    std::printf("%s: configured\n", serialText.c_str());
+    return EXIT_OK;
+  }
+  std::printf("%s: not configured as sent\n", serialText.c_str());
+  for (const std::string& difference : differences) std::printf("  %s\n", difference.c_str());
+  return EXIT_NOT_CONFIGURED;
+}
+
+}  // namespace velkarin::cli

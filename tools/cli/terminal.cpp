@@ -1,0 +1,72 @@
+#include "cli/terminal.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#include "platform/clock.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace velkarin::cli {
+namespace {
+
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+extern "C" void OnInterrupt(int signalNumber) {
+  interrupted = true;
+  // msvcrt resets the handler to the default on every signal.
+  std::signal(signalNumber, OnInterrupt);
+}
+
+constexpr std::uint32_t kRedrawMs = 100;
+
+}  // namespace
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+Spinner::Spinner() : enabled_(StderrIsTerminal()) {}
+
+Spinner::~Spinner() { Clear(); }
+
+void Spinner::Tick(const std::string& text) {
+  if (!enabled_) return;
+  const std::uint32_t now = platform::TickCountMs();
+  if (drawn_ && platform::TickElapsed(lastDraw_, now) < kRedrawMs) return;
+  static const char kFrames[] = {'|', '/', '-', '\\'};
+  const std::string line = std::string(1, kFrames[frame_++ % 4]) + " " + text;
+  std::fprintf(stderr, "\r%s", line.c_str());
+  if (line.size() < lastLength_) std::fprintf(stderr, "%*s", int(lastLength_ - line.size()), "");
+  std::fflush(stderr);
+  lastLength_ = line.size();
+  lastDraw_ = now;
+  drawn_ = true;
+}
+
+void Spinner::Clear() {
+  if (!enabled_ || !drawn_) return;
+  std::fprintf(stderr, "\r%*s\r", int(lastLength_), "");
+  std::fflush(stderr);
+  drawn_ = false;
+  lastLength_ = 0;
+}
+
+void InstallInterruptHandler() {
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+}
+
+bool Interrupted() { return interrupted.load(); }
+
+}  // namespace velkarin::cli

@@ -1,0 +1,37 @@
+// The tool's console: progress on stderr when it is a terminal, and the
+// interrupt that ends a watch.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace velkarin::cli {
+
+bool StderrIsTerminal();
+
+// A one-line spinner with a short text on stderr, redrawn at most every
+// 100 ms; draws nothing unless stderr is a terminal.
+class Spinner {
+ public:
+  Spinner();
+  ~Spinner();
+  Spinner(const Spinner&) = delete;
+  Spinner& operator=(const Spinner&) = delete;
+
+  void Tick(const std::string& text);
+  // Removes the line; the next Tick draws it again.
+  void Clear();
+
+ private:
+  bool enabled_;
+  bool drawn_ = false;
+  unsigned frame_ = 0;
+  std::uint32_t lastDraw_ = 0;
+  std::size_t lastLength_ = 0;
+};
+
+// Ctrl-C (SIGINT) and, where there is one, SIGTERM set a flag instead of
+// ending the process, so the engine can be stopped.
+void InstallInterruptHandler();
+bool Interrupted();
+
+}  // namespace velkarin::cli
