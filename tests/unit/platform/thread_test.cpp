@@ -1,0 +1,107 @@
+#include "platform/thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "platform/clock.h"
+#include "stack_extent.h"
+
+namespace velkarin::platform {
+namespace {
+
+constexpr std::size_t kOneMiB = 1024 * 1024;
+
+struct ThreadRun {
+  std::atomic<int> calls{0};
+  std::thread::id thread;
+  std::size_t stackSize = 0;
+  long checksum = 0;
+};
+
+void Record(void* argument) {
+  auto* run = static_cast<ThreadRun*>(argument);
+  run->thread = std::this_thread::get_id();
+  run->stackSize = test::CurrentThreadStackSize();
+  run->calls.fetch_add(1);
+}
+
+// Fills most of a 1 MiB stack with one local array.
+void UseLargeStack(void* argument) {
+  auto* run = static_cast<ThreadRun*>(argument);
+  volatile char big[900 * 1024];
+  for (std::size_t i = 0; i < sizeof big; ++i) big[i] = static_cast<char>(i & 0x7F);
+  long sum = 0;
+  for (std::size_t i = 0; i < sizeof big; i += 4096) sum += big[i];
+  run->checksum = sum;
+  run->calls.fetch_add(1);
+}
+
+void SleepThenMark(void* argument) {
+  SleepMs(150);
+  static_cast<ThreadRun*>(argument)->calls.fetch_add(1);
+}
+
+TEST(Thread, RunsTheFunctionWithItsArgumentOnANewThread) {
+  ThreadRun run;
+  ThreadHandle thread = ThreadCreate(Record, &run, kOneMiB);
+  ASSERT_TRUE(thread.valid());
+  ThreadJoin(thread);
+  EXPECT_EQ(run.calls.load(), 1);
+  EXPECT_NE(run.thread, std::this_thread::get_id());
+}
+
+TEST(Thread, GetsTheStackSizeItAskedFor) {
+  // The system's default stacks (8 MiB on Linux, 2 MiB for these Windows
+  // programs) differ from both sizes asked for here.
+  for (std::size_t asked : {kOneMiB, 3 * kOneMiB}) {
+    ThreadRun run;
+    ThreadHandle thread = ThreadCreate(Record, &run, asked);
+    ASSERT_TRUE(thread.valid());
+    ThreadJoin(thread);
+    EXPECT_GE(run.stackSize, asked) << "asked " << asked;
+    EXPECT_LE(run.stackSize, asked + 256 * 1024) << "asked " << asked;
+  }
+}
+
+TEST(Thread, OneMebibyteStackHoldsALargeLocalArray) {
+  ThreadRun run;
+  ThreadHandle thread = ThreadCreate(UseLargeStack, &run, kOneMiB);
+  ASSERT_TRUE(thread.valid());
+  ThreadJoin(thread);
+  EXPECT_EQ(run.calls.load(), 1);
+  long expected = 0;
+  for (std::size_t i = 0; i < 900 * 1024; i += 4096) expected += static_cast<long>(i & 0x7F);
+  EXPECT_EQ(run.checksum, expected);
+}
+
+TEST(Thread, JoinWaitsForTheEndAndReleasesTheHandle) {
+  ThreadRun run;
+  ThreadHandle thread = ThreadCreate(SleepThenMark, &run, kOneMiB);
+  ASSERT_TRUE(thread.valid());
+  ThreadJoin(thread);
+  EXPECT_EQ(run.calls.load(), 1);
+  EXPECT_FALSE(thread.valid());
+  // Joining a released or never-made handle does nothing.
+  ThreadJoin(thread);
+  ThreadHandle none;
+  ThreadJoin(none);
+  EXPECT_FALSE(none.valid());
+}
+
+TEST(Thread, ManyThreadsRunAtOnce) {
+  constexpr int kThreads = 8;
+  ThreadRun runs[kThreads];
+  ThreadHandle threads[kThreads];
+  for (int i = 0; i < kThreads; ++i) {
+    threads[i] = ThreadCreate(SleepThenMark, &runs[i], 64 * 1024);
+    ASSERT_TRUE(threads[i].valid());
+  }
+  for (auto& t : threads) ThreadJoin(t);
+  for (auto& r : runs) EXPECT_EQ(r.calls.load(), 1);
+}
+
+}  // namespace
+}  // namespace velkarin::platform
