@@ -1,0 +1,112 @@
+#include "cli/device_json.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/json_writer.h"
+
+namespace velkarin::cli {
+namespace {
+
+DeviceRecord SampleRecord() {
+  DeviceRecord r;
+  r.serial = 0xFFFFFFF0u;
+  r.name = "Pump \xE9\x80 \"7\"";
+  r.dhcp = 5;
+  r.ipAddress = "192.168.1.20";
+  r.netmask = "255.255.255.0";
+  r.gateway = "192.168.1.1";
+  r.extNumber1 = 12;
+  r.extTextB = "tb";
+  r.deviceId = "0050C2123456";
+  r.deviceIndex = 2;
+  r.commandSuffix = 7;
+  r.extTexts = {"e0", "e1\t", "", "e3"};
+  r.extNumber2 = -9;
+  r.extTextA = "ta";
+  r.auxTextB = "ab";
+  r.auxNumber = 0x80000000u;
+  r.auxTextA = "aa";
+  r.statusFlags = 0x12;
+  r.sortKey = 7;
+  return r;
+}
+
+TEST(DeviceToJson, HasExactlyTheRecordFieldsInOrder) {
+  const nlohmann::ordered_json o = DeviceToJson(SampleRecord());
+  std::vector<std::string> keys;
+  for (auto it = o.begin(); it != o.end(); ++it) keys.push_back(it.key());
+  const std::vector<std::string> expected = {
+      "serial",        "name",       "dhcp",        "ipAddress", "netmask",
+      "gateway",       "extNumber1", "extTextB",    "deviceId",  "deviceIndex",
+      "commandSuffix", "extTexts",   "extNumber2",  "extTextA",  "auxTextB",
+      "auxNumber",     "auxTextA",   "statusFlags", "sortKey"};
+  EXPECT_EQ(keys, expected);
+}
+
+TEST(DeviceToJson, NumbersStayNumbersAndTextsStayTexts) {
+  const nlohmann::ordered_json o =
+      nlohmann::ordered_json::parse(WriteJson(DeviceToJson(SampleRecord()), 2));
+  EXPECT_EQ(o["serial"].get<std::uint64_t>(), 0xFFFFFFF0u);
+  EXPECT_EQ(o["dhcp"].get<int>(), 5);
+  EXPECT_EQ(o["extNumber1"].get<int>(), 12);
+  EXPECT_EQ(o["deviceIndex"].get<int>(), 2);
+  EXPECT_EQ(o["commandSuffix"].get<int>(), 7);
+  EXPECT_EQ(o["extNumber2"].get<int>(), -9);
+  EXPECT_EQ(o["auxNumber"].get<std::uint64_t>(), 0x80000000u);
+  EXPECT_EQ(o["statusFlags"].get<int>(), 0x12);
+  EXPECT_EQ(o["sortKey"].get<int>(), 7);
+  EXPECT_EQ(o["ipAddress"], "192.168.1.20");
+  EXPECT_EQ(o["deviceId"], "0050C2123456");
+  ASSERT_TRUE(o["extTexts"].is_array());
+  EXPECT_EQ(o["extTexts"], nlohmann::ordered_json::array({"e0", "e1\t", "", "e3"}));
+  EXPECT_EQ(o["auxTextA"], "aa");
+}
+
+TEST(DeviceToJson, HighBytesAreWrittenAsLatin1Escapes) {
+  const std::string text = WriteJson(DeviceToJson(SampleRecord()), -1);
+  EXPECT_NE(text.find(R"("name":"Pump \u00E9\u0080 \"7\"")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("e1\t")"), std::string::npos) << text;
+}
+
+TEST(Latin1ToUtf8, MapsEveryByteToTheCodePointOfTheSameNumber) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  DeviceRecord r;
+  r.name = all;
+  const nlohmann::ordered_json parsed =
+      nlohmann::ordered_json::parse(WriteJson(DeviceToJson(r), -1));
+  // Back from UTF-8 to one byte per code point.
+  const std::string utf8 = parsed["name"].get<std::string>();
+  std::string back;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      back += static_cast<char>(c);
+    } else {
+      ASSERT_LT(i + 1, utf8.size());
+      back += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+    }
+  }
+  EXPECT_EQ(back, all);
+}
+
+TEST(DevicesToJson, KeepsTheListOrder) {
+  DeviceList list;
+  DeviceRecord a;
+  a.serial = 2;
+  DeviceRecord b;
+  b.serial = 1;
+  list.push_back(a);
+  list.push_back(b);
+  const nlohmann::ordered_json array = DevicesToJson(list);
+  ASSERT_EQ(array.size(), 2u);
+  EXPECT_EQ(array[0]["serial"], 2);
+  EXPECT_EQ(array[1]["serial"], 1);
+  EXPECT_EQ(WriteJson(DevicesToJson(DeviceList()), 2), "[]");
+}
+
+}  // namespace
+}  // namespace velkarin::cli

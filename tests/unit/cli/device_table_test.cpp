@@ -1,0 +1,90 @@
+#include "cli/device_table.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "cli/display_text.h"
+
+namespace velkarin::cli {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(SerialText, SixDigitsAtLeastUpperCase) {
+  EXPECT_EQ(SerialText(0x1A2B), "001A2B");
+  EXPECT_EQ(SerialText(0), "000000");
+  EXPECT_EQ(SerialText(0xABCDEF), "ABCDEF");
+  EXPECT_EQ(SerialText(0x1234567), "1234567");
+  EXPECT_EQ(SerialText(0xFFFFFFFFu), "FFFFFFFF");
+}
+
+TEST(DhcpText, YesForAnyNonZeroValue) {
+  EXPECT_EQ(DhcpText(0), "No");
+  EXPECT_EQ(DhcpText(1), "Yes");
+  EXPECT_EQ(DhcpText(5), "Yes");
+  EXPECT_EQ(DhcpText(-1), "Yes");
+}
+
+TEST(StatusFlagWords, NamesEachBitLowestFirst) {
+  EXPECT_EQ(StatusFlagWords(0), "");
+  EXPECT_EQ(StatusFlagWords(0x01), "serial-shared-no-id");
+  EXPECT_EQ(StatusFlagWords(0x02), "ip-clash");
+  EXPECT_EQ(StatusFlagWords(0x04), "no-serial");
+  EXPECT_EQ(StatusFlagWords(0x08), "no-ip");
+  EXPECT_EQ(StatusFlagWords(0x10), "serial-clash");
+  EXPECT_EQ(StatusFlagWords(0x13), "serial-shared-no-id,ip-clash,serial-clash");
+  EXPECT_EQ(StatusFlagWords(0x80000008u), "no-ip,0x80000000");
+}
+
+TEST(DisplayText, EscapesWhatATerminalWouldActOn) {
+  EXPECT_EQ(DisplayText("Pump 7"), "Pump 7");
+  EXPECT_EQ(DisplayText("\x1B[2Jx"), "\\x1B[2Jx");
+  EXPECT_EQ(DisplayText("a\tb\nc\x7F"), "a\\x09b\\x0Ac\\x7F");
+  EXPECT_EQ(DisplayText("\x9B"
+                        "1m"),
+            "\\x9B1m");  // C1 control sequence introducer
+  EXPECT_EQ(DisplayText("a\\b"), "a\\\\b");
+  EXPECT_EQ(DisplayText("\xE9\xA0"), "\xE9\xA0");  // printable Latin-1 passes
+  EXPECT_EQ(DisplayText(std::string("\0", 1)), "\\x00");
+}
+
+TEST(FormatDeviceTable, EmptyListGivesTheHeaderAlone) {
+  EXPECT_EQ(FormatDeviceTable(DeviceList()), "Snr  Name  DHCP  IP  Netmask  Gateway  Status\n");
+}
+
+TEST(FormatDeviceTable, OneAlignedRowPerRecordInListOrder) {
+  DeviceList list;
+  DeviceRecord a;
+  a.serial = 0x1A2B;
+  a.name = "Pump 7";
+  a.dhcp = 0;
+  a.ipAddress = "192.168.1.20";
+  a.netmask = "255.255.255.0";
+  a.gateway = "";
+  a.statusFlags = 0x02;
+  DeviceRecord b;
+  b.serial = 0x12345678;
+  b.name = "V\x1B";
+  b.dhcp = 5;
+  b.ipAddress = "0.0.0.0";
+  b.netmask = "0.0.0.0";
+  b.gateway = "0.0.0.0";
+  list.push_back(a);
+  list.push_back(b);
+
+  const std::vector<std::string> lines = Lines(FormatDeviceTable(list));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "Snr       Name    DHCP  IP            Netmask        Gateway  Status");
+  EXPECT_EQ(lines[1], "001A2B    Pump 7  No    192.168.1.20  255.255.255.0           ip-clash");
+  EXPECT_EQ(lines[2], "12345678  V\\x1B   Yes   0.0.0.0       0.0.0.0        0.0.0.0  -");
+}
+
+}  // namespace
+}  // namespace velkarin::cli
