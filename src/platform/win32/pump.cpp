@@ -30,13 +30,15 @@ void SleepServingSentMessages(std::uint32_t milliseconds) {
     detail::SleepRunningServeSentHook(milliseconds);
     return;
   }
-  const std::uint32_t start = GetTickCount();
+  // Measured with the fine process clock: the tick count moves in steps of
+  // the system timer and would end the sleep early.
+  const std::int64_t start = ProcessClockMs();
   for (;;) {
     ServeSentMessages();
-    const std::uint32_t elapsed = GetTickCount() - start;
-    if (elapsed >= milliseconds) return;
+    const std::int64_t left = static_cast<std::int64_t>(milliseconds) - (ProcessClockMs() - start);
+    if (left <= 0) return;
     // Wakes as soon as another thread sends this one a message.
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_SENDMESSAGE);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_SENDMESSAGE);
   }
 }
 

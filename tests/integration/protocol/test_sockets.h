@@ -26,10 +26,15 @@ struct Datagram {
   std::string bytes;
   std::uint32_t sender = 0;
   std::uint16_t senderPort = 0;
+  std::uint32_t destination = 0;  // only from ReceiveWithDestination
 };
 
 // Waits up to `timeoutMs` for one datagram.
 Datagram ReceiveWithin(platform::SocketHandle socket, std::uint32_t timeoutMs,
                        std::size_t bufferSize = 2048);
+
+// Waits up to `timeoutMs` for one datagram and reports the destination
+// address it was sent to, as the system delivered it.
+Datagram ReceiveWithDestination(platform::SocketHandle socket, std::uint32_t timeoutMs);
 
 }  // namespace velkarin::test

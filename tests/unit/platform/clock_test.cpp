@@ -25,8 +25,9 @@ TEST_F(TickBias, ElapsedTimeStaysRightAcrossTheWrap) {
   SleepMs(300);
   const std::uint32_t now = TickCountMs();
   EXPECT_LT(now, start) << "the count should have wrapped";
+  // The count may move in steps of the system timer (about 16 ms on Windows).
   const std::uint32_t elapsed = TickElapsed(start, now);
-  EXPECT_GE(elapsed, 290u);
+  EXPECT_GE(elapsed + 16, 300u);
   EXPECT_LT(elapsed, 10000u);
 }
 

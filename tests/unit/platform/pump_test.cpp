@@ -100,7 +100,7 @@ TEST_F(PumpHooks, SleepServingSentMessagesServesWhileItSleeps) {
 TEST_F(PumpHooks, SleepServingSentMessagesWithoutHookStillSleeps) {
   const std::int64_t before = ProcessClockMs();
   SleepServingSentMessages(150);
-  EXPECT_GE(ProcessClockMs() - before + 1, 150);
+  EXPECT_GE(ProcessClockMs() - before, 150);
 }
 
 }  // namespace

@@ -10,13 +10,18 @@ namespace velkarin::test {
 
 std::size_t CurrentThreadStackSize() {
 #ifdef _WIN32
-  // The stack is one reservation from its allocation base up to the base
-  // recorded in the thread's information block.
-  const NT_TIB* tib = reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
+  // The stack is one reservation: add up the regions that share the
+  // allocation base of a local variable.
   MEMORY_BASIC_INFORMATION region{};
   if (VirtualQuery(&region, &region, sizeof region) == 0) return 0;
-  return static_cast<std::size_t>(static_cast<const char*>(tib->StackBase) -
-                                  static_cast<const char*>(region.AllocationBase));
+  const void* base = region.AllocationBase;
+  const char* next = static_cast<const char*>(base);
+  std::size_t size = 0;
+  while (VirtualQuery(next, &region, sizeof region) != 0 && region.AllocationBase == base) {
+    size += region.RegionSize;
+    next += region.RegionSize;
+  }
+  return size;
 #else
   pthread_attr_t attributes;
   if (pthread_getattr_np(pthread_self(), &attributes) != 0) return 0;
