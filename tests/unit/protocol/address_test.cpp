@@ -1,0 +1,152 @@
+#include "protocol/address.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velkarin {
+namespace {
+
+TEST(ParseIpv4, ReadsOneToFourPartsInEveryBase) {
+  struct Case {
+    const char* text;
+    std::uint32_t value;
+  };
+  const Case cases[] = {
+      {"1.2.3.4", 0x01020304},
+      {"255.255.255.255", 0xFFFFFFFF},
+      {"0.0.0.0", 0},
+      {"192.168.01.01", 0xC0A80101},
+      {"0300.0250.1.010", 0xC0A80108},
+      {"0xC0.0Xa8.0x1.0xff", 0xC0A801FF},
+      {"10.1", 0x0A000001},
+      {"10.0x10000", 0x0A010000},
+      {"1.16777215", 0x01FFFFFF},
+      {"10.1.65535", 0x0A01FFFF},
+      {"3232235777", 0xC0A80101},
+      {"4294967295", 0xFFFFFFFF},
+      {"0xffffffff", 0xFFFFFFFF},
+      {"037777777777", 0xFFFFFFFF},
+      {"00000000000000001.2.3.4", 0x01020304},
+      {"0x00000000000000ff.1", 0xFF000001},
+      {"0", 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseIpv4(c.text), std::optional<std::uint32_t>(c.value)) << c.text;
+  }
+}
+
+TEST(ParseIpv4, RejectsWhatInetAddrCannotRead) {
+  for (const char* text : {"",
+                           ".",
+                           "1.",
+                           "1.2.3.",
+                           "1.2.3.4.",
+                           "1..2",
+                           ".1.2.3",
+                           "1.2.3.4.5",
+                           "256.1.1.1",
+                           "1.2.3.256",
+                           "1.16777216",
+                           "1.2.65536",
+                           "4294967296",
+                           "0x100000000",
+                           "08",
+                           "1.09",
+                           "0x",
+                           "0x.1",
+                           "1.0xg",
+                           "1.2.3.4x",
+                           "a.b.c.d",
+                           "localhost",
+                           "+1.2.3.4",
+                           "-1",
+                           " 1.2.3.4",
+                           "\t1.2.3.4",
+                           "1. 2.3.4",
+                           "1.2.3.4\x80",
+                           "99999999999999999999999"}) {
+    EXPECT_EQ(ParseIpv4(text), std::nullopt) << '"' << text << '"';
+  }
+}
+
+TEST(ParseIpv4, WhiteSpaceEndsTheAddressAndTheRestIsIgnored) {
+  // As inet_addr does: the address is read up to a blank, tab or line break.
+  EXPECT_EQ(ParseIpv4("10.0.0.1 "), std::optional<std::uint32_t>(0x0A000001));
+  EXPECT_EQ(ParseIpv4("10.0.0.1\tjunk"), std::optional<std::uint32_t>(0x0A000001));
+  EXPECT_EQ(ParseIpv4("10.0.0.1\n.2"), std::optional<std::uint32_t>(0x0A000001));
+  EXPECT_EQ(ParseIpv4("10 .0.0.1"), std::optional<std::uint32_t>(10));
+  // ... but white space is no substitute for the part after a dot.
+  EXPECT_EQ(ParseIpv4("10.0.0. 1"), std::nullopt);
+  // A NUL ends the text as it ends a C string.
+  EXPECT_EQ(ParseIpv4(std::string("1.2.3.4\0junk", 12)), std::optional<std::uint32_t>(0x01020304));
+}
+
+TEST(AddressValue, EmptyIsZeroAndUnreadableIsAllOnes) {
+  EXPECT_EQ(AddressValue(""), 0u);
+  EXPECT_EQ(AddressValue("0.0.0.0"), 0u);
+  EXPECT_EQ(AddressValue("not an address"), 0xFFFFFFFFu);
+  EXPECT_EQ(AddressValue("1.2.3.4"), 0x01020304u);
+}
+
+TEST(SameAddress, ComparesTheValuesOfTheTexts) {
+  EXPECT_TRUE(SameAddress("10.0.0.1", "10.0.0.1"));
+  EXPECT_FALSE(SameAddress("10.0.0.1", "10.0.0.2"));
+  EXPECT_TRUE(SameAddress("10.1", "10.0.0.1"));
+  EXPECT_TRUE(SameAddress("192.168.1.1", "192.168.01.01"));
+  EXPECT_TRUE(SameAddress("0xC0.168.1.1", "192.168.1.1"));
+  EXPECT_FALSE(SameAddress("192.168.1.010", "192.168.1.10"));  // octal 010 is 8
+  EXPECT_TRUE(SameAddress("0.0.0.0", "0.0.0.0"));
+  EXPECT_TRUE(SameAddress("1.1.1.1", "1.1.1.1"));
+  EXPECT_FALSE(SameAddress("0.0.0.0", "1.1.1.1"));
+}
+
+TEST(SameAddress, EmptyMeansZeroAndUnreadableMeansAllOnes) {
+  EXPECT_TRUE(SameAddress("", "0.0.0.0"));
+  EXPECT_TRUE(SameAddress("", ""));
+  EXPECT_FALSE(SameAddress("", "255.255.255.255"));
+  EXPECT_TRUE(SameAddress("abc", "xyz"));
+  EXPECT_TRUE(SameAddress("abc", "255.255.255.255"));
+  EXPECT_TRUE(SameAddress("1.2.3.4.5", "300.1.1.1"));
+  EXPECT_FALSE(SameAddress("abc", ""));
+  EXPECT_FALSE(SameAddress("abc", "0.0.0.0"));
+}
+
+TEST(SameTextIgnoringCase, FoldsOnlyTheAsciiLetters) {
+  EXPECT_TRUE(SameTextIgnoringCase("IOX-4a", "iox-4A"));
+  EXPECT_TRUE(SameTextIgnoringCase("", ""));
+  EXPECT_TRUE(SameTextIgnoringCase("@[`{", "@[`{"));
+  EXPECT_FALSE(SameTextIgnoringCase("abc", "abcd"));
+  EXPECT_FALSE(SameTextIgnoringCase("abcd", "abc"));
+  EXPECT_FALSE(SameTextIgnoringCase("", "a"));
+  EXPECT_FALSE(SameTextIgnoringCase("abc", "abd"));
+  // Neighbours of the letters do not fold: '@' is 'A' - 1, '`' is 'a' - 1,
+  // '[' is 'Z' + 1, '{' is 'z' + 1.
+  EXPECT_FALSE(SameTextIgnoringCase("@", "`"));
+  EXPECT_FALSE(SameTextIgnoringCase("[", "{"));
+  // Bytes above 0x7F match only themselves: Latin-1 capital and small A
+  // with grave accent, and the UTF-8 forms of the same two letters.
+  EXPECT_FALSE(SameTextIgnoringCase("\xC0", "\xE0"));
+  EXPECT_FALSE(SameTextIgnoringCase("\xC3\x80", "\xC3\xA0"));
+  EXPECT_TRUE(SameTextIgnoringCase("x\xC0y", "X\xC0Y"));
+  // Counted texts: an embedded NUL is compared like any byte.
+  EXPECT_FALSE(SameTextIgnoringCase(std::string("a\0b", 3), std::string("a\0c", 3)));
+  EXPECT_TRUE(SameTextIgnoringCase(std::string("a\0B", 3), std::string("A\0b", 3)));
+}
+
+TEST(SameTextIgnoringCase, EveryPairOfBytes) {
+  for (int x = 0; x < 256; ++x) {
+    for (int y = 0; y < 256; ++y) {
+      const bool letters =
+          (x >= 'A' && x <= 'Z' && y == x + 32) || (y >= 'A' && y <= 'Z' && x == y + 32);
+      const std::string a = "k" + std::string(1, static_cast<char>(x));
+      const std::string b = "K" + std::string(1, static_cast<char>(y));
+      ASSERT_EQ(SameTextIgnoringCase(a, b), x == y || letters) << x << ' ' << y;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velkarin
