@@ -1,0 +1,433 @@
+#include "device_json.h"
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+#include "byte_text.h"
+
+namespace velkarin::devsim {
+namespace {
+
+using nlohmann::json;
+
+[[noreturn]] void Bad(const std::string& key, const std::string& why) {
+  throw std::invalid_argument("device key \"" + key + "\": " + why);
+}
+
+std::string AsString(const std::string& key, const json& v) {
+  if (v.is_string()) return v.get<std::string>();
+  if (v.is_number_integer()) return std::to_string(v.get<long long>());
+  Bad(key, "expected a text");
+}
+
+long long AsInteger(const std::string& key, const json& v) {
+  if (v.is_number_integer()) return v.get<long long>();
+  if (v.is_string()) {
+    const std::string text = v.get<std::string>();
+    std::size_t used = 0;
+    long long value = 0;
+    try {
+      value = std::stoll(text, &used, 10);
+    } catch (const std::exception&) {
+      Bad(key, "expected a number, got \"" + text + "\"");
+    }
+    if (used != text.size()) Bad(key, "expected a number, got \"" + text + "\"");
+    return value;
+  }
+  Bad(key, "expected a number");
+}
+
+int AsInt(const std::string& key, const json& v) {
+  long long value = AsInteger(key, v);
+  if (value < INT32_MIN || value > INT32_MAX) Bad(key, "out of range");
+  return static_cast<int>(value);
+}
+
+int AsNonNegative(const std::string& key, const json& v) {
+  int value = AsInt(key, v);
+  if (value < 0) Bad(key, "must not be negative");
+  return value;
+}
+
+double AsDouble(const std::string& key, const json& v) {
+  if (v.is_number()) return v.get<double>();
+  if (v.is_string()) {
+    try {
+      std::size_t used = 0;
+      double value = std::stod(v.get<std::string>(), &used);
+      if (used == v.get<std::string>().size()) return value;
+    } catch (const std::exception&) {
+    }
+  }
+  Bad(key, "expected a number");
+}
+
+bool AsBool(const std::string& key, const json& v) {
+  if (v.is_boolean()) return v.get<bool>();
+  if (v.is_number_integer()) return v.get<long long>() != 0;
+  if (v.is_string()) {
+    const std::string t = v.get<std::string>();
+    if (t == "true" || t == "yes" || t == "1") return true;
+    if (t == "false" || t == "no" || t == "0") return false;
+  }
+  Bad(key, "expected true or false");
+}
+
+// Serial numbers and auxNumber: hex text (optional 0x) or a JSON number.
+std::uint32_t AsHex32(const std::string& key, const json& v) {
+  if (v.is_number_unsigned() || v.is_number_integer()) {
+    long long value = v.get<long long>();
+    if (value < 0 || value > 0xFFFFFFFFLL) Bad(key, "out of range");
+    return static_cast<std::uint32_t>(value);
+  }
+  if (!v.is_string()) Bad(key, "expected hex text");
+  std::string text = v.get<std::string>();
+  if (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0) text = text.substr(2);
+  if (text.empty() || text.size() > 8) Bad(key, "expected 1 to 8 hex digits");
+  std::size_t used = 0;
+  unsigned long value = 0;
+  try {
+    value = std::stoul(text, &used, 16);
+  } catch (const std::exception&) {
+    Bad(key, "expected hex digits");
+  }
+  if (used != text.size()) Bad(key, "expected hex digits");
+  return static_cast<std::uint32_t>(value);
+}
+
+std::array<std::uint8_t, 16> AsKey16(const std::string& key, const json& v) {
+  std::string bytes;
+  try {
+    bytes = DecodeByteSpec("hex:" + AsString(key, v));
+  } catch (const std::invalid_argument& e) {
+    Bad(key, e.what());
+  }
+  if (bytes.size() != 16) Bad(key, "expected 32 hex digits");
+  std::array<std::uint8_t, 16> out{};
+  for (std::size_t i = 0; i < 16; ++i) out[i] = static_cast<std::uint8_t>(bytes[i]);
+  return out;
+}
+
+std::string AsBytes(const std::string& key, const json& v) {
+  try {
+    return DecodeByteSpec(AsString(key, v));
+  } catch (const std::invalid_argument& e) {
+    Bad(key, e.what());
+  }
+}
+
+const json& AsArray(const std::string& key, const json& v) {
+  if (!v.is_array()) Bad(key, "expected a list");
+  return v;
+}
+
+CommandBehaviour AsBehaviour(const std::string& key, const json& v) {
+  const std::string t = AsString(key, v);
+  if (t == "accept") return CommandBehaviour::kAccept;
+  if (t == "refuse") return CommandBehaviour::kRefuse;
+  if (t == "require-auth") return CommandBehaviour::kRequireAuth;
+  if (t == "status") return CommandBehaviour::kStatus;
+  if (t == "wrong-code") return CommandBehaviour::kWrongCode;
+  if (t == "garbage") return CommandBehaviour::kGarbage;
+  if (t == "oversize") return CommandBehaviour::kOversize;
+  if (t == "silent") return CommandBehaviour::kSilent;
+  Bad(key, "one of accept, refuse, require-auth, status, wrong-code, garbage, oversize, silent");
+}
+
+AfterAccept AsAfterAccept(const std::string& key, const json& v) {
+  const std::string t = AsString(key, v);
+  if (t == "apply") return AfterAccept::kApply;
+  if (t == "other") return AfterAccept::kOther;
+  if (t == "vanish") return AfterAccept::kVanish;
+  if (t == "none") return AfterAccept::kNone;
+  Bad(key, "one of apply, other, vanish, none");
+}
+
+const std::set<std::string> kSection2Keys = {"extNumber1", "extTexts", "deviceId", "deviceIndex",
+                                             "extNumber2", "extTextA", "extTextB", "commandSuffix"};
+const std::set<std::string> kSection3Keys = {"auxNumber", "auxTextA", "auxTextB"};
+
+}  // namespace
+
+DeviceSpec DeviceFromJson(const json& object) {
+  if (!object.is_object()) throw std::invalid_argument("a device must be a JSON object");
+  DeviceSpec d;
+  Announced& a = d.announced;
+  int impliedSections = 1;
+  std::optional<int> sections;
+  bool behaviourGiven = false;
+  std::optional<CommandBehaviour> implied;
+
+  for (auto it = object.begin(); it != object.end(); ++it) {
+    const std::string& k = it.key();
+    const json& v = it.value();
+    if (kSection2Keys.count(k) && impliedSections < 2) impliedSections = 2;
+    if (kSection3Keys.count(k)) impliedSections = 3;
+
+    if (k == "serial")
+      a.serial = AsHex32(k, v);
+    else if (k == "name")
+      a.name = AsString(k, v);
+    else if (k == "dhcp")
+      a.dhcp = AsInt(k, v);
+    else if (k == "ip")
+      a.ip = AsString(k, v);
+    else if (k == "netmask")
+      a.netmask = AsString(k, v);
+    else if (k == "gateway")
+      a.gateway = AsString(k, v);
+    else if (k == "extNumber1")
+      a.extNumber1 = AsInt(k, v);
+    else if (k == "extTexts") {
+      const json& list = AsArray(k, v);
+      if (list.size() > 4) Bad(k, "at most 4 texts");
+      for (std::size_t i = 0; i < 4; ++i) {
+        a.extTexts[i] = i < list.size() ? AsString(k, list[i]) : std::string();
+      }
+    } else if (k == "deviceId")
+      a.deviceId = AsString(k, v);
+    else if (k == "deviceIndex")
+      a.deviceIndex = AsInt(k, v);
+    else if (k == "extNumber2")
+      a.extNumber2 = AsInt(k, v);
+    else if (k == "extTextA")
+      a.extTextA = AsString(k, v);
+    else if (k == "extTextB")
+      a.extTextB = AsString(k, v);
+    else if (k == "commandSuffix")
+      a.commandSuffix = AsInt(k, v);
+    else if (k == "auxNumber")
+      a.auxNumber = AsHex32(k, v);
+    else if (k == "auxTextA")
+      a.auxTextA = AsString(k, v);
+    else if (k == "auxTextB")
+      a.auxTextB = AsString(k, v);
+    else if (k == "sections") {
+      sections = AsInt(k, v);
+      if (*sections < 1 || *sections > 3) Bad(k, "1, 2 or 3");
+    } else if (k == "terminateLastSection")
+      a.terminateLastSection = AsBool(k, v);
+    else if (k == "raw")
+      a.raw = AsBytes(k, v);
+    else if (k == "unconfigured")
+      d.unconfigured = AsBool(k, v);
+    else if (k == "answersDiscovery")
+      d.answersDiscovery = AsBool(k, v);
+    else if (k == "announceDelayMs")
+      d.announceDelayMs = AsNonNegative(k, v);
+    else if (k == "repeat")
+      d.repeat = AsNonNegative(k, v);
+    else if (k == "repeatIntervalMs")
+      d.repeatIntervalMs = AsNonNegative(k, v);
+    else if (k == "floodPerDiscovery")
+      d.flood.perDiscovery = AsNonNegative(k, v);
+    else if (k == "floodRate") {
+      d.flood.ratePerSecond = AsDouble(k, v);
+      if (d.flood.ratePerSecond < 0 || d.flood.ratePerSecond > 1e6) Bad(k, "0 to 1000000");
+    } else if (k == "floodDurationMs")
+      d.flood.durationMs = AsNonNegative(k, v);
+    else if (k == "floodVary")
+      d.flood.vary = AsBool(k, v);
+    else if (k == "onCommand") {
+      d.onCommand = AsBehaviour(k, v);
+      behaviourGiven = true;
+    } else if (k == "replyStatus") {
+      d.replyStatus = AsInt(k, v);
+      implied = CommandBehaviour::kStatus;
+    } else if (k == "replyCode") {
+      d.replyCode = AsInt(k, v);
+      implied = CommandBehaviour::kWrongCode;
+    } else if (k == "replyBytes") {
+      d.replyBytes = AsBytes(k, v);
+      implied = CommandBehaviour::kGarbage;
+    } else if (k == "oversizeLength") {
+      d.oversizeLength = AsNonNegative(k, v);
+      if (d.oversizeLength > 65000) Bad(k, "at most 65000");
+    } else if (k == "replyCount")
+      d.replyCount = AsNonNegative(k, v);
+    else if (k == "replyIntervalMs")
+      d.replyIntervalMs = AsNonNegative(k, v);
+    else if (k == "extraReplies") {
+      for (const json& item : AsArray(k, v)) d.extraReplies.push_back(AsBytes(k, item));
+    } else if (k == "replyDelayMs")
+      d.replyDelayMs = AsNonNegative(k, v);
+    else if (k == "matchIndex")
+      d.matchIndex = AsBool(k, v);
+    else if (k == "password")
+      d.password = AsString(k, v);
+    else if (k == "challenge")
+      d.challenge = AsKey16(k, v);
+    else if (k == "challenges") {
+      for (const json& item : AsArray(k, v)) d.challenges.push_back(AsKey16(k, item));
+    } else if (k == "afterAccept")
+      d.afterAccept = AsAfterAccept(k, v);
+    else if (k == "afterAcceptDelayMs")
+      d.afterAcceptDelayMs = AsNonNegative(k, v);
+    else if (k == "silentWhileChanging")
+      d.silentWhileChanging = AsBool(k, v);
+    else if (k == "otherDhcp")
+      d.other.dhcp = AsInt(k, v);
+    else if (k == "otherIp")
+      d.other.ip = AsString(k, v);
+    else if (k == "otherNetmask")
+      d.other.netmask = AsString(k, v);
+    else if (k == "otherGateway")
+      d.other.gateway = AsString(k, v);
+    else
+      throw std::invalid_argument("unknown device key \"" + k + "\"");
+  }
+  // Without an explicit count, a device sends the sections whose items it was given.
+  a.sections = sections ? *sections : impliedSections;
+  if (!behaviourGiven && implied) d.onCommand = *implied;
+  return d;
+}
+
+json ParseDeviceOption(const std::string& text) {
+  json object = json::object();
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t eq = text.find('=', i);
+    if (eq == std::string::npos) {
+      throw std::invalid_argument("--device: expected key=value at \"" + text.substr(i) + "\"");
+    }
+    std::string key = text.substr(i, eq - i);
+    if (key.empty()) throw std::invalid_argument("--device: empty key");
+    i = eq + 1;
+    json value;
+    if (i < text.size() && text[i] == '"') {
+      std::string s;
+      ++i;
+      bool closed = false;
+      while (i < text.size()) {
+        char c = text[i++];
+        if (c == '\\' && i < text.size() && (text[i] == '"' || text[i] == '\\')) {
+          s.push_back(text[i++]);
+        } else if (c == '"') {
+          closed = true;
+          break;
+        } else {
+          s.push_back(c);
+        }
+      }
+      if (!closed) throw std::invalid_argument("--device: unterminated quote for " + key);
+      value = s;
+    } else if (i < text.size() && (text[i] == '[' || text[i] == '{')) {
+      // JSON up to the matching bracket, minding strings.
+      std::size_t start = i;
+      int depth = 0;
+      bool inString = false;
+      for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (inString) {
+          if (c == '\\')
+            ++i;
+          else if (c == '"')
+            inString = false;
+        } else if (c == '"') {
+          inString = true;
+        } else if (c == '[' || c == '{') {
+          ++depth;
+        } else if (c == ']' || c == '}') {
+          if (--depth == 0) {
+            ++i;
+            break;
+          }
+        }
+      }
+      try {
+        value = json::parse(text.substr(start, i - start));
+      } catch (const json::exception& e) {
+        throw std::invalid_argument("--device: bad JSON for " + key + ": " + e.what());
+      }
+    } else {
+      std::size_t comma = text.find(',', i);
+      if (comma == std::string::npos) comma = text.size();
+      value = text.substr(i, comma - i);
+      i = comma;
+    }
+    object[key] = value;
+    if (i < text.size()) {
+      if (text[i] != ',') {
+        throw std::invalid_argument("--device: expected ',' after the value of " + key);
+      }
+      ++i;
+    }
+  }
+  return object;
+}
+
+std::vector<DeviceSpec> GenerateFleet(const FleetSpec& fleet) {
+  std::vector<DeviceSpec> devices;
+  for (int i = 0; i < fleet.count; ++i) {
+    json object = fleet.tmpl;
+    const std::uint32_t n = static_cast<std::uint32_t>(i) + 1;
+    char text[64];
+    std::snprintf(text, sizeof text, "%X", fleet.serialBase + static_cast<std::uint32_t>(i));
+    object["serial"] = text;
+    object["name"] = (fleet.tmpl.contains("name") ? AsString("name", fleet.tmpl["name"])
+                                                  : std::string("Sim device")) +
+                     " " + std::to_string(n);
+    if (!fleet.tmpl.contains("ip")) {
+      std::snprintf(text, sizeof text, "10.%u.%u.%u", (n >> 16) & 255, (n >> 8) & 255, n & 255);
+      object["ip"] = text;
+    }
+    if (!fleet.tmpl.contains("netmask")) object["netmask"] = "255.0.0.0";
+    if (!fleet.tmpl.contains("gateway")) object["gateway"] = "10.0.0.254";
+    DeviceSpec device = DeviceFromJson(object);
+    if (fleet.spreadMs > 0) {
+      device.announceDelayMs +=
+          static_cast<int>(static_cast<long long>(fleet.spreadMs) * i / fleet.count);
+    }
+    devices.push_back(device);
+  }
+  return devices;
+}
+
+std::vector<DeviceSpec> LoadConfigFile(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::invalid_argument("cannot read " + path);
+  json root;
+  try {
+    root = json::parse(in);
+  } catch (const json::exception& e) {
+    throw std::invalid_argument(path + ": " + e.what());
+  }
+  std::vector<DeviceSpec> devices;
+  const json* list = &root;
+  if (root.is_object()) {
+    for (auto it = root.begin(); it != root.end(); ++it) {
+      if (it.key() != "devices" && it.key() != "fleet") {
+        throw std::invalid_argument(path + ": unknown key \"" + it.key() + "\"");
+      }
+    }
+    list = root.contains("devices") ? &root["devices"] : nullptr;
+  }
+  if (list != nullptr) {
+    if (!list->is_array()) throw std::invalid_argument(path + ": devices must be a list");
+    for (const json& item : *list) devices.push_back(DeviceFromJson(item));
+  }
+  if (root.is_object() && root.contains("fleet")) {
+    const json& f = root["fleet"];
+    FleetSpec fleet;
+    for (auto it = f.begin(); it != f.end(); ++it) {
+      const std::string& k = it.key();
+      if (k == "count")
+        fleet.count = AsNonNegative(k, it.value());
+      else if (k == "serialBase")
+        fleet.serialBase = AsHex32(k, it.value());
+      else if (k == "spreadMs")
+        fleet.spreadMs = AsNonNegative(k, it.value());
+      else if (k == "template")
+        fleet.tmpl = it.value();
+      else
+        throw std::invalid_argument(path + ": unknown fleet key \"" + k + "\"");
+    }
+    std::vector<DeviceSpec> generated = GenerateFleet(fleet);
+    devices.insert(devices.end(), generated.begin(), generated.end());
+  }
+  return devices;
+}
+
+}  // namespace velkarin::devsim

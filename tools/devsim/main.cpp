@@ -1,0 +1,121 @@
+// velkarin-devsim: a fleet of simulated devices on one UDP port, for tests
+// and demonstrations inside a private network namespace.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+#include "datagram_log.h"
+#include "device_json.h"
+#include "network.h"
+#include "options.h"
+#include "scheduler.h"
+#include "server_loop.h"
+#include "simulator.h"
+
+namespace velkarin::devsim {
+namespace {
+
+std::vector<DeviceSpec> BuildFleet(const Options& o) {
+  std::vector<DeviceSpec> devices;
+  if (!o.configFile.empty()) devices = LoadConfigFile(o.configFile);
+  for (const std::string& text : o.devices)
+    devices.push_back(DeviceFromJson(ParseDeviceOption(text)));
+  if (o.fleetCount > 0) {
+    FleetSpec fleet;
+    fleet.count = o.fleetCount;
+    fleet.spreadMs = o.fleetSpreadMs;
+    if (!o.fleetTemplate.empty()) fleet.tmpl = ParseDeviceOption(o.fleetTemplate);
+    std::size_t used = 0;
+    unsigned long base = std::stoul(o.fleetSerialBase, &used, 16);
+    if (used != o.fleetSerialBase.size() || base > 0xFFFFFFFFUL) {
+      throw std::invalid_argument("--fleet-serial-base: expected hex digits");
+    }
+    fleet.serialBase = static_cast<std::uint32_t>(base);
+    std::vector<DeviceSpec> generated = GenerateFleet(fleet);
+    devices.insert(devices.end(), generated.begin(), generated.end());
+  }
+  return devices;
+}
+
+// Written under another name and renamed, so a reader never sees half of it.
+bool WriteReadyFile(const std::string& path, std::uint16_t port) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    out << "port=" << port << "\npid=" << getpid() << "\n";
+    if (!out.flush()) return false;
+  }
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+int Run(int argc, char** argv) {
+  Options options;
+  int exitCode = 0;
+  if (!ParseOptions(argc, argv, options, exitCode)) return exitCode;
+
+  if (!options.allowAnyNetwork && !InPrivateNetwork()) {
+    std::fprintf(stderr,
+                 "velkarin-devsim: this network namespace has interfaces other than lo; the\n"
+                 "simulated devices would answer on a real network. Run it inside a private\n"
+                 "namespace (scripts/netns-run.sh), or pass --allow-any-network if you really\n"
+                 "mean it.\n");
+    return 4;
+  }
+
+  std::vector<DeviceSpec> devices;
+  try {
+    devices = BuildFleet(options);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "velkarin-devsim: %s\n", e.what());
+    return 2;
+  }
+
+  DatagramLog log;
+  if (!options.logFile.empty() && !log.Open(options.logFile)) {
+    std::fprintf(stderr, "velkarin-devsim: cannot open the log %s\n", options.logFile.c_str());
+    return 2;
+  }
+  std::string error;
+  if (!InstallStopSignals(error)) {
+    std::fprintf(stderr, "velkarin-devsim: %s\n", error.c_str());
+    return 1;
+  }
+  DeviceSockets sockets;
+  if (!sockets.Open(static_cast<std::uint16_t>(options.port), error)) {
+    std::fprintf(stderr, "velkarin-devsim: port %d: %s\n", options.port, error.c_str());
+    return 1;
+  }
+  for (const DeviceSpec& d : devices) {
+    if (d.unconfigured && !sockets.OpenUnconfigured(error)) {
+      std::fprintf(stderr, "velkarin-devsim: %s\n", error.c_str());
+      return 1;
+    }
+  }
+
+  Scheduler scheduler;
+  Simulator simulator(std::move(devices), sockets, log, scheduler);
+  log.Event("listening on port " + std::to_string(sockets.port()) + " with " +
+            std::to_string(simulator.size()) + " devices");
+  if (!options.readyFile.empty() && !WriteReadyFile(options.readyFile, sockets.port())) {
+    std::fprintf(stderr, "velkarin-devsim: cannot write %s\n", options.readyFile.c_str());
+    return 1;
+  }
+  std::printf("READY port=%u\n", sockets.port());
+  std::fflush(stdout);
+
+  StopConditions stop;
+  stop.stopFile = options.stopFile;
+  stop.maxRuntimeS = options.maxRuntimeS;
+  const std::string why = RunServer(simulator, sockets, scheduler, stop);
+  log.Event("stopped: " + why);
+  if (!options.readyFile.empty()) std::remove(options.readyFile.c_str());
+  return why.compare(0, 5, "poll:") == 0 ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace velkarin::devsim
+
+int main(int argc, char** argv) { return velkarin::devsim::Run(argc, argv); }

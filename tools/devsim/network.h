@@ -1,0 +1,50 @@
+// The simulator's sockets. All devices share one socket on the devices' port;
+// unconfigured devices send through a second one whose datagrams carry the
+// source address 0.0.0.0.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace velkarin::devsim {
+
+// True when this process's network namespace has no interface but lo.
+bool InPrivateNetwork();
+
+struct Endpoint {
+  std::uint32_t address = 0;  // host byte order
+  std::uint16_t port = 0;
+};
+
+std::string EndpointText(const Endpoint& endpoint);
+
+class DeviceSockets {
+ public:
+  DeviceSockets() = default;
+  ~DeviceSockets();
+  DeviceSockets(const DeviceSockets&) = delete;
+  DeviceSockets& operator=(const DeviceSockets&) = delete;
+
+  // Binds 0.0.0.0:port with SO_REUSEADDR and SO_BROADCAST, non-blocking.
+  bool Open(std::uint16_t port, std::string& error);
+  // The socket for source 0.0.0.0: bound to 0.0.0.0:0 and to the device lo,
+  // sending limited broadcasts only (Linux accepts a 0.0.0.0 source on input
+  // for those alone).
+  bool OpenUnconfigured(std::string& error);
+
+  int fd() const { return fd_; }
+  std::uint16_t port() const { return port_; }
+
+  // One non-blocking receive; false when nothing was waiting.
+  bool Receive(std::string& datagram, Endpoint& sender);
+  // Sent from the device port to `to`.
+  bool Send(const std::string& datagram, const Endpoint& to);
+  // Sent from 0.0.0.0 to 255.255.255.255 at `port`.
+  bool SendUnconfigured(const std::string& datagram, std::uint16_t port);
+
+ private:
+  int fd_ = -1;
+  int unconfiguredFd_ = -1;
+  std::uint16_t port_ = 0;
+};
+
+}  // namespace velkarin::devsim

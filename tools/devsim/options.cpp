@@ -1,0 +1,52 @@
+#include "options.h"
+
+#include <CLI/CLI.hpp>
+
+namespace velkarin::devsim {
+
+bool ParseOptions(int argc, char** argv, Options& o, int& exitCode) {
+  CLI::App app{
+      "velkarin-devsim: simulates a fleet of devices that answer discovery and configuration\n"
+      "commands on one UDP port. Runs only in a private network namespace (loopback alone;\n"
+      "see scripts/netns-run.sh).\n\n"
+      "Device keys (JSON file and --device): serial name dhcp ip netmask gateway extNumber1\n"
+      "extTexts deviceId deviceIndex extNumber2 extTextA extTextB commandSuffix auxNumber\n"
+      "auxTextA auxTextB sections terminateLastSection raw unconfigured answersDiscovery\n"
+      "announceDelayMs repeat repeatIntervalMs floodPerDiscovery floodRate floodDurationMs\n"
+      "floodVary onCommand replyStatus replyCode replyBytes oversizeLength replyCount\n"
+      "replyIntervalMs extraReplies replyDelayMs matchIndex password challenge challenges\n"
+      "afterAccept afterAcceptDelayMs silentWhileChanging otherDhcp otherIp otherNetmask\n"
+      "otherGateway. See tools/devsim/README.md.",
+      "velkarin-devsim"};
+  app.add_option("--port", o.port, "UDP port to listen on (0: any free port)")
+      ->check(CLI::Range(0, 65535));
+  app.add_option("--config", o.configFile, "JSON file: {\"devices\": [...], \"fleet\": {...}}");
+  app.add_option("--device", o.devices,
+                 "a device as key=value,... e.g. serial=A1B2,name=\"Pump 3\",ip=10.0.0.5")
+      ->allow_extra_args(false);
+  app.add_option("--fleet", o.fleetCount, "add N generated devices")->check(CLI::Range(0, 100000));
+  app.add_option("--fleet-template", o.fleetTemplate, "key=value,... applied to generated devices");
+  app.add_option("--fleet-serial-base", o.fleetSerialBase,
+                 "hex serial of the first generated device");
+  app.add_option("--fleet-spread-ms", o.fleetSpreadMs,
+                 "spread the generated devices' announcements over this many ms")
+      ->check(CLI::Range(0, 600000));
+  app.add_option("--log", o.logFile, "log every datagram received and sent, one line each");
+  app.add_option("--ready-file", o.readyFile,
+                 "once bound, write port=N and pid=P here (atomically); removed on exit");
+  app.add_option("--stop-file", o.stopFile, "end cleanly as soon as this file exists");
+  app.add_option("--max-runtime", o.maxRuntimeS, "end after this many seconds (0: never)")
+      ->check(CLI::Range(0, 86400 * 7));
+  app.add_flag("--allow-any-network", o.allowAnyNetwork,
+               "DANGEROUS: run outside a private network namespace; the simulator then answers "
+               "on every real network this machine is on");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    exitCode = app.exit(e);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace velkarin::devsim

@@ -1,0 +1,199 @@
+#include "simulator.h"
+
+#include <algorithm>
+
+#include "announcement_builder.h"
+#include "byte_text.h"
+#include "command_responder.h"
+
+namespace velkarin::devsim {
+namespace {
+
+constexpr std::uint32_t kLoopback = 0x7F000001;
+// A flood tick sends at most this many overdue datagrams, so that a rate the
+// machine cannot keep up with never starves the receive loop.
+constexpr int kFloodBurst = 256;
+
+// A request from 0.0.0.0 cannot be answered there; a device on this machine
+// answers to loopback at the requester's port.
+Endpoint ReplyAddress(const Endpoint& sender) {
+  Endpoint to = sender;
+  if (to.address == 0) to.address = kLoopback;
+  return to;
+}
+
+std::string DeviceName(const DeviceSpec& spec) {
+  return "device " + SerialText(spec.announced.serial) +
+         (spec.announced.deviceId.empty() ? "" : " (" + spec.announced.deviceId + ")");
+}
+
+}  // namespace
+
+Simulator::Simulator(std::vector<DeviceSpec> devices, DeviceSockets& sockets, DatagramLog& log,
+                     Scheduler& scheduler)
+    : sockets_(sockets), log_(log), scheduler_(scheduler) {
+  for (DeviceSpec& spec : devices) {
+    LiveDevice live;
+    live.spec = std::move(spec);
+    devices_.push_back(std::move(live));
+  }
+}
+
+bool Simulator::Answers(const LiveDevice& device) const {
+  return !device.vanished && Clock::now() >= device.silentUntil;
+}
+
+void Simulator::OnDatagram(const std::string& datagram, const Endpoint& sender) {
+  log_.Received(sender, datagram);
+  const Endpoint to = ReplyAddress(sender);
+  if (IsDiscovery(datagram)) {
+    for (std::size_t i = 0; i < devices_.size(); ++i) AnswerDiscovery(i, to);
+    return;
+  }
+  std::optional<ConfigCommand> command = ParseConfigCommand(datagram);
+  if (!command) {
+    log_.Event("ignored: neither discovery nor a configuration command");
+    return;
+  }
+  bool addressed = false;
+  for (std::size_t i = 0; i < devices_.size(); ++i) {
+    if (CommandAddresses(*command, devices_[i].spec)) {
+      addressed = true;
+      AnswerCommand(i, *command, to);
+    }
+  }
+  if (!addressed) log_.Event("command for " + command->address + ": no such device");
+}
+
+void Simulator::AnswerDiscovery(std::size_t index, const Endpoint& requester) {
+  LiveDevice& device = devices_[index];
+  if (!device.spec.answersDiscovery || !Answers(device)) return;
+  const DeviceSpec& spec = device.spec;
+  for (int r = 0; r < spec.repeat; ++r) {
+    SendLater(index, spec.announceDelayMs + r * spec.repeatIntervalMs, std::nullopt, requester);
+  }
+  for (int k = 0; k < spec.flood.perDiscovery; ++k) {
+    SendLater(index, spec.announceDelayMs, Announcement(device, spec.flood.vary), requester);
+  }
+  if (spec.flood.ratePerSecond > 0) {
+    device.floodTarget = requester;
+    device.floodUntil = Clock::now() + std::chrono::milliseconds(spec.flood.durationMs);
+    if (!device.flooding) {
+      device.flooding = true;
+      device.nextFloodSend = Clock::now() + std::chrono::milliseconds(spec.announceDelayMs);
+      scheduler_.At(device.nextFloodSend, [this, index] { FloodTick(index); });
+    }
+  }
+}
+
+void Simulator::FloodTick(std::size_t index) {
+  LiveDevice& device = devices_[index];
+  const Clock::time_point now = Clock::now();
+  if (now >= device.floodUntil || device.vanished) {
+    device.flooding = false;
+    return;
+  }
+  const auto interval = std::chrono::duration_cast<Clock::duration>(
+      std::chrono::duration<double>(1.0 / device.spec.flood.ratePerSecond));
+  int sent = 0;
+  while (device.nextFloodSend <= now && sent < kFloodBurst) {
+    if (Answers(device)) {
+      SendNow(device, Announcement(device, device.spec.flood.vary), device.floodTarget);
+    }
+    device.nextFloodSend += interval;
+    ++sent;
+  }
+  // Behind by more than a burst: give up the backlog rather than chase it.
+  if (device.nextFloodSend < now) device.nextFloodSend = now + interval;
+  scheduler_.At(device.nextFloodSend, [this, index] { FloodTick(index); });
+}
+
+void Simulator::AnswerCommand(std::size_t index, const ConfigCommand& command,
+                              const Endpoint& requester) {
+  LiveDevice& device = devices_[index];
+  if (!Answers(device)) {
+    log_.Event(DeviceName(device.spec) + ": command ignored, not answering");
+    return;
+  }
+  CommandResponse response = RespondToCommand(device.spec, command);
+  log_.Event(DeviceName(device.spec) + ": form " + std::to_string(command.code) + " command " +
+             response.note);
+  int delay = device.spec.replyDelayMs;
+  for (const std::string& reply : response.replies) {
+    // A reply already decided goes out even if the device changes or vanishes.
+    SendLater(index, delay, reply, requester, true);
+    delay += device.spec.replyIntervalMs;
+  }
+  if (response.accepted) AfterAccepted(index, command);
+}
+
+void Simulator::AfterAccepted(std::size_t index, const ConfigCommand& command) {
+  LiveDevice& device = devices_[index];
+  const int delay = device.spec.afterAcceptDelayMs;
+  if (device.spec.silentWhileChanging && delay > 0) {
+    device.silentUntil = Clock::now() + std::chrono::milliseconds(delay);
+  }
+  auto change = [this, index, command] {
+    LiveDevice& d = devices_[index];
+    switch (d.spec.afterAccept) {
+      case AfterAccept::kApply:
+        ApplyCommand(d.spec.announced, command);
+        // A fixed address is a usable one: the device sends from it now.
+        if (command.dhcp != "1") d.spec.unconfigured = false;
+        log_.Event(DeviceName(d.spec) + ": applied dhcp=" + std::to_string(d.spec.announced.dhcp) +
+                   " ip=" + d.spec.announced.ip + " netmask=" + d.spec.announced.netmask +
+                   " gateway=" + d.spec.announced.gateway);
+        break;
+      case AfterAccept::kOther:
+        ApplyOther(d.spec.announced, d.spec.other);
+        log_.Event(DeviceName(d.spec) + ": took another configuration dhcp=" +
+                   std::to_string(d.spec.announced.dhcp) + " ip=" + d.spec.announced.ip +
+                   " netmask=" + d.spec.announced.netmask + " gateway=" + d.spec.announced.gateway);
+        break;
+      case AfterAccept::kVanish:
+        d.vanished = true;
+        log_.Event(DeviceName(d.spec) + ": vanished");
+        break;
+      case AfterAccept::kNone:
+        break;
+    }
+  };
+  if (delay == 0) {
+    change();
+  } else {
+    scheduler_.After(delay, change);
+  }
+}
+
+std::string Simulator::Announcement(LiveDevice& device, bool varySerial) {
+  if (!varySerial) return BuildAnnouncement(device.spec.announced);
+  Announced copy = device.spec.announced;
+  copy.serial += ++device.floodSerials;
+  return BuildAnnouncement(copy);
+}
+
+void Simulator::SendLater(std::size_t index, int delayMs, std::optional<std::string> datagram,
+                          const Endpoint& to, bool decided) {
+  auto send = [this, index, datagram = std::move(datagram), to, decided] {
+    LiveDevice& device = devices_[index];
+    if (!decided && !Answers(device)) return;
+    SendNow(device, datagram ? *datagram : Announcement(device, false), to);
+  };
+  if (delayMs <= 0) {
+    send();
+  } else {
+    scheduler_.After(delayMs, std::move(send));
+  }
+}
+
+void Simulator::SendNow(const LiveDevice& device, const std::string& datagram, const Endpoint& to) {
+  if (device.spec.unconfigured) {
+    bool ok = sockets_.SendUnconfigured(datagram, to.port);
+    log_.Sent(Endpoint{0xFFFFFFFF, to.port}, true, datagram, ok);
+  } else {
+    bool ok = sockets_.Send(datagram, to);
+    log_.Sent(to, false, datagram, ok);
+  }
+}
+
+}  // namespace velkarin::devsim
