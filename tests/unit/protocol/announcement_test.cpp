@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velkarin {
@@ -236,6 +237,31 @@ TEST(ParseAnnouncement, LongTextsAreKeptWhole) {
   EXPECT_EQ(r.name, name);
   EXPECT_EQ(r.deviceId, id);
   EXPECT_EQ(r.deviceIndex, 3);
+}
+
+TEST(ParseAnnouncement, ParsesOnSeveralThreadsAtOnce) {
+  // The discovery worker and a configuration run parse at the same time;
+  // each parse must depend on its own bytes alone.
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &wrong] {
+      for (int i = 0; i < 5000; ++i) {
+        const std::string serial = std::to_string(t) + std::to_string(i % 10);
+        const std::string name = "device " + std::to_string(t) + " with a long name";
+        const std::string datagram = serial + " 1 10.0.0." + std::to_string(t) +
+                                     " 255.0.0.0 10.0.0.254 " + name + "\0"s + "1 a b c d id" +
+                                     std::to_string(t) + " " + std::to_string(i) + "\0"s;
+        const DeviceRecord r = ParseAnnouncement(datagram.data(), datagram.size());
+        if (r.serial != std::stoul(serial, nullptr, 16) || r.name != name ||
+            r.deviceId != "id" + std::to_string(t) || r.deviceIndex != i) {
+          ++wrong[t];
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
 TEST(ApplyUnconfiguredSender, ReplacesTheThreeAddressesOnly) {

@@ -1,0 +1,198 @@
+// How long parsing an announcement takes next to receiving it: the discovery
+// worker does both for every datagram, and parsing should cost well under
+// the receive itself (target: parse / receive < 0.6).
+//
+// The receive is measured on real UDP sockets on 127.0.0.1, so this program
+// runs only inside a private network namespace (scripts/netns-run.sh).
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "protocol/address.h"
+#include "protocol/announcement.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// An announcement of 100 bytes with all three sections.
+const std::string kAnnouncement =
+    "00A1B2 0 192.168.10.20 255.255.255.0 192.168.10.1 Sensor 2\0"
+    "7 t0 t1 t2 t3 IOX-4 2 13 ta tb 5\0"
+    "fF01 aa bb\0"s;
+
+constexpr std::size_t kReceiveBuffer = 1024;  // the worker's buffer size
+
+bool InPrivateNetwork() {
+  struct if_nameindex* interfaces = if_nameindex();
+  if (interfaces == nullptr) return false;
+  bool onlyLoopback = true;
+  bool sawLoopback = false;
+  for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
+    if (std::strcmp(i->if_name, "lo") == 0) {
+      sawLoopback = true;
+    } else {
+      onlyLoopback = false;
+    }
+  }
+  if_freenameindex(interfaces);
+  return onlyLoopback && sawLoopback;
+}
+
+void BM_ParseAnnouncement(benchmark::State& state) {
+  for (auto _ : state) {
+    velkarin::DeviceRecord record =
+        velkarin::ParseAnnouncement(kAnnouncement.data(), kAnnouncement.size());
+    benchmark::DoNotOptimize(record);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kAnnouncement.size()));
+}
+BENCHMARK(BM_ParseAnnouncement);
+
+void BM_SameAddress(benchmark::State& state) {
+  // The pairs the device list compares most: equal forms, different
+  // addresses, an empty text and an unreadable one.
+  const std::vector<std::pair<std::string, std::string>> pairs = {
+      {"192.168.10.20", "192.168.10.20"},
+      {"192.168.10.20", "192.168.010.020"},
+      {"192.168.10.20", "192.168.10.21"},
+      {"", "0.0.0.0"},
+      {"10.0.0.1", "no address"}};
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const auto& pair = pairs[i];
+    benchmark::DoNotOptimize(velkarin::SameAddress(pair.first, pair.second));
+    i = i + 1 == pairs.size() ? 0 : i + 1;
+  }
+}
+BENCHMARK(BM_SameAddress);
+
+// A sender and a non-blocking receiver on 127.0.0.1. Datagrams are queued in
+// batches outside the timed part, so the figure is one non-blocking receive
+// of a waiting announcement into a 1024-byte buffer.
+void BM_ReceiveAnnouncement(benchmark::State& state) {
+  const int receiver = socket(AF_INET, SOCK_DGRAM, 0);
+  const int sender = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (receiver < 0 || sender < 0 ||
+      bind(receiver, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      fcntl(receiver, F_SETFL, fcntl(receiver, F_GETFL) | O_NONBLOCK) != 0) {
+    state.SkipWithError("cannot set up the loopback sockets");
+    return;
+  }
+
+  constexpr int kBatch = 64;  // fits the default receive queue
+  char buffer[kReceiveBuffer];
+  int waiting = 0;
+  for (auto _ : state) {
+    if (waiting == 0) {
+      state.PauseTiming();
+      for (int i = 0; i < kBatch; ++i) {
+        sendto(sender, kAnnouncement.data(), kAnnouncement.size(), 0,
+               reinterpret_cast<sockaddr*>(&address), sizeof address);
+      }
+      waiting = kBatch;
+      state.ResumeTiming();
+    }
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    const ssize_t count = recvfrom(receiver, buffer, sizeof buffer, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (count != static_cast<ssize_t>(kAnnouncement.size())) {
+      state.SkipWithError(
+          ("receive returned " + std::to_string(count) + ", errno " + std::to_string(errno))
+              .c_str());
+      break;
+    }
+    benchmark::DoNotOptimize(buffer);
+    --waiting;
+  }
+  close(sender);
+  close(receiver);
+}
+BENCHMARK(BM_ReceiveAnnouncement);
+
+// Keeps the real and CPU time per iteration of every benchmark, for the ratio.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred) continue;
+      // Single runs, or only the means when aggregates alone are reported.
+      const bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
+      if (run.run_type != Run::RT_Iteration && !mean) continue;
+      const double toNanoseconds = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      Times& entry = (mean ? means : times)[run.run_name.function_name];
+      entry.real += run.GetAdjustedRealTime() * toNanoseconds;
+      entry.cpu += run.GetAdjustedCPUTime() * toNanoseconds;
+      entry.runs += 1;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  struct Times {
+    double real = 0;  // nanoseconds per iteration, summed over the runs
+    double cpu = 0;
+    int runs = 0;
+  };
+
+  // Mean nanoseconds per iteration over the repetitions; zeros when none ran.
+  Times Mean(const std::string& name) const {
+    for (const auto* source : {&times, &means}) {
+      const auto found = source->find(name);
+      if (found == source->end()) continue;
+      const Times& t = found->second;
+      return {t.real / t.runs, t.cpu / t.runs, t.runs};
+    }
+    return Times();
+  }
+
+ private:
+  std::map<std::string, Times> times;
+  std::map<std::string, Times> means;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!InPrivateNetwork()) {
+    std::fprintf(stderr,
+                 "protocol_bench sends datagrams and runs only inside a private network "
+                 "namespace.\nRun it through scripts/netns-run.sh.\n");
+    return 3;
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  const RatioReporter::Times parse = reporter.Mean("BM_ParseAnnouncement");
+  const RatioReporter::Times receive = reporter.Mean("BM_ReceiveAnnouncement");
+  if (parse.runs == 0 || receive.runs == 0) return 0;  // filtered out or failed
+  std::printf("\nannouncement of %zu bytes, per datagram:\n", kAnnouncement.size());
+  std::printf("  real time: parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.real,
+              receive.real, parse.real / receive.real);
+  std::printf("  CPU time:  parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.cpu,
+              receive.cpu, parse.cpu / receive.cpu);
+  const double ratio = parse.real / receive.real;
+  std::printf("target parse / receive < 0.6 (real time): %s\n", ratio < 0.6 ? "met" : "NOT MET");
+  return 0;
+}
