@@ -7,8 +7,9 @@
 namespace velkarin {
 
 // IPv4 text in the notation of inet_addr: one to four parts separated by
-// dots, each decimal, octal (leading 0) or hexadecimal (leading 0x). Gives
-// nothing for a text it cannot read. The value is in host byte order
+// dots, each decimal, octal (leading 0) or hexadecimal (leading 0x). As with
+// inet_addr, white space ends the address and what follows it is ignored.
+// Gives nothing for a text it cannot read. The value is in host byte order
 // ("1.2.3.4" gives 0x01020304).
 std::optional<std::uint32_t> ParseIpv4(const std::string& text);
 
