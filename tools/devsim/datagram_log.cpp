@@ -41,10 +41,8 @@ void DatagramLog::Received(const Endpoint& sender, const std::string& datagram) 
   Line("RX " + EndpointText(sender) + " " + Payload(datagram));
 }
 
-void DatagramLog::Sent(const Endpoint& to, bool unconfigured, const std::string& datagram,
-                       bool ok) {
-  Line(std::string(ok ? "TX " : "TX-FAILED ") + EndpointText(to) +
-       (unconfigured ? " src=0.0.0.0 " : " ") + Payload(datagram));
+void DatagramLog::Sent(const Endpoint& to, bool unconfigured, const std::string& datagram) {
+  Line("TX " + EndpointText(to) + (unconfigured ? " src=0.0.0.0 " : " ") + Payload(datagram));
 }
 
 void DatagramLog::Event(const std::string& text) { Line("EV " + text); }

@@ -20,7 +20,8 @@ class DatagramLog {
 
   bool Open(const std::string& path);
   void Received(const Endpoint& sender, const std::string& datagram);
-  void Sent(const Endpoint& to, bool unconfigured, const std::string& datagram, bool ok);
+  // Written just before the datagram is handed to the socket.
+  void Sent(const Endpoint& to, bool unconfigured, const std::string& datagram);
   void Event(const std::string& text);
 
  private:

@@ -109,6 +109,7 @@ int Run(int argc, char** argv) {
   StopConditions stop;
   stop.stopFile = options.stopFile;
   stop.maxRuntimeS = options.maxRuntimeS;
+  stop.stdinEof = options.exitOnStdinEof;
   const std::string why = RunServer(simulator, sockets, scheduler, stop);
   log.Event("stopped: " + why);
   if (!options.readyFile.empty()) std::remove(options.readyFile.c_str());

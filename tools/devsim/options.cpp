@@ -37,6 +37,8 @@ bool ParseOptions(int argc, char** argv, Options& o, int& exitCode) {
   app.add_option("--stop-file", o.stopFile, "end cleanly as soon as this file exists");
   app.add_option("--max-runtime", o.maxRuntimeS, "end after this many seconds (0: never)")
       ->check(CLI::Range(0, 86400 * 7));
+  app.add_flag("--exit-on-stdin-eof", o.exitOnStdinEof,
+               "end cleanly when standard input reaches its end (its writer closed it or ended)");
   app.add_flag("--allow-any-network", o.allowAnyNetwork,
                "DANGEROUS: run outside a private network namespace; the simulator then answers "
                "on every real network this machine is on");

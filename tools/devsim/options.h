@@ -17,6 +17,7 @@ struct Options {
   std::string readyFile;
   std::string stopFile;
   int maxRuntimeS = 0;  // 0: no limit
+  bool exitOnStdinEof = false;
   bool allowAnyNetwork = false;
 };
 

@@ -67,9 +67,16 @@ std::string RunServer(Simulator& simulator, DeviceSockets& sockets, Scheduler& s
       timeout = timeout < 0 ? untilDeadline : std::min(timeout, untilDeadline);
     }
 
-    pollfd fds[2] = {{sockets.fd(), POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
-    int ready = poll(fds, 2, timeout);
+    pollfd fds[3] = {{sockets.fd(), POLLIN, 0},
+                     {g_signalPipe[0], POLLIN, 0},
+                     {stop.stdinEof ? STDIN_FILENO : -1, POLLIN, 0}};
+    int ready = poll(fds, 3, timeout);
     if (ready < 0 && errno != EINTR) return std::string("poll: ") + std::strerror(errno);
+    if (ready > 0 && fds[2].revents != 0) {
+      char buffer[256];
+      ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+      if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) return "end of standard input";
+    }
     if (ready > 0 && (fds[0].revents & POLLIN)) {
       std::string datagram;
       Endpoint sender;

@@ -1,5 +1,6 @@
 // The simulator's one thread: waits for datagrams, due actions, a stop
-// signal (SIGTERM, SIGINT), the stop file or the end of the run time.
+// signal (SIGTERM, SIGINT), the stop file, the end of standard input or the
+// end of the run time.
 #pragma once
 #include <string>
 
@@ -10,8 +11,9 @@
 namespace velkarin::devsim {
 
 struct StopConditions {
-  std::string stopFile;  // empty: none
-  int maxRuntimeS = 0;   // 0: no limit
+  std::string stopFile;   // empty: none
+  int maxRuntimeS = 0;    // 0: no limit
+  bool stdinEof = false;  // end when standard input ends
 };
 
 // Installs the signal handlers; call before anything can wait.

@@ -187,12 +187,16 @@ void Simulator::SendLater(std::size_t index, int delayMs, std::optional<std::str
 }
 
 void Simulator::SendNow(const LiveDevice& device, const std::string& datagram, const Endpoint& to) {
+  // Logged first, so that whoever receives the datagram finds it in the log.
   if (device.spec.unconfigured) {
-    bool ok = sockets_.SendUnconfigured(datagram, to.port);
-    log_.Sent(Endpoint{0xFFFFFFFF, to.port}, true, datagram, ok);
+    const Endpoint broadcast{0xFFFFFFFF, to.port};
+    log_.Sent(broadcast, true, datagram);
+    if (!sockets_.SendUnconfigured(datagram, to.port)) {
+      log_.Event("send to " + EndpointText(broadcast) + " from 0.0.0.0 failed");
+    }
   } else {
-    bool ok = sockets_.Send(datagram, to);
-    log_.Sent(to, false, datagram, ok);
+    log_.Sent(to, false, datagram);
+    if (!sockets_.Send(datagram, to)) log_.Event("send to " + EndpointText(to) + " failed");
   }
 }
 
