@@ -85,6 +85,11 @@ int main(int argc, char** argv) {
       set->add_option("--broadcast", setBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
   set->footer(ExitCodeHelp());
 
+  // CLI11 would only say that a command is missing.
+  if (argc > 1 && argv[1][0] != '-' && std::string(argv[1]) != "list" &&
+      std::string(argv[1]) != "set") {
+    return UsageError("unknown command '" + std::string(argv[1]) + "' (use list or set)");
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

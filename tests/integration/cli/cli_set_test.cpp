@@ -1,0 +1,179 @@
+// velkarin set: the configuration reaches the device, the outcome is named,
+// and every failure ends with its own exit code.
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+
+namespace velkarin::test {
+namespace {
+
+using std::chrono::seconds;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The configuration commands the simulator received (everything but discovery).
+std::vector<std::string> Commands(const DevsimProcess& devsim) {
+  std::vector<std::string> commands;
+  for (const std::string& bytes : devsim.Received()) {
+    if (bytes != "0 1 A") commands.push_back(bytes);
+  }
+  return commands;
+}
+
+const char* const kPump =
+    "serial=1A2B,name=Pump,dhcp=0,ip=192.168.1.20,netmask=255.255.255.0,gateway=192.168.1.1";
+
+TEST_F(CliTest, SetFixedAddressIsSentCheckedAndListedAfterwards) {
+  DevsimProcess devsim({"--device", kPump});
+  ASSERT_DEVSIM_READY(devsim);
+
+  const RunResult set = RunCli(
+      {"set", "1a2b", "--ip", "10.0.0.5", "--netmask", "255.0.0.0", "--gateway", "10.0.0.1"});
+  ASSERT_TRUE(set.finished);
+  EXPECT_EQ(set.exitCode, 0) << set.out << set.err;
+  EXPECT_EQ(Lines(set.out), (std::vector<std::string>{"001A2B: accepted by the device (CONFIG_OK)",
+                                                      "001A2B: configured"}));
+  EXPECT_EQ(set.err, "");
+  EXPECT_EQ(Commands(devsim), std::vector<std::string>{"001A2B 5 0 10.0.0.5 255.0.0.0 10.0.0.1"});
+
+  const RunResult list = RunCli({"list", "--json"});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  const nlohmann::json devices = nlohmann::json::parse(list.out);
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(devices[0]["ipAddress"], "10.0.0.5");
+  EXPECT_EQ(devices[0]["netmask"], "255.0.0.0");
+  EXPECT_EQ(devices[0]["gateway"], "10.0.0.1");
+}
+
+TEST_F(CliTest, SetDhcpSendsTheDhcpCommand) {
+  DevsimProcess devsim({"--device", kPump});
+  ASSERT_DEVSIM_READY(devsim);
+  const RunResult set = RunCli({"set", "001A2B", "--dhcp"});
+  EXPECT_EQ(set.exitCode, 0) << set.out << set.err;
+  EXPECT_TRUE(Contains(set.out, "001A2B: configured")) << set.out;
+  EXPECT_EQ(Commands(devsim), std::vector<std::string>{"001A2B 5 1   "});
+}
+
+TEST_F(CliTest, SetByDeviceIdWithPasswordSendsTheAuthenticatedCommand) {
+  DevsimProcess devsim({"--device",
+                        "serial=1A2B,name=Lock,ip=192.168.1.30,netmask=255.255.255.0,"
+                        "gateway=192.168.1.1,deviceId=DEV-7,deviceIndex=1,"
+                        "onCommand=require-auth,password=sesame"});
+  ASSERT_DEVSIM_READY(devsim);
+  const RunResult set = RunCli({"set", "1A2B", "--device-id", "dev-7", "--password", "sesame",
+                                "--ip", "192.168.1.31", "--netmask", "255.255.255.0"});
+  EXPECT_EQ(set.exitCode, 0) << set.out << set.err;
+  EXPECT_TRUE(Contains(set.out, "001A2B: configured")) << set.out;
+  const std::vector<std::string> commands = Commands(devsim);
+  ASSERT_EQ(commands.size(), 1u);
+  // Named by the identifier given, in the authenticated form.
+  EXPECT_EQ(commands[0].rfind("dev-7 8 ", 0), 0u) << commands[0];
+}
+
+struct FailureCase {
+  const char* what;
+  std::vector<std::string> devices;  // --device values
+  std::vector<std::string> setArguments;
+  int exitCode;
+  std::vector<std::string> outLines;
+  bool commandSent;
+};
+
+class CliSetFailure : public CliTest, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(CliSetFailure, IsNamedInWordsAndEndsWithItsOwnCode) {
+  const FailureCase& c = GetParam();
+  std::vector<std::string> arguments;
+  for (const std::string& device : c.devices) {
+    arguments.push_back("--device");
+    arguments.push_back(device);
+  }
+  DevsimProcess devsim(arguments);
+  ASSERT_DEVSIM_READY(devsim);
+
+  const RunResult set = RunCli(c.setArguments, seconds(90));
+  ASSERT_TRUE(set.finished);
+  EXPECT_EQ(set.exitCode, c.exitCode) << set.out << set.err;
+  EXPECT_EQ(Lines(set.out), c.outLines);
+  EXPECT_EQ(!Commands(devsim).empty(), c.commandSent);
+}
+
+const std::vector<std::string> kFixed = {"set",      "1A2B",      "--ip",
+                                         "10.0.0.5", "--netmask", "255.0.0.0"};
+
+std::string With(const char* extra) { return std::string(kPump) + "," + extra; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, CliSetFailure,
+    testing::Values(
+        FailureCase{"NotFound",
+                    {"serial=C0DE,ip=10.9.9.9,netmask=255.0.0.0"},
+                    kFixed,
+                    12,
+                    {"001A2B: device not found (CONFIG_NOT_FOUND)"},
+                    false},
+        FailureCase{"Refused",
+                    {With("onCommand=refuse")},
+                    kFixed,
+                    13,
+                    {"001A2B: refused by the device (CONFIG_REFUSED)"},
+                    true},
+        FailureCase{"OtherStatus",
+                    {With("onCommand=status,replyStatus=0")},
+                    kFixed,
+                    14,
+                    {"001A2B: not accepted by the device (CONFIG_FAILED)"},
+                    true},
+        FailureCase{
+            "SerialSharedWithoutId",
+            {With("name=First"), "serial=1A2B,name=Second,ip=192.168.1.21,netmask=255.255.255.0"},
+            kFixed,
+            15,
+            {"001A2B: serial number shared with another device, and the device "
+             "announces no identifier (CONFIG_SERIAL_SHARED_NO_ID)"},
+            false},
+        FailureCase{"SerialClash",
+                    {With("deviceId=ONE"),
+                     "serial=1A2B,name=Two,ip=192.168.1.21,netmask=255.255.255.0,deviceId=TWO"},
+                    kFixed,
+                    16,
+                    {"001A2B: serial number clash: devices with this serial number announce "
+                     "different identifiers (CONFIG_SERIAL_CLASH)"},
+                    false},
+        FailureCase{"PasswordTooLong",
+                    {kPump},
+                    {"set", "1A2B", "--dhcp", "--password", "123456789012345678901"},
+                    11,
+                    {"001A2B: bad argument (no serial number or identifier, or password longer "
+                     "than 20 characters) (CONFIG_BAD_ARGUMENT)"},
+                    false},
+        FailureCase{"NoReply",
+                    {With("onCommand=silent")},
+                    kFixed,
+                    17,
+                    {"001A2B: no reply from the device (CONFIG_NO_REPLY)"},
+                    true},
+        FailureCase{"KeepsItsOldConfiguration",
+                    {With("afterAccept=none")},
+                    kFixed,
+                    4,
+                    {"001A2B: accepted by the device (CONFIG_OK)", "001A2B: not configured as sent",
+                     "  IP address: sent 10.0.0.5, announced 192.168.1.20",
+                     "  netmask: sent 255.0.0.0, announced 255.255.255.0"},
+                    true},
+        FailureCase{
+            "NotSeenAgain",
+            {With("afterAccept=vanish")},
+            kFixed,
+            3,
+            {"001A2B: accepted by the device (CONFIG_OK)", "001A2B: not seen again within 15 s"},
+            true}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
+
+}  // namespace
+}  // namespace velkarin::test

@@ -1,0 +1,99 @@
+// velkarin refuses bad options and entries with exit code 2 and sends nothing.
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+
+namespace velkarin::test {
+namespace {
+
+TEST_F(CliTest, HelpListsTheCommandsAndTheExitCodes) {
+  const RunResult help = RunCli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* part :
+       {"list", "set", "Exit codes:", "  2   bad options", "  17  set: no reply"}) {
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+  }
+  const RunResult setHelp = RunCli({"set", "--help"});
+  EXPECT_EQ(setHelp.exitCode, 0);
+  for (const char* part : {"--dhcp", "--ip", "--netmask", "--gateway", "--device-id", "--password",
+                           "--broadcast", "SERIAL"}) {
+    EXPECT_NE(setHelp.out.find(part), std::string::npos) << part;
+  }
+  const RunResult listHelp = RunCli({"list", "--help"});
+  EXPECT_EQ(listHelp.exitCode, 0);
+  for (const char* part : {"--json", "--watch", "--broadcast"}) {
+    EXPECT_NE(listHelp.out.find(part), std::string::npos) << part;
+  }
+}
+
+struct UsageCase {
+  std::vector<std::string> arguments;
+  const char* message;  // part of what stderr says
+};
+
+TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
+  // Listens on the devices' port, so that anything sent would be seen.
+  DevsimProcess devsim({"--device", "serial=1A2B,ip=10.0.0.9,netmask=255.0.0.0"});
+  ASSERT_DEVSIM_READY(devsim);
+
+  const std::vector<UsageCase> cases = {
+      {{}, "subcommand is required"},
+      {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"list", "extra"}, "extra"},
+      {{"list", "--bogus"}, "--bogus"},
+      {{"list", "--broadcast"}, "--broadcast"},
+      {{"list", "--broadcast", "1.2.3.4:99999"}, "invalid --broadcast '1.2.3.4:99999'"},
+      {{"list", "--broadcast", "0.0.0.0"}, "invalid --broadcast '0.0.0.0'"},
+      {{"list", "--broadcast", "devices.local"}, "invalid --broadcast"},
+      {{"set"}, "SERIAL"},
+      {{"set", "1A2B"}, "set needs --dhcp, or --ip with --netmask"},
+      {{"set", "XYZ", "--dhcp"}, "invalid serial number 'XYZ'"},
+      {{"set", "123456789", "--dhcp"}, "invalid serial number '123456789'"},
+      {{"set", "1A2B", "--dhcp", "--ip", "10.0.0.5", "--netmask", "255.0.0.0"}, "excludes"},
+      {{"set", "1A2B", "--ip", "10.0.0.5"}, "--netmask"},
+      {{"set", "1A2B", "--netmask", "255.0.0.0"}, "--ip"},
+      {{"set", "1A2B", "--dhcp", "--gateway", "10.0.0.1"}, "excludes"},
+      {{"set", "1A2B", "--ip", "192.168.0.300", "--netmask", "255.255.255.0"},
+       "invalid IP configuration: invalid IP address '192.168.0.300'"},
+      {{"set", "1A2B", "--ip", "abc", "--netmask", "255.255.255.0"}, "invalid IP address 'abc'"},
+      {{"set", "1A2B", "--ip", "", "--netmask", "255.255.255.0"}, "invalid IP address ''"},
+      {{"set", "1A2B", "--ip", "0.0.0.0", "--netmask", "255.255.255.0"},
+       "invalid IP address '0.0.0.0'"},
+      {{"set", "1A2B", "--ip", "192.168.000.0100", "--netmask", "255.255.255.0"},
+       "invalid IP address '192.168.000.0100'"},
+      {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "0.0.0.0"}, "invalid netmask '0.0.0.0'"},
+      {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "255.0.0.0", "--gateway", "gw"},
+       "invalid gateway 'gw'"},
+      {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "255.0.0.0", "--gateway", "0"},
+       "invalid gateway '0'"},
+      {{"set", "1A2B", "--dhcp", "--broadcast", "1.2.3.4:"}, "invalid --broadcast '1.2.3.4:'"},
+      {{"set", "1A2B", "--ip", "10.0.0.5\x1b[2J", "--netmask", "255.0.0.0"},
+       "invalid IP address '10.0.0.5\\x1B[2J'"},
+  };
+  for (const UsageCase& c : cases) {
+    std::string shown;
+    for (const std::string& a : c.arguments) shown += " [" + a + "]";
+    const RunResult run = RunCli(c.arguments);
+    ASSERT_TRUE(run.finished) << shown;
+    EXPECT_EQ(run.exitCode, 2) << shown << "\n" << run.err;
+    EXPECT_EQ(run.out, "") << shown;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << shown << "\n" << run.err;
+  }
+  EXPECT_TRUE(devsim.Received().empty());
+}
+
+TEST_F(CliTest, AcceptedEntriesMatchTheFormsRules) {
+  // An empty gateway and the gateway 0.0.0.0 are accepted; these entries
+  // pass the checks and reach the (absent) device.
+  for (const char* gateway : {"", "0.0.0.0"}) {
+    const RunResult run = RunCli({"set", "C0FFEE", "--ip", "192.168.0.10", "--netmask",
+                                  "255.255.255.0", "--gateway", gateway},
+                                 std::chrono::seconds(30));
+    EXPECT_EQ(run.exitCode, 12) << gateway << ": " << run.out << run.err;
+    EXPECT_EQ(run.out, "C0FFEE: device not found (CONFIG_NOT_FOUND)\n");
+  }
+}
+
+}  // namespace
+}  // namespace velkarin::test
