@@ -2,12 +2,6 @@
 
 #include <cstdio>
 
-#ifndef _WIN32
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 #include "platform/clock.h"
 
 namespace velkarin::test {
@@ -38,9 +32,6 @@ FakeDevices::FakeDevices() {
 FakeDevices::~FakeDevices() {
   stop_ = true;
   thread_.join();
-#ifndef _WIN32
-  if (unconfiguredSocket_ != platform::kInvalidSocket) close(static_cast<int>(unconfiguredSocket_));
-#endif
   platform::SocketClose(socket_);
   platform::SocketsCleanup();
 }
@@ -55,24 +46,6 @@ void FakeDevices::AnswerRaw(const std::vector<std::string>& datagrams) {
   std::lock_guard<std::mutex> guard(mutex_);
   answers_ = datagrams;
 }
-
-#ifndef _WIN32
-void FakeDevices::AnswerUnconfigured(const std::vector<FakeAnnouncement>& devices) {
-  std::lock_guard<std::mutex> guard(mutex_);
-  if (unconfiguredSocket_ == platform::kInvalidSocket) {
-    const int s = socket(AF_INET, SOCK_DGRAM, 0);
-    const int on = 1;
-    setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    setsockopt(s, SOL_SOCKET, SO_BINDTODEVICE, "lo", 3);
-    sockaddr_in any{};
-    any.sin_family = AF_INET;
-    bind(s, reinterpret_cast<sockaddr*>(&any), sizeof any);
-    unconfiguredSocket_ = s;
-  }
-  unconfiguredAnswers_.clear();
-  for (const FakeAnnouncement& device : devices) unconfiguredAnswers_.push_back(device.Bytes());
-}
-#endif
 
 std::vector<std::int64_t> FakeDevices::DiscoveryTimes() const {
   std::lock_guard<std::mutex> guard(mutex_);
@@ -89,27 +62,16 @@ void FakeDevices::Serve() {
         platform::SocketReceiveFrom(socket_, buffer, sizeof buffer, &sender, &senderPort);
     if (count != 5 || std::string(buffer, 5) != "0 1 A") continue;
     std::vector<std::string> answers;
-    std::vector<std::string> unconfigured;
     {
       std::lock_guard<std::mutex> guard(mutex_);
       discoveryTimes_.push_back(platform::ProcessClockMs());
       answers = answers_;
-      unconfigured = unconfiguredAnswers_;
     }
     requesterPort_ = senderPort;
     for (const std::string& answer : answers) {
       platform::SocketSendTo(socket_, answer.data(), answer.size(), sender, senderPort);
     }
-#ifndef _WIN32
-    sockaddr_in everyone{};
-    everyone.sin_family = AF_INET;
-    everyone.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    everyone.sin_port = htons(senderPort);
-    for (const std::string& answer : unconfigured) {
-      sendto(static_cast<int>(unconfiguredSocket_), answer.data(), answer.size(), 0,
-             reinterpret_cast<sockaddr*>(&everyone), sizeof everyone);
-    }
-#endif
+
     ++discoveries_;
   }
 }

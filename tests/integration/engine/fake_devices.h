@@ -40,12 +40,6 @@ class FakeDevices {
   // What every later discovery is answered with, one datagram each.
   void Answer(const std::vector<FakeAnnouncement>& devices);
   void AnswerRaw(const std::vector<std::string>& datagrams);
-#ifndef _WIN32
-  // Further answers sent from the source address 0.0.0.0, as a device
-  // without an address of its own does (a limited broadcast to the
-  // requester's port from a socket tied to the loopback interface).
-  void AnswerUnconfigured(const std::vector<FakeAnnouncement>& devices);
-#endif
 
   int discoveries() const { return discoveries_.load(); }
   // Process clock of every discovery datagram seen, in arrival order.
@@ -63,8 +57,6 @@ class FakeDevices {
   std::atomic<std::uint16_t> requesterPort_{0};
   mutable std::mutex mutex_;
   std::vector<std::string> answers_;
-  std::vector<std::string> unconfiguredAnswers_;
-  platform::SocketHandle unconfiguredSocket_ = platform::kInvalidSocket;
   std::vector<std::int64_t> discoveryTimes_;
   std::thread thread_;
 };
