@@ -1,24 +1,31 @@
 # Quick start: `make demo` runs the main job, `make test` builds everything and
 # runs every suite. Both install what is missing first.
 PRESETS ?= linux linux-asan linux-tsan win32 win64
+# `make fuzz` runs every fuzz target this long (or FUZZ_RUNS executions each).
+FUZZ_SECONDS ?= 600
+FUZZ_RUNS ?=
 SHELL := /bin/bash
 
-.PHONY: all deps build test demo bench clean format $(addprefix build-,$(PRESETS))
+.PHONY: all deps build test demo bench fuzz clean format $(addprefix build-,$(PRESETS) fuzz)
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-build-%: deps
+$(addprefix build-,$(PRESETS) fuzz): build-%: deps
 	@cmake --preset $* >/dev/null
 	@cmake --build --preset $* -- --no-print-directory -s
 
 build: $(addprefix build-,$(PRESETS))
 
-# Every suite, each preset's ctest run inside a private network namespace.
-test: build
-	@scripts/netns-run.sh scripts/run-tests.sh $(PRESETS)
+# Every suite, each preset's ctest run inside a private network namespace,
+# then a short run of every fuzz target.
+test: build build-fuzz
+	@scripts/netns-run.sh scripts/run-tests.sh $(PRESETS) fuzz
+
+fuzz: build-fuzz
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) scripts/run-fuzz.sh long
 
 demo: deps build-linux
 	@scripts/demo.sh
@@ -27,7 +34,7 @@ bench: deps build-linux
 	@scripts/netns-run.sh scripts/run-bench.sh
 
 format:
-	@find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	@find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf build
