@@ -1,6 +1,8 @@
 // A device played by the test: a UDP socket on a port of its own that records
-// every datagram it receives and answers each with scripted replies, sent to
-// the sender after chosen delays.
+// every datagram it receives and answers with scripted replies, sent to the
+// sender after chosen delays. Either every datagram gets the same replies, or
+// the device answers discovery with an announcement and each command with the
+// replies scripted for it (later commands go unanswered).
 #pragma once
 #include <atomic>
 #include <chrono>
@@ -39,6 +41,13 @@ class FakeDevice {
     platform::SocketClose(socket_);
     platform::SocketsCleanup();
   }
+  FakeDevice(std::string announcement, std::vector<std::vector<ScriptedReply>> perCommand)
+      : FakeDevice() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    announcement_ = std::move(announcement);
+    perCommand_ = std::move(perCommand);
+    scripted_ = true;
+  }
   FakeDevice(const FakeDevice&) = delete;
   FakeDevice& operator=(const FakeDevice&) = delete;
 
@@ -68,11 +77,21 @@ class FakeDevice {
             platform::SocketReceiveFrom(socket_, buffer, sizeof buffer, &sender, &senderPort);
         if (length > 0) {
           const auto now = std::chrono::steady_clock::now();
+          const std::string datagram(buffer, static_cast<std::size_t>(length));
+          std::vector<ScriptedReply> replies = replies_;
           {
             std::lock_guard<std::mutex> guard(mutex_);
-            received_.emplace_back(buffer, static_cast<std::size_t>(length));
+            received_.push_back(datagram);
+            if (scripted_) {
+              replies.clear();
+              if (datagram == "0 1 A") {
+                replies.push_back({0, announcement_});
+              } else if (commands_ < perCommand_.size()) {
+                replies = perCommand_[commands_++];
+              }
+            }
           }
-          for (const ScriptedReply& reply : replies_) {
+          for (const ScriptedReply& reply : replies) {
             pending.push_back(
                 {now + std::chrono::milliseconds(reply.delayMs), reply.text, sender, senderPort});
           }
@@ -96,6 +115,10 @@ class FakeDevice {
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::vector<std::string> received_;
+  bool scripted_ = false;
+  std::string announcement_;
+  std::vector<std::vector<ScriptedReply>> perCommand_;
+  std::size_t commands_ = 0;
   std::thread thread_;
 };
 
