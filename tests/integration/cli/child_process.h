@@ -9,8 +9,9 @@ namespace velkarin::test {
 
 class ChildProcess {
  public:
-  // Starts argv[0] (a path) with the arguments; stdin is /dev/null.
-  explicit ChildProcess(const std::vector<std::string>& argv);
+  // Starts argv[0] (a path) with the arguments; stdin is /dev/null. With
+  // `stderrTerminal` its standard error is a pseudo-terminal (read as err()).
+  explicit ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal = false);
   // Kills the program if it still runs.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;

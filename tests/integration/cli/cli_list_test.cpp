@@ -28,6 +28,23 @@ TEST_F(CliTest, ListOnAnEmptyNetworkPrintsTheHeaderAfterOneCycle) {
   EXPECT_LT(elapsed, seconds(10));
 }
 
+TEST_F(CliTest, ListDrawsProgressOnATerminalAndClearsItBeforeTheTable) {
+  ChildProcess list({CliPath(), "list"}, /*stderrTerminal=*/true);
+  ASSERT_TRUE(list.WaitForExit(seconds(20)));
+  EXPECT_EQ(list.exitCode(), 0);
+  EXPECT_EQ(list.out(), "Snr  Name  DHCP  IP  Netmask  Gateway  Status\n");
+  const std::string& err = list.err();
+  const std::string text = "looking for devices (255.255.255.255:8001)";
+  // Redrawn with a turning spinner while the cycle runs.
+  for (const char* frame : {"\r| ", "\r/ ", "\r- ", "\r\\ "}) {
+    EXPECT_NE(err.find(frame + text), std::string::npos) << frame << " in " << err;
+  }
+  // And wiped: blanks over the line, the cursor back at its start.
+  const std::string wipe = "\r" + std::string(2 + text.size(), ' ') + "\r";
+  ASSERT_GE(err.size(), wipe.size());
+  EXPECT_EQ(err.substr(err.size() - wipe.size()), wipe);
+}
+
 TEST_F(CliTest, ListTableShowsEveryDeviceBySerialWithItsFlagsInWords) {
   DevsimProcess devsim({
       "--device",

@@ -50,6 +50,23 @@ TEST_F(CliTest, SetFixedAddressIsSentCheckedAndListedAfterwards) {
   EXPECT_EQ(devices[0]["gateway"], "10.0.0.1");
 }
 
+TEST_F(CliTest, SetDrawsProgressOnATerminalWhileTheTransactionWaits) {
+  DevsimProcess devsim({"--device", kPump});
+  ASSERT_DEVSIM_READY(devsim);
+  ChildProcess set({CliPath(), "set", "1A2B", "--dhcp"}, /*stderrTerminal=*/true);
+  ASSERT_TRUE(set.WaitForExit(seconds(60)));
+  EXPECT_EQ(set.exitCode(), 0) << set.out();
+  EXPECT_EQ(Lines(set.out()),
+            (std::vector<std::string>{"001A2B: accepted by the device (CONFIG_OK)",
+                                      "001A2B: configured"}));
+  // Drawn from inside the transaction's and the search's waits.
+  EXPECT_TRUE(Contains(set.err(), "| configuring 001A2B")) << set.err();
+  EXPECT_TRUE(Contains(set.err(), "\r/ configuring 001A2B")) << set.err();
+  EXPECT_TRUE(Contains(set.err(), " waiting for 001A2B to announce itself again")) << set.err();
+  ASSERT_FALSE(set.err().empty());
+  EXPECT_EQ(set.err().back(), '\r');
+}
+
 TEST_F(CliTest, SetDhcpSendsTheDhcpCommand) {
   DevsimProcess devsim({"--device", kPump});
   ASSERT_DEVSIM_READY(devsim);
