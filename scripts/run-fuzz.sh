@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the libFuzzer targets built by the fuzz preset (build/fuzz).
 #   scripts/run-fuzz.sh smoke [target...]  each target briefly from its seeds
-#                                          (FUZZ_SMOKE_SECONDS, default 10)
+#                                          (FUZZ_SMOKE_SECONDS, default 8)
 #   scripts/run-fuzz.sh long [target...]   each target for FUZZ_SECONDS
 #                                          (default 600), or for FUZZ_RUNS
 #                                          executions when that is set
@@ -17,7 +17,7 @@ mode=${1:-smoke}
 shift || true
 build=${FUZZ_BUILD_DIR:-build/fuzz}
 case "$mode" in
-  smoke) limit=(-max_total_time="${FUZZ_SMOKE_SECONDS:-10}") ;;
+  smoke) limit=(-max_total_time="${FUZZ_SMOKE_SECONDS:-8}") ;;
   long)
     if [ -n "${FUZZ_RUNS:-}" ]; then
       limit=(-runs="$FUZZ_RUNS")
