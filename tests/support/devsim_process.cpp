@@ -162,6 +162,18 @@ std::string LocalPath(const std::string& unixPath) {
 #endif
 }
 
+void RemoveDevsimDirectory(const std::string& dir) {
+  for (const char* file : {"devsim.json", "devsim.log", "devsim.ready", "devsim.stop", "devsim.out",
+                           "devsim.ready.tmp", "devsim.lock"}) {
+    RemoveFile(dir + "/" + file);
+  }
+#ifdef _WIN32
+  RemoveDirectoryA(LocalPath(dir).c_str());
+#else
+  rmdir(dir.c_str());
+#endif
+}
+
 DevsimProcess::DevsimProcess(std::vector<std::string> arguments, const std::string& configJson) {
   dir_ = MakeRunDirectory();
   if (dir_.empty()) {
@@ -184,8 +196,16 @@ DevsimProcess::DevsimProcess(std::vector<std::string> arguments, const std::stri
   }
   arguments.push_back("--max-runtime");
   arguments.push_back(std::to_string(kMaxRuntimeS));
-  arguments.push_back("--exit-on-stdin-eof");
-  if (!Start(arguments)) return;
+  arguments.push_back("--watch-lock");
+  arguments.push_back(dir_ + "/devsim.lock");
+  // Its own redirection: under Wine standard error would stay the test's.
+  arguments.push_back("--output");
+  arguments.push_back(dir_ + "/devsim.out");
+  if (!Lock()) return;
+  if (!Start(arguments)) {
+    Unlock();
+    return;
+  }
   running_ = true;
   ready_ = WaitUntilReady();
 }
@@ -198,15 +218,7 @@ DevsimProcess::~DevsimProcess() {
     std::fprintf(stderr, "simulator files kept in %s\n", dir_.c_str());
     return;
   }
-  for (const char* file : {"devsim.json", "devsim.log", "devsim.ready", "devsim.stop", "devsim.out",
-                           "devsim.ready.tmp"}) {
-    RemoveFile(dir_ + "/" + file);
-  }
-#ifdef _WIN32
-  RemoveDirectoryA(LocalPath(dir_).c_str());
-#else
-  rmdir(dir_.c_str());
-#endif
+  RemoveDevsimDirectory(dir_);
 }
 
 bool DevsimProcess::WaitUntilReady() {
@@ -291,26 +303,17 @@ bool DevsimProcess::Start(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) commandLine += " " + QuoteArgument(argument);
 
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE stdinRead = nullptr;
-  HANDLE stdinWrite = nullptr;
-  if (!CreatePipe(&stdinRead, &stdinWrite, &inheritable, 0)) {
-    error_ = "CreatePipe failed";
-    return false;
-  }
-  SetHandleInformation(stdinWrite, HANDLE_FLAG_INHERIT, 0);
   HANDLE output = CreateFileA(LocalPath(dir_ + "/devsim.out").c_str(), GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (output == INVALID_HANDLE_VALUE) {
-    CloseHandle(stdinRead);
-    CloseHandle(stdinWrite);
     error_ = "cannot create " + dir_ + "/devsim.out";
     return false;
   }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = stdinRead;
+  startup.hStdInput = nullptr;
   startup.hStdOutput = output;
   startup.hStdError = output;
   PROCESS_INFORMATION info{};
@@ -320,27 +323,57 @@ bool DevsimProcess::Start(const std::vector<std::string>& arguments) {
   const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &startup, &info);
   const DWORD lastError = GetLastError();
-  CloseHandle(stdinRead);
   CloseHandle(output);
   if (!started) {
-    CloseHandle(stdinWrite);
     error_ = "CreateProcess failed (" + std::to_string(lastError) + ") for " + commandLine;
     return false;
   }
-  if (info.hThread != nullptr) CloseHandle(info.hThread);
-  if (info.hProcess != nullptr) CloseHandle(info.hProcess);
-  stdinWrite_ = stdinWrite;
+  // For a Unix program Wine returns no process handle and leaves the rest of
+  // the record undefined (hThread may hold any value, even one of our own
+  // handles): only a real Windows process has handles to close.
+  if (info.hProcess != nullptr) {
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
   return true;
 }
 
+bool DevsimProcess::Lock() {
+  // Wine keeps byte-range locks as POSIX locks of the wineserver, visible to
+  // the simulator, and drops them when this process ends.
+  HANDLE file = CreateFileA(LocalPath(dir_ + "/devsim.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = "cannot create " + dir_ + "/devsim.lock";
+    return false;
+  }
+  OVERLAPPED at{};
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    CloseHandle(file);
+    error_ = "cannot lock " + dir_ + "/devsim.lock";
+    return false;
+  }
+  lock_ = file;
+  return true;
+}
+
+void DevsimProcess::Unlock() {
+  if (lock_ == nullptr) return;
+  OVERLAPPED at{};
+  UnlockFileEx(static_cast<HANDLE>(lock_), 0, 1, 0, &at);
+  CloseHandle(static_cast<HANDLE>(lock_));
+  lock_ = nullptr;
+}
+
 bool DevsimProcess::Stop() {
-  if (!running_) return true;
+  if (!running_) {
+    Unlock();
+    return true;
+  }
   running_ = false;
   WriteFile(dir_ + "/devsim.stop", "stop\n");
-  if (stdinWrite_ != nullptr) {
-    CloseHandle(static_cast<HANDLE>(stdinWrite_));
-    stdinWrite_ = nullptr;
-  }
+  Unlock();
   // It removes its ready file as its last act.
   const Steady::time_point end = Steady::now() + std::chrono::milliseconds(kStopTimeoutMs);
   while (FileExists(dir_ + "/devsim.ready")) {
@@ -364,22 +397,18 @@ bool DevsimProcess::Start(const std::vector<std::string>& arguments) {
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-    error_ = "pipe failed";
-    return false;
-  }
+  const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
   const std::string outputPath = dir_ + "/devsim.out";
-  int output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (output < 0) {
-    close(pipeFds[0]);
-    close(pipeFds[1]);
+  const int output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (input < 0 || output < 0) {
+    if (input >= 0) close(input);
+    if (output >= 0) close(output);
     error_ = "cannot create " + outputPath;
     return false;
   }
   pid_t pid = fork();
   if (pid == 0) {
-    dup2(pipeFds[0], STDIN_FILENO);
+    dup2(input, STDIN_FILENO);
     dup2(output, STDOUT_FILENO);
     dup2(output, STDERR_FILENO);
     execv(argv[0], argv.data());
@@ -388,24 +417,45 @@ bool DevsimProcess::Start(const std::vector<std::string>& arguments) {
     (void)ignored;
     _exit(127);
   }
-  close(pipeFds[0]);
+  close(input);
   close(output);
   if (pid < 0) {
-    close(pipeFds[1]);
     error_ = "fork failed";
     return false;
   }
   pid_ = pid;
-  stdinWrite_ = pipeFds[1];
   return true;
 }
 
-bool DevsimProcess::Stop() {
-  if (stdinWrite_ >= 0) {
-    close(stdinWrite_);
-    stdinWrite_ = -1;
+bool DevsimProcess::Lock() {
+  // A record lock belongs to this process: the system drops it when the
+  // process ends, however it ends, and the child does not inherit it.
+  const std::string path = dir_ + "/devsim.lock";
+  lock_ = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  whole.l_start = 0;
+  whole.l_len = 1;
+  if (lock_ < 0 || fcntl(lock_, F_SETLK, &whole) != 0) {
+    Unlock();
+    error_ = "cannot lock " + path;
+    return false;
   }
-  if (!running_ || pid_ < 0) return true;
+  return true;
+}
+
+void DevsimProcess::Unlock() {
+  if (lock_ < 0) return;
+  close(lock_);
+  lock_ = -1;
+}
+
+bool DevsimProcess::Stop() {
+  if (!running_ || pid_ < 0) {
+    Unlock();
+    return true;
+  }
   running_ = false;
   kill(pid_, SIGTERM);
   const Steady::time_point end = Steady::now() + std::chrono::milliseconds(kStopTimeoutMs);
@@ -417,11 +467,13 @@ bool DevsimProcess::Stop() {
       kill(pid_, SIGKILL);
       waitpid(pid_, &status, 0);
       pid_ = -1;
+      Unlock();
       return false;
     }
     SleepMs(5);
   }
   pid_ = -1;
+  Unlock();
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

@@ -6,15 +6,17 @@
 //   devsim.log    every datagram it received and sent (--log)
 //   devsim.ready  written once its port is bound, "port=N" (--ready-file)
 //   devsim.stop   created to make it end (--stop-file)
-//   devsim.out    its standard output and error
-// Its standard input is a pipe held by the test (--exit-on-stdin-eof), so it
-// also ends when the test process ends without stopping it, and it ends by
-// itself after --max-runtime seconds in any case.
+//   devsim.lock   locked by the test while the simulator is to run (--watch-lock)
+//   devsim.out    its standard output and error (--output)
+// The lock is what ends a simulator whose test died without stopping it: the
+// system drops a dead process's locks, and the simulator ends once nobody
+// holds one. It also ends by itself after --max-runtime seconds.
 //
-// On Linux it is forked and exec'd and stopped with SIGTERM. Under Wine it is
+// On Linux it is forked and exec'd, and stopped with SIGTERM. Under Wine it is
 // started as a Unix program: CreateProcess on its "Z:\..." path runs the ELF
-// file natively (no process handle comes back), and it is stopped through the
-// stop file and its standard input; it removes devsim.ready when it has ended.
+// file natively (no process handle comes back; standard input cannot be a
+// pipe), LockFileEx makes a POSIX lock the simulator sees, and it is stopped
+// through the stop file and the lock; it removes devsim.ready as it ends.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -60,6 +62,8 @@ class DevsimProcess {
   // destructor calls it.
   bool Stop();
   bool running() const { return running_; }
+  // The simulator's folder (a Unix path; see LocalPath).
+  const std::string& directory() const { return dir_; }
 
  private:
   bool Start(const std::vector<std::string>& arguments);
@@ -69,13 +73,18 @@ class DevsimProcess {
   bool running_ = false;
   std::string error_;
   std::uint16_t port_ = 0;
+  bool Lock();
+  void Unlock();
 #ifdef _WIN32
-  void* stdinWrite_ = nullptr;
+  void* lock_ = nullptr;
 #else
   int pid_ = -1;
-  int stdinWrite_ = -1;
+  int lock_ = -1;
 #endif
 };
+
+// Removes a simulator's folder and the files it makes.
+void RemoveDevsimDirectory(const std::string& dir);
 
 // A Unix path as this process opens it: itself on Linux, "Z:\..." under Wine.
 std::string LocalPath(const std::string& unixPath);

@@ -1,5 +1,6 @@
 // velkarin-devsim: a fleet of simulated devices on one UDP port, for tests
 // and demonstrations inside a private network namespace.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -52,6 +53,7 @@ bool WriteReadyFile(const std::string& path, std::uint16_t port) {
 }
 
 int Run(int argc, char** argv) {
+  RedirectOutputEarly(argc, argv);
   Options options;
   int exitCode = 0;
   if (!ParseOptions(argc, argv, options, exitCode)) return exitCode;
@@ -95,6 +97,15 @@ int Run(int argc, char** argv) {
     }
   }
 
+  int watchLockFd = -1;
+  if (!options.watchLock.empty()) {
+    watchLockFd = open(options.watchLock.c_str(), O_RDWR | O_CLOEXEC);
+    if (watchLockFd < 0) {
+      std::fprintf(stderr, "velkarin-devsim: cannot open %s\n", options.watchLock.c_str());
+      return 2;
+    }
+  }
+
   Scheduler scheduler;
   Simulator simulator(std::move(devices), sockets, log, scheduler);
   log.Event("listening on port " + std::to_string(sockets.port()) + " with " +
@@ -110,10 +121,14 @@ int Run(int argc, char** argv) {
   stop.stopFile = options.stopFile;
   stop.maxRuntimeS = options.maxRuntimeS;
   stop.stdinEof = options.exitOnStdinEof;
+  stop.watchLockFd = watchLockFd;
   const std::string why = RunServer(simulator, sockets, scheduler, stop);
   log.Event("stopped: " + why);
   if (!options.readyFile.empty()) std::remove(options.readyFile.c_str());
-  return why.compare(0, 5, "poll:") == 0 ? 1 : 0;
+  if (watchLockFd >= 0) close(watchLockFd);
+  const bool failed = why.compare(0, 5, "poll:") == 0;
+  if (failed) std::fprintf(stderr, "velkarin-devsim: %s\n", why.c_str());
+  return failed ? 1 : 0;
 }
 
 }  // namespace

@@ -1,8 +1,27 @@
 #include "options.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cstring>
 
 namespace velkarin::devsim {
+
+void RedirectOutputEarly(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const char* path = nullptr;
+    if (std::strcmp(argv[i], "--output") == 0 && i + 1 < argc) path = argv[i + 1];
+    if (std::strncmp(argv[i], "--output=", 9) == 0) path = argv[i] + 9;
+    if (path == nullptr) continue;
+    const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return;  // stays where it was; the option parser reports nothing more
+    dup2(fd, STDOUT_FILENO);
+    dup2(fd, STDERR_FILENO);
+    close(fd);
+    return;
+  }
+}
 
 bool ParseOptions(int argc, char** argv, Options& o, int& exitCode) {
   CLI::App app{
@@ -39,6 +58,11 @@ bool ParseOptions(int argc, char** argv, Options& o, int& exitCode) {
       ->check(CLI::Range(0, 86400 * 7));
   app.add_flag("--exit-on-stdin-eof", o.exitOnStdinEof,
                "end cleanly when standard input reaches its end (its writer closed it or ended)");
+  app.add_option("--watch-lock", o.watchLock,
+                 "end cleanly once no process holds a lock on this file (a POSIX record lock "
+                 "on its first byte; LockFileEx under Wine makes one); the starter locks it first");
+  app.add_option("--output", o.outputFile,
+                 "append standard output and error to this file (taken before anything else)");
   app.add_flag("--allow-any-network", o.allowAnyNetwork,
                "DANGEROUS: run outside a private network namespace; the simulator then answers "
                "on every real network this machine is on");

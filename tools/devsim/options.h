@@ -18,8 +18,15 @@ struct Options {
   std::string stopFile;
   int maxRuntimeS = 0;  // 0: no limit
   bool exitOnStdinEof = false;
+  std::string watchLock;
+  std::string outputFile;
   bool allowAnyNetwork = false;
 };
+
+// Sends standard output and error to the file named by --output, before
+// anything is written; for starters that cannot redirect standard error
+// themselves (Wine hands a Unix program only its standard input and output).
+void RedirectOutputEarly(int argc, char** argv);
 
 // Parses argv. On --help, or on an error, prints and sets exitCode; the
 // caller then exits with it.

@@ -1,6 +1,6 @@
 // The simulator's one thread: waits for datagrams, due actions, a stop
-// signal (SIGTERM, SIGINT), the stop file, the end of standard input or the
-// end of the run time.
+// signal (SIGTERM, SIGINT), the stop file, the end of standard input, the
+// release of the watched lock or the end of the run time.
 #pragma once
 #include <string>
 
@@ -14,6 +14,7 @@ struct StopConditions {
   std::string stopFile;   // empty: none
   int maxRuntimeS = 0;    // 0: no limit
   bool stdinEof = false;  // end when standard input ends
+  int watchLockFd = -1;   // end when nobody holds a lock on this open file
 };
 
 // Installs the signal handlers; call before anything can wait.

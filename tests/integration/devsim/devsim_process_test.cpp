@@ -2,12 +2,18 @@
 // under Wine.
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "devsim_test_support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace velkarin::test {
@@ -67,6 +73,81 @@ TEST_F(DevsimLifecycle, ReportsABadConfigurationInsteadOfStarting) {
 
   DevsimProcess badJson({"--port", "0"}, R"({"devices": [)");
   EXPECT_FALSE(badJson.ready());
+}
+
+// Run in a process of its own by the test below: starts a simulator, tells
+// where its log is, and ends without stopping it.
+TEST(DevsimOrphan, DISABLED_StartsASimulatorAndDiesWithoutStoppingIt) {
+  const char* report = std::getenv("VELKARIN_ORPHAN_REPORT");
+  if (report == nullptr) GTEST_SKIP() << "only as the child of DevsimLifecycle";
+  auto* sim = new DevsimProcess({"--port", "0", "--device", "serial=0FA"});
+  ASSERT_SIM_READY(*sim);
+  std::ofstream(LocalPath(report)) << sim->port() << "\n" << sim->directory() << "\n";
+  std::_Exit(0);  // no destructor, no Stop
+}
+
+// Runs this test program again with only the test above.
+int RunOrphanChild(const std::string& report) {
+  const std::string filter =
+      "--gtest_filter=DevsimOrphan.DISABLED_StartsASimulatorAndDiesWithoutStoppingIt";
+  const std::string disabled = "--gtest_also_run_disabled_tests";
+#ifdef _WIN32
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  SetEnvironmentVariableA("VELKARIN_ORPHAN_REPORT", report.c_str());
+  std::string line = "\"" + std::string(self) + "\" " + filter + " " + disabled;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &info);
+  SetEnvironmentVariableA("VELKARIN_ORPHAN_REPORT", nullptr);
+  if (!started) return -1;
+  WaitForSingleObject(info.hProcess, 60000);
+  DWORD code = 1;
+  GetExitCodeProcess(info.hProcess, &code);
+  CloseHandle(info.hProcess);
+  CloseHandle(info.hThread);
+  return static_cast<int>(code);
+#else
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("VELKARIN_ORPHAN_REPORT", report.c_str(), 1);
+    execl("/proc/self/exe", "net_devsim", filter.c_str(), disabled.c_str(), nullptr);
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+TEST_F(DevsimLifecycle, ASimulatorEndsWhenTheProcessThatStartedItDies) {
+  DevsimProcess place({"--port", "0"});  // for a folder of our own
+  ASSERT_SIM_READY(place);
+  const std::string report = place.directory() + "/orphan.txt";
+  ASSERT_EQ(RunOrphanChild(report), 0);
+  std::ifstream in(LocalPath(report));
+  std::string port, dir;
+  ASSERT_TRUE(std::getline(in, port) && std::getline(in, dir)) << "no report from the child";
+  in.close();
+  std::remove(LocalPath(report).c_str());
+
+  std::string log;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < end) {
+    std::ifstream file(LocalPath(dir + "/devsim.log"));
+    std::ostringstream text;
+    text << file.rdbuf();
+    log = text.str();
+    if (log.find("EV stopped:") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_NE(log.find("EV stopped: watched lock released"), std::string::npos) << log;
+  ProbeSocket probe;
+  ASSERT_TRUE(probe.Broadcast("0 1 A", static_cast<std::uint16_t>(std::stoi(port))));
+  EXPECT_FALSE(probe.Receive(300));
+  if (!HasFailure()) RemoveDevsimDirectory(dir);
 }
 
 #ifndef _WIN32
