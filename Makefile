@@ -27,7 +27,7 @@ test: build build-fuzz
 fuzz: build-fuzz
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) scripts/run-fuzz.sh long
 
-demo: deps build-linux
+demo: deps build-linux build-win32
 	@scripts/demo.sh
 
 bench: deps build-linux

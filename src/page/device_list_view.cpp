@@ -71,6 +71,9 @@ void RefreshDeviceList() {
   FinderGetDevices(devices);
   SortDeviceList(devices, SORT_SERIAL);
 
+  // Without redrawing in between, the list view draws the new rows once
+  // instead of after every insertion.
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
   int row = 0;
   for (const DeviceRecord& device : devices) {
@@ -85,6 +88,8 @@ void RefreshDeviceList() {
     SetCell(list, row, COLUMN_GATEWAY, device.gateway.c_str());
     ++row;
   }
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
   SelectDevice(selected, !IsFormModified());
 }
 

@@ -67,6 +67,7 @@ PageSheet::PageSheet(const PluginModule& plugin, const char* caption) {
   header.phpage = &pageHandle;
   sheet_ = reinterpret_cast<HWND>(PropertySheetA(&header));
   if (sheet_ != nullptr) {
+    SetForegroundWindow(sheet_);
     page_ = PropSheet_GetCurrentPageHwnd(sheet_);
     SetDialogForPump(sheet_);
   }
@@ -230,12 +231,42 @@ bool IsReadOnly(HWND edit) { return (Style(edit) & ES_READONLY) != 0; }
 
 bool IsModified(HWND edit) { return SendMessageA(edit, EM_GETMODIFY, 0, 0) != 0; }
 
-std::string SaveScreenshot(const std::string& name) {
+RECT AreaOf(std::initializer_list<HWND> windows) {
+  RECT area = {};
+  bool first = true;
+  for (HWND window : windows) {
+    RECT rect;
+    if (window == nullptr || !IsWindow(window) || !GetWindowRect(window, &rect)) continue;
+    if (first) {
+      area = rect;
+      first = false;
+    } else {
+      UnionRect(&area, &area, &rect);
+    }
+  }
+  return area;
+}
+
+std::string SaveScreenshot(const std::string& name, const RECT* area) {
   const char* folder = std::getenv("VELKARIN_SCREENSHOT_DIR");
   if (folder == nullptr || *folder == '\0') return "";
   const std::string file = std::string(folder) + "/" + name + ".png";
-  // Wine starts Linux programs given by their Linux path.
-  std::string command = "/usr/bin/import -window root \"" + file + "\"";
+  const std::string partial = std::string(folder) + "/." + name + ".part";
+  std::string crop;
+  if (area != nullptr && area->right > area->left && area->bottom > area->top) {
+    const LONG left = area->left < 0 ? 0 : area->left;
+    const LONG top = area->top < 0 ? 0 : area->top;
+    crop = " -crop " + std::to_string(area->right - left) + "x" +
+           std::to_string(area->bottom - top) + "+" + std::to_string(left) + "+" +
+           std::to_string(top) + " +repage";
+  }
+  // Wine starts Linux programs given by their Linux path, but hands back no
+  // process to wait for: the picture is written under another name and
+  // renamed when complete, and this waits for the name.
+  std::string command = "/bin/sh -c \"rm -f '" + file + "'; /usr/bin/import -window root" + crop +
+                        " 'png:" + partial + "' && mv '" + partial + "' '" + file + "'\"";
+  const std::string localFile = "Z:" + file;
+  DeleteFileA(localFile.c_str());
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
@@ -243,12 +274,14 @@ std::string SaveScreenshot(const std::string& name) {
                       &process)) {
     return "";
   }
-  WaitForSingleObject(process.hProcess, 20000);
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code == 0 ? file : "";
+  if (process.hThread != nullptr) CloseHandle(process.hThread);
+  if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+  const DWORD start = GetTickCount();
+  while (GetFileAttributesA(localFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount() - start > 20000) return "";
+    Sleep(20);
+  }
+  return file;
 }
 
 }  // namespace velkarin::driver

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -89,8 +90,11 @@ bool IsChecked(HWND button);
 bool IsReadOnly(HWND edit);
 bool IsModified(HWND edit);
 
-// Saves a PNG of the whole display to <VELKARIN_SCREENSHOT_DIR>/<name>.png
-// (nothing when the variable is unset). Returns the file written, or "".
-std::string SaveScreenshot(const std::string& name);
+// Saves a PNG of the display to <VELKARIN_SCREENSHOT_DIR>/<name>.png (nothing
+// when the variable is unset), cut to `area` in screen coordinates when one is
+// given. Returns the file written, or "".
+std::string SaveScreenshot(const std::string& name, const RECT* area = nullptr);
+// The screen rectangle that holds all the given windows.
+RECT AreaOf(std::initializer_list<HWND> windows);
 
 }  // namespace velkarin::driver

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Figures of the page under Wine (32-bit build): first rows after the engine's
+# first publish, rebuild of 200 rows, module size. Runs inside the private
+# namespace (make bench); needs the linux and win32 builds.
+#   VELKARIN_BENCH_WIN_BUILD / VELKARIN_BENCH_LINUX_BUILD pick other folders.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+win_build=${VELKARIN_BENCH_WIN_BUILD:-$root/build/win32}
+linux_build=${VELKARIN_BENCH_LINUX_BUILD:-$root/build/linux}
+bench=$win_build/tests/page/page_bench.exe
+dll=$win_build/src/entry/Velkarin.dll
+devsim=$linux_build/tools/devsim/velkarin-devsim
+if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
+  echo "page_bench: runs only inside scripts/netns-run.sh" >&2
+  exit 1
+fi
+for f in "$bench" "$dll" "$devsim"; do
+  if [ ! -e "$f" ]; then
+    echo "page_bench: skipped, $f is not built (make build-win32 build-linux)"
+    exit 0
+  fi
+done
+work=$(mktemp -d)
+"$devsim" --fleet 200 --ready-file "$work/ready" >"$work/devsim.out" 2>&1 &
+sim=$!
+trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
+[ -s "$work/ready" ] || { cat "$work/devsim.out"; exit 1; }
+VELKARIN_DLL="Z:$dll" "$root/tests/page/with-xvfb.sh" "$root/scripts/wine-run.sh" win32 "$bench" "$@"

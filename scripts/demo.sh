@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The main job on the real page: a simulated fleet in a private network
+# namespace, Velkarin.dll under Wine, driven step by step with a picture per
+# step in build/demo/.
+#   scripts/demo.sh                walk the main job (make demo)
+#   scripts/demo.sh --interactive  open the page against the same fleet and
+#                                  leave it to you; close the sheet to end
+# The page shows on $DISPLAY when that display can be reached from the
+# namespace, else on a virtual display (Xvfb). VELKARIN_DEMO_PAUSE_MS sets the
+# pause between steps; VELKARIN_DEMO_WIN_BUILD and VELKARIN_DEMO_LINUX_BUILD
+# pick other build folders than build/win32 and build/linux.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+mode=${1:-walk}
+
+if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
+  exec "$root/scripts/netns-run.sh" "$0" "$@"
+fi
+
+win_build=${VELKARIN_DEMO_WIN_BUILD:-$root/build/win32}
+linux_build=${VELKARIN_DEMO_LINUX_BUILD:-$root/build/linux}
+dll=$win_build/src/entry/Velkarin.dll
+driver=$win_build/tools/host/velkarin-demo.exe
+host=$win_build/tools/host/velkarin-host.exe
+devsim=$linux_build/tools/devsim/velkarin-devsim
+for f in "$dll" "$driver" "$host" "$devsim"; do
+  [ -e "$f" ] || { echo "demo: $f is missing; build the linux and win32 presets first" >&2; exit 1; }
+done
+
+out=$root/build/demo
+mkdir -p "$out"
+rm -f "$out"/*.png
+work=$(mktemp -d)
+sim=
+xvfb=
+cleanup() {
+  [ -n "$sim" ] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+echo "== simulated fleet on UDP port 8001 (private network namespace)"
+"$devsim" --config "$root/scripts/demo-fleet.json" --log "$out/devsim.log" \
+  --ready-file "$work/ready" >"$work/devsim.out" 2>&1 &
+sim=$!
+for _ in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
+[ -s "$work/ready" ] || { cat "$work/devsim.out" >&2; echo "demo: the simulator did not start" >&2; exit 1; }
+sed -n 's/.*"serial": "\([0-9A-F]*\)", "name": "\([^"]*\)".*/   \1  \2/p' "$root/scripts/demo-fleet.json"
+
+# The command-line tool against the same fleet (scripts/demo-cli.sh).
+if [ "$mode" != "--interactive" ]; then
+  source "$root/scripts/demo-cli.sh"
+  demo_cli "$linux_build/tools/cli/velkarin"
+fi
+
+# The user's display, if it answers from in here; otherwise a virtual one.
+if [ -n "${DISPLAY:-}" ] && timeout 5 import -window root -crop 1x1+0+0 +repage png:- >/dev/null 2>&1; then
+  echo "== showing the page on display $DISPLAY"
+else
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n1 "$work/display")"
+  echo "== no display reachable here: using a virtual display ($DISPLAY)"
+fi
+export VELKARIN_SCREENSHOT_DIR=$out
+to_windows() { echo "Z:$1"; }
+
+if [ "$mode" = "--interactive" ]; then
+  echo "== the page is open: pick a device, send it a configuration; close the sheet to end"
+  "$root/scripts/wine-run.sh" win32 "$host" "$(to_windows "$dll")"
+  exit 0
+fi
+
+echo "== walking the main job"
+status=0
+"$root/scripts/wine-run.sh" win32 "$driver" "$(to_windows "$dll")" \
+  10A5E4 192.168.10.50 255.255.255.0 192.168.10.1 || status=$?
+echo "== pictures of the steps:"
+ls -1 "$out"/*.png 2>/dev/null | sed 's/^/   /' || echo "   (none)"
+echo "== datagrams the devices received and sent: $out/devsim.log"
+exit $status
