@@ -59,7 +59,7 @@ class DevsimProcess {
   std::string Output() const;
 
   // Ends the simulator and waits for it; true when it ended cleanly. The
-  // destructor calls it.
+  // destructor calls it, and fails the running test when it was not clean.
   bool Stop();
   bool running() const { return running_; }
   // The simulator's folder (a Unix path; see LocalPath).
