@@ -7,7 +7,8 @@ const char* ConfigResultWords(ConfigResult result) {
     case CONFIG_OK:
       return "accepted by the device";
     case CONFIG_BAD_ARGUMENT:
-      return "bad argument (no serial number or identifier, or password longer than 20 characters)";
+      return "bad argument (no serial number or identifier, a password longer than 20 characters, "
+             "or a command longer than 255 characters)";
     case CONFIG_NOT_FOUND:
       return "device not found";
     case CONFIG_REFUSED:
@@ -36,7 +37,7 @@ const char* ExitCodeHelp() {
          "  3   set: accepted, but the device did not announce itself within 15 s\n"
          "  4   set: accepted, but the device announces another configuration\n"
          "  130 list: interrupted before the first cycle ended\n"
-         "  11  set: bad argument (password longer than 20 characters)\n"
+         "  11  set: bad argument (password longer than 20 characters, or command too long)\n"
          "  12  set: device not found\n"
          "  13  set: refused by the device\n"
          "  14  set: not accepted by the device\n"

@@ -2,6 +2,7 @@
 // and every failure ends with its own exit code.
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,8 @@ struct FailureCase {
   bool commandSent;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.what; }
+
 class CliSetFailure : public CliTest, public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(CliSetFailure, IsNamedInWordsAndEndsWithItsOwnCode) {
@@ -162,13 +165,25 @@ INSTANTIATE_TEST_SUITE_P(
                     {"001A2B: serial number clash: devices with this serial number announce "
                      "different identifiers (CONFIG_SERIAL_CLASH)"},
                     false},
-        FailureCase{"PasswordTooLong",
-                    {kPump},
-                    {"set", "1A2B", "--dhcp", "--password", "123456789012345678901"},
-                    11,
-                    {"001A2B: bad argument (no serial number or identifier, or password longer "
-                     "than 20 characters) (CONFIG_BAD_ARGUMENT)"},
-                    false},
+        FailureCase{
+            "PasswordTooLong",
+            {kPump},
+            {"set", "1A2B", "--dhcp", "--password", "123456789012345678901"},
+            11,
+            {"001A2B: bad argument (no serial number or identifier, a password longer than 20 "
+             "characters, or a command longer than 255 characters) (CONFIG_BAD_ARGUMENT)"},
+            false},
+        // An identifier so long that no command could carry it: refused before
+        // anything is sent.
+        FailureCase{
+            "CommandTooLong",
+            {kPump},
+            {"set", "1A2B", "--device-id", std::string(240, 'D'), "--ip", "10.0.0.5", "--netmask",
+             "255.0.0.0"},
+            11,
+            {"001A2B: bad argument (no serial number or identifier, a password longer than 20 "
+             "characters, or a command longer than 255 characters) (CONFIG_BAD_ARGUMENT)"},
+            false},
         FailureCase{"NoReply",
                     {With("onCommand=silent")},
                     kFixed,
