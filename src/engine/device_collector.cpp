@@ -36,16 +36,30 @@ bool SameRecord(const DeviceRecord& a, const AddressValues& av, const DeviceReco
          a.extTextA == b.extTextA && a.auxTextB == b.auxTextB && a.auxTextA == b.auxTextA;
 }
 
-// Whether listed record `e` is the device of new record `r`, announcing new data.
-bool SameDeviceNewData(const DeviceRecord& r, const DeviceRecord& e) {
-  if (r.deviceId.empty() || r.deviceId != e.deviceId) return false;
-  const bool suffixesAgree =
-      r.commandSuffix < 0 || e.commandSuffix < 0 || r.commandSuffix == e.commandSuffix;
-  return suffixesAgree && r.deviceIndex == e.deviceIndex;
+// FNV-1a: texts with different digests differ, so most identifier
+// comparisons end without looking at the texts.
+std::uint32_t Digest(const std::string& text) {
+  std::uint32_t digest = 2166136261u;
+  for (const char c : text) {
+    digest = (digest ^ static_cast<unsigned char>(c)) * 16777619u;
+  }
+  return digest;
 }
 
-void CrossCheckValues(DeviceRecord& a, std::uint32_t aIp, DeviceRecord& b, std::uint32_t bIp) {
-  if (IsPlaceholderAddress(aIp)) {
+// Whether listed record `e` is the device of new record `r`, announcing new
+// data. The digests are those of the two deviceId texts.
+bool SameDeviceNewData(const DeviceRecord& r, std::uint32_t rDigest, const DeviceRecord& e,
+                       std::uint32_t eDigest) {
+  if (r.deviceId.empty() || r.deviceIndex != e.deviceIndex) return false;
+  const bool suffixesAgree =
+      r.commandSuffix < 0 || e.commandSuffix < 0 || r.commandSuffix == e.commandSuffix;
+  return suffixesAgree && rDigest == eDigest && r.deviceId == e.deviceId;
+}
+
+// `aPlaceholder` is IsPlaceholderAddress(aIp), worked out once per merge.
+void CrossCheckValues(DeviceRecord& a, std::uint32_t aIp, bool aPlaceholder, DeviceRecord& b,
+                      std::uint32_t bIp) {
+  if (aPlaceholder) {
     a.statusFlags |= STATUS_NO_IP;
   } else if (aIp == bIp) {
     a.statusFlags |= STATUS_IP_CLASH;
@@ -67,7 +81,8 @@ void CrossCheckValues(DeviceRecord& a, std::uint32_t aIp, DeviceRecord& b, std::
 }  // namespace
 
 void CrossCheck(DeviceRecord& a, DeviceRecord& b) {
-  CrossCheckValues(a, AddressValue(a.ipAddress), b, AddressValue(b.ipAddress));
+  const std::uint32_t aIp = AddressValue(a.ipAddress);
+  CrossCheckValues(a, aIp, IsPlaceholderAddress(aIp), b, AddressValue(b.ipAddress));
 }
 
 DeviceCollector::DeviceCollector() = default;
@@ -80,14 +95,16 @@ DeviceCollector::~DeviceCollector() {
 bool DeviceCollector::Add(DeviceRecord record) {
   platform::LockGuard guard(lock_);
   const AddressValues values = ValuesOf(record);
+  const bool placeholder = IsPlaceholderAddress(values.ip);
+  const std::uint32_t digest = Digest(record.deviceId);
   const std::size_t count = list_.size();
   for (std::size_t i = 0; i < count; ++i) {
     Entry& listed = list_[i];
     const bool unchanged = SameRecord(record, values, listed.record,
                                       {listed.ipValue, listed.netmaskValue, listed.gatewayValue});
-    if (unchanged || SameDeviceNewData(record, listed.record)) {
+    if (unchanged || SameDeviceNewData(record, digest, listed.record, listed.deviceIdDigest)) {
       for (std::size_t j = i + 1; j < count; ++j) {
-        CrossCheckValues(record, values.ip, list_[j].record, list_[j].ipValue);
+        CrossCheckValues(record, values.ip, placeholder, list_[j].record, list_[j].ipValue);
       }
       if (unchanged) {
         // Only the flags may change; the listed record keeps its other fields.
@@ -100,13 +117,14 @@ bool DeviceCollector::Add(DeviceRecord record) {
         listed.ipValue = values.ip;
         listed.netmaskValue = values.netmask;
         listed.gatewayValue = values.gateway;
+        listed.deviceIdDigest = digest;
         changed_ = true;
       }
       return true;
     }
-    CrossCheckValues(record, values.ip, listed.record, listed.ipValue);
+    CrossCheckValues(record, values.ip, placeholder, listed.record, listed.ipValue);
   }
-  list_.push_back({std::move(record), values.ip, values.netmask, values.gateway});
+  list_.push_back({std::move(record), values.ip, values.netmask, values.gateway, digest});
   changed_ = true;
   return true;
 }

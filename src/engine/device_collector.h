@@ -33,13 +33,15 @@ class DeviceCollector {
   bool FindBySerial(std::uint32_t serial, DeviceRecord& found);
 
  private:
-  // A listed record with its three addresses already converted, so that the
-  // comparisons of a merge do not parse the same texts again and again.
+  // A listed record with its three addresses already converted and a digest
+  // of its deviceId, so that the comparisons of a merge neither parse the
+  // same texts again and again nor compare identifiers that cannot be equal.
   struct Entry {
     DeviceRecord record;
     std::uint32_t ipValue;
     std::uint32_t netmaskValue;
     std::uint32_t gatewayValue;
+    std::uint32_t deviceIdDigest;
   };
 
   DeviceList CopyList();

@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/pump.h"
+#include "platform/socket.h"
 #include "protocol/announcement.h"
 
 namespace velkarin {
@@ -92,6 +93,19 @@ void DeviceFinder::RunCollectionPass(char* buffer) {
   }
 }
 
+void DeviceFinder::DiscardStaleDatagrams(char* buffer) {
+  // Answers that a pass left queued when it reached its datagram bound were
+  // sent for an earlier cycle. Taken into this one, they would list devices
+  // that no longer answer, and once they fill the socket's queue, answers of
+  // devices that do answer are dropped. Bounded, so a flood cannot hold the
+  // cycle here either.
+  for (int i = 0; i < kMaxStaleDatagrams; ++i) {
+    if (platform::SocketWaitReadable(channel_.socket(), 0) != 1) return;
+    bool senderUnconfigured = false;
+    channel_.Receive(buffer, kReceiveBufferSize, senderUnconfigured);
+  }
+}
+
 void DeviceFinder::RunWorker() {
   {
     DeviceList working;
@@ -100,6 +114,7 @@ void DeviceFinder::RunWorker() {
       const std::int64_t cycleStart = platform::ProcessClockMs();
       // A device that does not answer in this cycle is absent from its result.
       collector_.Clear();
+      DiscardStaleDatagrams(buffer);
       RunCollectionPass(buffer);
       RunCollectionPass(buffer);
       platform::SleepMs(timing_.pauseAfterPassesMs);

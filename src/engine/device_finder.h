@@ -28,6 +28,8 @@ struct FinderTiming {
 
 constexpr std::size_t kWorkerStackSize = 1048576;
 constexpr std::size_t kReceiveBufferSize = 1024;
+// Datagrams left from earlier cycles that a cycle discards before it begins.
+constexpr int kMaxStaleDatagrams = 4096;
 
 class DeviceFinder {
  public:
@@ -69,6 +71,7 @@ class DeviceFinder {
  private:
   static void DiscoveryWorker(void* finder);
   void RunWorker();
+  void DiscardStaleDatagrams(char* buffer);
   void RunCollectionPass(char* buffer);
   void JoinWorker();
 

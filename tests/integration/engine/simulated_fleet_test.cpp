@@ -106,5 +106,27 @@ TEST_F(SimulatedFleet, ContinuousFloodEndsEachPassAfter101Datagrams) {
   EXPECT_FALSE(FinderInstance()->running());
 }
 
+// More devices than one pass takes: each pass ends after 101 datagrams and
+// leaves the rest queued. Those belong to an earlier cycle and must not make
+// up a later cycle's result: the list stays complete while the fleet
+// answers and empties at the first cycle after it went quiet.
+TEST_F(SimulatedFleet, FleetLargerThanOnePassStaysCompleteAndCurrent) {
+  DevsimProcess sim({"--port", "0", "--fleet", "200", "--fleet-serial-base", "B00000"});
+  ASSERT_SIM_READY(sim);
+  CreateEngine(sim.port(), FastTiming());
+  FinderSetNotify(&NotifyCounter::Notify);
+  ASSERT_EQ(FinderStart(), 1);
+  for (std::uint32_t cycle = 1; cycle <= 8; ++cycle) {
+    ASSERT_TRUE(WaitUntil([&] { return FinderInstance()->cyclesCompleted() >= cycle; }, 5000));
+    EXPECT_EQ(FinderInstance()->CopyOut().size(), 200u) << "after cycle " << cycle;
+  }
+  EXPECT_EQ(NotifyCounter::calls.load(), 1) << "an unchanged fleet is published once";
+
+  ASSERT_TRUE(sim.Stop());
+  const std::uint32_t quietFrom = FinderInstance()->cyclesCompleted() + 2;
+  ASSERT_TRUE(WaitUntil([&] { return FinderInstance()->cyclesCompleted() >= quietFrom; }, 5000));
+  EXPECT_TRUE(FinderInstance()->CopyOut().empty());
+}
+
 }  // namespace
 }  // namespace velkarin::test

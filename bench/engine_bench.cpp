@@ -1,0 +1,416 @@
+// Figures of the discovery engine, each printed beside its target:
+//  1. the merge work of one cycle for 200 devices (two passes of Add,
+//     snapshot, sort, compare with the published list): below 1 ms;
+//  2. the CPU time of a running engine that finds no device, over 10 s:
+//     below 0.05 % of one core;
+//  3. the time from FinderStart to the first published list with 1, 50 and
+//     200 simulated devices (velkarin-devsim), against the floor that the
+//     worker's timers set: within 2 % of it.
+//
+// Parts 2 and 3 send datagrams, so they run only inside a private network
+// namespace (scripts/netns-run.sh); elsewhere only part 1 runs.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <net/if.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/device_collector.h"
+#include "engine/finder_facade.h"
+#include "platform/clock.h"
+#include "platform/socket.h"
+#include "protocol/announcement.h"
+
+extern char** environ;
+
+namespace {
+
+using velkarin::DeviceCollector;
+using velkarin::DeviceList;
+using velkarin::DeviceRecord;
+
+// ---------------------------------------------------------------- merge work
+
+constexpr int kFleet = 200;
+
+// Announcements as a fleet sends them (all three sections), parsed once:
+// the figure is the merge, not the parse. Shuffled, as arrival order is.
+std::vector<DeviceRecord> FleetRecords() {
+  std::vector<DeviceRecord> records;
+  for (int i = 0; i < kFleet; ++i) {
+    char text[512];
+    const int length =
+        std::snprintf(text, sizeof text,
+                      "%X 0 10.0.%d.%d 255.255.0.0 10.0.0.254 Sim device %d%c"
+                      "0 t0 t1 t2 t3 SIM-%06X 1 0 ta tb -1%c1F aa bb",
+                      0xA00000 + i, i / 250, 1 + i % 250, i + 1, '\0', 0xA00000 + i, '\0');
+    records.push_back(velkarin::ParseAnnouncement(text, static_cast<std::size_t>(length)));
+  }
+  std::mt19937 random(7);
+  std::shuffle(records.begin(), records.end(), random);
+  return records;
+}
+
+// The merge as a plain walk that converts both address texts at every
+// comparison: what the collector would cost without its converted values.
+struct TextCollector {
+  DeviceList list;
+  void Add(DeviceRecord r) {
+    for (auto e = list.begin(); e != list.end(); ++e) {
+      const bool equal = r == *e;
+      const bool sameDevice =
+          !r.deviceId.empty() && r.deviceId == e->deviceId &&
+          (r.commandSuffix < 0 || e->commandSuffix < 0 || r.commandSuffix == e->commandSuffix) &&
+          r.deviceIndex == e->deviceIndex;
+      if (equal || sameDevice) {
+        for (auto rest = std::next(e); rest != list.end(); ++rest) velkarin::CrossCheck(r, *rest);
+        if (equal) {
+          e->statusFlags = r.statusFlags;
+        } else {
+          *e = r;
+        }
+        return;
+      }
+      velkarin::CrossCheck(r, *e);
+    }
+    list.push_back(r);
+  }
+};
+
+template <typename Collector>
+DeviceList Collect(Collector& collector, const std::vector<DeviceRecord>& records) {
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const DeviceRecord& r : records) collector.Add(r);
+  }
+  if constexpr (std::is_same_v<Collector, DeviceCollector>) {
+    return collector.Snapshot();
+  } else {
+    return collector.list;
+  }
+}
+
+void BM_MergeCycle200(benchmark::State& state) {
+  const std::vector<DeviceRecord> records = FleetRecords();
+  DeviceCollector collector;
+  DeviceList published = Collect(collector, records);
+  velkarin::SortDeviceList(published, velkarin::SORT_SERIAL);
+  for (auto _ : state) {
+    collector.Clear();
+    DeviceList working = Collect(collector, records);
+    velkarin::SortDeviceList(working, velkarin::SORT_SERIAL);
+    bool same = velkarin::SameDevices(working, published);
+    benchmark::DoNotOptimize(same);
+  }
+}
+BENCHMARK(BM_MergeCycle200)->Unit(benchmark::kMicrosecond);
+
+void BM_MergeCycle200TextWalk(benchmark::State& state) {
+  const std::vector<DeviceRecord> records = FleetRecords();
+  DeviceList published;
+  {
+    TextCollector collector;
+    published = Collect(collector, records);
+  }
+  velkarin::SortDeviceList(published, velkarin::SORT_SERIAL);
+  for (auto _ : state) {
+    TextCollector collector;
+    DeviceList working = Collect(collector, records);
+    velkarin::SortDeviceList(working, velkarin::SORT_SERIAL);
+    bool same = velkarin::SameDevices(working, published);
+    benchmark::DoNotOptimize(same);
+  }
+}
+BENCHMARK(BM_MergeCycle200TextWalk)->Unit(benchmark::kMicrosecond);
+
+class MeanReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    // The median when repetitions were asked for, else the one run.
+    for (const Run& run : runs) {
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+      if ((median || single) && run.iterations > 0) {
+        realNs_[run.run_name.str()] = run.GetAdjustedRealTime() * Scale(run.time_unit);
+        cpuNs_[run.run_name.str()] = run.GetAdjustedCPUTime() * Scale(run.time_unit);
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  static double Scale(benchmark::TimeUnit unit) {
+    switch (unit) {
+      case benchmark::kSecond:
+        return 1e9;
+      case benchmark::kMillisecond:
+        return 1e6;
+      case benchmark::kMicrosecond:
+        return 1e3;
+      default:
+        return 1.0;
+    }
+  }
+  double CpuNs(const std::string& name) const {
+    auto it = cpuNs_.find(name);
+    return it == cpuNs_.end() ? 0.0 : it->second;
+  }
+  double RealNs(const std::string& name) const {
+    auto it = realNs_.find(name);
+    return it == realNs_.end() ? 0.0 : it->second;
+  }
+
+ private:
+  std::map<std::string, double> realNs_;
+  std::map<std::string, double> cpuNs_;
+};
+
+// ------------------------------------------------------- network measurements
+
+bool InPrivateNetwork() {
+  struct if_nameindex* interfaces = if_nameindex();
+  if (interfaces == nullptr) return false;
+  bool onlyLoopback = true;
+  bool sawLoopback = false;
+  for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
+    if (std::strcmp(i->if_name, "lo") == 0) {
+      sawLoopback = true;
+    } else {
+      onlyLoopback = false;
+    }
+  }
+  if_freenameindex(interfaces);
+  return onlyLoopback && sawLoopback;
+}
+
+double ProcessCpuMs() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+void MeasureIdleCpu() {
+  constexpr int kSeconds = 10;
+  velkarin::Destination nobody;  // 255.255.255.255:8001; nothing listens there
+  velkarin::FinderSetCreateOptions(nobody, velkarin::FinderTiming());
+  velkarin::FinderCreate();
+  const double cpuStart = ProcessCpuMs();
+  const std::int64_t wallStart = velkarin::platform::ProcessClockMs();
+  velkarin::FinderStart();
+  velkarin::platform::SleepMs(kSeconds * 1000);
+  const double cpu = ProcessCpuMs() - cpuStart;
+  const double wall = static_cast<double>(velkarin::platform::ProcessClockMs() - wallStart);
+  const std::uint32_t cycles = velkarin::FinderInstance()->cyclesCompleted();
+  velkarin::FinderStop();
+  velkarin::FinderDestroy();
+  const double percent = cpu / wall * 100.0;
+  std::printf("\nidle engine, no devices, %.1f s, %u cycles:\n", wall / 1e3, cycles);
+  std::printf("  CPU time %.2f ms = %.4f %% of one core   target < 0.05 %%: %s\n", cpu, percent,
+              percent < 0.05 ? "met" : "NOT MET");
+}
+
+// velkarin-devsim, started for one fleet size and ended with its input.
+class Simulator {
+ public:
+  explicit Simulator(int devices) {
+    char dir[] = "/tmp/velkarin-engine-bench-XXXXXX";
+    if (mkdtemp(dir) == nullptr) return;
+    dir_ = dir;
+    const std::string ready = dir_ + "/ready";
+    const std::string program = Program();
+    std::vector<std::string> args = {program,
+                                     "--port",
+                                     "0",
+                                     "--fleet",
+                                     std::to_string(devices),
+                                     "--ready-file",
+                                     ready,
+                                     "--max-runtime",
+                                     "300",
+                                     "--exit-on-stdin-eof"};
+    int input[2];
+    if (pipe(input) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+      pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    stdinWrite_ = input[1];
+    for (int i = 0; i < 1000 && pid_ > 0 && port_ == 0; ++i) {
+      std::ifstream in(ready);
+      std::string text;
+      std::getline(in, text);
+      const std::size_t at = text.find("port=");
+      if (at != std::string::npos)
+        port_ = static_cast<std::uint16_t>(std::atoi(text.c_str() + at + 5));
+      if (port_ == 0) velkarin::platform::SleepMs(10);
+    }
+  }
+  ~Simulator() {
+    if (stdinWrite_ >= 0) close(stdinWrite_);
+    if (pid_ > 0) {
+      int status = 0;
+      for (int i = 0; i < 300 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
+        velkarin::platform::SleepMs(10);
+        if (i == 200) kill(pid_, SIGTERM);
+      }
+    }
+    std::remove((dir_ + "/ready").c_str());
+    rmdir(dir_.c_str());
+  }
+  std::uint16_t port() const { return port_; }
+
+  static std::string Program() {
+    if (const char* path = std::getenv("VELKARIN_DEVSIM")) return path;
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "velkarin-devsim";
+    self[n] = '\0';
+    std::string dir(self);
+    dir = dir.substr(0, dir.rfind('/'));  // build/<preset>/bench
+    return dir + "/../tools/devsim/velkarin-devsim";
+  }
+
+ private:
+  std::string dir_;
+  pid_t pid_ = -1;
+  int stdinWrite_ = -1;
+  std::uint16_t port_ = 0;
+};
+
+// Milliseconds from one discovery broadcast to the last of `devices` answers.
+double ReplyLatencyMs(std::uint16_t port, int devices) {
+  using namespace velkarin::platform;
+  SocketHandle probe = UdpSocketOpen();
+  SocketSetBroadcast(probe);
+  SocketBindAny(probe, 0);
+  const std::int64_t start = ProcessClockMs();
+  std::int64_t last = -1;
+  SocketSendTo(probe, "0 1 A", 5, 0xFFFFFFFFu, port);
+  char buffer[1024];
+  int received = 0;
+  while (received < devices && SocketWaitReadable(probe, 1000) == 1) {
+    if (SocketReceiveFrom(probe, buffer, sizeof buffer, nullptr, nullptr) > 0) {
+      ++received;
+      last = ProcessClockMs();
+    }
+  }
+  SocketClose(probe);
+  return received == devices ? static_cast<double>(last - start) : -1.0;
+}
+
+std::atomic<std::int64_t> notifiedAt{0};
+void RecordNotification(void*) {
+  std::int64_t expected = 0;
+  notifiedAt.compare_exchange_strong(expected, velkarin::platform::ProcessClockMs());
+}
+
+bool MeasureFirstList() {
+  constexpr int kTrials = 5;
+  const velkarin::FinderTiming timing;
+  std::printf("\nStart to first published list (median of %d; devices simulated by %s):\n", kTrials,
+              Simulator::Program().c_str());
+  bool allMet = true;
+  for (int devices : {1, 50, 200}) {
+    Simulator sim(devices);
+    if (sim.port() == 0) {
+      std::printf("  %3d devices: the simulator did not start\n", devices);
+      return false;
+    }
+    const double latency = ReplyLatencyMs(sim.port(), devices);
+    std::vector<double> times;
+    std::size_t listed = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+      velkarin::Destination destination;
+      destination.port = sim.port();
+      velkarin::FinderSetCreateOptions(destination, timing);
+      velkarin::FinderCreate();
+      velkarin::FinderSetNotify(&RecordNotification);
+      notifiedAt = 0;
+      const std::int64_t start = velkarin::platform::ProcessClockMs();
+      velkarin::FinderStart();
+      while (notifiedAt == 0 && velkarin::platform::ProcessClockMs() - start < 10000) {
+        velkarin::platform::SleepMs(1);
+      }
+      times.push_back(static_cast<double>(notifiedAt - start));
+      DeviceList list;
+      velkarin::FinderGetDevices(list);
+      listed = list.size();
+      velkarin::FinderSetNotify(nullptr);
+      velkarin::FinderStop();
+      velkarin::FinderDestroy();
+    }
+    std::sort(times.begin(), times.end());
+    const double median = times[times.size() / 2];
+    // The worker's first receive follows its broadcast at once, before any
+    // answer can be back, so each pass sleeps 60 ms per started 60 ms of
+    // answering, then ten idle receives of 60 ms; 100 ms follow the passes.
+    const double sleepsBeforeAnswers =
+        latency < 0 ? 1 : std::max(1.0, std::ceil(latency / timing.idleSleepMs));
+    const double pass =
+        sleepsBeforeAnswers * timing.idleSleepMs + timing.idleReceivesPerPass * timing.idleSleepMs;
+    const double floor = 2 * pass + timing.pauseAfterPassesMs;
+    const double over = (median - floor) / floor * 100.0;
+    const bool met = over < 2.0 && listed == static_cast<std::size_t>(devices);
+    allMet = allMet && met;
+    std::printf(
+        "  %3d devices: %7.1f ms (min %.1f, max %.1f), %zu listed; answers within %.1f ms;\n"
+        "               floor %.0f ms (2 x (%.0f x 60 + 600) + 100): %+.2f %%   target within "
+        "2 %%: %s\n",
+        devices, median, times.front(), times.back(), listed, latency, floor, sleepsBeforeAnswers,
+        over, met ? "met" : "NOT MET");
+  }
+  return allMet;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  MeanReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const double merge = reporter.RealNs("BM_MergeCycle200");
+  const double mergeCpu = reporter.CpuNs("BM_MergeCycle200");
+  const double text = reporter.RealNs("BM_MergeCycle200TextWalk");
+  if (merge > 0) {
+    std::printf(
+        "\nmerge work of one cycle, %d devices: %.1f us (CPU %.1f us)   target < 1000 us: %s\n",
+        kFleet, merge / 1e3, mergeCpu / 1e3, merge < 1e6 ? "met" : "NOT MET");
+    if (text > 0) {
+      std::printf(
+          "  (the same walk converting address texts at every comparison: %.1f us, %.1fx)\n",
+          text / 1e3, text / merge);
+    }
+  }
+  if (!InPrivateNetwork()) {
+    std::printf(
+        "\nnot in a private network namespace: the engine's network figures are skipped\n"
+        "(run through scripts/netns-run.sh)\n");
+    return 0;
+  }
+  MeasureIdleCpu();
+  MeasureFirstList();
+  return 0;
+}
