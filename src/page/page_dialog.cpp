@@ -39,7 +39,9 @@ INT_PTR CALLBACK PageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
       }
       break;
     case WM_DESTROY:
-      ShutdownPage();
+      // Only the page that owns the engine tears it down: an older page
+      // destroyed after a newer one has started leaves the newer one alone.
+      if (window == pageState.pageWindow.load()) ShutdownPage();
       break;
     default:
       break;

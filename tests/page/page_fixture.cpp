@@ -63,6 +63,8 @@ void PageTest::StopSimulator() {
 }
 
 driver::PageSheet& PageTest::OpenPage() {
+  // One page of the module at a time, as a host shows it.
+  ClosePage();
   sheet_ = std::make_unique<driver::PageSheet>(*plugin_);
   EXPECT_NE(sheet_->page(), nullptr);
   driver::Pump(50);

@@ -56,6 +56,7 @@ class PageTest : public ::testing::Test {
   void Screenshot(const std::string& label);
 
   driver::MessageBoxCatcher& boxes() { return *boxes_; }
+  const driver::PluginModule& plugin() const { return *plugin_; }
 
  private:
   std::unique_ptr<driver::PluginModule> plugin_;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 
 #include "page_fixture.h"
 
@@ -188,6 +189,38 @@ TEST_F(PageLifecycle, ClosingWhileSendConfigWaitsForTheDeviceToReturn) {
   ExpectPageWorksAgain({"0A0A0A", "3C3C3C"});
 }
 
+TEST_F(PageLifecycle, RunOfAClosedPageLeavesTheNextPageAlone) {
+  StartSimulator({kBystander, kTarget});
+  ASSERT_NO_FATAL_FAILURE(OpenAndPick("3C3C3C"));
+  driver::TypeText(control(kIpAddress), "10.0.0.54");
+  HWND oldSheet = sheet().sheet();
+  std::unique_ptr<driver::PageSheet> next;
+  bool nextReady = false;
+  // The host closes the page and opens it again while "Send Config" waits;
+  // the user starts typing on the new page.
+  LaterOnThisThread reopen(AfterMs(800), [&] {
+    DestroyWindow(oldSheet);
+    next = std::make_unique<driver::PageSheet>(plugin(), "Host again");
+    HWND nextList = next->list();
+    nextReady = driver::PumpUntil([&] { return driver::ListRows(nextList).size() == 2; }, 12000);
+    if (!nextReady) return;
+    driver::ClickRow(nextList, 0);
+    driver::TypeText(next->control(kGateway), "10.0.0.253");
+  });
+  driver::ClickButton(control(kSendConfig));
+  ASSERT_TRUE(reopen.done());
+  ASSERT_TRUE(nextReady);
+  // The old run ended without a word and without touching the new page.
+  EXPECT_TRUE(boxes().seen().empty()) << boxes().seen().front().text;
+  EXPECT_EQ(WindowText(next->control(kGateway)), "10.0.0.253");
+  EXPECT_TRUE(driver::IsModified(next->control(kGateway)));
+  driver::Pump(3500);
+  EXPECT_EQ(WindowText(next->control(kGateway)), "10.0.0.253");
+  EXPECT_EQ(driver::SelectedRow(next->list()), 0);
+  next->Close();
+  driver::Pump(50);
+}
+
 TEST_F(PageLifecycle, SecondSendConfigWhileOneRunsIsIgnored) {
   StartSimulator({kBystander, kTarget});
   ASSERT_NO_FATAL_FAILURE(OpenAndPick("3C3C3C"));
@@ -225,6 +258,21 @@ TEST_F(PageLifecycle, SecondSendConfigWhileOneRunsIsIgnored) {
   ASSERT_EQ(boxes().seen().size(), 1u);
   EXPECT_EQ(boxes().seen()[0].text, "Device is configured now");
   EXPECT_EQ(CommandsReceived().size(), 2u);
+}
+
+TEST_F(PageLifecycle, ClosingAnOlderPageLeavesTheNewerPageItsEngine) {
+  StartSimulator({kBystander});
+  OpenPage();
+  ASSERT_TRUE(WaitForSerials({"0A0A0A"}));
+  // A host that opens a second page before closing the first: the newer page
+  // takes the module over, and the older one's end must not stop its engine.
+  driver::PageSheet newer(plugin(), "Second host");
+  ASSERT_NE(newer.page(), nullptr);
+  ClosePage();
+  StartSimulator({kBystander, kTarget});
+  EXPECT_TRUE(driver::PumpUntil([&] { return driver::ListRows(newer.list()).size() == 2; }, 12000));
+  newer.Close();
+  driver::Pump(50);
 }
 
 }  // namespace
