@@ -7,8 +7,8 @@
 //     200 simulated devices (velkarin-devsim), against the floor that the
 //     worker's timers set: within 2 % of it.
 //
-// Parts 2 and 3 send datagrams, so they run only inside a private network
-// namespace (scripts/netns-run.sh); elsewhere only part 1 runs.
+// The second and third send datagrams, so they are measured only inside a
+// private network namespace (scripts/netns-run.sh); elsewhere only the first.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <net/if.h>

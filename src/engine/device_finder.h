@@ -45,7 +45,8 @@ class DeviceFinder {
   int Start();
   // Always 1, once no worker runs. While it waits it serves messages that
   // other threads send to this one, so a notification that waits for this
-  // thread (a synchronous message to the page) can finish.
+  // thread (a synchronous message to the page) can finish. Not for the
+  // worker itself (from inside a notification): it would wait for itself.
   int Stop();
   DeviceList CopyOut();  // the published list; clears listChanged
   int SetNotify(FinderNotifyFn notify);
