@@ -108,6 +108,9 @@ TEST_F(PageConfig, InvalidEntriesGiveASyntaxErrorAndSendNothing) {
   for (const InvalidEntries& entries : cases) {
     SCOPED_TRACE(entries.why);
     Enter(entries.ip, entries.netmask, entries.gateway);
+    if (std::string(entries.why) == "address 0.0.0.0") {
+      boxes().OnShown([&](const driver::MessageBoxSeen&) { Screenshot("syntax-error"); });
+    }
     const HCURSOR cursorBefore = GetCursor();
     const driver::MessageBoxSeen box = Send();
     EXPECT_EQ(box.text, "Invalid IP Configuration!");
@@ -121,7 +124,7 @@ TEST_F(PageConfig, InvalidEntriesGiveASyntaxErrorAndSendNothing) {
     EXPECT_EQ(WindowText(control(kGateway)), entries.gateway);
     EXPECT_TRUE(IsModified(control(kIpAddress)) || IsModified(control(kNetmask)) ||
                 IsModified(control(kGateway)));
-    if (std::string(entries.why) == "address 0.0.0.0") Screenshot("syntax-error");
+    boxes().OnShown(nullptr);
   }
   driver::Pump(500);
   EXPECT_TRUE(CommandsReceived().empty()) << ::testing::PrintToString(CommandsReceived());
@@ -212,7 +215,11 @@ TEST_F(PageConfig, EveryWayOfFailingGivesTheSameMessage) {
     SCOPED_TRACE(failure.why);
     ASSERT_NO_FATAL_FAILURE(OpenOn({Target(failure.device)}, "3C3C3C"));
     Enter("10.0.0.8", "255.0.0.0", "10.0.0.254");
+    if (std::string(failure.why) == "refused") {
+      boxes().OnShown([&](const driver::MessageBoxSeen&) { Screenshot("failed"); });
+    }
     const driver::MessageBoxSeen box = Send();
+    boxes().OnShown(nullptr);
     ExpectFailureBox(box);
     EXPECT_EQ(CommandsReceived().size(), failure.commandSent ? 1u : 0u);
     // The entries stay, still modified, across refreshes.
@@ -220,7 +227,6 @@ TEST_F(PageConfig, EveryWayOfFailingGivesTheSameMessage) {
     EXPECT_EQ(WindowText(control(kIpAddress)), "10.0.0.8");
     EXPECT_TRUE(IsModified(control(kIpAddress)));
     std::printf("[ info     ] %s: failure reported after %lu ms\n", failure.why, lastRunMs_);
-    if (std::string(failure.why) == "refused") Screenshot("failed");
     ClosePage();
   }
 }
