@@ -30,7 +30,7 @@ fuzz: build-fuzz
 demo: deps build-linux build-win32
 	@scripts/demo.sh
 
-bench: deps build-linux
+bench: deps build-linux build-win32
 	@scripts/netns-run.sh scripts/run-bench.sh
 
 format:

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -153,6 +154,42 @@ TEST(PageTemplate, IsResource101InGermanOnlyAndPlainDialog) {
     const WORD extra = reader.Word();
     EXPECT_EQ(extra, 0) << "creation data";
   }
+}
+
+std::string VersionText(const std::vector<char>& block, const char* name) {
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  };
+  Translation* translation = nullptr;
+  UINT size = 0;
+  if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                      reinterpret_cast<void**>(&translation), &size) ||
+      size < sizeof(Translation)) {
+    return "";
+  }
+  char path[128];
+  std::snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", translation->language,
+                translation->codePage, name);
+  char* value = nullptr;
+  return VerQueryValueA(block.data(), path, reinterpret_cast<void**>(&value), &size) ? value : "";
+}
+
+TEST(PageTemplate, VersionRecordNamesTheProductAndItsVersion) {
+  const std::string path = PluginPath();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<char> block(size);
+  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize));
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+  EXPECT_EQ(HIWORD(fixed->dwProductVersionMS), 1);
+  EXPECT_EQ(VersionText(block, "ProductName"), "Velkarin");
+  EXPECT_EQ(VersionText(block, "OriginalFilename"), "Velkarin.dll");
+  EXPECT_EQ(VersionText(block, "ProductVersion"), "1.0.0");
 }
 
 TEST(GetPropertySheet, FillsTemplateProcedureAndTitleAndNothingElse) {

@@ -228,7 +228,9 @@ TEST_F(PageLifecycle, SecondSendConfigWhileOneRunsIsIgnored) {
   DWORD nestedMs = 0;
   std::size_t boxesDuringNested = 0;
   std::string formDuringRun;
+  HCURSOR cursorDuringRun = nullptr;
   LaterOnThisThread presser(AfterMs(700), [&] {
+    cursorDuringRun = GetCursor();
     const DWORD start = GetTickCount();
     driver::ClickButton(control(kSendConfig));
     nestedMs = GetTickCount() - start;
@@ -239,6 +241,7 @@ TEST_F(PageLifecycle, SecondSendConfigWhileOneRunsIsIgnored) {
   });
   driver::ClickButton(control(kSendConfig));
   ASSERT_TRUE(presser.done());
+  EXPECT_EQ(cursorDuringRun, LoadCursorA(nullptr, IDC_WAIT));
   EXPECT_LT(nestedMs, 1000u) << "the second press ran a configuration of its own";
   EXPECT_EQ(boxesDuringNested, 0u);
   EXPECT_EQ(formDuringRun, "10.0.0.21");
