@@ -131,9 +131,10 @@ TEST_F(PageLifecycle, ClosingWhileTheNotificationWaitsForThePage) {
   StartSimulator({kBystander, kTarget});
   OpenPage();
   PageMessageWatch watch(sheet().page());
-  // Keep the page's thread busy past the engine's first publish, so that the
-  // worker sits in its notification, waiting for the page to paint.
-  Sleep(3000);
+  // Keep the page's thread busy well past the engine's first publish (about
+  // 1.4 s after the start), so that the worker sits in its notification,
+  // waiting for the page to paint.
+  Sleep(4500);
   const DWORD start = GetTickCount();
   ClosePage();
   const DWORD closeMs = GetTickCount() - start;
