@@ -14,12 +14,12 @@
 namespace velkarin {
 namespace {
 
-struct ColumnSpec {
+struct ColumnLayout {
   const char* caption;
   int width;
 };
 
-constexpr ColumnSpec kColumns[] = {
+constexpr ColumnLayout kColumns[] = {
     {"Snr", 50}, {"Name", 70}, {"DHCP", 50}, {"IP", 100}, {"Netmask", 100}, {"Gateway", 100},
 };
 
@@ -45,11 +45,11 @@ void InsertRow(HWND list, int row, const char* serialText) {
 
 void InsertDeviceColumns(HWND list) {
   int index = 0;
-  for (const ColumnSpec& spec : kColumns) {
+  for (const ColumnLayout& layout : kColumns) {
     LVCOLUMNA column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char*>(spec.caption);
-    column.cx = spec.width;
+    column.pszText = const_cast<char*>(layout.caption);
+    column.cx = layout.width;
     SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index++),
                  reinterpret_cast<LPARAM>(&column));
   }

@@ -15,7 +15,7 @@
 namespace velkarin::pagetest {
 namespace {
 
-struct ControlSpec {
+struct ControlLayout {
   int id;
   const char* className;
   const char* caption;
@@ -27,7 +27,7 @@ constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kEdit = kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kLabel = kChild | WS_GROUP | SS_LEFT;
 
-const ControlSpec kExpectedControls[] = {
+const ControlLayout kExpectedControls[] = {
     {1010, "SysListView32", "List1",
      kChild | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
          LVS_SHAREIMAGELISTS,
@@ -137,7 +137,7 @@ TEST(PageTemplate, IsResource101InGermanOnlyAndPlainDialog) {
 
   ASSERT_EQ(count, std::size(kExpectedControls));
   int index = 0;
-  for (const ControlSpec& expected : kExpectedControls) {
+  for (const ControlLayout& expected : kExpectedControls) {
     SCOPED_TRACE("control #" + std::to_string(++index) + " \"" + expected.caption + "\"");
     reader.AlignDword();
     EXPECT_EQ(reader.Dword(), expected.style) << "style";
