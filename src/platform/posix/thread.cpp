@@ -1,5 +1,6 @@
 #include "platform/thread.h"
 
+#include <dlfcn.h>
 #include <limits.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -23,10 +24,24 @@ void* Trampoline(void* raw) {
   return nullptr;
 }
 
-// pthreads wants at least PTHREAD_STACK_MIN, in whole pages.
-std::size_t UsableStackSize(std::size_t requested) {
+// glibc carves the thread's static TLS out of the top of its stack; under a
+// sanitizer that is hundreds of kilobytes. It tells how much through this
+// private function, where it has one.
+std::size_t TlsTakenFromStack(const pthread_attr_t* attributes) {
+  using MinimumStack = std::size_t (*)(const pthread_attr_t*);
+  static const MinimumStack minimumStack =
+      reinterpret_cast<MinimumStack>(dlsym(RTLD_DEFAULT, "__pthread_get_minstack"));
+  if (minimumStack == nullptr) return 0;
+  const std::size_t minimum = minimumStack(attributes);
+  const std::size_t base = static_cast<std::size_t>(PTHREAD_STACK_MIN);
+  return minimum > base ? minimum - base : 0;
+}
+
+// The thread gets `requested` bytes for its own frames: what the runtime
+// keeps on the stack comes on top. pthreads wants whole pages.
+std::size_t StackSizeFor(std::size_t requested, const pthread_attr_t* attributes) {
   const std::size_t minimum = static_cast<std::size_t>(PTHREAD_STACK_MIN);
-  std::size_t size = requested < minimum ? minimum : requested;
+  std::size_t size = (requested < minimum ? minimum : requested) + TlsTakenFromStack(attributes);
   const long page = sysconf(_SC_PAGESIZE);
   if (page > 0) {
     const std::size_t p = static_cast<std::size_t>(page);
@@ -43,7 +58,7 @@ ThreadHandle ThreadCreate(ThreadFunction function, void* argument, std::size_t s
 
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return handle;
-  if (stackSize != 0) pthread_attr_setstacksize(&attributes, UsableStackSize(stackSize));
+  if (stackSize != 0) pthread_attr_setstacksize(&attributes, StackSizeFor(stackSize, &attributes));
 
   Start* start = new (std::nothrow) Start{function, argument};
   pthread_t thread{};

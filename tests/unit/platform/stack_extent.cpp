@@ -8,28 +8,31 @@
 
 namespace velkarin::test {
 
-std::size_t CurrentThreadStackSize() {
+StackExtent CurrentStackExtent() {
+  StackExtent extent;
+  const char here = 0;
+  const char* const position = &here;
 #ifdef _WIN32
   // The stack is one reservation: add up the regions that share the
-  // allocation base of a local variable.
+  // allocation base of a local variable. Its lowest pages are guards.
   MEMORY_BASIC_INFORMATION region{};
-  if (VirtualQuery(&region, &region, sizeof region) == 0) return 0;
-  const void* base = region.AllocationBase;
-  const char* next = static_cast<const char*>(base);
-  std::size_t size = 0;
+  if (VirtualQuery(position, &region, sizeof region) == 0) return extent;
+  const char* const base = static_cast<const char*>(region.AllocationBase);
+  const char* next = base;
   while (VirtualQuery(next, &region, sizeof region) != 0 && region.AllocationBase == base) {
-    size += region.RegionSize;
+    extent.total += region.RegionSize;
     next += region.RegionSize;
   }
-  return size;
+  extent.left = static_cast<std::size_t>(position - base);
 #else
   pthread_attr_t attributes;
-  if (pthread_getattr_np(pthread_self(), &attributes) != 0) return 0;
-  std::size_t size = 0;
-  pthread_attr_getstacksize(&attributes, &size);
+  if (pthread_getattr_np(pthread_self(), &attributes) != 0) return extent;
+  void* lowest = nullptr;
+  pthread_attr_getstack(&attributes, &lowest, &extent.total);
   pthread_attr_destroy(&attributes);
-  return size;
+  extent.left = static_cast<std::size_t>(position - static_cast<const char*>(lowest));
 #endif
+  return extent;
 }
 
 }  // namespace velkarin::test

@@ -17,21 +17,23 @@ constexpr std::size_t kOneMiB = 1024 * 1024;
 struct ThreadRun {
   std::atomic<int> calls{0};
   std::thread::id thread;
-  std::size_t stackSize = 0;
+  test::StackExtent stack;
   long checksum = 0;
 };
 
 void Record(void* argument) {
   auto* run = static_cast<ThreadRun*>(argument);
   run->thread = std::this_thread::get_id();
-  run->stackSize = test::CurrentThreadStackSize();
+  run->stack = test::CurrentStackExtent();
   run->calls.fetch_add(1);
 }
 
-// Fills most of a 1 MiB stack with one local array.
+// Most of a 1 MiB stack in one local array.
+constexpr std::size_t kLargeArray = 900 * 1024;
+
 void UseLargeStack(void* argument) {
   auto* run = static_cast<ThreadRun*>(argument);
-  volatile char big[900 * 1024];
+  volatile char big[kLargeArray];
   for (std::size_t i = 0; i < sizeof big; ++i) big[i] = static_cast<char>(i & 0x7F);
   long sum = 0;
   for (std::size_t i = 0; i < sizeof big; i += 4096) sum += big[i];
@@ -53,16 +55,26 @@ TEST(Thread, RunsTheFunctionWithItsArgumentOnANewThread) {
   EXPECT_NE(run.thread, std::this_thread::get_id());
 }
 
+// What the runtime keeps on a thread's stack besides the function's frames:
+// guard pages on Windows; on Linux also thread-local storage, which under a
+// sanitizer is more than a megabyte.
+#ifdef _WIN32
+constexpr std::size_t kRuntimeShare = 256 * 1024;
+#else
+constexpr std::size_t kRuntimeShare = 2 * kOneMiB;
+#endif
+
 TEST(Thread, GetsTheStackSizeItAskedFor) {
-  // The system's default stacks (8 MiB on Linux, 2 MiB for these Windows
-  // programs) differ from both sizes asked for here.
+  // The size asked for is the function's own. The system's defaults (8 MiB on
+  // Linux, 2 MiB for these Windows programs) fail one bound or the other for
+  // one of these sizes.
   for (std::size_t asked : {kOneMiB, 3 * kOneMiB}) {
     ThreadRun run;
     ThreadHandle thread = ThreadCreate(Record, &run, asked);
     ASSERT_TRUE(thread.valid());
     ThreadJoin(thread);
-    EXPECT_GE(run.stackSize, asked) << "asked " << asked;
-    EXPECT_LE(run.stackSize, asked + 256 * 1024) << "asked " << asked;
+    EXPECT_GE(run.stack.left + 64 * 1024, asked) << "asked " << asked;
+    EXPECT_LE(run.stack.total, asked + kRuntimeShare) << "asked " << asked;
   }
 }
 
@@ -73,7 +85,7 @@ TEST(Thread, OneMebibyteStackHoldsALargeLocalArray) {
   ThreadJoin(thread);
   EXPECT_EQ(run.calls.load(), 1);
   long expected = 0;
-  for (std::size_t i = 0; i < 900 * 1024; i += 4096) expected += static_cast<long>(i & 0x7F);
+  for (std::size_t i = 0; i < kLargeArray; i += 4096) expected += static_cast<long>(i & 0x7F);
   EXPECT_EQ(run.checksum, expected);
 }
 
