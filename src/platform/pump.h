@@ -15,8 +15,10 @@ void ServeSentMessages();
 // Sleeps up to `milliseconds`, serving sent messages as they arrive.
 void SleepServingSentMessages(std::uint32_t milliseconds);
 
-// Replace the behaviour (null restores the platform's own). Both hooks run on
-// the thread that calls PumpOneMessage or ServeSentMessages.
+// Replace the behaviour (null restores the platform's own). The hooks are
+// process-wide, and each runs on the thread that calls PumpOneMessage or
+// ServeSentMessages (SleepServingSentMessages calls the serve hook every few
+// milliseconds while it sleeps).
 void SetPumpHook(PumpHook hook, void* context);
 void SetServeSentHook(PumpHook hook, void* context);
 

@@ -10,7 +10,8 @@ using SocketHandle = std::intptr_t;
 constexpr SocketHandle kInvalidSocket = -1;
 
 // Winsock start-up (version 1.1) and release; counted by the system, so every
-// successful start-up is paired with one release. No-ops that succeed on POSIX.
+// successful start-up is paired with one release. On POSIX there is nothing to
+// start: start-up succeeds unless a fault is set, and release does nothing.
 bool SocketsStartup();
 void SocketsCleanup();
 
