@@ -17,11 +17,12 @@ else()
   find_package(GTest REQUIRED)
 endif()
 
-# velkarin_add_test(NAME name SOURCES ... LIBS ... [NETWORK] [WINDOWS_ONLY] [LINUX_ONLY])
+# velkarin_add_test(NAME name SOURCES ... LIBS ... [NETWORK] [DEVICE_PORT] [WINDOWS_ONLY] [LINUX_ONLY])
 # One test binary is one ctest entry. NETWORK tests send datagrams and run only
-# inside a private network namespace (scripts/netns-run.sh).
+# inside a private network namespace (scripts/netns-run.sh); DEVICE_PORT ones
+# also use port 8001 and so run one at a time.
 function(velkarin_add_test)
-  cmake_parse_arguments(T "NETWORK;LINUX_ONLY;WINDOWS_ONLY;NO_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "NETWORK;DEVICE_PORT;LINUX_ONLY;WINDOWS_ONLY;NO_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   if(T_LINUX_ONLY AND WIN32)
     return()
   endif()
@@ -41,7 +42,9 @@ function(velkarin_add_test)
   set(labels unit)
   if(T_NETWORK)
     set(labels network)
-    # Tests that broadcast share the namespace's ports: one at a time.
+  endif()
+  if(T_DEVICE_PORT)
+    # Tests that use the devices' own port 8001 would hear each other: one at a time.
     set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK broadcast)
   endif()
   if(NOT T_TIMEOUT)
