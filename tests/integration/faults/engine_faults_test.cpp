@@ -1,0 +1,156 @@
+// The engine when the platform fails under it: a channel that cannot be
+// opened, or that cannot send or receive, leaves a running engine with an
+// empty list; no thread for the worker makes start fail and leaves stop and
+// destroy prompt.
+#include <gtest/gtest.h>
+
+#include "config/config_transaction.h"
+#include "engine/finder_facade.h"
+#include "fault_fixture.h"
+#include "platform/clock.h"
+
+namespace velkarin::test {
+namespace {
+
+using platform::Fault;
+
+bool ChannelOpensAtConstruction(Fault fault) {
+  return fault == Fault::SocketsStartup || fault == Fault::SocketCreate ||
+         fault == Fault::SocketBind;
+}
+
+// Starts an engine aimed at the simulator, with the notification counted.
+DeviceFinder* StartEngine(const DevsimProcess& sim) {
+  FinderSetCreateOptions(BroadcastTo(sim.port()), FastTiming());
+  if (!FinderCreate()) return nullptr;
+  FinderSetNotify(&NotifyCounter::Notify);
+  if (FinderStart() != 1) return nullptr;
+  return FinderInstance();
+}
+
+void EndEngine() {
+  FinderSetNotify(nullptr);
+  EXPECT_EQ(FinderStop(), 1);
+  EXPECT_TRUE(FinderDestroy());
+  EXPECT_EQ(FinderInstance(), nullptr);
+}
+
+bool ListsOnlyTheDevice(const DeviceList& devices) {
+  return devices.size() == 1 && devices.front().serial == kDeviceSerial;
+}
+
+TEST_F(FaultTest, EverySocketFaultLeavesARunningEngineWithAnEmptyList) {
+  DevsimProcess sim(OneDevice());
+  ASSERT_TRUE(sim.ready()) << sim.error();
+  Watchdog watchdog("engine under socket faults", 120);
+
+  for (const NamedFault& f : SocketFaults()) {
+    SCOPED_TRACE(f.name);
+    NotifyCounter::calls = 0;
+    const Traffic before = TrafficOf(sim);
+    platform::SetFault(f.fault, true);
+    DeviceFinder* finder = StartEngine(sim);
+    ASSERT_NE(finder, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return finder->cyclesCompleted() >= 4; }, 10000));
+
+    DeviceList devices(1);  // a caller's stale row must go as well
+    FinderGetDevices(devices);
+    EXPECT_TRUE(devices.empty());
+    EXPECT_FALSE(finder->listChanged());
+    EXPECT_EQ(NotifyCounter::calls.load(), 0);
+    const Traffic during = TrafficOf(sim);
+    if (f.fault == Fault::SocketReceive) {
+      // The device was asked and answered; only the engine did not hear it.
+      EXPECT_GT(during.discoveries, before.discoveries);
+    } else {
+      EXPECT_EQ(during.discoveries, before.discoveries) << "nothing may leave a failed channel";
+    }
+    platform::SetFault(f.fault, false);
+
+    if (ChannelOpensAtConstruction(f.fault)) {
+      // The engine's channel was given up when it was made; the engine keeps
+      // running deaf, and a new engine hears the device again.
+      const std::uint32_t cycles = finder->cyclesCompleted();
+      ASSERT_TRUE(WaitUntil([&] { return finder->cyclesCompleted() >= cycles + 3; }, 10000));
+      FinderGetDevices(devices);
+      EXPECT_TRUE(devices.empty());
+      EXPECT_EQ(NotifyCounter::calls.load(), 0);
+      EndEngine();
+      finder = StartEngine(sim);
+      ASSERT_NE(finder, nullptr);
+    }
+    // Without the fault the device is found: the fault alone kept the list empty.
+    EXPECT_TRUE(WaitUntil([] { return NotifyCounter::calls.load() >= 1; }, 5000));
+    FinderGetDevices(devices);
+    EXPECT_TRUE(ListsOnlyTheDevice(devices)) << devices.size() << " records";
+    EndEngine();
+  }
+}
+
+TEST_F(FaultTest, NoThreadForTheWorkerFailsStartOnly) {
+  DevsimProcess sim(OneDevice());
+  ASSERT_TRUE(sim.ready()) << sim.error();
+  Watchdog watchdog("engine without a worker thread", 120);
+  FinderSetCreateOptions(BroadcastTo(sim.port()), FastTiming());
+
+  {
+    platform::ScopedFault noThreads(Fault::ThreadCreate);
+    // Made, failed to start, destroyed at once.
+    ASSERT_TRUE(FinderCreate());
+    EXPECT_EQ(FinderStart(), -1);
+    EXPECT_FALSE(FinderInstance()->running());
+    EXPECT_TRUE(FinderDestroy());
+    EXPECT_EQ(FinderInstance(), nullptr);
+
+    // Made, failed to start, then used as the page would.
+    FinderSetCreateOptions(BroadcastTo(sim.port()), FastTiming());
+    ASSERT_TRUE(FinderCreate());
+    FinderSetNotify(&NotifyCounter::Notify);
+    EXPECT_EQ(FinderStart(), -1);
+    EXPECT_FALSE(FinderInstance()->running());
+    const std::int64_t stopStart = NowMs();
+    EXPECT_EQ(FinderStop(), 1);
+    EXPECT_LT(NowMs() - stopStart, 500) << "no worker to wait for";
+    platform::SleepMs(1000);
+    EXPECT_EQ(FinderInstance()->cyclesCompleted(), 0u);
+    EXPECT_EQ(TrafficOf(sim).discoveries, 0u);
+    EXPECT_EQ(NotifyCounter::calls.load(), 0);
+  }
+
+  // Threads again: the same engine starts and finds the device.
+  ASSERT_EQ(FinderStart(), 1);
+  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls.load() >= 1; }, 5000));
+  DeviceList devices;
+  FinderGetDevices(devices);
+  EXPECT_TRUE(ListsOnlyTheDevice(devices));
+
+  {
+    platform::ScopedFault noThreads(Fault::ThreadCreate);
+    // A start that cannot make the next worker has still ended the last one.
+    EXPECT_EQ(FinderStart(), -1);
+    EXPECT_FALSE(FinderInstance()->running());
+    const std::uint32_t cycles = FinderInstance()->cyclesCompleted();
+    platform::SleepMs(1000);
+    EXPECT_EQ(FinderInstance()->cyclesCompleted(), cycles);
+    const std::int64_t stopStart = NowMs();
+    EXPECT_EQ(FinderStop(), 1);
+    EXPECT_LT(NowMs() - stopStart, 500);
+
+    // The published list stays as the last worker left it, and a
+    // configuration needs no thread of its own.
+    FinderGetDevices(devices);
+    EXPECT_TRUE(ListsOnlyTheDevice(devices));
+    FastTransactionClock clock(500);
+    EXPECT_TRUE(FinderConfigure(NewConfiguration()));
+  }
+  EXPECT_EQ(TrafficOf(sim).commands, 1u);
+
+  FinderSetNotify(nullptr);
+  EXPECT_TRUE(FinderDestroy());
+  EXPECT_EQ(FinderInstance(), nullptr);
+  EXPECT_EQ(FinderStart(), -1);
+  EXPECT_EQ(FinderStop(), -1);
+}
+
+}  // namespace
+}  // namespace velkarin::test

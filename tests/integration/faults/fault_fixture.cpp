@@ -1,0 +1,148 @@
+#include "fault_fixture.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/finder_facade.h"
+#include "platform/clock.h"
+#include "platform/pump.h"
+#include "private_network.h"
+
+namespace velkarin::test {
+
+using platform::Fault;
+
+const std::vector<NamedFault>& SocketFaults() {
+  static const std::vector<NamedFault> faults = {
+      {Fault::SocketsStartup, "sockets start-up"},
+      {Fault::SocketCreate, "socket creation"},
+      {Fault::SocketBind, "bind"},
+      {Fault::SocketSend, "send"},
+      {Fault::SocketReceive, "receive"},
+  };
+  return faults;
+}
+
+FinderTiming FastTiming() {
+  FinderTiming timing;
+  timing.cyclePeriodMs = 300;
+  timing.idleSleepMs = 5;
+  timing.pauseAfterPassesMs = 10;
+  timing.pollMs = 10;
+  return timing;
+}
+
+Destination BroadcastTo(std::uint16_t port) {
+  Destination destination;
+  destination.address = kBroadcastAddress;
+  destination.port = port;
+  return destination;
+}
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::int64_t timeoutMs) {
+  const std::int64_t start = NowMs();
+  for (;;) {
+    if (condition()) return true;
+    if (NowMs() - start >= timeoutMs) return condition();
+    platform::SleepMs(5);
+  }
+}
+
+Watchdog::Watchdog(const char* what, int seconds)
+    : thread_([this, what, seconds] {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!done_.wait_for(lock, std::chrono::seconds(seconds), [this] { return disarmed_; })) {
+          std::fprintf(stderr, "watchdog: %s did not finish within %d s\n", what, seconds);
+          std::fflush(stderr);
+          std::_Exit(2);
+        }
+      }) {}
+
+Watchdog::~Watchdog() {
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    disarmed_ = true;
+  }
+  done_.notify_all();
+  thread_.join();
+}
+
+std::atomic<int> NotifyCounter::calls{0};
+
+void NotifyCounter::Notify(void*) { ++calls; }
+
+FastTransactionClock::FastTransactionClock(std::uint32_t stepMs) : stepMs_(stepMs) {
+  platform::SetPumpHook(&Hook, this);
+}
+
+FastTransactionClock::~FastTransactionClock() {
+  platform::SetPumpHook(nullptr, nullptr);
+  platform::SetTickCountBias(0);
+}
+
+void FastTransactionClock::SwitchOnAtCall(Fault fault, int call) {
+  fault_ = fault;
+  faultAtCall_ = call;
+}
+
+void FastTransactionClock::Hook(void* raw) {
+  auto* self = static_cast<FastTransactionClock*>(raw);
+  const int call = ++self->calls_;
+  self->bias_ += self->stepMs_;
+  platform::SetTickCountBias(self->bias_);
+  if (self->faultAtCall_ != 0 && call == self->faultAtCall_) {
+    platform::SetFault(self->fault_, true);
+    self->switchedAt_ = call;
+  }
+}
+
+std::vector<std::string> OneDevice() {
+  return {"--port", "0", "--device",
+          "serial=A1B2,name=Pump,ip=10.0.0.5,netmask=255.0.0.0,gateway=10.0.0.1"};
+}
+
+Traffic TrafficOf(const DevsimProcess& sim) {
+  Traffic traffic;
+  for (const std::string& datagram : sim.Received()) {
+    if (datagram == "0 1 A") {
+      ++traffic.discoveries;
+    } else {
+      ++traffic.commands;
+    }
+  }
+  return traffic;
+}
+
+DeviceRecord NewConfiguration() {
+  DeviceRecord record;
+  record.serial = kDeviceSerial;
+  record.ipAddress = "10.0.0.9";
+  record.netmask = "255.0.0.0";
+  record.gateway = "10.0.0.1";
+  return record;
+}
+
+void FaultTest::SetUp() {
+  REQUIRE_PRIVATE_NETWORK();
+  platform::ClearFaults();
+  NotifyCounter::calls = 0;
+  ASSERT_EQ(FinderInstance(), nullptr);
+}
+
+void FaultTest::TearDown() {
+  platform::ClearFaults();
+  FinderSetNotify(nullptr);
+  FinderStop();
+  FinderDestroy();
+  platform::SetPumpHook(nullptr, nullptr);
+  platform::SetTickCountBias(0);
+}
+
+}  // namespace velkarin::test

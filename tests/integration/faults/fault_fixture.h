@@ -1,0 +1,108 @@
+// Pieces shared by the fault tests: the platform faults by name, a simulated
+// device to find, waiting with a deadline, a watchdog, and a pump hook that
+// speeds up the transaction's clock and can switch a fault on part-way.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "devsim_process.h"
+#include "engine/device_finder.h"
+#include "platform/faults.h"
+
+namespace velkarin::test {
+
+struct NamedFault {
+  platform::Fault fault;
+  const char* name;
+};
+
+// The faults of the socket layer, each of which leaves a channel that hears
+// nothing.
+const std::vector<NamedFault>& SocketFaults();
+
+// Short constants for tests that need many cycles: one cycle ends 300 ms
+// after it began.
+FinderTiming FastTiming();
+Destination BroadcastTo(std::uint16_t port);
+
+// Polls `condition` every 5 ms until it holds or `timeoutMs` have passed.
+bool WaitUntil(const std::function<bool()>& condition, std::int64_t timeoutMs);
+std::int64_t NowMs();
+
+// Ends the process with a message if it is still armed after `seconds`.
+class Watchdog {
+ public:
+  Watchdog(const char* what, int seconds);
+  ~Watchdog();
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool disarmed_ = false;
+  std::thread thread_;
+};
+
+// Counts the engine's notifications.
+struct NotifyCounter {
+  static void Notify(void* finder);
+  static std::atomic<int> calls;
+};
+
+// Installed as the pump hook of the calling thread's transaction: every
+// pumped message moves the tick count on by `stepMs`, so the searches and
+// reply waits run out in a fraction of their real time (their real lengths
+// are proven by the transaction tests). When `faultAtCall` is not 0, the
+// hook switches `fault` on at that call.
+class FastTransactionClock {
+ public:
+  explicit FastTransactionClock(std::uint32_t stepMs);
+  ~FastTransactionClock();
+  FastTransactionClock(const FastTransactionClock&) = delete;
+  FastTransactionClock& operator=(const FastTransactionClock&) = delete;
+
+  void SwitchOnAtCall(platform::Fault fault, int call);
+  int calls() const { return calls_.load(); }
+  int faultSwitchedAtCall() const { return switchedAt_.load(); }
+
+ private:
+  static void Hook(void* self);
+  std::uint32_t stepMs_;
+  std::uint32_t bias_ = 0;
+  std::atomic<int> calls_{0};
+  std::atomic<int> switchedAt_{0};
+  platform::Fault fault_ = platform::Fault::Count;
+  int faultAtCall_ = 0;
+};
+
+// A device the simulator plays: serial A1B2, accepting every command.
+constexpr std::uint32_t kDeviceSerial = 0xA1B2;
+std::vector<std::string> OneDevice();
+
+// What the simulator received: discovery datagrams and everything else.
+struct Traffic {
+  std::size_t discoveries = 0;
+  std::size_t commands = 0;
+};
+Traffic TrafficOf(const DevsimProcess& sim);
+
+// The record a transaction sends: a fixed address for the device.
+DeviceRecord NewConfiguration();
+
+// Every test starts and ends without faults, hooks, bias or engine.
+class FaultTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
+}  // namespace velkarin::test

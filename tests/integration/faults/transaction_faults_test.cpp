@@ -1,0 +1,85 @@
+// A configuration transaction when the platform fails under it: a fault
+// present from the start leaves the device unfound and sends nothing; a send
+// or receive that fails only once the device has been found leaves the
+// command unanswered.
+#include <gtest/gtest.h>
+
+#include "config/config_transaction.h"
+#include "fault_fixture.h"
+#include "platform/clock.h"
+
+namespace velkarin::test {
+namespace {
+
+using platform::Fault;
+
+// The tick count moves on by this much per pumped message: a 6 s search that
+// finds nothing runs out after five polls; one that finds the device is quiet
+// after two, and a 7.5 s reply wait runs out after eight slices.
+constexpr std::uint32_t kStepMs = 1000;
+
+TEST_F(FaultTest, EverySocketFaultEndsTheTransactionWithNotFound) {
+  DevsimProcess sim(OneDevice());
+  ASSERT_TRUE(sim.ready()) << sim.error();
+  Watchdog watchdog("transactions under socket faults", 120);
+  DeviceFinder finder(BroadcastTo(sim.port()));
+
+  for (const NamedFault& f : SocketFaults()) {
+    SCOPED_TRACE(f.name);
+    const Traffic before = TrafficOf(sim);
+    ConfigResult result = CONFIG_OK;
+    {
+      platform::ScopedFault fault(f.fault);
+      FastTransactionClock clock(kStepMs);
+      result = ConfigureDevice(finder, NewConfiguration(), nullptr);
+    }
+    EXPECT_STREQ(ConfigResultName(result), "CONFIG_NOT_FOUND");
+    platform::SleepMs(200);  // anything sent has arrived by now
+    const Traffic after = TrafficOf(sim);
+    EXPECT_EQ(after.commands, before.commands) << "no command without the device";
+    if (f.fault == Fault::SocketReceive) {
+      EXPECT_GT(after.discoveries, before.discoveries);
+    } else {
+      EXPECT_EQ(after.discoveries, before.discoveries) << "nothing may leave a failed channel";
+    }
+    EXPECT_EQ(finder.configChallenge, ConfigChallenge{});
+  }
+
+  // The same transaction without a fault: the faults alone made it fail.
+  FastTransactionClock clock(kStepMs);
+  EXPECT_STREQ(ConfigResultName(ConfigureDevice(finder, NewConfiguration(), nullptr)), "CONFIG_OK");
+}
+
+TEST_F(FaultTest, SendOrReceiveFailingOnceTheDeviceIsFoundGivesNoReply) {
+  Watchdog watchdog("transactions with a late fault", 120);
+  for (const Fault fault : {Fault::SocketSend, Fault::SocketReceive}) {
+    const bool send = fault == Fault::SocketSend;
+    SCOPED_TRACE(send ? "send" : "receive");
+    DevsimProcess sim(OneDevice());
+    ASSERT_TRUE(sim.ready()) << sim.error();
+    DeviceFinder finder(BroadcastTo(sim.port()));
+    ConfigResult result = CONFIG_OK;
+    {
+      FastTransactionClock clock(kStepMs);
+      // The first poll pumps once before its pause and once after taking the
+      // device's announcement: from the second call on, the device is found.
+      clock.SwitchOnAtCall(fault, 2);
+      result = ConfigureDevice(finder, NewConfiguration(), nullptr);
+      EXPECT_EQ(clock.faultSwitchedAtCall(), 2);
+    }
+    platform::ClearFaults();
+    EXPECT_STREQ(ConfigResultName(result), "CONFIG_NO_REPLY");
+    platform::SleepMs(200);
+    const Traffic traffic = TrafficOf(sim);
+    EXPECT_GE(traffic.discoveries, 1u);
+    // A failed send loses the command; a failed receive loses the reply.
+    EXPECT_EQ(traffic.commands, send ? 0u : 1u);
+    if (!send) {
+      EXPECT_NE(sim.LogText().find("TX 127.0.0.1:"), std::string::npos);
+      EXPECT_NE(sim.LogText().find("form 5 command accepted"), std::string::npos);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velkarin::test

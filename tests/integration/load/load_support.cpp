@@ -1,0 +1,110 @@
+#include "load_support.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/clock.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace velkarin::test {
+
+Destination BroadcastTo(std::uint16_t port) {
+  Destination destination;
+  destination.address = kBroadcastAddress;
+  destination.port = port;
+  return destination;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::int64_t timeoutMs) {
+  const std::int64_t start = NowMs();
+  for (;;) {
+    if (condition()) return true;
+    if (NowMs() - start >= timeoutMs) return condition();
+    platform::SleepMs(5);
+  }
+}
+
+Watchdog::Watchdog(const char* what, int seconds)
+    : thread_([this, what, seconds] {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!done_.wait_for(lock, std::chrono::seconds(seconds), [this] { return disarmed_; })) {
+          std::fprintf(stderr, "watchdog: %s did not finish within %d s\n", what, seconds);
+          std::fflush(stderr);
+          std::_Exit(2);
+        }
+      }) {}
+
+Watchdog::~Watchdog() {
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    disarmed_ = true;
+  }
+  done_.notify_all();
+  thread_.join();
+}
+
+std::uint64_t ResidentBytes() {
+#ifdef _WIN32
+  return 0;
+#else
+  std::ifstream statm("/proc/self/statm");
+  std::uint64_t size = 0;
+  std::uint64_t resident = 0;
+  if (!(statm >> size >> resident)) return 0;
+  return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+#endif
+}
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+namespace {
+
+// "2026-12-07T08:21:16.322Z ..." -> seconds of the day.
+bool SecondOfDay(const std::string& line, double& seconds) {
+  int hour = 0;
+  int minute = 0;
+  double second = 0;
+  if (line.size() < 24 || std::sscanf(line.c_str() + 11, "%d:%d:%lf", &hour, &minute, &second) != 3)
+    return false;
+  seconds = hour * 3600.0 + minute * 60.0 + second;
+  return true;
+}
+
+}  // namespace
+
+double SentFigures::spanSeconds() const {
+  double span = lastSecond - firstSecond;
+  if (span < 0) span += 86400.0;  // across midnight
+  return span;
+}
+
+double SentFigures::perSecond() const {
+  const double span = spanSeconds();
+  return span > 0 ? static_cast<double>(datagrams) / span : 0;
+}
+
+SentFigures CountSent(const std::string& logPath) {
+  SentFigures figures;
+  std::ifstream log(logPath);
+  std::string line;
+  while (std::getline(log, line)) {
+    if (line.size() < 28 || line.compare(24, 4, " TX ") != 0) continue;
+    double second = 0;
+    if (!SecondOfDay(line, second)) continue;
+    if (figures.datagrams == 0) figures.firstSecond = second;
+    figures.lastSecond = second;
+    ++figures.datagrams;
+  }
+  return figures;
+}
+
+}  // namespace velkarin::test
