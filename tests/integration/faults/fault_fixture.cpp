@@ -24,6 +24,13 @@ const std::vector<NamedFault>& SocketFaults() {
   return faults;
 }
 
+const char* FaultName(Fault fault) {
+  for (const NamedFault& f : SocketFaults()) {
+    if (f.fault == fault) return f.name;
+  }
+  return fault == Fault::ThreadCreate ? "thread creation" : "?";
+}
+
 FinderTiming FastTiming() {
   FinderTiming timing;
   timing.cyclePeriodMs = 300;
@@ -87,9 +94,10 @@ FastTransactionClock::~FastTransactionClock() {
   platform::SetTickCountBias(0);
 }
 
-void FastTransactionClock::SwitchOnAtCall(Fault fault, int call) {
+void FastTransactionClock::SwitchAtCall(Fault fault, int call, bool on) {
   fault_ = fault;
   faultAtCall_ = call;
+  faultOn_ = on;
 }
 
 void FastTransactionClock::Hook(void* raw) {
@@ -98,7 +106,7 @@ void FastTransactionClock::Hook(void* raw) {
   self->bias_ += self->stepMs_;
   platform::SetTickCountBias(self->bias_);
   if (self->faultAtCall_ != 0 && call == self->faultAtCall_) {
-    platform::SetFault(self->fault_, true);
+    platform::SetFault(self->fault_, self->faultOn_);
     self->switchedAt_ = call;
   }
 }

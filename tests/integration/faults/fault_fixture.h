@@ -27,6 +27,7 @@ struct NamedFault {
 // The faults of the socket layer, each of which leaves a channel that hears
 // nothing.
 const std::vector<NamedFault>& SocketFaults();
+const char* FaultName(platform::Fault fault);
 
 // Short constants for tests that need many cycles: one cycle ends 300 ms
 // after it began.
@@ -61,8 +62,8 @@ struct NotifyCounter {
 // Installed as the pump hook of the calling thread's transaction: every
 // pumped message moves the tick count on by `stepMs`, so the searches and
 // reply waits run out in a fraction of their real time (their real lengths
-// are proven by the transaction tests). When `faultAtCall` is not 0, the
-// hook switches `fault` on at that call.
+// are proven by the transaction tests). It can also switch a fault on or
+// off at a given call.
 class FastTransactionClock {
  public:
   explicit FastTransactionClock(std::uint32_t stepMs);
@@ -70,7 +71,7 @@ class FastTransactionClock {
   FastTransactionClock(const FastTransactionClock&) = delete;
   FastTransactionClock& operator=(const FastTransactionClock&) = delete;
 
-  void SwitchOnAtCall(platform::Fault fault, int call);
+  void SwitchAtCall(platform::Fault fault, int call, bool on);
   int calls() const { return calls_.load(); }
   int faultSwitchedAtCall() const { return switchedAt_.load(); }
 
@@ -82,6 +83,7 @@ class FastTransactionClock {
   std::atomic<int> switchedAt_{0};
   platform::Fault fault_ = platform::Fault::Count;
   int faultAtCall_ = 0;
+  bool faultOn_ = true;
 };
 
 // A device the simulator plays: serial A1B2, accepting every command.

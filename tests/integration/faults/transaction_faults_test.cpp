@@ -1,7 +1,7 @@
 // A configuration transaction when the platform fails under it: a fault
-// present from the start leaves the device unfound and sends nothing; a send
-// or receive that fails only once the device has been found leaves the
-// command unanswered.
+// present from the start leaves the device unfound and sends nothing; a
+// command channel that could not be opened, or a send or receive that fails
+// only once the device has been found, leaves the command unanswered.
 #include <gtest/gtest.h>
 
 #include "config/config_transaction.h"
@@ -54,7 +54,7 @@ TEST_F(FaultTest, SendOrReceiveFailingOnceTheDeviceIsFoundGivesNoReply) {
   Watchdog watchdog("transactions with a late fault", 120);
   for (const Fault fault : {Fault::SocketSend, Fault::SocketReceive}) {
     const bool send = fault == Fault::SocketSend;
-    SCOPED_TRACE(send ? "send" : "receive");
+    SCOPED_TRACE(FaultName(fault));
     DevsimProcess sim(OneDevice());
     ASSERT_TRUE(sim.ready()) << sim.error();
     DeviceFinder finder(BroadcastTo(sim.port()));
@@ -63,7 +63,7 @@ TEST_F(FaultTest, SendOrReceiveFailingOnceTheDeviceIsFoundGivesNoReply) {
       FastTransactionClock clock(kStepMs);
       // The first poll pumps once before its pause and once after taking the
       // device's announcement: from the second call on, the device is found.
-      clock.SwitchOnAtCall(fault, 2);
+      clock.SwitchAtCall(fault, 2, true);
       result = ConfigureDevice(finder, NewConfiguration(), nullptr);
       EXPECT_EQ(clock.faultSwitchedAtCall(), 2);
     }
@@ -78,6 +78,31 @@ TEST_F(FaultTest, SendOrReceiveFailingOnceTheDeviceIsFoundGivesNoReply) {
       EXPECT_NE(sim.LogText().find("TX 127.0.0.1:"), std::string::npos);
       EXPECT_NE(sim.LogText().find("form 5 command accepted"), std::string::npos);
     }
+  }
+}
+
+TEST_F(FaultTest, CommandChannelThatCouldNotOpenGivesNoReply) {
+  Watchdog watchdog("transactions without a command channel", 120);
+  DevsimProcess sim(OneDevice());
+  ASSERT_TRUE(sim.ready()) << sim.error();
+  DeviceFinder finder(BroadcastTo(sim.port()));
+  for (const Fault fault : {Fault::SocketsStartup, Fault::SocketCreate, Fault::SocketBind}) {
+    SCOPED_TRACE(FaultName(fault));
+    const Traffic before = TrafficOf(sim);
+    ConfigResult result = CONFIG_OK;
+    {
+      // The command channel opens first; the fault is gone from the first
+      // poll's pump on, so the search's later polls find the device.
+      platform::SetFault(fault, true);
+      FastTransactionClock clock(kStepMs);
+      clock.SwitchAtCall(fault, 1, false);
+      result = ConfigureDevice(finder, NewConfiguration(), nullptr);
+    }
+    EXPECT_STREQ(ConfigResultName(result), "CONFIG_NO_REPLY");
+    platform::SleepMs(200);
+    const Traffic after = TrafficOf(sim);
+    EXPECT_GT(after.discoveries, before.discoveries);
+    EXPECT_EQ(after.commands, before.commands) << "nothing may leave a failed channel";
   }
 }
 
