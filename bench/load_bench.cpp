@@ -1,0 +1,329 @@
+// Figures of the engine under load, against velkarin-devsim:
+//  1. a flood of announcements at the simulator's full speed aimed at a
+//     running engine for ten seconds: the rate the simulator reached (from
+//     its log), cycles and datagrams per cycle, the engine's CPU time and
+//     resident memory, and how long stop takes at points spread over the
+//     cycle;
+//  2. a thousand devices answering every discovery, at once and spread over
+//     a second: how many of them each cycle lists, how long a cycle and a
+//     copy of the list take, and how many a configuration poll hears.
+// Both send datagrams: they run only inside a private network namespace
+// (scripts/netns-run.sh). No target is set for them; the figures are for
+// reading.
+#include <fcntl.h>
+#include <net/if.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "config/config_transaction.h"
+#include "engine/finder_facade.h"
+#include "platform/clock.h"
+#include "platform/socket.h"
+
+extern char** environ;
+
+namespace {
+
+using velkarin::DeviceList;
+using velkarin::FinderInstance;
+using velkarin::platform::SleepMs;
+
+constexpr double kMiB = 1024.0 * 1024.0;
+
+bool InPrivateNetwork() {
+  struct if_nameindex* interfaces = if_nameindex();
+  if (interfaces == nullptr) return false;
+  bool onlyLoopback = true;
+  bool sawLoopback = false;
+  for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
+    if (std::strcmp(i->if_name, "lo") == 0) {
+      sawLoopback = true;
+    } else {
+      onlyLoopback = false;
+    }
+  }
+  if_freenameindex(interfaces);
+  return onlyLoopback && sawLoopback;
+}
+
+double NowMs() {
+  return std::chrono::duration<double, std::milli>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+double CpuMs(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double ResidentMiB() {
+  std::ifstream statm("/proc/self/statm");
+  unsigned long long size = 0;
+  unsigned long long resident = 0;
+  if (!(statm >> size >> resident)) return 0;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / kMiB;
+}
+
+velkarin::Destination To(std::uint16_t port) {
+  velkarin::Destination destination;
+  destination.port = port;
+  return destination;
+}
+
+// velkarin-devsim in a folder of its own, ended with its standard input.
+class Simulator {
+ public:
+  explicit Simulator(std::vector<std::string> arguments) {
+    char dir[] = "/tmp/velkarin-load-bench-XXXXXX";
+    if (mkdtemp(dir) == nullptr) return;
+    dir_ = dir;
+    const std::string program = Program();
+    std::vector<std::string> args = {
+        program,   "--port",        "0",   "--ready-file",       ReadyPath(), "--log",
+        LogPath(), "--max-runtime", "300", "--exit-on-stdin-eof"};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    int input[2];
+    if (pipe(input) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+      pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    stdinWrite_ = input[1];
+    for (int i = 0; i < 1000 && pid_ > 0 && port_ == 0; ++i) {
+      std::ifstream in(ReadyPath());
+      std::string text;
+      std::getline(in, text);
+      const std::size_t at = text.find("port=");
+      if (at != std::string::npos)
+        port_ = static_cast<std::uint16_t>(std::atoi(text.c_str() + at + 5));
+      if (port_ == 0) SleepMs(10);
+    }
+  }
+  ~Simulator() {
+    if (stdinWrite_ >= 0) close(stdinWrite_);
+    if (pid_ > 0) {
+      int status = 0;
+      for (int i = 0; i < 300 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
+        SleepMs(10);
+        if (i == 200) kill(pid_, SIGTERM);
+      }
+    }
+    std::remove(ReadyPath().c_str());
+    std::remove(LogPath().c_str());
+    rmdir(dir_.c_str());
+  }
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  std::string LogPath() const { return dir_ + "/log"; }
+
+  static std::string Program() {
+    if (const char* path = std::getenv("VELKARIN_DEVSIM")) return path;
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "velkarin-devsim";
+    self[n] = '\0';
+    std::string dir(self);
+    dir = dir.substr(0, dir.rfind('/'));  // build/<preset>/bench
+    return dir + "/../tools/devsim/velkarin-devsim";
+  }
+
+ private:
+  std::string ReadyPath() const { return dir_ + "/ready"; }
+  std::string dir_;
+  pid_t pid_ = -1;
+  int stdinWrite_ = -1;
+  std::uint16_t port_ = 0;
+};
+
+// Datagrams the simulator logged as sent, and the seconds between the first
+// and the last of them.
+struct Sent {
+  unsigned long long datagrams = 0;
+  double seconds = 0;
+};
+
+Sent CountSent(const std::string& path) {
+  Sent sent;
+  std::ifstream log(path);
+  std::string line;
+  double first = 0;
+  double last = 0;
+  while (std::getline(log, line)) {
+    if (line.size() < 28 || line.compare(24, 4, " TX ") != 0) continue;
+    int hour = 0;
+    int minute = 0;
+    double second = 0;
+    if (std::sscanf(line.c_str() + 11, "%d:%d:%lf", &hour, &minute, &second) != 3) continue;
+    const double at = hour * 3600.0 + minute * 60.0 + second;
+    if (sent.datagrams == 0) first = at;
+    last = at;
+    ++sent.datagrams;
+  }
+  sent.seconds = last >= first ? last - first : last + 86400.0 - first;
+  return sent;
+}
+
+// The flooding device stops once it has taken a command (it vanishes).
+void EndFlood(std::uint16_t port) {
+  velkarin::UdpChannel channel(To(port));
+  const std::string command = "100000 5 0 10.0.0.9 255.0.0.0 10.0.0.1";
+  channel.SendRaw(command.data(), command.size());
+  velkarin::platform::SocketWaitReadable(channel.socket(), 2000);
+}
+
+void MeasureFlood() {
+  constexpr double kFloodMs = 10000;
+  Simulator sim({"--device", "serial=500000,name=Quiet,ip=10.0.0.5", "--device",
+                 "serial=100000,name=Flood,ip=10.0.0.6,repeat=0,floodRate=1000000,"
+                 "floodDurationMs=5000,floodVary=true,afterAccept=vanish"});
+  if (sim.port() == 0) {
+    std::printf("flood: the simulator did not start\n");
+    return;
+  }
+  velkarin::FinderSetCreateOptions(To(sim.port()), velkarin::FinderTiming());
+  velkarin::FinderCreate();
+  velkarin::DeviceFinder* finder = FinderInstance();
+  const double residentBefore = ResidentMiB();
+  double residentMost = residentBefore;
+  // The engine's share is the process's time less this thread's watching.
+  const double cpuStart = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
+  const double watchStart = CpuMs(CLOCK_THREAD_CPUTIME_ID);
+  const double start = NowMs();
+  velkarin::FinderStart();
+
+  // Stops at points spread over the cycle (a start begins a cycle): in the
+  // collection, in the pause after it, in the wait; each followed by a start.
+  const double delays[] = {1500, 2, 30, 80, 700, 2900, 10, 60};
+  std::size_t nextDelay = 0;
+  std::vector<double> stops;
+  std::vector<std::size_t> sizes;
+  std::uint32_t seenCycles = 0;
+  unsigned ticks = 0;
+  double nextStop = start + delays[nextDelay++];
+  DeviceList devices;
+  while (NowMs() - start < kFloodMs) {
+    SleepMs(1);
+    if (++ticks % 50 == 0) residentMost = std::max(residentMost, ResidentMiB());
+    if (finder->cyclesCompleted() != seenCycles) {
+      seenCycles = finder->cyclesCompleted();
+      velkarin::FinderGetDevices(devices);
+      sizes.push_back(devices.size());
+    }
+    if (NowMs() >= nextStop) {
+      const double stopStart = NowMs();
+      velkarin::FinderStop();
+      stops.push_back(NowMs() - stopStart);
+      velkarin::FinderStart();
+      nextStop = nextDelay < sizeof delays / sizeof delays[0] ? NowMs() + delays[nextDelay++]
+                                                              : start + 2 * kFloodMs;
+    }
+  }
+  const double cpu =
+      CpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpuStart - (CpuMs(CLOCK_THREAD_CPUTIME_ID) - watchStart);
+  const double wall = NowMs() - start;
+  const std::uint32_t cycles = finder->cyclesCompleted();
+  velkarin::FinderStop();
+  EndFlood(sim.port());
+  velkarin::FinderDestroy();
+  const Sent sent = CountSent(sim.LogPath());
+
+  std::printf("\nflood of announcements, each a new device, for %.1f s:\n", wall / 1e3);
+  std::printf("  simulator sent %llu datagrams in %.2f s = %.0f per second\n", sent.datagrams,
+              sent.seconds, sent.seconds > 0 ? sent.datagrams / sent.seconds : 0.0);
+  std::string sizeText;
+  for (std::size_t s : sizes) sizeText += " " + std::to_string(s);
+  std::printf("  %u cycles completed; records listed after each:%s (bound 202)\n", cycles,
+              sizeText.c_str());
+  std::printf("  engine CPU time %.0f ms = %.2f %% of one core\n", cpu, cpu / wall * 100.0);
+  std::printf("  resident memory %.1f MiB before, at most %.1f MiB (+%.1f)\n", residentBefore,
+              residentMost, residentMost - residentBefore);
+  std::sort(stops.begin(), stops.end());
+  std::string stopText;
+  for (double s : stops) {
+    char text[32];
+    std::snprintf(text, sizeof text, " %.0f", s);
+    stopText += text;
+  }
+  std::printf("  stop under the flood, ms:%s\n", stopText.c_str());
+}
+
+void MeasureFleet(int fleet, int spreadMs) {
+  std::vector<std::string> arguments = {"--fleet", std::to_string(fleet)};
+  if (spreadMs > 0) {
+    arguments.push_back("--fleet-spread-ms");
+    arguments.push_back(std::to_string(spreadMs));
+  }
+  Simulator sim(arguments);
+  if (sim.port() == 0) {
+    std::printf("fleet: the simulator did not start\n");
+    return;
+  }
+  velkarin::FinderSetCreateOptions(To(sim.port()), velkarin::FinderTiming());
+  velkarin::FinderCreate();
+  velkarin::DeviceFinder* finder = FinderInstance();
+  const double start = NowMs();
+  velkarin::FinderStart();
+  std::printf(
+      "\n%d devices answering, %s:\n", fleet,
+      spreadMs > 0 ? ("spread over " + std::to_string(spreadMs) + " ms").c_str() : "all at once");
+  double previous = start;
+  for (std::uint32_t cycle = 1; cycle <= 4; ++cycle) {
+    while (finder->cyclesCompleted() < cycle && NowMs() - start < 20000) SleepMs(1);
+    const double end = NowMs();
+    DeviceList devices;
+    const double copyStart = NowMs();
+    velkarin::FinderGetDevices(devices);
+    const double copyUs = (NowMs() - copyStart) * 1e3;
+    std::printf("  cycle %u: %zu listed, ended %.0f ms after the %s; copy of the list %.1f us\n",
+                cycle, devices.size(), end - previous, cycle == 1 ? "start" : "previous cycle",
+                copyUs);
+    previous = end;
+  }
+  velkarin::FinderStop();
+  velkarin::DeviceCollector collector;
+  velkarin::PollOnce(*finder, collector);
+  std::printf("  one poll of a configuration search hears %zu devices\n",
+              collector.Snapshot().size());
+  velkarin::FinderDestroy();
+}
+
+}  // namespace
+
+int main() {
+  if (!InPrivateNetwork()) {
+    std::printf(
+        "not in a private network namespace: the load figures are skipped\n"
+        "(run through scripts/netns-run.sh)\n");
+    return 0;
+  }
+  std::printf("simulator: %s\n", Simulator::Program().c_str());
+  MeasureFlood();
+  MeasureFleet(1000, 0);
+  MeasureFleet(1000, 1000);
+  return 0;
+}
