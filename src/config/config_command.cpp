@@ -11,7 +11,7 @@ constexpr std::size_t kDigestDigits = 32;
 constexpr std::size_t kLongestCommand = kCommandBufferSize - 1;
 
 // A text field as the command writes it: up to the first NUL, as "%s" would.
-std::string FieldText(const std::string& text) { return std::string(text.c_str()); }
+std::string FieldText(const std::string& text) { return text.substr(0, text.find('\0')); }
 
 std::size_t CappedLength(const char* text, std::size_t cap) {
   std::size_t length = 0;
