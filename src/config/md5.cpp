@@ -30,7 +30,7 @@ Md5::Md5() : state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, buffer_{} {
 
 void Md5::Transform(const std::uint8_t block[64]) {
   std::uint32_t x[16];
-  for (int i = 0; i < 16; ++i) {
+  for (std::size_t i = 0; i < 16; ++i) {
     // The message words are little-endian whatever the machine.
     x[i] = static_cast<std::uint32_t>(block[4 * i]) |
            static_cast<std::uint32_t>(block[4 * i + 1]) << 8 |

@@ -109,7 +109,7 @@ const char* ReadDecimalOrMinusOne(const char* cursor, std::int32_t& value) {
 }
 
 const char* ReadKey16(const char* cursor, std::array<std::uint8_t, 16>& key) {
-  constexpr std::size_t kWordLength = 2 * 16;
+  constexpr std::size_t kWordLength = std::size_t{2} * 16;  // two digits a byte
   const char* begin = SkipBlanks(cursor);
   const char* end = WordEnd(begin);
   if (static_cast<std::size_t>(end - begin) != kWordLength) return begin;
