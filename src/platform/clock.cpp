@@ -13,7 +13,7 @@ std::atomic<std::uint32_t> tickBias{0};
 
 using Steady = std::chrono::steady_clock;
 
-Steady::time_point ProcessStart() {
+Steady::time_point ProcessStart() noexcept {
   static const Steady::time_point start = Steady::now();
   return start;
 }
