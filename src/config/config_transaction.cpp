@@ -85,6 +85,8 @@ void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
   }
 }
 
+// The identifier is taken by value as the interface has it.
+// cppcheck-suppress passedByValue
 bool WaitForDeviceById(DeviceFinder& finder, std::string deviceId, std::int32_t deviceIndex,
                        std::uint32_t timeoutMs, DeviceRecord& found) {
   return WaitForDevice(finder, timeoutMs, [&](DeviceCollector& collector) {
