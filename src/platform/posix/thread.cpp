@@ -60,6 +60,8 @@ ThreadHandle ThreadCreate(ThreadFunction function, void* argument, std::size_t s
   if (pthread_attr_init(&attributes) != 0) return handle;
   if (stackSize != 0) pthread_attr_setstacksize(&attributes, StackSizeFor(stackSize, &attributes));
 
+  // cppcheck misreads nothrow new with braces; the thread takes `start` over.
+  // cppcheck-suppress [unreadVariable, unusedAllocatedMemory]
   Start* start = new (std::nothrow) Start{function, argument};
   pthread_t thread{};
   if (start != nullptr && pthread_create(&thread, &attributes, Trampoline, start) == 0) {

@@ -27,6 +27,8 @@ unsigned __stdcall Trampoline(void* raw) {
 ThreadHandle ThreadCreate(ThreadFunction function, void* argument, std::size_t stackSize) {
   ThreadHandle handle;
   if (FaultSet(Fault::ThreadCreate) || function == nullptr) return handle;
+  // cppcheck misreads nothrow new with braces; the thread takes `start` over.
+  // cppcheck-suppress [unreadVariable, unusedAllocatedMemory]
   Start* start = new (std::nothrow) Start{function, argument};
   if (start == nullptr) return handle;
   // The size is the stack's reservation, not merely its first commit, so the
