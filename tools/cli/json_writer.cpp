@@ -140,11 +140,9 @@ std::string JsonStringLiteral(const std::string& utf8) {
         out += "\\t";
         break;
       default:
-        if (cp < 0x20 || cp == 0x7F) {
-          AppendUnicodeEscape(out, cp);
-        } else if (cp < 0x80) {
+        if (cp >= 0x20 && cp < 0x7F) {
           out += static_cast<char>(cp);
-        } else if (cp <= 0xFFFF) {
+        } else if (cp <= 0xFFFF) {  // controls, DEL and the rest of the first plane
           AppendUnicodeEscape(out, cp);
         } else {
           const std::uint32_t v = cp - 0x10000;

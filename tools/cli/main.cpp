@@ -2,6 +2,7 @@
 // sends one of them a new IP configuration.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -32,9 +33,7 @@ std::optional<std::string> CheckAddresses(const SetOptions& set) {
 constexpr const char* kBroadcastHelp =
     "send discovery and commands to ADDRESS[:PORT] instead of 255.255.255.255:8001";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   CLI::App app{
       "Finds the devices that answer discovery on the local network and sends one of "
       "them a new IP configuration.",
@@ -126,4 +125,18 @@ int main(int argc, char** argv) {
   }
   if (passwordOption->count() > 0) setOptions.password = password;
   return RunSet(setOptions);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // What the option parser or the library throws beyond the parse errors
+  // (out of memory, a system error starting a thread) ends the tool with a
+  // message, not with an abort.
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "velkarin: %s\n", error.what());
+    return EXIT_ERROR;
+  }
 }
