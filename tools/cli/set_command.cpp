@@ -63,6 +63,8 @@ int RunSet(const SetOptions& options) {
   std::fflush(stdout);
   if (result != CONFIG_OK) return ExitCodeForResult(result);
 
+  // The pump hook showed the previous text while the command ran.
+  // cppcheck-suppress redundantAssignment
   progress.text = "waiting for " + serialText + " to announce itself again";
   DeviceRecord announced;
   const bool found = WaitForDeviceBySerial(finder, options.serial, kAnnounceAgainMs, announced);
