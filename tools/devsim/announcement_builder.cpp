@@ -16,9 +16,9 @@ class SectionWriter {
   }
   void Hex(unsigned long value) {
     if (!open_) return;
-    char text[20];
-    std::snprintf(text, sizeof text, "%lX", value);
-    Append(text);
+    char digits[20];
+    std::snprintf(digits, sizeof digits, "%lX", value);
+    Append(digits);
   }
   void Text(const std::string& value) {
     if (!open_) return;

@@ -145,9 +145,17 @@ AfterAccept AsAfterAccept(const std::string& key, const json& v) {
   Bad(key, "one of apply, other, vanish, none");
 }
 
-const std::set<std::string> kSection2Keys = {"extNumber1", "extTexts", "deviceId", "deviceIndex",
+// Built on first use rather than before main, where a throw could not be caught.
+bool IsSection2Key(const std::string& key) {
+  static const std::set<std::string> keys = {"extNumber1", "extTexts", "deviceId", "deviceIndex",
                                              "extNumber2", "extTextA", "extTextB", "commandSuffix"};
-const std::set<std::string> kSection3Keys = {"auxNumber", "auxTextA", "auxTextB"};
+  return keys.count(key) != 0;
+}
+
+bool IsSection3Key(const std::string& key) {
+  static const std::set<std::string> keys = {"auxNumber", "auxTextA", "auxTextB"};
+  return keys.count(key) != 0;
+}
 
 }  // namespace
 
@@ -163,8 +171,8 @@ DeviceSpec DeviceFromJson(const json& object) {
   for (auto it = object.begin(); it != object.end(); ++it) {
     const std::string& k = it.key();
     const json& v = it.value();
-    if (kSection2Keys.count(k) && impliedSections < 2) impliedSections = 2;
-    if (kSection3Keys.count(k)) impliedSections = 3;
+    if (IsSection2Key(k) && impliedSections < 2) impliedSections = 2;
+    if (IsSection3Key(k)) impliedSections = 3;
 
     if (k == "serial")
       a.serial = AsHex32(k, v);

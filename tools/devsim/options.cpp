@@ -11,9 +11,14 @@ namespace velkarin::devsim {
 void RedirectOutputEarly(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const char* path = nullptr;
-    if (std::strcmp(argv[i], "--output") == 0 && i + 1 < argc) path = argv[i + 1];
-    if (std::strncmp(argv[i], "--output=", 9) == 0) path = argv[i] + 9;
-    if (path == nullptr) continue;
+    if (std::strcmp(argv[i], "--output") == 0) {
+      if (i + 1 == argc) return;  // no value; the option parser reports it
+      path = argv[i + 1];
+    } else if (std::strncmp(argv[i], "--output=", 9) == 0) {
+      path = argv[i] + 9;
+    } else {
+      continue;
+    }
     const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) return;  // stays where it was; the option parser reports nothing more
     dup2(fd, STDOUT_FILENO);
