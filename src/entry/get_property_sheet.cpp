@@ -3,7 +3,9 @@
 #include "page/page_dialog.h"
 #include "page/page_ids.h"
 
-// The image base of this module, whatever its file is called.
+// The image base of this module, whatever its file is called. The linker
+// defines the symbol under this reserved name.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
