@@ -26,7 +26,7 @@ std::string ControlText(int id) {
   HWND control = Control(id);
   const int length = GetWindowTextLengthA(control);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(control, &text[0], length + 1);
+  const int copied = GetWindowTextA(control, text.data(), length + 1);
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
   return text;
 }
