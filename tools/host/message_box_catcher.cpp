@@ -66,9 +66,9 @@ void CALLBACK MessageBoxCatcher::CloseTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 void MessageBoxCatcher::Record(HWND box) {
-  MessageBoxSeen seen;
-  seen.caption = TextOf(box);
-  seen.owner = GetWindow(box, GW_OWNER);
+  MessageBoxSeen entry;
+  entry.caption = TextOf(box);
+  entry.owner = GetWindow(box, GW_OWNER);
   HICON errorIcon = LoadIconA(nullptr, IDI_HAND);
   for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
@@ -81,16 +81,16 @@ void MessageBoxCatcher::Record(HWND box) {
         RECT rect = {};
         GetWindowRect(child, &rect);
         const bool shown = visible && icon != nullptr && rect.right > rect.left;
-        seen.anyIcon = seen.anyIcon || shown;
-        seen.errorIcon = seen.errorIcon || (shown && icon == errorIcon);
-      } else if (visible && seen.text.empty()) {
-        seen.text = TextOf(child);
+        entry.anyIcon = entry.anyIcon || shown;
+        entry.errorIcon = entry.errorIcon || (shown && icon == errorIcon);
+      } else if (visible && entry.text.empty()) {
+        entry.text = TextOf(child);
       }
     } else if (name == "Button" && visible) {
-      ++seen.buttons;
+      ++entry.buttons;
     }
   }
-  seen_.push_back(seen);
+  seen_.push_back(entry);
 }
 
 }  // namespace velkarin::driver

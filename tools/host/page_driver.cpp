@@ -50,12 +50,12 @@ PageSheet::PageSheet(const PluginModule& plugin, const char* caption) {
     controlsReady = true;
   }
   if (plugin.getPropertySheet() == nullptr) return;
-  PROPSHEETPAGEA page = {};
-  page.dwSize = sizeof page;
-  page.dwFlags = PSP_DLGINDIRECT | PSP_USETITLE;
-  page.hInstance = plugin.handle();
-  plugin.getPropertySheet()(&page);
-  HPROPSHEETPAGE pageHandle = CreatePropertySheetPageA(&page);
+  PROPSHEETPAGEA sheetPage = {};
+  sheetPage.dwSize = sizeof sheetPage;
+  sheetPage.dwFlags = PSP_DLGINDIRECT | PSP_USETITLE;
+  sheetPage.hInstance = plugin.handle();
+  plugin.getPropertySheet()(&sheetPage);
+  HPROPSHEETPAGE pageHandle = CreatePropertySheetPageA(&sheetPage);
   if (pageHandle == nullptr) return;
 
   PROPSHEETHEADERA header = {};
@@ -144,6 +144,7 @@ std::vector<std::vector<std::string>> ListRows(HWND list) {
   const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < count; ++row) {
     std::vector<std::string> cells;
+    cells.reserve(6);
     for (int column = 0; column < 6; ++column) cells.push_back(CellText(list, row, column));
     rows.push_back(cells);
   }
@@ -193,8 +194,11 @@ void RightClickRow(HWND list, int row) {
 void PressKey(HWND window, int virtualKey) {
   SetFocus(window);
   const UINT scan = MapVirtualKeyA(static_cast<UINT>(virtualKey), 0);
-  PostMessageA(window, WM_KEYDOWN, static_cast<WPARAM>(virtualKey), 1 | (scan << 16));
-  PostMessageA(window, WM_KEYUP, static_cast<WPARAM>(virtualKey), 1 | (scan << 16) | 0xC0000000u);
+  // The key-up flags set the top bit: a negative LPARAM where it is 32 bits.
+  PostMessageA(window, WM_KEYDOWN, static_cast<WPARAM>(virtualKey),
+               static_cast<LPARAM>(1 | (scan << 16)));
+  PostMessageA(window, WM_KEYUP, static_cast<WPARAM>(virtualKey),
+               static_cast<LPARAM>(1 | (scan << 16) | 0xC0000000u));
   Pump(100);
 }
 
@@ -218,7 +222,7 @@ void ClickButton(HWND button) {
 std::string WindowText(HWND window) {
   const int length = GetWindowTextLengthA(window);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(window, &text[0], length + 1);
+  const int copied = GetWindowTextA(window, text.data(), length + 1);
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
   return text;
 }
@@ -250,7 +254,7 @@ RECT AreaOf(std::initializer_list<HWND> windows) {
 std::string SaveScreenshot(const std::string& name, const RECT* area) {
   const char* folder = std::getenv("VELKARIN_SCREENSHOT_DIR");
   if (folder == nullptr || *folder == '\0') return "";
-  const std::string file = std::string(folder) + "/" + name + ".png";
+  std::string file = std::string(folder) + "/" + name + ".png";
   const std::string partial = std::string(folder) + "/." + name + ".part";
   std::string crop;
   if (area != nullptr && area->right > area->left && area->bottom > area->top) {
@@ -270,8 +274,8 @@ std::string SaveScreenshot(const std::string& name, const RECT* area) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
     return "";
   }
   if (process.hThread != nullptr) CloseHandle(process.hThread);

@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
   const std::string ip = argv[3];
   const std::string netmask = argv[4];
   const std::string gateway = argv[5];
-  if (const char* pause = std::getenv("VELKARIN_DEMO_PAUSE_MS")) pauseMs = std::atoi(pause);
+  if (const char* pause = std::getenv("VELKARIN_DEMO_PAUSE_MS"))
+    pauseMs = static_cast<DWORD>(std::strtoul(pause, nullptr, 10));
 
   PluginModule plugin(argv[1]);
   if (plugin.getPropertySheet() == nullptr) return Fail("cannot load the plug-in");

@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
       reinterpret_cast<void (*)()>(GetProcAddress(module, "GetPropertySheet")));
   if (getPropertySheet == nullptr) {
     std::fprintf(stderr, "velkarin-host: %s exports no GetPropertySheet\n", path);
+    FreeLibrary(module);
     return 1;
   }
 
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
   page.hInstance = module;
   if (getPropertySheet(&page) == nullptr) {
     std::fprintf(stderr, "velkarin-host: %s gave no page template\n", path);
+    FreeLibrary(module);
     return 1;
   }
   HPROPSHEETPAGE pageHandle = CreatePropertySheetPageA(&page);
