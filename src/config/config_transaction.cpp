@@ -12,6 +12,10 @@
 namespace velkarin {
 namespace {
 
+// Datagrams one poll takes at most: far more than a socket holds after the
+// pause, so only an endless stream is cut off.
+constexpr int kMaxPollDatagrams = 4096;
+
 bool PasswordTooLong(const char* password) {
   if (password == nullptr) return false;
   for (std::size_t i = 0; i <= kMaxPasswordLength; ++i) {
@@ -74,7 +78,9 @@ void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
   platform::PumpOneMessage();
   platform::SleepMs(kPollPauseMs);
   char buffer[kReceiveBufferSize];
-  for (;;) {
+  // Bounded, so that a device that floods its answers cannot hold the poll,
+  // and the page's thread with it, for as long as the flood lasts.
+  for (int taken = 0; taken < kMaxPollDatagrams; ++taken) {
     bool unconfigured = false;
     const int length = channel.Receive(buffer, sizeof buffer, unconfigured);
     if (length <= 0) break;
