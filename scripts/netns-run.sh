@@ -4,11 +4,13 @@
 #   scripts/netns-run.sh COMMAND [ARGS...]
 # Wine creates its sockets in the wineserver, so any wineserver of our
 # prefixes that runs outside is ended first, and ours is ended afterwards.
+# VELKARIN_NETNS_WINE names the prefixes this run owns (default both); runs
+# side by side each name their own.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
-  "$here/wine-prefix.sh" kill-all || true
+  "$here/wine-prefix.sh" kill ${VELKARIN_NETNS_WINE-win32 win64} || true
   if [ "$(id -u)" -eq 0 ]; then
     exec unshare --net env VELKARIN_IN_NETNS=1 "$0" "$@"
   else
@@ -26,5 +28,5 @@ fi
 
 status=0
 "$@" || status=$?
-"$here/wine-prefix.sh" kill-all || true
+"$here/wine-prefix.sh" kill ${VELKARIN_NETNS_WINE-win32 win64} || true
 exit $status

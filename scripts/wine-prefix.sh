@@ -3,6 +3,7 @@
 #   wine-prefix.sh path win32|win64   print the prefix folder
 #   wine-prefix.sh ensure win32|win64 create it if needed (quiet)
 #   wine-prefix.sh kill-all           end the wineservers of both prefixes
+#   wine-prefix.sh kill [ARCH...]     end those of the prefixes named
 set -euo pipefail
 root=${VELKARIN_WINE_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/velkarin-wine}
 export WINEDEBUG=-all
@@ -26,8 +27,10 @@ case "${1:-}" in
       touch "$p/.velkarin-ready"
     fi
     ;;
-  kill-all)
-    for a in win32 win64; do
+  kill-all | kill)
+    arches=win32\ win64
+    [ "$1" = kill ] && { shift; arches="$*"; }
+    for a in $arches; do
       p=$(prefix_of "$a")
       [ -d "$p" ] && WINEPREFIX=$p wineserver -k >/dev/null 2>&1 || true
     done

@@ -3,6 +3,10 @@
 # display), sets DISPLAY, and stops Xvfb afterwards.
 #   tests/page/with-xvfb.sh COMMAND [ARGS...]
 set -euo pipefail
+# Inside a test run that has started a display for all its programs.
+if [ "${VELKARIN_SHARED_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
+  exec "$@"
+fi
 work=$(mktemp -d)
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
