@@ -6,7 +6,9 @@
 //     cycle;
 //  2. a thousand devices answering every discovery, at once and spread over
 //     a second: how many of them each cycle lists, how long a cycle and a
-//     copy of the list take, and how many a configuration poll hears.
+//     copy of the list take, and how many a configuration poll hears;
+//  3. a configuration beside a device that floods every discovery: the
+//     result, how long it took and the memory its search used.
 // Both send datagrams: they run only inside a private network namespace
 // (scripts/netns-run.sh). No target is set for them; the figures are for
 // reading.
@@ -19,12 +21,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/config_transaction.h"
@@ -312,6 +316,45 @@ void MeasureFleet(int fleet, int spreadMs) {
   velkarin::FinderDestroy();
 }
 
+// A configuration beside a device that floods every discovery with new
+// serial numbers: each poll of the search takes its share of the flood into
+// the search's list, which grows until the search's time is up.
+void MeasureFloodedTransaction(bool vary) {
+  Simulator sim({"--device", "serial=A1B2,name=Pump,ip=10.0.0.5", "--device",
+                 std::string("serial=100000,name=Flood,ip=10.0.0.6,floodRate=1000000,"
+                             "floodDurationMs=30000") +
+                     (vary ? ",floodVary=true" : "")});
+  if (sim.port() == 0) {
+    std::printf("flooded transaction: the simulator did not start\n");
+    return;
+  }
+  velkarin::DeviceFinder finder(To(sim.port()));
+  velkarin::DeviceRecord record;
+  record.serial = 0xA1B2;
+  record.ipAddress = "10.0.0.9";
+  record.netmask = "255.0.0.0";
+  record.gateway = "10.0.0.1";
+  const double residentBefore = ResidentMiB();
+  std::atomic<bool> done{false};
+  std::atomic<double> residentMost{residentBefore};
+  std::thread watcher([&] {
+    while (!done) {
+      residentMost = std::max(residentMost.load(), ResidentMiB());
+      SleepMs(20);
+    }
+  });
+  const double start = NowMs();
+  const velkarin::ConfigResult result = velkarin::ConfigureDevice(finder, record, nullptr);
+  const double elapsed = NowMs() - start;
+  done = true;
+  watcher.join();
+  std::printf(
+      "\nconfiguration beside a flood of %s: %s after %.0f ms; resident memory %.1f MiB "
+      "before, at most %.1f MiB\n",
+      vary ? "new devices" : "one repeated announcement", velkarin::ConfigResultName(result),
+      elapsed, residentBefore, residentMost.load());
+}
+
 }  // namespace
 
 int main() {
@@ -325,5 +368,7 @@ int main() {
   MeasureFlood();
   MeasureFleet(1000, 0);
   MeasureFleet(1000, 1000);
+  MeasureFloodedTransaction(false);
+  MeasureFloodedTransaction(true);
   return 0;
 }
