@@ -12,10 +12,4 @@ fi
 "$here/wine-prefix.sh" ensure "$arch"
 export WINEPREFIX=$("$here/wine-prefix.sh" path "$arch")
 export WINEDEBUG=-all
-if [ -n "${DISPLAY:-}" ]; then
-  # A program with windows: a Wine desktop that an earlier console program
-  # started without a display would serve these windows too and show none.
-  # Let that session end first, so the desktop starts on this display.
-  wineserver -w
-fi
 exec wine "$@"
