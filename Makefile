@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 600
 FUZZ_RUNS ?=
 SHELL := /bin/bash
 
-.PHONY: all deps build test demo bench fuzz clean format $(addprefix build-,$(PRESETS) fuzz)
+.PHONY: all deps build test analyze demo bench fuzz clean format $(addprefix build-,$(PRESETS) fuzz)
 
 all: build
 
@@ -20,9 +20,17 @@ $(addprefix build-,$(PRESETS) fuzz): build-%: deps
 build: $(addprefix build-,$(PRESETS))
 
 # Every suite, each preset's ctest run inside a private network namespace,
-# then a short run of every fuzz target.
+# then a short run of every fuzz target; then clang-tidy and cppcheck (they
+# run even when a suite failed, and either failing fails the target).
 test: build build-fuzz
-	@scripts/netns-run.sh scripts/run-tests.sh $(PRESETS) fuzz
+	@status=0; \
+	scripts/netns-run.sh scripts/run-tests.sh $(PRESETS) fuzz || status=1; \
+	scripts/run-static-analysis.sh || status=1; \
+	exit $$status
+
+# clang-tidy and cppcheck alone.
+analyze: deps
+	@scripts/run-static-analysis.sh
 
 fuzz: build-fuzz
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) scripts/run-fuzz.sh long
