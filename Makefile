@@ -19,14 +19,11 @@ $(addprefix build-,$(PRESETS) fuzz): build-%: deps
 
 build: $(addprefix build-,$(PRESETS))
 
-# Every suite, each preset's ctest run inside a private network namespace,
-# then a short run of every fuzz target; then clang-tidy and cppcheck (they
-# run even when a suite failed, and either failing fails the target).
+# Every suite: the Linux presets and a short run of every fuzz target in one
+# private network namespace, the Windows presets under Wine in another, side by
+# side; then clang-tidy and cppcheck (which run even when a suite failed).
 test: build build-fuzz
-	@status=0; \
-	scripts/netns-run.sh scripts/run-tests.sh $(PRESETS) fuzz || status=1; \
-	scripts/run-static-analysis.sh || status=1; \
-	exit $$status
+	@scripts/test-all.sh $(PRESETS) fuzz
 
 # clang-tidy and cppcheck alone.
 analyze: deps
