@@ -49,9 +49,13 @@ std::uint32_t AloneValue(Reader reader, const std::string& word) {
   return static_cast<std::uint32_t>(decimal);
 }
 
+// For a failed check only: the text is quoted from the cursor on.
+std::string Where(Reader reader, const char* cursor) {
+  return std::string(kNames[reader]) + " at " + Quoted(cursor);
+}
+
 // One step from `cursor`; returns where the next step starts.
 const char* Step(Reader reader, const char* cursor, const char* end) {
-  const std::string where = std::string(kNames[reader]) + " at " + Quoted(cursor);
   const char* begin = cursor;
   while (*begin == ' ') ++begin;
   const char* wordEnd = begin;
@@ -61,15 +65,17 @@ const char* Step(Reader reader, const char* cursor, const char* end) {
   switch (reader) {
     case kToken: {
       std::string text = kUnsetText;
-      FUZZ_CHECK(ReadToken(cursor, text) == wordEnd, where);
-      FUZZ_CHECK(text == (word.empty() ? kUnsetText : word), where + " gave " + Quoted(text));
+      FUZZ_CHECK(ReadToken(cursor, text) == wordEnd, Where(reader, cursor));
+      FUZZ_CHECK(text == (word.empty() ? kUnsetText : word),
+                 Where(reader, cursor) + " gave " + Quoted(text));
       return wordEnd;
     }
     case kRest: {
       std::string text = kUnsetText;
-      FUZZ_CHECK(ReadRest(cursor, text) == end, where);
+      FUZZ_CHECK(ReadRest(cursor, text) == end, Where(reader, cursor));
       const std::string rest(begin, end);
-      FUZZ_CHECK(text == (rest.empty() ? kUnsetText : rest), where + " gave " + Quoted(text));
+      FUZZ_CHECK(text == (rest.empty() ? kUnsetText : rest),
+                 Where(reader, cursor) + " gave " + Quoted(text));
       return end;
     }
     case kKey16: {
@@ -78,12 +84,13 @@ const char* Step(Reader reader, const char* cursor, const char* end) {
       const std::array<std::uint8_t, 16> before = key;
       const char* next = ReadKey16(cursor, key);
       if (word.size() != 32) {
-        FUZZ_CHECK(next == begin && key == before, where);
+        FUZZ_CHECK(next == begin && key == before, Where(reader, cursor));
         return wordEnd;  // step over the word ourselves
       }
-      FUZZ_CHECK(next == wordEnd, where);
+      FUZZ_CHECK(next == wordEnd, Where(reader, cursor));
       for (std::size_t i = 0; i < key.size(); ++i) {
-        FUZZ_CHECK(key[i] == LibcReadKeyPair(begin + 2 * i), where + " byte " + std::to_string(i));
+        FUZZ_CHECK(key[i] == LibcReadKeyPair(begin + 2 * i),
+                   Where(reader, cursor) + " byte " + std::to_string(i));
       }
       return wordEnd;
     }
@@ -109,14 +116,16 @@ const char* Step(Reader reader, const char* cursor, const char* end) {
       break;
   }
   if (reader != kHex) value = static_cast<std::uint32_t>(signedValue);
-  FUZZ_CHECK(next == wordEnd, where);
+  FUZZ_CHECK(next == wordEnd, Where(reader, cursor));
   if (word.empty()) {
     const std::uint32_t expected = reader == kOrZero       ? 0u
                                    : reader == kOrMinusOne ? 0xFFFFFFFFu
                                                            : kUnsetNumber;
-    FUZZ_CHECK(value == expected, where + " with no word gave " + std::to_string(value));
+    FUZZ_CHECK(value == expected,
+               Where(reader, cursor) + " with no word gave " + std::to_string(value));
   } else {
-    FUZZ_CHECK(value == AloneValue(reader, word), where + ": the word alone reads otherwise");
+    FUZZ_CHECK(value == AloneValue(reader, word),
+               Where(reader, cursor) + ": the word alone reads otherwise");
   }
   return next;
 }
