@@ -21,6 +21,19 @@ for preset in "$@"; do
     scripts/run-fuzz.sh smoke || failed+=("$preset")
     continue
   fi
+  case $preset in
+    win32 | win64)
+      # Start the Wine session before the tests, persistent and with its
+      # output elsewhere: the services that the first Wine program starts
+      # inherit its output, and ctest would wait for them to end.
+      scripts/wine-prefix.sh ensure "$preset"
+      (
+        export WINEPREFIX=$(scripts/wine-prefix.sh path "$preset") WINEDEBUG=-all
+        wineserver -p
+        timeout 120 wine cmd /c exit
+      ) </dev/null >/dev/null 2>&1
+      ;;
+  esac
   filter=()
   # The thread sanitizer is for the code with threads of its own; the tools'
   # suites gain nothing from it and would only double their time.
