@@ -7,7 +7,6 @@
 // The device is played by this program on loopback, so it runs only inside a
 // private network namespace (scripts/netns-run.sh).
 #include <benchmark/benchmark.h>
-#include <net/if.h>
 
 #include <atomic>
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "private_network.h"
 #include "config/config_reply.h"
 #include "config/config_transaction.h"
 #include "platform/socket.h"
@@ -24,22 +24,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool InPrivateNetwork() {
-  struct if_nameindex* interfaces = if_nameindex();
-  if (interfaces == nullptr) return false;
-  bool onlyLoopback = true;
-  bool sawLoopback = false;
-  for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
-    if (std::strcmp(i->if_name, "lo") == 0) {
-      sawLoopback = true;
-    } else {
-      onlyLoopback = false;
-    }
-  }
-  if_freenameindex(interfaces);
-  return onlyLoopback && sawLoopback;
-}
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -149,7 +133,7 @@ BENCHMARK(BM_SuccessfulTransaction)->Iterations(5)->UseManualTime()->Unit(benchm
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!InPrivateNetwork()) {
+  if (!velkarin::test::InPrivateNetwork()) {
     std::fprintf(stderr, "config_bench sends datagrams: run it inside scripts/netns-run.sh\n");
     return 3;
   }

@@ -11,7 +11,6 @@
 // private network namespace (scripts/netns-run.sh); elsewhere only the first.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <net/if.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -32,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "private_network.h"
 #include "engine/device_collector.h"
 #include "engine/finder_facade.h"
 #include "platform/clock.h"
@@ -180,22 +180,6 @@ class MeanReporter : public benchmark::ConsoleReporter {
 };
 
 // ------------------------------------------------------- network measurements
-
-bool InPrivateNetwork() {
-  struct if_nameindex* interfaces = if_nameindex();
-  if (interfaces == nullptr) return false;
-  bool onlyLoopback = true;
-  bool sawLoopback = false;
-  for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
-    if (std::strcmp(i->if_name, "lo") == 0) {
-      sawLoopback = true;
-    } else {
-      onlyLoopback = false;
-    }
-  }
-  if_freenameindex(interfaces);
-  return onlyLoopback && sawLoopback;
-}
 
 // The scheduler's own account of the process's run time, to the nanosecond
 // (getrusage may count in whole scheduler ticks).
@@ -447,7 +431,7 @@ int main(int argc, char** argv) {
           text / 1e3, text / merge);
     }
   }
-  if (!InPrivateNetwork()) {
+  if (!velkarin::test::InPrivateNetwork()) {
     std::printf(
         "\nnot in a private network namespace: the engine's network figures are skipped\n"
         "(run through scripts/netns-run.sh)\n");

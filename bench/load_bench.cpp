@@ -13,7 +13,6 @@
 // (scripts/netns-run.sh). No target is set for them; the figures are for
 // reading.
 #include <fcntl.h>
-#include <net/if.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -31,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "private_network.h"
 #include "config/config_transaction.h"
 #include "engine/finder_facade.h"
 #include "platform/clock.h"
@@ -45,22 +45,6 @@ using velkarin::FinderInstance;
 using velkarin::platform::SleepMs;
 
 constexpr double kMiB = 1024.0 * 1024.0;
-
-bool InPrivateNetwork() {
-  struct if_nameindex* interfaces = if_nameindex();
-  if (interfaces == nullptr) return false;
-  bool onlyLoopback = true;
-  bool sawLoopback = false;
-  for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
-    if (std::strcmp(i->if_name, "lo") == 0) {
-      sawLoopback = true;
-    } else {
-      onlyLoopback = false;
-    }
-  }
-  if_freenameindex(interfaces);
-  return onlyLoopback && sawLoopback;
-}
 
 double NowMs() {
   return std::chrono::duration<double, std::milli>(
@@ -358,7 +342,7 @@ void MeasureFloodedTransaction(bool vary) {
 }  // namespace
 
 int main() {
-  if (!InPrivateNetwork()) {
+  if (!velkarin::test::InPrivateNetwork()) {
     std::printf(
         "not in a private network namespace: the load figures are skipped\n"
         "(run through scripts/netns-run.sh)\n");

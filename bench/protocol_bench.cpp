@@ -7,7 +7,6 @@
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "private_network.h"
 #include "protocol/address.h"
 #include "protocol/announcement.h"
 
@@ -33,22 +33,6 @@ const std::string kAnnouncement =
     "fF01 aa bb\0"s;
 
 constexpr std::size_t kReceiveBuffer = 1024;  // the worker's buffer size
-
-bool InPrivateNetwork() {
-  struct if_nameindex* interfaces = if_nameindex();
-  if (interfaces == nullptr) return false;
-  bool onlyLoopback = true;
-  bool sawLoopback = false;
-  for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
-    if (std::strcmp(i->if_name, "lo") == 0) {
-      sawLoopback = true;
-    } else {
-      onlyLoopback = false;
-    }
-  }
-  if_freenameindex(interfaces);
-  return onlyLoopback && sawLoopback;
-}
 
 void BM_ParseAnnouncement(benchmark::State& state) {
   for (auto _ : state) {
@@ -172,7 +156,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!InPrivateNetwork()) {
+  if (!velkarin::test::InPrivateNetwork()) {
     std::fprintf(stderr,
                  "protocol_bench sends datagrams and runs only inside a private network "
                  "namespace.\nRun it through scripts/netns-run.sh.\n");

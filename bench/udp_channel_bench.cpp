@@ -9,34 +9,18 @@
 // The third sends datagrams, so this program runs only inside a private
 // network namespace (scripts/netns-run.sh).
 #include <benchmark/benchmark.h>
-#include <net/if.h>
 
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "private_network.h"
 #include "platform/socket.h"
 #include "protocol/udp_channel.h"
 
 namespace {
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
-
-bool InPrivateNetwork() {
-  struct if_nameindex* interfaces = if_nameindex();
-  if (interfaces == nullptr) return false;
-  bool onlyLoopback = true;
-  bool sawLoopback = false;
-  for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
-    if (std::strcmp(i->if_name, "lo") == 0) {
-      sawLoopback = true;
-    } else {
-      onlyLoopback = false;
-    }
-  }
-  if_freenameindex(interfaces);
-  return onlyLoopback && sawLoopback;
-}
 
 void BM_EmptyReceive(benchmark::State& state) {
   velkarin::UdpChannel channel;
@@ -106,7 +90,7 @@ class TargetReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!InPrivateNetwork()) {
+  if (!velkarin::test::InPrivateNetwork()) {
     std::fprintf(stderr,
                  "udp_channel_bench sends datagrams and runs only inside a private network "
                  "namespace.\nRun it through scripts/netns-run.sh.\n");
