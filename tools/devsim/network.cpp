@@ -65,7 +65,9 @@ bool DeviceSockets::Open(std::uint16_t port, std::string& error) {
     error = Errno("socket");
     return false;
   }
-  if (!SetFlag(fd_, SO_REUSEADDR) || !SetFlag(fd_, SO_BROADCAST)) {
+  // Reuse lets several simulators share a fixed port; on port 0 it would let
+  // Linux give this simulator a port that another program already holds.
+  if ((port != 0 && !SetFlag(fd_, SO_REUSEADDR)) || !SetFlag(fd_, SO_BROADCAST)) {
     error = Errno("setsockopt");
     return false;
   }

@@ -24,7 +24,8 @@ class DeviceSockets {
   DeviceSockets(const DeviceSockets&) = delete;
   DeviceSockets& operator=(const DeviceSockets&) = delete;
 
-  // Binds 0.0.0.0:port with SO_REUSEADDR and SO_BROADCAST, non-blocking.
+  // Binds 0.0.0.0:port with SO_BROADCAST, non-blocking; a fixed port also
+  // with SO_REUSEADDR.
   bool Open(std::uint16_t port, std::string& error);
   // The socket for source 0.0.0.0: bound to 0.0.0.0:0 and to the device lo,
   // sending limited broadcasts only (Linux accepts a 0.0.0.0 source on input

@@ -59,6 +59,14 @@ bool SocketSetNonBlocking(SocketHandle socket) {
 
 bool SocketBindAny(SocketHandle socket, std::uint16_t port) {
   if (FaultSet(Fault::SocketBind)) return false;
+  // Linux may hand one ephemeral port to several sockets that all allow
+  // address reuse, and then one hears another's answers. A port chosen for
+  // us must be ours alone, as Winsock makes it; reuse only matters for a
+  // port asked for by number.
+  if (port == 0) {
+    const int off = 0;
+    if (setsockopt(Fd(socket), SOL_SOCKET, SO_REUSEADDR, &off, sizeof off) != 0) return false;
+  }
   const sockaddr_in local = Ipv4(INADDR_ANY, port);
   return ::bind(Fd(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
 }

@@ -61,6 +61,16 @@ bool SocketSetNonBlocking(SocketHandle socket) {
 
 bool SocketBindAny(SocketHandle socket, std::uint16_t port) {
   if (FaultSet(Fault::SocketBind)) return false;
+  // With address reuse allowed, a port chosen for us may be one that another
+  // socket already holds (Wine over Linux does this), and then one hears the
+  // other's answers. Reuse only matters for a port asked for by number.
+  if (port == 0) {
+    const BOOL off = FALSE;
+    if (setsockopt(Sock(socket), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&off),
+                   sizeof off) != 0) {
+      return false;
+    }
+  }
   const sockaddr_in local = Ipv4(INADDR_ANY, port);
   return ::bind(Sock(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/faults.h"
@@ -245,6 +248,26 @@ TEST_F(Channel, ManyChannelsOpenAndCloseCleanly) {
   std::string bytes;
   bool unconfigured = true;
   EXPECT_EQ(ReceiveOne(last, bytes, unconfigured), 11);
+}
+
+TEST_F(Channel, OpenChannelsNeverShareAPort) {
+  // Linux would give two address-reusing sockets the same ephemeral port,
+  // and then one channel hears the other's answers.
+  constexpr int kChannels = 400;
+  std::vector<std::unique_ptr<UdpChannel>> channels;
+  std::set<std::uint16_t> ports;
+  for (int i = 0; i < kChannels; ++i) {
+    channels.push_back(std::make_unique<UdpChannel>());
+    const std::uint16_t port = channels.back()->localPort();
+    ASSERT_NE(port, 0) << i;
+    EXPECT_TRUE(ports.insert(port).second) << "port " << port << " given twice, channel " << i;
+  }
+  // A device's answer to one channel reaches that channel alone.
+  SendTo(channels.front()->localPort(), "only for the first");
+  std::string bytes;
+  bool unconfigured = true;
+  EXPECT_EQ(ReceiveOne(*channels.front(), bytes, unconfigured), 18);
+  for (int i = 1; i < kChannels; ++i) EXPECT_LE(ReceiveNow(*channels[i]), 0) << i;
 }
 
 // No sockets library started by the test itself: each channel starts and
