@@ -32,6 +32,9 @@ class FakeDevice {
     socket_ = platform::UdpSocketOpen();
     platform::SocketSetReuseAddress(socket_);
     platform::SocketBindAny(socket_, port);
+    // A port picked by the system is bound without reuse, so it is ours
+    // alone; allowing reuse now lets the next devices of this test share it.
+    platform::SocketSetReuseAddress(socket_);
     port_ = platform::SocketLocalPort(socket_);
     thread_ = std::thread([this] { Run(); });
   }

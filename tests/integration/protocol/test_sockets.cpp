@@ -19,7 +19,9 @@ namespace velkarin::test {
 platform::SocketHandle OpenBoundSocket(std::uint32_t address, std::uint16_t port) {
   const platform::SocketHandle socket = platform::UdpSocketOpen();
   if (socket == platform::kInvalidSocket) return socket;
-  platform::SocketSetReuseAddress(socket);
+  // Reuse lets a test's receiver share a fixed port; on port 0 it would let
+  // the system hand out a port that another socket already holds.
+  if (port != 0) platform::SocketSetReuseAddress(socket);
   platform::SocketSetBroadcast(socket);
   sockaddr_in local{};
   local.sin_family = AF_INET;
