@@ -3,7 +3,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,14 +10,9 @@
 
 #include "devsim_process.h"
 #include "fake_device.h"
+#include "waiting.h"
 
 namespace velkarin::test {
-
-inline std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // Devices in the simulator, configured by a JSON text: {"devices": [...]}.
 // Or, when `fake` is set, one device played by the test.

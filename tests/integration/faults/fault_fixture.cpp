@@ -1,9 +1,5 @@
 #include "fault_fixture.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-
 #include "engine/finder_facade.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
@@ -29,56 +25,6 @@ const char* FaultName(Fault fault) {
     if (f.fault == fault) return f.name;
   }
   return fault == Fault::ThreadCreate ? "thread creation" : "?";
-}
-
-FinderTiming FastTiming() {
-  FinderTiming timing;
-  timing.cyclePeriodMs = 300;
-  timing.idleSleepMs = 5;
-  timing.pauseAfterPassesMs = 10;
-  timing.pollMs = 10;
-  return timing;
-}
-
-Destination BroadcastTo(std::uint16_t port) {
-  Destination destination;
-  destination.address = kBroadcastAddress;
-  destination.port = port;
-  return destination;
-}
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-bool WaitUntil(const std::function<bool()>& condition, std::int64_t timeoutMs) {
-  const std::int64_t start = NowMs();
-  for (;;) {
-    if (condition()) return true;
-    if (NowMs() - start >= timeoutMs) return condition();
-    platform::SleepMs(5);
-  }
-}
-
-Watchdog::Watchdog(const char* what, int seconds)
-    : thread_([this, what, seconds] {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (!done_.wait_for(lock, std::chrono::seconds(seconds), [this] { return disarmed_; })) {
-          std::fprintf(stderr, "watchdog: %s did not finish within %d s\n", what, seconds);
-          std::fflush(stderr);
-          std::_Exit(2);
-        }
-      }) {}
-
-Watchdog::~Watchdog() {
-  {
-    std::lock_guard<std::mutex> guard(mutex_);
-    disarmed_ = true;
-  }
-  done_.notify_all();
-  thread_.join();
 }
 
 std::atomic<int> NotifyCounter::calls{0};

@@ -1,21 +1,19 @@
 // Pieces shared by the fault tests: the platform faults by name, a simulated
-// device to find, waiting with a deadline, a watchdog, and a pump hook that
-// speeds up the transaction's clock and can switch a fault on part-way.
+// device to find, and a pump hook that speeds up the transaction's clock and
+// can switch a fault on part-way.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "devsim_process.h"
 #include "engine/device_finder.h"
+#include "engine_aim.h"
 #include "platform/faults.h"
+#include "waiting.h"
 
 namespace velkarin::test {
 
@@ -28,30 +26,6 @@ struct NamedFault {
 // nothing.
 const std::vector<NamedFault>& SocketFaults();
 const char* FaultName(platform::Fault fault);
-
-// Short constants for tests that need many cycles: one cycle ends 300 ms
-// after it began.
-FinderTiming FastTiming();
-Destination BroadcastTo(std::uint16_t port);
-
-// Polls `condition` every 5 ms until it holds or `timeoutMs` have passed.
-bool WaitUntil(const std::function<bool()>& condition, std::int64_t timeoutMs);
-std::int64_t NowMs();
-
-// Ends the process with a message if it is still armed after `seconds`.
-class Watchdog {
- public:
-  Watchdog(const char* what, int seconds);
-  ~Watchdog();
-  Watchdog(const Watchdog&) = delete;
-  Watchdog& operator=(const Watchdog&) = delete;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable done_;
-  bool disarmed_ = false;
-  std::thread thread_;
-};
 
 // Counts the engine's notifications.
 struct NotifyCounter {
