@@ -10,11 +10,7 @@
 // The second and third send datagrams, so they are measured only inside a
 // private network namespace (scripts/netns-run.sh); elsewhere only the first.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -25,20 +21,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "private_network.h"
+#include "devsim_process.h"
 #include "engine/device_collector.h"
 #include "engine/finder_facade.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
+#include "private_network.h"
 #include "protocol/announcement.h"
-
-extern char** environ;
 
 namespace {
 
@@ -209,82 +203,6 @@ void MeasureIdleCpu() {
               percent < 0.05 ? "met" : "NOT MET");
 }
 
-// velkarin-devsim, started for one fleet size and ended with its input.
-class Simulator {
- public:
-  explicit Simulator(int devices) {
-    char dir[] = "/tmp/velkarin-engine-bench-XXXXXX";
-    if (mkdtemp(dir) == nullptr) return;
-    dir_ = dir;
-    const std::string ready = dir_ + "/ready";
-    const std::string program = Program();
-    std::vector<std::string> args = {program,
-                                     "--port",
-                                     "0",
-                                     "--fleet",
-                                     std::to_string(devices),
-                                     "--ready-file",
-                                     ready,
-                                     "--max-runtime",
-                                     "300",
-                                     "--exit-on-stdin-eof"};
-    int input[2];
-    if (pipe(input) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-    posix_spawn_file_actions_addclose(&actions, input[1]);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-      pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(input[0]);
-    stdinWrite_ = input[1];
-    for (int i = 0; i < 1000 && pid_ > 0 && port_ == 0; ++i) {
-      std::ifstream in(ready);
-      std::string text;
-      std::getline(in, text);
-      const std::size_t at = text.find("port=");
-      if (at != std::string::npos)
-        port_ = static_cast<std::uint16_t>(std::atoi(text.c_str() + at + 5));
-      if (port_ == 0) velkarin::platform::SleepMs(10);
-    }
-  }
-  ~Simulator() {
-    if (stdinWrite_ >= 0) close(stdinWrite_);
-    if (pid_ > 0) {
-      int status = 0;
-      for (int i = 0; i < 300 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
-        velkarin::platform::SleepMs(10);
-        if (i == 200) kill(pid_, SIGTERM);
-      }
-    }
-    std::remove((dir_ + "/ready").c_str());
-    rmdir(dir_.c_str());
-  }
-  std::uint16_t port() const { return port_; }
-
-  static std::string Program() {
-    if (const char* path = std::getenv("VELKARIN_DEVSIM")) return path;
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return "velkarin-devsim";
-    self[n] = '\0';
-    std::string dir(self);
-    dir = dir.substr(0, dir.rfind('/'));  // build/<preset>/bench
-    return dir + "/../tools/devsim/velkarin-devsim";
-  }
-
- private:
-  std::string dir_;
-  pid_t pid_ = -1;
-  int stdinWrite_ = -1;
-  std::uint16_t port_ = 0;
-};
-
 double NowMs() {
   return std::chrono::duration<double, std::milli>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -353,11 +271,11 @@ bool MeasureFirstList() {
   constexpr int kTrials = 9;
   const velkarin::FinderTiming timing;
   std::printf("\nStart to first published list (median of %d; devices simulated by %s):\n", kTrials,
-              Simulator::Program().c_str());
+              velkarin::test::DevsimProgram().c_str());
   bool allMet = true;
   for (int devices : {1, 50, 200}) {
-    Simulator sim(devices);
-    if (sim.port() == 0) {
+    velkarin::test::DevsimProcess sim({"--port", "0", "--fleet", std::to_string(devices)});
+    if (!sim.ready()) {
       std::printf("  %3d devices: the simulator did not start\n", devices);
       return false;
     }
@@ -414,6 +332,7 @@ bool MeasureFirstList() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setenv("VELKARIN_DEVSIM", VELKARIN_DEVSIM_BUILT, 0);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   MeanReporter reporter;

@@ -12,10 +12,6 @@
 // Both send datagrams: they run only inside a private network namespace
 // (scripts/netns-run.sh). No target is set for them; the figures are for
 // reading.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -30,13 +26,12 @@
 #include <thread>
 #include <vector>
 
-#include "private_network.h"
 #include "config/config_transaction.h"
+#include "devsim_process.h"
 #include "engine/finder_facade.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
-
-extern char** environ;
+#include "private_network.h"
 
 namespace {
 
@@ -71,82 +66,6 @@ velkarin::Destination To(std::uint16_t port) {
   destination.port = port;
   return destination;
 }
-
-// velkarin-devsim in a folder of its own, ended with its standard input.
-class Simulator {
- public:
-  explicit Simulator(std::vector<std::string> arguments) {
-    char dir[] = "/tmp/velkarin-load-bench-XXXXXX";
-    if (mkdtemp(dir) == nullptr) return;
-    dir_ = dir;
-    const std::string program = Program();
-    std::vector<std::string> args = {
-        program,   "--port",        "0",   "--ready-file",       ReadyPath(), "--log",
-        LogPath(), "--max-runtime", "300", "--exit-on-stdin-eof"};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    int input[2];
-    if (pipe(input) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-    posix_spawn_file_actions_addclose(&actions, input[1]);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-      pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(input[0]);
-    stdinWrite_ = input[1];
-    for (int i = 0; i < 1000 && pid_ > 0 && port_ == 0; ++i) {
-      std::ifstream in(ReadyPath());
-      std::string text;
-      std::getline(in, text);
-      const std::size_t at = text.find("port=");
-      if (at != std::string::npos)
-        port_ = static_cast<std::uint16_t>(std::atoi(text.c_str() + at + 5));
-      if (port_ == 0) SleepMs(10);
-    }
-  }
-  ~Simulator() {
-    if (stdinWrite_ >= 0) close(stdinWrite_);
-    if (pid_ > 0) {
-      int status = 0;
-      for (int i = 0; i < 300 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
-        SleepMs(10);
-        if (i == 200) kill(pid_, SIGTERM);
-      }
-    }
-    std::remove(ReadyPath().c_str());
-    std::remove(LogPath().c_str());
-    rmdir(dir_.c_str());
-  }
-  Simulator(const Simulator&) = delete;
-  Simulator& operator=(const Simulator&) = delete;
-
-  std::uint16_t port() const { return port_; }
-  std::string LogPath() const { return dir_ + "/log"; }
-
-  static std::string Program() {
-    if (const char* path = std::getenv("VELKARIN_DEVSIM")) return path;
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return "velkarin-devsim";
-    self[n] = '\0';
-    std::string dir(self);
-    dir = dir.substr(0, dir.rfind('/'));  // build/<preset>/bench
-    return dir + "/../tools/devsim/velkarin-devsim";
-  }
-
- private:
-  std::string ReadyPath() const { return dir_ + "/ready"; }
-  std::string dir_;
-  pid_t pid_ = -1;
-  int stdinWrite_ = -1;
-  std::uint16_t port_ = 0;
-};
 
 // Datagrams the simulator logged as sent, and the seconds between the first
 // and the last of them.
@@ -186,10 +105,11 @@ void EndFlood(std::uint16_t port) {
 
 void MeasureFlood() {
   constexpr double kFloodMs = 10000;
-  Simulator sim({"--device", "serial=500000,name=Quiet,ip=10.0.0.5", "--device",
-                 "serial=100000,name=Flood,ip=10.0.0.6,repeat=0,floodRate=1000000,"
-                 "floodDurationMs=5000,floodVary=true,afterAccept=vanish"});
-  if (sim.port() == 0) {
+  velkarin::test::DevsimProcess sim(
+      {"--port", "0", "--device", "serial=500000,name=Quiet,ip=10.0.0.5", "--device",
+       "serial=100000,name=Flood,ip=10.0.0.6,repeat=0,floodRate=1000000,"
+       "floodDurationMs=5000,floodVary=true,afterAccept=vanish"});
+  if (!sim.ready()) {
     std::printf("flood: the simulator did not start\n");
     return;
   }
@@ -238,7 +158,7 @@ void MeasureFlood() {
   velkarin::FinderStop();
   EndFlood(sim.port());
   velkarin::FinderDestroy();
-  const Sent sent = CountSent(sim.LogPath());
+  const Sent sent = CountSent(sim.directory() + "/devsim.log");
 
   std::printf("\nflood of announcements, each a new device, for %.1f s:\n", wall / 1e3);
   std::printf("  simulator sent %llu datagrams in %.2f s = %.0f per second\n", sent.datagrams,
@@ -261,13 +181,13 @@ void MeasureFlood() {
 }
 
 void MeasureFleet(int fleet, int spreadMs) {
-  std::vector<std::string> arguments = {"--fleet", std::to_string(fleet)};
+  std::vector<std::string> arguments = {"--port", "0", "--fleet", std::to_string(fleet)};
   if (spreadMs > 0) {
     arguments.push_back("--fleet-spread-ms");
     arguments.push_back(std::to_string(spreadMs));
   }
-  Simulator sim(arguments);
-  if (sim.port() == 0) {
+  velkarin::test::DevsimProcess sim(arguments);
+  if (!sim.ready()) {
     std::printf("fleet: the simulator did not start\n");
     return;
   }
@@ -304,11 +224,12 @@ void MeasureFleet(int fleet, int spreadMs) {
 // serial numbers: each poll of the search takes its share of the flood into
 // the search's list, which grows until the search's time is up.
 void MeasureFloodedTransaction(bool vary) {
-  Simulator sim({"--device", "serial=A1B2,name=Pump,ip=10.0.0.5", "--device",
-                 std::string("serial=100000,name=Flood,ip=10.0.0.6,floodRate=1000000,"
-                             "floodDurationMs=30000") +
-                     (vary ? ",floodVary=true" : "")});
-  if (sim.port() == 0) {
+  velkarin::test::DevsimProcess sim(
+      {"--port", "0", "--device", "serial=A1B2,name=Pump,ip=10.0.0.5", "--device",
+       std::string("serial=100000,name=Flood,ip=10.0.0.6,floodRate=1000000,"
+                   "floodDurationMs=30000") +
+           (vary ? ",floodVary=true" : "")});
+  if (!sim.ready()) {
     std::printf("flooded transaction: the simulator did not start\n");
     return;
   }
@@ -342,13 +263,14 @@ void MeasureFloodedTransaction(bool vary) {
 }  // namespace
 
 int main() {
+  setenv("VELKARIN_DEVSIM", VELKARIN_DEVSIM_BUILT, 0);
   if (!velkarin::test::InPrivateNetwork()) {
     std::printf(
         "not in a private network namespace: the load figures are skipped\n"
         "(run through scripts/netns-run.sh)\n");
     return 0;
   }
-  std::printf("simulator: %s\n", Simulator::Program().c_str());
+  std::printf("simulator: %s\n", velkarin::test::DevsimProgram().c_str());
   MeasureFlood();
   MeasureFleet(1000, 0);
   MeasureFleet(1000, 1000);

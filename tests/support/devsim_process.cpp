@@ -293,11 +293,16 @@ bool DevsimProcess::WaitForReceived(std::size_t count, unsigned timeoutMs) const
   }
 }
 
+std::string DevsimProgram() {
+  const char* program = std::getenv("VELKARIN_DEVSIM");
+  return program == nullptr ? std::string() : std::string(program);
+}
+
 #ifdef _WIN32
 
 bool DevsimProcess::Start(const std::vector<std::string>& arguments) {
-  const char* program = std::getenv("VELKARIN_DEVSIM");
-  if (program == nullptr || *program == '\0') {
+  const std::string program = DevsimProgram();
+  if (program.empty()) {
     error_ = "VELKARIN_DEVSIM does not name the simulator";
     return false;
   }
@@ -388,8 +393,8 @@ bool DevsimProcess::Stop() {
 #else
 
 bool DevsimProcess::Start(const std::vector<std::string>& arguments) {
-  const char* program = std::getenv("VELKARIN_DEVSIM");
-  if (program == nullptr || *program == '\0') {
+  const std::string program = DevsimProgram();
+  if (program.empty()) {
     error_ = "VELKARIN_DEVSIM does not name the simulator";
     return false;
   }

@@ -83,6 +83,9 @@ class DevsimProcess {
 #endif
 };
 
+// The simulator's path as VELKARIN_DEVSIM names it; empty when unset.
+std::string DevsimProgram();
+
 // Removes a simulator's folder and the files it makes.
 void RemoveDevsimDirectory(const std::string& dir);
 
