@@ -214,6 +214,9 @@ DevsimProcess::~DevsimProcess() {
   // A simulator that crashed or was caught by a sanitizer fails the test that
   // used it (known on Linux; under Wine there is no exit status to read).
   if (running_ && !Stop()) ADD_FAILURE() << "the simulator did not end cleanly: " << Output();
+  // One that never got ready still holds its lock: let it go before the
+  // folder is removed (Wine deletes an open file only when it is closed).
+  Unlock();
   if (dir_.empty()) return;
   // Kept when the test failed, for its log and output.
   if (testing::Test::HasFailure()) {

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "devsim_test_support.h"
 
@@ -63,16 +64,26 @@ TEST_F(DevsimLifecycle, ReadsItsDevicesFromAJsonFileAndTheCommandLineTogether) {
 }
 
 TEST_F(DevsimLifecycle, ReportsABadConfigurationInsteadOfStarting) {
-  DevsimProcess badSerial({"--port", "0", "--device", "serial=XYZ"});
-  EXPECT_FALSE(badSerial.ready());
-  EXPECT_NE(badSerial.error().find("serial"), std::string::npos) << badSerial.error();
+  std::vector<std::string> folders;
+  {
+    DevsimProcess badSerial({"--port", "0", "--device", "serial=XYZ"});
+    EXPECT_FALSE(badSerial.ready());
+    EXPECT_NE(badSerial.error().find("serial"), std::string::npos) << badSerial.error();
 
-  DevsimProcess badKey({"--port", "0"}, R"({"devices": [{"serail": "A1"}]})");
-  EXPECT_FALSE(badKey.ready());
-  EXPECT_NE(badKey.error().find("serail"), std::string::npos) << badKey.error();
+    DevsimProcess badKey({"--port", "0"}, R"({"devices": [{"serail": "A1"}]})");
+    EXPECT_FALSE(badKey.ready());
+    EXPECT_NE(badKey.error().find("serail"), std::string::npos) << badKey.error();
 
-  DevsimProcess badJson({"--port", "0"}, R"({"devices": [)");
-  EXPECT_FALSE(badJson.ready());
+    DevsimProcess badJson({"--port", "0"}, R"({"devices": [)");
+    EXPECT_FALSE(badJson.ready());
+    folders = {badSerial.directory(), badKey.directory(), badJson.directory()};
+  }
+  // A simulator that never got ready leaves no folder behind (its lock file
+  // must be let go, or Wine only deletes it when the test program ends).
+  for (const std::string& folder : folders) {
+    std::ofstream probe(LocalPath(folder + "/probe"));
+    EXPECT_FALSE(probe.is_open()) << folder << " is still there";
+  }
 }
 
 // Run in a process of its own by the test below: starts a simulator, tells
