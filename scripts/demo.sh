@@ -35,6 +35,8 @@ sim=
 xvfb=
 cleanup() {
   [ -n "$sim" ] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
+  # Wine's session first: its programs would report the display going away.
+  [ -n "$xvfb" ] && "$root/scripts/wine-prefix.sh" kill win32 >/dev/null 2>&1
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
