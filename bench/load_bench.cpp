@@ -29,6 +29,7 @@
 #include "config/config_transaction.h"
 #include "devsim_process.h"
 #include "engine/finder_facade.h"
+#include "engine_aim.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "private_network.h"
@@ -61,12 +62,6 @@ double ResidentMiB() {
   return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / kMiB;
 }
 
-velkarin::Destination To(std::uint16_t port) {
-  velkarin::Destination destination;
-  destination.port = port;
-  return destination;
-}
-
 // Datagrams the simulator logged as sent, and the seconds between the first
 // and the last of them.
 struct Sent {
@@ -97,7 +92,7 @@ Sent CountSent(const std::string& path) {
 
 // The flooding device stops once it has taken a command (it vanishes).
 void EndFlood(std::uint16_t port) {
-  velkarin::UdpChannel channel(To(port));
+  velkarin::UdpChannel channel(velkarin::test::BroadcastTo(port));
   const std::string command = "100000 5 0 10.0.0.9 255.0.0.0 10.0.0.1";
   channel.SendRaw(command.data(), command.size());
   velkarin::platform::SocketWaitReadable(channel.socket(), 2000);
@@ -113,7 +108,8 @@ void MeasureFlood() {
     std::printf("flood: the simulator did not start\n");
     return;
   }
-  velkarin::FinderSetCreateOptions(To(sim.port()), velkarin::FinderTiming());
+  velkarin::FinderSetCreateOptions(velkarin::test::BroadcastTo(sim.port()),
+                                   velkarin::FinderTiming());
   velkarin::FinderCreate();
   velkarin::DeviceFinder* finder = FinderInstance();
   const double residentBefore = ResidentMiB();
@@ -191,7 +187,8 @@ void MeasureFleet(int fleet, int spreadMs) {
     std::printf("fleet: the simulator did not start\n");
     return;
   }
-  velkarin::FinderSetCreateOptions(To(sim.port()), velkarin::FinderTiming());
+  velkarin::FinderSetCreateOptions(velkarin::test::BroadcastTo(sim.port()),
+                                   velkarin::FinderTiming());
   velkarin::FinderCreate();
   velkarin::DeviceFinder* finder = FinderInstance();
   const double start = NowMs();
@@ -233,7 +230,7 @@ void MeasureFloodedTransaction(bool vary) {
     std::printf("flooded transaction: the simulator did not start\n");
     return;
   }
-  velkarin::DeviceFinder finder(To(sim.port()));
+  velkarin::DeviceFinder finder(velkarin::test::BroadcastTo(sim.port()));
   velkarin::DeviceRecord record;
   record.serial = 0xA1B2;
   record.ipAddress = "10.0.0.9";

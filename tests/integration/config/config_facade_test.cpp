@@ -11,6 +11,7 @@
 #include "engine/finder_facade.h"
 #include "platform/pump.h"
 #include "private_network.h"
+#include "static_configuration.h"
 
 namespace velkarin {
 namespace {
@@ -29,12 +30,7 @@ std::string OneDevice(const std::string& moreKeys = std::string()) {
 }
 
 DeviceRecord NewConfiguration() {
-  DeviceRecord record;
-  record.serial = 0xA1B2;
-  record.ipAddress = "10.0.0.9";
-  record.netmask = "255.255.255.0";
-  record.gateway = "10.0.0.1";
-  return record;
+  return test::StaticConfiguration(0xA1B2, "10.0.0.9", "255.255.255.0", "10.0.0.1");
 }
 
 void CreateEngineFor(const TestDevices& devices) {

@@ -17,6 +17,7 @@
 #include "config/config_command.h"
 #include "config_test_support.h"
 #include "private_network.h"
+#include "static_configuration.h"
 
 namespace velkarin {
 namespace {
@@ -53,12 +54,7 @@ std::string Pump(const std::string& moreKeys) {
 }
 
 DeviceRecord NewConfiguration(std::uint32_t serial) {
-  DeviceRecord record;
-  record.serial = serial;
-  record.ipAddress = "10.0.0.9";
-  record.netmask = "255.255.255.0";
-  record.gateway = "10.0.0.1";
-  return record;
+  return test::StaticConfiguration(serial, "10.0.0.9", "255.255.255.0", "10.0.0.1");
 }
 
 DeviceRecord ById(const std::string& deviceId, std::int32_t deviceIndex) {

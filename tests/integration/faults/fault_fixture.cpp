@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/pump.h"
 #include "private_network.h"
+#include "static_configuration.h"
 
 namespace velkarin::test {
 
@@ -75,12 +76,7 @@ Traffic TrafficOf(const DevsimProcess& sim) {
 }
 
 DeviceRecord NewConfiguration() {
-  DeviceRecord record;
-  record.serial = kDeviceSerial;
-  record.ipAddress = "10.0.0.9";
-  record.netmask = "255.0.0.0";
-  record.gateway = "10.0.0.1";
-  return record;
+  return StaticConfiguration(kDeviceSerial, "10.0.0.9", "255.0.0.0", "10.0.0.1");
 }
 
 void FaultTest::SetUp() {

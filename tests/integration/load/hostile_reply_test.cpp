@@ -14,6 +14,7 @@
 #include "devsim_process.h"
 #include "load_support.h"
 #include "private_network.h"
+#include "static_configuration.h"
 
 namespace velkarin::test {
 namespace {
@@ -48,12 +49,7 @@ std::string Json(const std::string& keys) {
 std::string Garbage(const std::string& bytes) { return R"("replyBytes": ")" + bytes + "\""; }
 
 DeviceRecord NewConfiguration() {
-  DeviceRecord record;
-  record.serial = 0xA1B2;
-  record.ipAddress = "10.0.0.9";
-  record.netmask = "255.0.0.0";
-  record.gateway = "10.0.0.1";
-  return record;
+  return test::StaticConfiguration(0xA1B2, "10.0.0.9", "255.0.0.0", "10.0.0.1");
 }
 
 struct Outcome {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "reference_md5.h"
+#include "static_configuration.h"
 
 namespace velkarin {
 namespace {
@@ -14,12 +15,7 @@ const ConfigChallenge kChallenge = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x
                                     0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
 
 DeviceRecord FixedAddressRecord() {
-  DeviceRecord record;
-  record.serial = 0xA1B2;
-  record.ipAddress = "192.168.1.20";
-  record.netmask = "255.255.255.0";
-  record.gateway = "192.168.1.1";
-  return record;
+  return test::StaticConfiguration(0xA1B2, "192.168.1.20", "255.255.255.0", "192.168.1.1");
 }
 
 std::string Build(const DeviceRecord& record, const char* password = nullptr,
