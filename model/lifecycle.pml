@@ -1,6 +1,6 @@
 /* The discovery engine's lifecycle: the page thread (dialog procedure, the
  * engine's facade, a configuration run) and the worker thread. One page life:
- * WM_INITDIALOG, then any mix of served paints, one "Send Config" run and
+ * WM_INITDIALOG, then any mix of served paints and "Send Config" runs, then
  * WM_DESTROY. model/README.md maps every step to the code.
  *
  * Seeded faults, one at a time with -D:
@@ -174,7 +174,7 @@ active proctype Page() {
   Release(held);
   do
   :: closing -> break
-  :: !closing -> Serve()
+  :: Serve()
   :: !closing && !configuring ->
      /* "Send Config": FinderConfigure holds the engine while its polls
         use it and PumpOneMessage dispatches the page's messages. */
