@@ -43,10 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
+  std::uint32_t serial = 77;
   std::int32_t code = 77;
   std::int32_t status = 77;
-  ParseConfigReply(text.get(), code, status, challenge);
+  ParseConfigReply(text.get(), serial, code, status, challenge);
   const std::string where = "reply " + Quoted(text.get());
+  const LibcNumber expectedSerial = LibcReadNumber(WordAt(words, 0), 16);
+  FUZZ_CHECK(serial == (expectedSerial.converted ? expectedSerial.low32 : 0u),
+             where + ": serial " + std::to_string(serial));
   FUZZ_CHECK(code == LibcDecimalOrZero(WordAt(words, 1)), where + ": code " + std::to_string(code));
   FUZZ_CHECK(status == LibcDecimalOrZero(WordAt(words, 2)),
              where + ": status " + std::to_string(status));

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "config/entry_rules.h"
 #include "config/md5.h"
 
 namespace velkarin {
@@ -9,9 +10,6 @@ namespace {
 
 constexpr std::size_t kDigestDigits = 32;
 constexpr std::size_t kLongestCommand = kCommandBufferSize - 1;
-
-// A text field as the command writes it: up to the first NUL, as "%s" would.
-std::string FieldText(const std::string& text) { return text.substr(0, text.find('\0')); }
 
 std::size_t CappedLength(const char* text, std::size_t cap) {
   std::size_t length = 0;
@@ -31,7 +29,10 @@ std::string SerialToken(std::uint32_t serial) {
 
 std::optional<std::string> BuildConfigCommand(const DeviceRecord& record, const char* password,
                                               const ConfigChallenge& challenge) {
-  std::string address = FieldText(record.deviceId);
+  // A blank or a control character would split a field, and every later
+  // field would shift on the device's side.
+  if (FirstUnsafeCommandField(record) != nullptr) return std::nullopt;
+  std::string address = record.deviceId;
   std::int32_t index = record.deviceIndex;
   std::int32_t suffix = record.commandSuffix;
   if (address.empty()) {
@@ -43,9 +44,9 @@ std::optional<std::string> BuildConfigCommand(const DeviceRecord& record, const 
   const bool useDhcp = record.dhcp != 0;
   const std::string dhcpField = useDhcp ? "1" : "0";
   // With DHCP the addresses are sent empty, whatever the record holds.
-  const std::string ip = useDhcp ? std::string() : FieldText(record.ipAddress);
-  const std::string mask = useDhcp ? std::string() : FieldText(record.netmask);
-  const std::string gateway = useDhcp ? std::string() : FieldText(record.gateway);
+  const std::string ip = useDhcp ? std::string() : record.ipAddress;
+  const std::string mask = useDhcp ? std::string() : record.netmask;
+  const std::string gateway = useDhcp ? std::string() : record.gateway;
   const std::string addresses = dhcpField + " " + ip + " " + mask + " " + gateway;
 
   std::string text;

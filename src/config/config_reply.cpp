@@ -14,19 +14,19 @@ bool IsConfigurationCode(std::int32_t code) {
 
 }  // namespace
 
-void ParseConfigReply(const char* text, std::int32_t& code, std::int32_t& status,
-                      ConfigChallenge& challenge) {
+void ParseConfigReply(const char* text, std::uint32_t& serial, std::int32_t& code,
+                      std::int32_t& status, ConfigChallenge& challenge) {
+  serial = 0;
   code = 0;
   status = 0;
-  std::uint32_t serial = 0;  // read past; nothing compares it
   const char* cursor = ReadHex(text, serial);
   cursor = ReadDecimal(cursor, code);
   cursor = ReadDecimal(cursor, status);
   ReadKey16(cursor, challenge);
 }
 
-int UdpChannel::AwaitConfigReply(ConfigChallenge& challenge) {
-  int result = -2;
+int UdpChannel::AwaitConfigReply(std::uint32_t serial, ConfigChallenge& challenge) {
+  int result = kNoReply;
   int lastLength = 0;
   const std::uint32_t start = platform::TickCountMs();
   for (;;) {
@@ -38,11 +38,18 @@ int UdpChannel::AwaitConfigReply(ConfigChallenge& challenge) {
           platform::SocketReceiveFrom(socket_, buffer, kReplyBufferSize - 1, nullptr, nullptr);
       if (lastLength > 0) {
         buffer[lastLength] = '\0';
+        std::uint32_t replySerial = 0;
         std::int32_t code = 0;
         std::int32_t status = 0;
-        ParseConfigReply(buffer, code, status, challenge);
-        if (IsConfigurationCode(code)) {
-          if (result == -2) {
+        ConfigChallenge offered = challenge;
+        ParseConfigReply(buffer, replySerial, code, status, offered);
+        // Only the device being configured decides, and only its reply may
+        // renew the challenge; another device's answer on a shared network
+        // would otherwise report its outcome as this one's. Every datagram
+        // still counts for the end of the wait.
+        if (replySerial == serial && IsConfigurationCode(code)) {
+          challenge = offered;
+          if (result == kNoReply) {
             result = status;
           } else if (status > 0) {
             result = 1;
@@ -54,6 +61,8 @@ int UdpChannel::AwaitConfigReply(ConfigChallenge& challenge) {
       platform::SleepMs(kReplySliceMs);
     }
     platform::PumpOneMessage();
+    // The host is quitting: nobody waits for the outcome any more.
+    if (platform::QuitRequested()) break;
     const std::uint32_t elapsed = platform::TickElapsed(start, platform::TickCountMs());
     if (elapsed >= kReplyMaximumMs || (elapsed >= kReplyMinimumMs && lastLength > 0)) break;
   }

@@ -11,7 +11,13 @@ constexpr std::uint32_t kReplyMinimumMs = 3000;
 constexpr std::uint32_t kReplyMaximumMs = 7500;
 constexpr std::size_t kReplyBufferSize = 128;
 
-void ParseConfigReply(const char* text, std::int32_t& code, std::int32_t& status,
-                      ConfigChallenge& challenge);
+// Reads a reply's serial number, code and status (each 0 when missing), and
+// its challenge: a fourth word of exactly 32 characters replaces `challenge`,
+// any other leaves it as it was.
+void ParseConfigReply(const char* text, std::uint32_t& serial, std::int32_t& code,
+                      std::int32_t& status, ConfigChallenge& challenge);
+
+// What AwaitConfigReply gives when no reply of the device counted.
+constexpr int kNoReply = -2;
 
 }  // namespace velkarin

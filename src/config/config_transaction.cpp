@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "config/config_command.h"
+#include "config/config_reply.h"
 #include "engine/finder_facade.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
@@ -41,6 +42,7 @@ bool WaitForDevice(DeviceFinder& finder, std::uint32_t timeoutMs, Lookup lookup)
     const std::uint32_t now = platform::TickCountMs();
     if (found && platform::TickElapsed(lastChange, now) > kSearchQuietMs) break;
     if (timeoutMs != 0 && platform::TickElapsed(start, now) >= timeoutMs) break;
+    if (platform::QuitRequested()) break;
     PollOnce(finder, collector);
     if (collector.TakeChanged(true)) lastChange = platform::TickCountMs();
     found = lookup(collector);
@@ -76,6 +78,7 @@ void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
   UdpChannel channel(finder.destination());
   channel.SendDiscovery();
   platform::PumpOneMessage();
+  if (platform::QuitRequested()) return;
   platform::SleepMs(kPollPauseMs);
   char buffer[kReceiveBufferSize];
   // Bounded, so that a device that floods its answers cannot hold the poll,
@@ -88,6 +91,7 @@ void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
     if (unconfigured) ApplyUnconfiguredSender(record);
     collector.Add(record);
     platform::PumpOneMessage();
+    if (platform::QuitRequested()) return;
   }
 }
 
@@ -107,38 +111,59 @@ bool WaitForDeviceBySerial(DeviceFinder& finder, std::uint32_t serial, std::uint
   });
 }
 
-ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const char* password) {
-  DeviceRecord found;
+namespace {
+
+// The transaction of ConfigureDevice and ConfigureNamedDevice. `exact`: with
+// a deviceId, only a device that announces both it and the record's serial
+// will do, and there is no fallback to the serial alone.
+ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const char* password,
+                            bool exact, DeviceRecord& found) {
   UdpChannel commandChannel(finder.destination());
+  // A quit noted by an earlier run on this thread has been handed on already.
+  platform::ClearQuitRequested();
 
   if (record.serial == 0 && record.deviceId.empty()) return CONFIG_BAD_ARGUMENT;
   if (PasswordTooLong(password)) return CONFIG_BAD_ARGUMENT;
   if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
 
-  if (!record.deviceId.empty()) {
+  if (exact && !record.deviceId.empty()) {
+    if (!WaitForDevice(finder, kSearchTimeMs, [&](DeviceCollector& collector) {
+          if (collector.FindNewest(record.serial, record.deviceId, found)) return true;
+          // Tells the caller whom the identifier belongs to instead.
+          collector.FindByDeviceId(record.deviceId, record.deviceIndex, found);
+          return false;
+        })) {
+      return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
+    }
+  } else if (!record.deviceId.empty()) {
     if (!WaitForDeviceById(finder, record.deviceId, record.deviceIndex, kSearchTimeMs, found)) {
+      if (platform::QuitRequested()) return CONFIG_NO_REPLY;
       // Not found under its identifier: name it by its serial number instead.
       record.deviceId.clear();
       if (!WaitForDeviceBySerial(finder, record.serial, kSearchTimeMs, found)) {
-        return CONFIG_NOT_FOUND;
+        return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
       }
       // The serial form of the command can be longer than the one it replaces.
       if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
     }
   } else {
     if (!WaitForDeviceBySerial(finder, record.serial, kSearchTimeMs, found)) {
-      return CONFIG_NOT_FOUND;
+      return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
     }
     if (found.statusFlags & STATUS_SERIAL_CLASH) return CONFIG_SERIAL_CLASH;
   }
+  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
   if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
 
+  // Replies count only when they name the device that was found.
+  const std::uint32_t target = found.serial;
   if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
     return CONFIG_BAD_ARGUMENT;
   }
-  const int reply = commandChannel.AwaitConfigReply(finder.configChallenge);
+  const int reply = commandChannel.AwaitConfigReply(target, finder.configChallenge);
+  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
   if (reply == 1) return CONFIG_OK;
-  if (reply == -2) return CONFIG_NO_REPLY;
+  if (reply == kNoReply) return CONFIG_NO_REPLY;
   if (reply != -1) return CONFIG_FAILED;
   if (password == nullptr) return CONFIG_REFUSED;
 
@@ -146,10 +171,31 @@ ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const ch
   if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
     return CONFIG_BAD_ARGUMENT;
   }
-  const int retry = commandChannel.AwaitConfigReply(finder.configChallenge);
+  const int retry = commandChannel.AwaitConfigReply(target, finder.configChallenge);
+  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
   if (retry == 1) return CONFIG_OK;
   if (retry == -1) return CONFIG_REFUSED;
   return CONFIG_FAILED;
+}
+
+}  // namespace
+
+ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const char* password) {
+  DeviceRecord found;
+  return RunTransaction(finder, std::move(record), password, false, found);
+}
+
+ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
+                                  DeviceRecord& found) {
+  return RunTransaction(finder, std::move(record), password, true, found);
+}
+
+bool WaitForAnnouncement(DeviceFinder& finder, std::uint32_t serial, const std::string& deviceId,
+                         std::uint32_t timeoutMs, DeviceRecord& found) {
+  platform::ClearQuitRequested();
+  return WaitForDevice(finder, timeoutMs, [&](DeviceCollector& collector) {
+    return collector.FindNewest(serial, deviceId, found);
+  });
 }
 
 bool Configure(DeviceFinder& finder, DeviceRecord record) {
@@ -185,7 +231,7 @@ bool FinderConfigure(DeviceRecord record) {
 bool FinderWaitForDevice(std::uint32_t serial, std::uint32_t timeoutMs, DeviceRecord& found) {
   EngineHold hold;
   if (hold.get() == nullptr) return false;
-  return WaitForDeviceBySerial(*hold.get(), serial, timeoutMs, found);
+  return WaitForAnnouncement(*hold.get(), serial, std::string(), timeoutMs, found);
 }
 
 }  // namespace velkarin

@@ -27,12 +27,25 @@ constexpr std::uint32_t kPollPauseMs = 250;
 constexpr std::size_t kMaxPasswordLength = 20;
 
 ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const char* password);
+// As ConfigureDevice, but a record with a deviceId names exactly one device:
+// the one that announces both that identifier and the record's serial. When
+// none does, nothing is sent and the result is CONFIG_NOT_FOUND; `found` then
+// holds the device that announces the identifier under another serial, if
+// any (otherwise it stays as it was). Without a deviceId, as ConfigureDevice.
+ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
+                                  DeviceRecord& found);
 bool Configure(DeviceFinder& finder, DeviceRecord record);
 bool WaitForDeviceById(DeviceFinder& finder, std::string deviceId, std::int32_t deviceIndex,
                        std::uint32_t timeoutMs, DeviceRecord& found);
 bool WaitForDeviceBySerial(DeviceFinder& finder, std::uint32_t serial, std::uint32_t timeoutMs,
                            DeviceRecord& found);
 void PollOnce(DeviceFinder& finder, DeviceCollector& collector);
+// The wait after a configuration: like WaitForDeviceBySerial, but `found` is
+// the device's newest announcement (with this identifier too, unless
+// `deviceId` is empty), so that a device which announced its old settings
+// first is judged by what it announces now.
+bool WaitForAnnouncement(DeviceFinder& finder, std::uint32_t serial, const std::string& deviceId,
+                         std::uint32_t timeoutMs, DeviceRecord& found);
 
 // Facade over the module's one engine; false when none exists.
 bool FinderConfigure(DeviceRecord record);

@@ -97,6 +97,7 @@ bool DeviceCollector::Add(DeviceRecord record) {
   const AddressValues values = ValuesOf(record);
   const bool placeholder = IsPlaceholderAddress(values.ip);
   const std::uint32_t digest = Digest(record.deviceId);
+  const std::uint64_t seen = ++adds_;
   const std::size_t count = list_.size();
   for (std::size_t i = 0; i < count; ++i) {
     Entry& listed = list_[i];
@@ -106,6 +107,7 @@ bool DeviceCollector::Add(DeviceRecord record) {
       for (std::size_t j = i + 1; j < count; ++j) {
         CrossCheckValues(record, values.ip, placeholder, list_[j].record, list_[j].ipValue);
       }
+      listed.lastSeen = seen;
       if (unchanged) {
         // Only the flags may change; the listed record keeps its other fields.
         if (listed.record.statusFlags != record.statusFlags) {
@@ -124,7 +126,7 @@ bool DeviceCollector::Add(DeviceRecord record) {
     }
     CrossCheckValues(record, values.ip, placeholder, listed.record, listed.ipValue);
   }
-  list_.push_back({std::move(record), values.ip, values.netmask, values.gateway, digest});
+  list_.push_back({std::move(record), values.ip, values.netmask, values.gateway, digest, seen});
   changed_ = true;
   return true;
 }
@@ -181,6 +183,24 @@ bool DeviceCollector::FindBySerial(std::uint32_t serial, DeviceRecord& found) {
     }
   }
   return false;
+}
+
+}  // namespace velkarin
+
+namespace velkarin {
+
+bool DeviceCollector::FindNewest(std::uint32_t serial, const std::string& deviceId,
+                                 DeviceRecord& found) {
+  platform::LockGuard guard(lock_);
+  const Entry* newest = nullptr;
+  for (const Entry& entry : list_) {
+    if (entry.record.serial != serial) continue;
+    if (!deviceId.empty() && !SameTextIgnoringCase(entry.record.deviceId, deviceId)) continue;
+    if (newest == nullptr || entry.lastSeen > newest->lastSeen) newest = &entry;
+  }
+  if (newest == nullptr) return false;
+  found = newest->record;
+  return true;
 }
 
 }  // namespace velkarin

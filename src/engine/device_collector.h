@@ -31,6 +31,11 @@ class DeviceCollector {
   bool TakeChanged(bool clear);
   bool FindByDeviceId(const std::string& deviceId, std::int32_t deviceIndex, DeviceRecord& found);
   bool FindBySerial(std::uint32_t serial, DeviceRecord& found);
+  // The record with this serial (and this identifier, ignoring case, unless
+  // `deviceId` is empty) that was announced last: a device without an
+  // identifier that changes its settings is listed once per setting, and only
+  // the newest says what it runs now.
+  bool FindNewest(std::uint32_t serial, const std::string& deviceId, DeviceRecord& found);
 
  private:
   // A listed record with its three addresses already converted and a digest
@@ -42,6 +47,7 @@ class DeviceCollector {
     std::uint32_t netmaskValue;
     std::uint32_t gatewayValue;
     std::uint32_t deviceIdDigest;
+    std::uint64_t lastSeen;  // the number of the Add that last matched it
   };
 
   DeviceList CopyList();
@@ -50,6 +56,7 @@ class DeviceCollector {
   // In order of first arrival. Records are only appended or updated in place
   // until Clear, so a vector keeps them in place as a list would.
   std::vector<Entry> list_;
+  std::uint64_t adds_ = 0;
   platform::Lock lock_;
 };
 

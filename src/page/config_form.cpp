@@ -8,11 +8,12 @@
 #include <string>
 
 #include "config/config_transaction.h"
-#include "page/address_entry.h"
+#include "config/entry_rules.h"
 #include "page/form_state.h"
 #include "page/list_cells.h"
 #include "page/page_ids.h"
 #include "page/page_state.h"
+#include "platform/pump.h"
 
 namespace velkarin {
 namespace {
@@ -92,14 +93,16 @@ void SendConfiguration() {
     ShowSyntaxError(page);
     return;
   }
+  // The device gets the values that were checked, in plain dotted decimal.
+  if (record.dhcp == 0) CanonicalizeAddressEntries(record);
 
   RunMark run(generation);
   HCURSOR waitCursor = LoadCursorA(nullptr, IDC_WAIT);
   SetCursor(waitCursor);
   const bool accepted = FinderConfigure(record);
   SetCursor(previousCursor);
-  // Nobody is left to tell when the page was closed during the run.
-  if (!PageStillOpen(page, generation)) return;
+  // Nobody is left to tell when the page was closed or the host is quitting.
+  if (!PageStillOpen(page, generation) || platform::QuitRequested()) return;
   if (!accepted) {
     ShowFailure(page);
     return;
@@ -109,7 +112,7 @@ void SendConfiguration() {
   DeviceRecord reply;
   const bool found = FinderWaitForDevice(record.serial, kAnnounceAgainTimeoutMs, reply);
   SetCursor(previousCursor);
-  if (!PageStillOpen(page, generation)) return;
+  if (!PageStillOpen(page, generation) || platform::QuitRequested()) return;
   if (!found || !IsDeviceConfigured(record, reply)) {
     ShowFailure(page);
     return;

@@ -12,6 +12,16 @@ using PumpHook = void (*)(void* context);
 
 void PumpOneMessage();
 void ServeSentMessages();
+
+// A quit message (WM_QUIT) that PumpOneMessage meets is posted again with its
+// exit code, so that the thread's own message loop still ends, and noted for
+// the calling thread: from then on QuitRequested() is true and PumpOneMessage
+// takes nothing more, until ClearQuitRequested(). Waits that pump end early
+// when they see it.
+bool QuitRequested();
+void ClearQuitRequested();
+// Notes a quit as PumpOneMessage does: for pump hooks that stand for a queue.
+void NoteQuitRequested();
 // Sleeps up to `milliseconds`, serving sent messages as they arrive.
 void SleepServingSentMessages(std::uint32_t milliseconds);
 

@@ -20,6 +20,8 @@ struct Hook {
 std::mutex hookMutex;
 Hook pumpHook;
 Hook serveSentHook;
+// Per thread: each thread has a message queue of its own.
+thread_local bool quitRequested = false;
 
 Hook Read(const Hook& hook) {
   std::lock_guard<std::mutex> guard(hookMutex);
@@ -44,6 +46,10 @@ void SetServeSentHook(PumpHook hook, void* context) {
   std::lock_guard<std::mutex> guard(hookMutex);
   serveSentHook = Hook{hook, context};
 }
+
+bool QuitRequested() { return quitRequested; }
+void ClearQuitRequested() { quitRequested = false; }
+void NoteQuitRequested() { quitRequested = true; }
 
 namespace detail {
 bool RunPumpHook() { return Run(pumpHook); }

@@ -36,7 +36,8 @@ class UdpChannel {
   // Returns 1; 0 when the command would not fit and nothing was sent.
   int SendConfigCommand(const DeviceRecord& record, const char* password,
                         const ConfigChallenge& challenge);
-  int AwaitConfigReply(ConfigChallenge& challenge);
+  // Counts only the replies that name `serial`.
+  int AwaitConfigReply(std::uint32_t serial, ConfigChallenge& challenge);
 
   // Sends raw bytes to the destination (used by the commands).
   int SendRaw(const void* data, std::size_t size);

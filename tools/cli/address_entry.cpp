@@ -1,19 +1,8 @@
 #include "cli/address_entry.h"
 
 #include "cli/display_text.h"
-#include "protocol/address.h"
 
 namespace velkarin::cli {
-
-bool IsValidAddressText(const std::string& text) {
-  if (text.size() > 15) return false;
-  const std::optional<std::uint32_t> value = ParseIpv4(text);
-  return value.has_value() && *value != 0;
-}
-
-bool IsValidGatewayText(const std::string& text) {
-  return text.empty() || text == "0.0.0.0" || IsValidAddressText(text);
-}
 
 std::optional<std::uint32_t> ParseSerialText(const std::string& text) {
   if (text.empty() || text.size() > 8) return std::nullopt;
@@ -36,39 +25,18 @@ std::optional<std::uint32_t> ParseSerialText(const std::string& text) {
 
 namespace {
 
-std::string Shown(const std::string& address) {
-  return address.empty() ? "(none)" : DisplayText(address);
-}
+std::string Shown(const std::string& text) { return text.empty() ? "(none)" : DisplayText(text); }
 
 }  // namespace
 
-std::vector<std::string> ConfigurationDifferences(const DeviceRecord& sent,
-                                                  const DeviceRecord& announced) {
-  std::vector<std::string> differences;
-  if (sent.dhcp != announced.dhcp) {
-    differences.push_back("dhcp: sent " + std::to_string(sent.dhcp) + ", announced " +
-                          std::to_string(announced.dhcp));
-    return differences;
+std::vector<std::string> DescribeDifferences(
+    const std::vector<ConfigurationDifference>& differences) {
+  std::vector<std::string> lines;
+  for (const ConfigurationDifference& d : differences) {
+    lines.push_back(std::string(d.field) + ": sent " + Shown(d.sent) + ", announced " +
+                    Shown(d.announced));
   }
-  if (sent.dhcp != 0) return differences;
-  if (!SameAddress(sent.ipAddress, announced.ipAddress)) {
-    differences.push_back("IP address: sent " + Shown(sent.ipAddress) + ", announced " +
-                          Shown(announced.ipAddress));
-  }
-  if (!SameAddress(sent.netmask, announced.netmask)) {
-    differences.push_back("netmask: sent " + Shown(sent.netmask) + ", announced " +
-                          Shown(announced.netmask));
-  }
-  if (!sent.gateway.empty() && !announced.gateway.empty() &&
-      !SameAddress(sent.gateway, announced.gateway)) {
-    differences.push_back("gateway: sent " + Shown(sent.gateway) + ", announced " +
-                          Shown(announced.gateway));
-  }
-  return differences;
-}
-
-bool IsDeviceConfigured(const DeviceRecord& sent, const DeviceRecord& announced) {
-  return ConfigurationDifferences(sent, announced).empty();
+  return lines;
 }
 
 }  // namespace velkarin::cli

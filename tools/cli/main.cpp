@@ -24,10 +24,16 @@ int UsageError(const std::string& message) {
 
 // Checked as the configuration form checks its entries.
 std::optional<std::string> CheckAddresses(const SetOptions& set) {
-  if (!IsValidAddressText(set.ipAddress)) return "invalid IP address '" + set.ipAddress + "'";
-  if (!IsValidAddressText(set.netmask)) return "invalid netmask '" + set.netmask + "'";
-  if (!IsValidGatewayText(set.gateway)) return "invalid gateway '" + set.gateway + "'";
-  return std::nullopt;
+  velkarin::DeviceRecord record;
+  record.ipAddress = set.ipAddress;
+  record.netmask = set.netmask;
+  record.gateway = set.gateway;
+  const char* field = velkarin::FirstInvalidAddressEntry(record);
+  if (field == nullptr) return std::nullopt;
+  const std::string& text = std::string(field) == "IP address" ? set.ipAddress
+                            : std::string(field) == "netmask"  ? set.netmask
+                                                               : set.gateway;
+  return "invalid " + std::string(field) + " '" + text + "'";
 }
 
 constexpr const char* kBroadcastHelp =
@@ -74,7 +80,9 @@ int Run(int argc, char** argv) {
   netmask->needs(ip);
   gateway->needs(ip);
   set->add_option("--device-id", setOptions.deviceId,
-                  "find and address the device by this identifier first")
+                  "the identifier the device announces: tells apart devices that share a "
+                  "serial number, and makes sure the device is the one meant (it must "
+                  "announce both SERIAL and ID, or nothing is sent)")
       ->type_name("ID");
   CLI::Option* passwordOption =
       set->add_option("--password", password,
@@ -117,6 +125,19 @@ int Run(int argc, char** argv) {
     if (const auto problem = CheckAddresses(setOptions)) {
       return UsageError("invalid IP configuration: " + *problem);
     }
+    velkarin::DeviceRecord entries;
+    entries.ipAddress = setOptions.ipAddress;
+    entries.netmask = setOptions.netmask;
+    entries.gateway = setOptions.gateway;
+    // The device gets the values that were checked, in plain dotted decimal.
+    velkarin::CanonicalizeAddressEntries(entries);
+    setOptions.ipAddress = entries.ipAddress;
+    setOptions.netmask = entries.netmask;
+    setOptions.gateway = entries.gateway;
+  }
+  if (!velkarin::IsCommandFieldText(setOptions.deviceId)) {
+    return UsageError("invalid --device-id '" + setOptions.deviceId +
+                      "': it may hold no blank and no control character");
   }
   if (setBroadcastOption->count() > 0) {
     const auto destination = ParseDestination(setBroadcast);

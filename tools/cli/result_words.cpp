@@ -36,6 +36,7 @@ const char* ExitCodeHelp() {
          "  2   bad options or entries; nothing was sent\n"
          "  3   set: accepted, but the device did not announce itself within 15 s\n"
          "  4   set: accepted, but the device announces another configuration\n"
+         "  5   set: no device announces both --device-id and SERIAL; nothing was sent\n"
          "  130 list: interrupted before the first cycle ended\n"
          "  11  set: bad argument (password longer than 20 characters, or command too long)\n"
          "  12  set: device not found\n"

@@ -7,6 +7,7 @@
 #include "cli/address_entry.h"
 #include "cli/commands.h"
 #include "cli/device_table.h"
+#include "cli/display_text.h"
 #include "cli/result_words.h"
 #include "cli/terminal.h"
 #include "config/config_transaction.h"
@@ -55,9 +56,22 @@ int RunSet(const SetOptions& options) {
   ScopedPumpHook hook(&DrawProgress, &progress);
 
   progress.text = "configuring " + serialText;
-  const ConfigResult result =
-      ConfigureDevice(finder, record, options.password ? options.password->c_str() : nullptr);
+  DeviceRecord other;
+  const ConfigResult result = ConfigureNamedDevice(
+      finder, record, options.password ? options.password->c_str() : nullptr, other);
   progress.spinner.Clear();
+  if (result == CONFIG_NOT_FOUND && !record.deviceId.empty()) {
+    // Nothing was sent: the identifier and the serial name no one device.
+    const std::string id = DisplayText(record.deviceId);
+    if (!other.deviceId.empty()) {
+      std::printf("%s: not found; the identifier %s belongs to device %s\n", serialText.c_str(),
+                  id.c_str(), SerialText(other.serial).c_str());
+    } else {
+      std::printf("%s: not found; no device announces the identifier %s\n", serialText.c_str(),
+                  id.c_str());
+    }
+    return EXIT_NOT_THAT_DEVICE;
+  }
   std::printf("%s: %s (%s)\n", serialText.c_str(), ConfigResultWords(result),
               ConfigResultName(result));
   std::fflush(stdout);
@@ -67,14 +81,17 @@ int RunSet(const SetOptions& options) {
   // cppcheck-suppress redundantAssignment
   progress.text = "waiting for " + serialText + " to announce itself again";
   DeviceRecord announced;
-  const bool found = WaitForDeviceBySerial(finder, options.serial, kAnnounceAgainMs, announced);
+  // Twins share a serial: an identifier says which one to wait for.
+  const bool found =
+      WaitForAnnouncement(finder, options.serial, record.deviceId, kAnnounceAgainMs, announced);
   progress.spinner.Clear();
   if (!found) {
     std::printf("%s: not seen again within %u s\n", serialText.c_str(),
                 static_cast<unsigned>(kAnnounceAgainMs / 1000));
     return EXIT_NOT_SEEN_AGAIN;
   }
-  const std::vector<std::string> differences = ConfigurationDifferences(record, announced);
+  const std::vector<std::string> differences =
+      DescribeDifferences(ConfigurationDifferences(record, announced));
   if (differences.empty()) {
     std::printf("%s: configured\n", serialText.c_str());
     return EXIT_OK;

@@ -6,7 +6,10 @@
 
 namespace velkarin::platform {
 
-void PumpOneMessage() { detail::RunPumpHook(); }
+void PumpOneMessage() {
+  if (QuitRequested()) return;
+  detail::RunPumpHook();
+}
 
 void ServeSentMessages() { detail::RunServeSentHook(); }
 

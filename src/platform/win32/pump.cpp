@@ -8,9 +8,17 @@
 namespace velkarin::platform {
 
 void PumpOneMessage() {
+  if (QuitRequested()) return;
   if (detail::RunPumpHook()) return;
   MSG message;
   if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    // The host's loop must still see it; taking it here would keep the host
+    // running after it asked to end.
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      NoteQuitRequested();
+      return;
+    }
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

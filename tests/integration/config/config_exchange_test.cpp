@@ -52,7 +52,7 @@ Exchange RunExchange(std::uint16_t port) {
   UdpChannel channel(Destination{kBroadcastAddress, port});
   EXPECT_EQ(channel.SendConfigCommand(DhcpRecord(), nullptr, exchange.challenge), 1);
   const std::int64_t start = NowMs();
-  exchange.result = channel.AwaitConfigReply(exchange.challenge);
+  exchange.result = channel.AwaitConfigReply(DhcpRecord().serial, exchange.challenge);
   exchange.elapsedMs = NowMs() - start;
   return exchange;
 }
@@ -157,14 +157,18 @@ TEST_F(ConfigExchange, ReplyResultsAndWaitLengths) {
        1,
        kLongEnd,
        7500 + kSlack},
-      {"two devices, the first answer counts",
-       {{{100, "1111 5 2"}}, {{700, "2222 5 0"}}},
-       2,
+      // Only the device being configured decides and renews the challenge;
+      // another's answers still end the wait after 3000 ms.
+      {"another device's refusal and challenge are ignored",
+       {{{100, "1111 5 -1 00112233445566778899AABBCCDDEEFF"}}, {{700, "A1B2 5 1"}}},
+       1,
        kShortEnd,
        3000 + kSlack},
-      {"two devices, a later acceptance raises",
-       {{{100, "1111 5 0"}}, {{700, "2222 5 1"}}},
-       1,
+      {"only another device answers", {{{100, "1111 5 1"}}}, -2, kShortEnd, 3000 + kSlack},
+      {"the serial compares as a number", {{{100, "00a1b2 5 1"}}}, 1, kShortEnd, 3000 + kSlack},
+      {"a challenge in a reply of another code is not taken",
+       {{{100, "A1B2 7 1 00112233445566778899AABBCCDDEEFF"}}},
+       -2,
        kShortEnd,
        3000 + kSlack},
   });

@@ -8,6 +8,7 @@ namespace {
 const ConfigChallenge kOld = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
 struct Parsed {
+  std::uint32_t serial = 99;
   std::int32_t code = 99;
   std::int32_t status = 99;
   ConfigChallenge challenge = kOld;
@@ -15,12 +16,13 @@ struct Parsed {
 
 Parsed Parse(const char* text) {
   Parsed parsed;
-  ParseConfigReply(text, parsed.code, parsed.status, parsed.challenge);
+  ParseConfigReply(text, parsed.serial, parsed.code, parsed.status, parsed.challenge);
   return parsed;
 }
 
 TEST(ConfigReply, CodeAndStatus) {
   Parsed p = Parse("A1B2 5 1");
+  EXPECT_EQ(p.serial, 0xA1B2u);
   EXPECT_EQ(p.code, 5);
   EXPECT_EQ(p.status, 1);
   EXPECT_EQ(p.challenge, kOld);
@@ -37,6 +39,7 @@ TEST(ConfigReply, CodeAndStatus) {
 
 TEST(ConfigReply, MissingWordsLeaveZero) {
   Parsed p = Parse("");
+  EXPECT_EQ(p.serial, 0u);
   EXPECT_EQ(p.code, 0);
   EXPECT_EQ(p.status, 0);
   EXPECT_EQ(p.challenge, kOld);
