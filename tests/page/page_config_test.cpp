@@ -104,6 +104,8 @@ TEST_F(PageConfig, InvalidEntriesGiveASyntaxErrorAndSendNothing) {
       {"16-character gateway", "10.0.0.5", "255.0.0.0", "010.000.000.0254"},
       {"bad gateway", "10.0.0.5", "255.0.0.0", "10.0.0.x"},
       {"five parts", "1.2.3.4.5", "255.0.0.0", ""},
+      {"text after the address", "10.0.0.5 x", "255.0.0.0", ""},
+      {"text after the netmask", "10.0.0.5", "255.0.0.0 1", ""},
   };
   for (const InvalidEntries& entries : cases) {
     SCOPED_TRACE(entries.why);
@@ -152,9 +154,12 @@ TEST_F(PageConfig, StaticConfigurationSucceedsAndTheListShowsTheNewAddress) {
 
 TEST_F(PageConfig, GatewayZeroIsValidAndAnyAnnouncedGatewayPassesWhenLeftEmpty) {
   ASSERT_NO_FATAL_FAILURE(OpenOn({Target()}, "3C3C3C"));
-  Enter("10.0.0.6", "255.0.0.0", "0.0.0.0");
+  // A part with a leading zero reads as octal: the device is sent the value
+  // that was checked, in plain dotted decimal.
+  Enter("012.0.0.06", "255.0.0.0", "0.0.0.0");
   ExpectSuccessBox(Send());
   ASSERT_EQ(CommandsReceived().size(), 1u);
+  EXPECT_EQ(CommandsReceived()[0], "3C3C3C 5 0 10.0.0.6 255.0.0.0 0.0.0.0");
 
   // The device keeps its own gateway: an empty gateway in the form is not
   // compared with it.
@@ -229,6 +234,40 @@ TEST_F(PageConfig, EveryWayOfFailingGivesTheSameMessage) {
     std::printf("[ info     ] %s: failure reported after %lu ms\n", failure.why, lastRunMs_);
     ClosePage();
   }
+}
+
+VOID CALLBACK PostQuit(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  PostQuitMessage(42);
+}
+
+// A host that quits while "Send Config" waits for a reply ends at once: the
+// run hands the quit message on to the host's loop and shows no box.
+TEST_F(PageConfig, QuitDuringARunEndsTheHostsLoop) {
+  ASSERT_NO_FATAL_FAILURE(OpenOn({Target({{"onCommand", "silent"}})}, "3C3C3C"));
+  Enter("10.0.0.8", "255.0.0.0", "");
+  boxes().Clear();
+  // After the search (about 1.5 s), within the 7.5 s that the reply wait lasts.
+  SetTimer(nullptr, 0, 3000, &PostQuit);
+  const DWORD start = GetTickCount();
+  driver::ClickButton(control(kSendConfig));
+  const DWORD runMs = GetTickCount() - start;
+  EXPECT_EQ(CommandsReceived().size(), 1u);
+  EXPECT_LT(runMs, 4000u) << "the run went on after the quit";
+  EXPECT_TRUE(boxes().seen().empty());
+  // The host's own loop gets the quit message, with its exit code.
+  MSG message{};
+  bool quit = false;
+  for (const DWORD begin = GetTickCount(); !quit && GetTickCount() - begin < 2000;) {
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      Sleep(10);
+      continue;
+    }
+    quit = message.message == WM_QUIT;
+    if (!quit) DispatchMessageA(&message);
+  }
+  ASSERT_TRUE(quit);
+  EXPECT_EQ(message.wParam, 42u);
 }
 
 TEST_F(PageConfig, DeviceGoneBeforeTheSendIsNotFound) {

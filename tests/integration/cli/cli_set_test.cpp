@@ -184,6 +184,37 @@ INSTANTIATE_TEST_SUITE_P(
             {"001A2B: bad argument (no serial number or identifier, a password longer than 20 "
              "characters, or a command longer than 255 characters) (CONFIG_BAD_ARGUMENT)"},
             false},
+        // The device named is the one that announces both the serial and the
+        // identifier, or none: nothing is sent to another device.
+        FailureCase{
+            "IdentifierOfAnotherDevice",
+            {With("deviceId=CHILLER-1"),
+             "serial=1A2C,name=Two,ip=192.168.1.21,netmask=255.255.255.0,deviceId=CHILLER-2"},
+            {"set", "1A2B", "--device-id", "CHILLER-2", "--dhcp"},
+            5,
+            {"001A2B: not found; the identifier CHILLER-2 belongs to device 001A2C"},
+            false},
+        FailureCase{"SerialZeroWithIdentifier",
+                    {With("deviceId=PUMP-7")},
+                    {"set", "0", "--device-id", "PUMP-7", "--dhcp"},
+                    5,
+                    {"000000: not found; the identifier PUMP-7 belongs to device 001A2B"},
+                    false},
+        FailureCase{"UnknownIdentifier",
+                    {With("deviceId=PUMP-7")},
+                    {"set", "1A2B", "--device-id", "WRONG", "--dhcp"},
+                    5,
+                    {"001A2B: not found; no device announces the identifier WRONG"},
+                    false},
+        // Twins share a serial: the one named by its identifier is configured
+        // and judged by its own announcement, not its twin's.
+        FailureCase{"TwinVerifiedAsItself",
+                    {With("serial=C1,deviceId=TWIN-A"),
+                     "serial=C1,name=B,ip=192.168.1.21,netmask=255.255.255.0,deviceId=TWIN-B"},
+                    {"set", "C1", "--device-id", "TWIN-B", "--dhcp"},
+                    0,
+                    {"0000C1: accepted by the device (CONFIG_OK)", "0000C1: configured"},
+                    true},
         FailureCase{"NoReply",
                     {With("onCommand=silent")},
                     kFixed,

@@ -352,6 +352,36 @@ TEST(CollectorFind, BySerialTakesFirstArrivalOfEqualSerials) {
   EXPECT_EQ(found.deviceId, "x");
 }
 
+// The check after a configuration: a device without an identifier that
+// announces its old settings and then its new ones (or reverts) is judged by
+// what it announced last; twins are told apart by their identifiers.
+TEST(CollectorFind, NewestTakesTheLastAnnouncementOfTheDevice) {
+  DeviceCollector collector;
+  const struct {
+    DeviceRecord added;
+    std::uint32_t serial;
+    const char* deviceId;
+    const char* expectedIp;  // null: not found
+  } steps[] = {
+      {Device(0xA1, "10.0.0.1"), 0xA1, "", "10.0.0.1"},
+      {Device(0xA1, "10.0.0.2"), 0xA1, "", "10.0.0.2"},
+      {Device(0xB2, "10.0.0.9"), 0xA1, "", "10.0.0.2"},
+      {Device(0xA1, "10.0.0.1"), 0xA1, "", "10.0.0.1"},  // reverted
+      {Device(0xC1, "10.0.1.1", "TWIN-A"), 0xC1, "twin-b", nullptr},
+      {Device(0xC1, "10.0.1.2", "TWIN-B"), 0xC1, "twin-a", "10.0.1.1"},
+      {Device(0xC1, "10.0.1.1", "TWIN-A"), 0xC1, "TWIN-B", "10.0.1.2"},
+  };
+  for (const auto& step : steps) {
+    collector.Add(step.added);
+    DeviceRecord found;
+    const bool ok = collector.FindNewest(step.serial, step.deviceId, found);
+    EXPECT_EQ(ok, step.expectedIp != nullptr) << step.added.ipAddress;
+    if (ok && step.expectedIp != nullptr) {
+      EXPECT_EQ(found.ipAddress, step.expectedIp);
+    }
+  }
+}
+
 TEST(CollectorFind, EmptyCollectorLeavesOutputAsItWas) {
   DeviceCollector collector;
   DeviceRecord out = Device(0x1234, "10.1.2.3", "mine", 3);
