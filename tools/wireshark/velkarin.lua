@@ -604,11 +604,17 @@ function velkarin.dissector(tvb, pinfo, tree)
   return dissect(tvb, pinfo, tree, to_device)
 end
 
--- On other ports (a fleet moved with `--broadcast ADDRESS:PORT`), claim only
--- datagrams that read cleanly as one of the kinds.
+-- On other ports (a fleet moved with `--broadcast ADDRESS:PORT`, or a device
+-- without an address answering from a port of its own), claim what answers a
+-- request seen before and what reads cleanly as one of the kinds.
 local function heuristic(tvb, pinfo, tree)
   local length = tvb:captured_len()
-  if length < 5 or length ~= tvb:reported_len() or length > ANNOUNCEMENT_LIMIT then return false end
+  if length == 0 or length ~= tvb:reported_len() then return false end
+  if request_before(pinfo.dst_port, pinfo.number) then
+    dissect(tvb, pinfo, tree, false)
+    return true
+  end
+  if length < 5 or length > ANNOUNCEMENT_LIMIT then return false end
   local bytes = tvb:raw(0, length)
   local claimed = bytes == "0 1 A" or is_command_form(bytes) or is_reply_shape(bytes)
   if not claimed and bytes:find("\0", 1, true) then
