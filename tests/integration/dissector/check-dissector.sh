@@ -14,9 +14,10 @@ fi
 
 work=$(mktemp -d)
 pids=()
-cleanup() {
+cleanup() {  # keeps the capture and the logs of a failed run
+  local status=$?
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
+  if [ "$status" = 0 ]; then rm -rf "$work"; else echo "check-dissector: files in $work" >&2; fi
 }
 trap cleanup EXIT
 
@@ -26,9 +27,10 @@ wait_for() {  # wait_for TEST...: up to 5 s
   return 1
 }
 
-# A device whose announcement is longer than the host reads.
-big=$(printf 'B%.0s' $(seq 1100))
-jq --arg big "$big" '.devices += [{serial: "9DE004", raw: ("text:" + $big)}]' \
+# Too long for the host: an announcement, and a reply that follows the first
+# device's real one, with two other replies that do not count.
+jq '.devices += [{serial: "9DE004", raw: ("text:" + "B" * 1100)}]
+    | .devices[0].extraReplies = ["text:10A5E4 7 1", "text:junk", "text:10A5E4 5 1" + " " * 130]' \
   "$here/fleet.json" >"$work/fleet.json"
 
 dumpcap -q -i lo -f udp -w "$work/capture.pcapng" 2>"$work/dumpcap.err" &
@@ -83,10 +85,13 @@ wait "$dumpcap_pid" || true
 
 fields=(frame.number udp.srcport udp.dstport udp.payload _ws.expert.message _ws.expert.severity
         _ws.lua.error)
-fields+=($(grep -o 'ProtoField\.[a-z0-9]*("velkarin\.[a-z0-9_.]*"' "$lua" | cut -d'"' -f2))
-tshark -r "$work/capture.pcapng" -X "lua_script:$lua" -Y 'udp and not icmp' -T json \
-  $(printf -- '-e %s ' "${fields[@]}") >"$work/dissected.json" 2>"$work/tshark.err" ||
-  { cat "$work/tshark.err" >&2; exit 1; }
+# Every field the dissector declares.
+mapfile -t -O ${#fields[@]} fields < <(grep -o 'ProtoField\.[a-z0-9]*("velkarin\.[a-z0-9_.]*"' "$lua" |
+                                       cut -d'"' -f2)
+args=()
+for field in "${fields[@]}"; do args+=(-e "$field"); done
+tshark -r "$work/capture.pcapng" -X "lua_script:$lua" -Y 'udp and not icmp' -T json "${args[@]}" \
+  >"$work/dissected.json" 2>"$work/tshark.err" || { cat "$work/tshark.err" >&2; exit 1; }
 # tshark warns about running as root; anything else it says is a failure.
 if grep -v '^Running as user "root" and group "root"\. This could be dangerous\.$' \
     "$work/tshark.err" >&2; then

@@ -15,7 +15,10 @@ def malformed: {
   "7BC002 0 10.7.0": ["IP address is not an IPv4 address", "Datagram ends inside an address: 10.7.0",
                       "Last section ends with the datagram"],
   "8CD003 4 x": ["Not a configuration command"],
-  ("B" * 1100): ["the host reads at most 1024"]
+  ("B" * 1100): ["the host reads at most 1024"],
+  "10A5E4 7 1": ["Code 7 answers no configuration command"],
+  "junk": ["Serial is not hexadecimal", "Reply without a code and a status"],
+  ("10A5E4 5 1" + " " * 130): ["the host reads at most 127"]
 };
 
 def announcement_fields($src0):
@@ -119,3 +122,6 @@ logged as $logged | captured as $captured
    ["refusing reply", "velkarin.reply.status", "-1"]][] as [$what, $key, $value]
   | select(all($captured[]; .fields[$key] != [$value])) | "no \($what) in the capture" ),
 ( select(all($captured[]; .fields["velkarin.reply.challenge"] == null)) | "no reply with a challenge" )
+,
+( malformed | keys[] | . as $text | select(all($logged[]; .text != $text))
+  | "the malformed datagram \(.[:40] | tojson) never appeared" )
