@@ -374,7 +374,7 @@ local function dissect_announcement(tvb, pinfo, tree, bytes)
     start = nul + 1
     if count == 3 then
       tree:add(f.ignored, tvb(nul, n - nul))
-      tree:add_proto_expert_info(e.ignored, string.format("%d bytes after section 3", n - nul))
+      tree:add_proto_expert_info(e.ignored, string.format("%d byte(s) after section 3", n - nul))
     end
   end
   tree:add(f.sections, count):set_generated()
@@ -471,13 +471,14 @@ end
 ---------------------------------------------------------------------------
 -- Configuration reply: serial, code, status and perhaps a new challenge.
 
-local function is_reply_shape(bytes)
-  if #bytes > REPLY_LIMIT or bytes:find("[^\32-\126]") then return false end
+-- strict: the fourth word, if any, must be a challenge (used on other ports).
+local function is_reply_shape(bytes, strict)
+  if bytes:find("[^\32-\126]") or (strict and #bytes > REPLY_LIMIT) then return false end
   local words = blank_words(bytes, 0)
   if #words < 3 or #words > 4 then return false end
   local _, hex_whole = scan(words[1].text, 16)
   return hex_whole and strict_decimal(words[2].text) and strict_decimal(words[3].text) and
-      (words[4] == nil or is_hex32(words[4].text))
+      (words[4] == nil or not strict or is_hex32(words[4].text))
 end
 
 local function dissect_reply(tvb, tree, bytes)
@@ -551,7 +552,7 @@ local function classify(bytes, pinfo, to_device)
   local answers = request and request.frame
   if bytes:find("\0", 1, true) then return ANNOUNCEMENT, answers end
   if request then return request.kind == COMMAND and REPLY or ANNOUNCEMENT, answers end
-  if is_reply_shape(bytes) then return REPLY end
+  if is_reply_shape(bytes, false) then return REPLY end
   return ANNOUNCEMENT
 end
 
@@ -616,7 +617,7 @@ local function heuristic(tvb, pinfo, tree)
   end
   if length < 5 or length > ANNOUNCEMENT_LIMIT then return false end
   local bytes = tvb:raw(0, length)
-  local claimed = bytes == "0 1 A" or is_command_form(bytes) or is_reply_shape(bytes)
+  local claimed = bytes == "0 1 A" or is_command_form(bytes) or is_reply_shape(bytes, true)
   if not claimed and bytes:find("\0", 1, true) then
     local words = blank_words(bytes:sub(1, bytes:find("\0", 1, true) - 1), 0)
     local _, serial_whole = scan(words[1] and words[1].text or "", 16)
