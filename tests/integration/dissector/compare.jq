@@ -76,8 +76,12 @@ def logged:
                            else $t | reply_fields end)}])
   | .out;
 
+# The devices' port, and answers from 0.0.0.0 to the ports that asked it.
 def captured:
-  [$frames[0][]._source.layers
+  ([$log | scan(" RX [0-9.]+:([0-9]+) ") | {(.[0]): true}] | add) as $asking
+  | [$frames[0][]._source.layers
+   | select(.["udp.srcport"][0] == "8001" or .["udp.dstport"][0] == "8001"
+            or $asking[.["udp.dstport"][0]])
    | (if .["udp.dstport"][0] == "8001" then "RX \(.["udp.srcport"][0])" else "TX \(.["udp.dstport"][0])" end)
        as $side
    | {key: "\($side) \(.["udp.payload"][0])", frame: .["frame.number"][0], layers: .,
