@@ -225,7 +225,7 @@ end
 local function add_number(tree, field, tvb, word, base, as_signed, label)
   local value, whole = scan(word.text, base)
   if value == nil then
-    local item = tree:add(field, word_range(tvb, word), as_signed and 0 or 0)
+    local item = tree:add(field, word_range(tvb, word), 0)
     item:set_text(label .. ": " .. printable(word.text) .. " (not a number)")
     item:add_proto_expert_info(e.malformed, label .. " is not a number: " .. printable(word.text))
     return nil, item
@@ -417,14 +417,18 @@ local function dissect_command(tvb, tree, bytes)
   if address.text == "" or not expected or expected ~= #fields then
     tree:add_proto_expert_info(e.malformed, string.format(
       "Not a configuration command: code %q with %d fields; devices ignore it", printable(code), #fields))
-    if fields[2] and tonumber(code) and tonumber(code) == math.floor(tonumber(code)) and #code < 4 then
+    if code:find("^%d%d?%d?$") then
       tree:add(f.cmd_form, tvb(fields[2].offset, fields[2].length), tonumber(code))
     end
     return "Unrecognised command to " .. printable(address.text)
   end
   tree:add(f.cmd_form, tvb(fields[2].offset, fields[2].length), tonumber(code))
-  local next = 3
-  local function take() local field = fields[next]; next = next + 1; return field end
+  local following = 3
+  local function take()
+    local field = fields[following]
+    following = following + 1
+    return field
+  end
   local function number(field_def, field, label)
     local range = tvb(field.offset, field.length)
     if strict_decimal(field.text) then
