@@ -11,7 +11,7 @@ packages=(
   wine wine64 wine32:i386
   xvfb x11-utils imagemagick
   iproute2 util-linux
-  spin
+  spin tshark jq
   libclang-rt-14-dev
 )
 
