@@ -113,6 +113,12 @@ bool WaitForDeviceBySerial(DeviceFinder& finder, std::uint32_t serial, std::uint
 
 namespace {
 
+// A search that ended without the device: the host may have asked to quit
+// meanwhile, and then nobody waits for the device any more.
+ConfigResult SearchFailed() {
+  return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
+}
+
 // The transaction of ConfigureDevice and ConfigureNamedDevice. `exact`: with
 // a deviceId, only a device that announces both it and the record's serial
 // will do, and there is no fallback to the serial alone.
@@ -133,7 +139,7 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
           collector.FindByDeviceId(record.deviceId, record.deviceIndex, found);
           return false;
         })) {
-      return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
+      return SearchFailed();
     }
   } else if (!record.deviceId.empty()) {
     if (!WaitForDeviceById(finder, record.deviceId, record.deviceIndex, kSearchTimeMs, found)) {
@@ -141,14 +147,14 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
       // Not found under its identifier: name it by its serial number instead.
       record.deviceId.clear();
       if (!WaitForDeviceBySerial(finder, record.serial, kSearchTimeMs, found)) {
-        return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
+        return SearchFailed();
       }
       // The serial form of the command can be longer than the one it replaces.
       if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
     }
   } else {
     if (!WaitForDeviceBySerial(finder, record.serial, kSearchTimeMs, found)) {
-      return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
+      return SearchFailed();
     }
     if (found.statusFlags & STATUS_SERIAL_CLASH) return CONFIG_SERIAL_CLASH;
   }
