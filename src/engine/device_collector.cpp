@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/faults.h"
 #include "protocol/address.h"
 
 namespace velkarin {
@@ -137,6 +138,7 @@ DeviceList DeviceCollector::CopyList() {
 }
 
 DeviceList DeviceCollector::Snapshot() {
+  platform::CheckAllocation();
   DeviceList copy;
   platform::LockGuard guard(lock_);
   for (const Entry& entry : list_) copy.push_back(entry.record);

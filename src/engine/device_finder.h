@@ -70,8 +70,9 @@ class DeviceFinder {
   std::atomic<bool> retired{false};
 
  private:
-  static void DiscoveryWorker(void* finder);
+  static void DiscoveryWorker(void* finder) noexcept;
   void RunWorker();
+  void RunCycle(char* buffer);
   void DiscardStaleDatagrams(char* buffer);
   void RunCollectionPass(char* buffer);
   void JoinWorker();
