@@ -54,9 +54,10 @@ void DeviceFinder::JoinWorker() {
 
 DeviceList DeviceFinder::CopyOut() {
   platform::LockGuard guard(lock_);
+  // Flagged until the copy is made: a caller whose copy fails (and who is
+  // left without the list) is offered it again by the next notification.
+  listChanged_ = true;
   platform::CheckAllocation();
-  // Cleared only once the copy is made: a copy that fails leaves the list
-  // flagged, so the worker's next notification offers it again.
   DeviceList copy = devices_;
   listChanged_ = false;
   return copy;

@@ -48,7 +48,8 @@ class DeviceFinder {
   // thread (a synchronous message to the page) can finish. Not for the
   // worker itself (from inside a notification): it would wait for itself.
   int Stop();
-  DeviceList CopyOut();  // the published list; clears listChanged
+  // The published list; clears listChanged, or sets it when the copy fails.
+  DeviceList CopyOut();
   int SetNotify(FinderNotifyFn notify);
 
   bool running() const { return running_.load(); }
