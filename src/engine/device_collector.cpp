@@ -131,6 +131,7 @@ bool DeviceCollector::Add(DeviceRecord record) {
 }
 
 DeviceList DeviceCollector::CopyList() {
+  platform::CheckAllocation();
   DeviceList copy;
   platform::LockGuard guard(lock_);
   for (const Entry& entry : list_) copy.push_back(entry.record);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <new>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,8 @@ struct FailedMessage {
   UINT message;
   WPARAM wParam;
 };
+
+void PrintTo(const FailedMessage& failed, std::ostream* out) { *out << failed.name; }
 
 class PageBarrier : public PageTest, public testing::WithParamInterface<FailedMessage> {
  protected:

@@ -5,6 +5,10 @@
 // process.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "config/config_transaction.h"
 #include "engine/finder_facade.h"
 #include "fault_fixture.h"
@@ -208,6 +212,36 @@ TEST_F(FaultTest, MemoryRunningOutCostsTheCycleAndKeepsTheLastList) {
   FinderGetDevices(callers);
   EXPECT_TRUE(callers.empty());
   EndEngine();
+}
+
+TEST_F(FaultTest, MemoryRunningOutFailsAConfigurationRunAlone) {
+  DevsimProcess sim(OneDevice());
+  ASSERT_TRUE(sim.ready()) << sim.error();
+  Watchdog watchdog("configuration without memory", 120);
+  FinderSetCreateOptions(BroadcastTo(sim.port()), FastTiming());
+  ASSERT_TRUE(FinderCreate());
+  FastTransactionClock clock(500);
+  const std::vector<std::pair<const char*, std::function<bool()>>> runs = {
+      {"configure", [] { return FinderConfigure(NewConfiguration()); }},
+      {"wait for the device",
+       [] {
+         DeviceRecord found;
+         return FinderWaitForDevice(kDeviceSerial, 2000, found) && found.serial == kDeviceSerial;
+       }},
+  };
+  for (const auto& [name, run] : runs) {
+    SCOPED_TRACE(name);
+    const std::uint32_t hits = platform::FaultHits(Fault::Allocation);
+    const std::size_t commands = TrafficOf(sim).commands;
+    {
+      platform::ScopedFault noMemory(Fault::Allocation);
+      EXPECT_FALSE(run());
+    }
+    EXPECT_GT(platform::FaultHits(Fault::Allocation), hits) << "nothing met the failure";
+    EXPECT_EQ(TrafficOf(sim).commands, commands);
+    // The failure alone made it fail.
+    EXPECT_TRUE(run());
+  }
 }
 
 }  // namespace
