@@ -7,6 +7,7 @@
 #include "config/config_reply.h"
 #include "engine/finder_facade.h"
 #include "platform/clock.h"
+#include "platform/guarded.h"
 #include "platform/pump.h"
 #include "protocol/announcement.h"
 
@@ -229,15 +230,19 @@ class EngineHold {
 }  // namespace
 
 bool FinderConfigure(DeviceRecord record) {
-  EngineHold hold;
-  if (hold.get() == nullptr) return false;
-  return Configure(*hold.get(), std::move(record));
+  return platform::Guarded(false, [&record] {
+    EngineHold hold;
+    if (hold.get() == nullptr) return false;
+    return Configure(*hold.get(), std::move(record));
+  });
 }
 
 bool FinderWaitForDevice(std::uint32_t serial, std::uint32_t timeoutMs, DeviceRecord& found) {
-  EngineHold hold;
-  if (hold.get() == nullptr) return false;
-  return WaitForAnnouncement(*hold.get(), serial, std::string(), timeoutMs, found);
+  return platform::Guarded(false, [serial, timeoutMs, &found] {
+    EngineHold hold;
+    if (hold.get() == nullptr) return false;
+    return WaitForAnnouncement(*hold.get(), serial, std::string(), timeoutMs, found);
+  });
 }
 
 }  // namespace velkarin

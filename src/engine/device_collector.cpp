@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/faults.h"
 #include "protocol/address.h"
 
 namespace velkarin {
@@ -132,6 +133,7 @@ bool DeviceCollector::Add(DeviceRecord record) {
 }
 
 DeviceList DeviceCollector::CopyList() {
+  platform::CheckAllocation();
   DeviceList copy;
   platform::LockGuard guard(lock_);
   for (const Entry& entry : list_) copy.push_back(entry.record);
@@ -139,6 +141,7 @@ DeviceList DeviceCollector::CopyList() {
 }
 
 DeviceList DeviceCollector::Snapshot() {
+  platform::CheckAllocation();
   DeviceList copy;
   platform::LockGuard guard(lock_);
   for (const Entry& entry : list_) copy.push_back(entry.record);

@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/faults.h"
+#include "platform/guarded.h"
 #include "platform/pump.h"
 #include "platform/socket.h"
 #include "protocol/announcement.h"
@@ -52,6 +54,10 @@ void DeviceFinder::JoinWorker() {
 
 DeviceList DeviceFinder::CopyOut() {
   platform::LockGuard guard(lock_);
+  // Flagged until the copy is made: a caller whose copy fails (and who is
+  // left without the list) is offered it again by the next notification.
+  listChanged_ = true;
+  platform::CheckAllocation();
   DeviceList copy = devices_;
   listChanged_ = false;
   return copy;
@@ -67,8 +73,13 @@ bool DeviceFinder::listChanged() {
   return listChanged_;
 }
 
-void DeviceFinder::DiscoveryWorker(void* finder) {
-  static_cast<DeviceFinder*>(finder)->RunWorker();
+void DeviceFinder::DiscoveryWorker(void* finder) noexcept {
+  auto* self = static_cast<DeviceFinder*>(finder);
+  // An exception leaving a thread's function would end the host process.
+  platform::Guarded([self] { self->RunWorker(); });
+  // The last access to the engine: once it is clear, stop may return and the
+  // engine may be freed.
+  self->running_ = false;
 }
 
 void DeviceFinder::RunCollectionPass(char* buffer) {
@@ -106,44 +117,47 @@ void DeviceFinder::DiscardStaleDatagrams(char* buffer) {
   }
 }
 
+void DeviceFinder::RunCycle(char* buffer) {
+  // A device that does not answer in this cycle is absent from its result.
+  collector_.Clear();
+  DiscardStaleDatagrams(buffer);
+  RunCollectionPass(buffer);
+  RunCollectionPass(buffer);
+  platform::SleepMs(timing_.pauseAfterPassesMs);
+
+  DeviceList working = collector_.Snapshot();
+  SortDeviceList(working, SORT_SERIAL);
+  // This thread is the only writer of devices_, so it reads it unlocked.
+  if (!SameDevices(working, devices_)) {
+    platform::LockGuard guard(lock_);
+    // A swap cannot fail: the published list is either whole or unchanged.
+    devices_.swap(working);
+    listChanged_ = true;
+  }
+  ++cyclesCompleted_;
+  // Repeated every cycle until someone copies the list; no lock is held,
+  // so the notification may copy it.
+  const FinderNotifyFn notify = notify_;
+  if (notify != nullptr && listChanged()) notify(this);
+}
+
 void DeviceFinder::RunWorker() {
-  {
-    DeviceList working;
-    char buffer[kReceiveBufferSize];
-    while (!stopRequested_) {
-      const std::int64_t cycleStart = platform::ProcessClockMs();
-      // A device that does not answer in this cycle is absent from its result.
-      collector_.Clear();
-      DiscardStaleDatagrams(buffer);
-      RunCollectionPass(buffer);
-      RunCollectionPass(buffer);
-      platform::SleepMs(timing_.pauseAfterPassesMs);
-
-      working = collector_.Snapshot();
-      SortDeviceList(working, SORT_SERIAL);
-      // This thread is the only writer of devices_, so it reads it unlocked.
-      if (!SameDevices(working, devices_)) {
-        platform::LockGuard guard(lock_);
-        devices_ = working;
-        listChanged_ = true;
-      }
-      ++cyclesCompleted_;
-      // Repeated every cycle until someone copies the list; no lock is held,
-      // so the notification may copy it.
-      const FinderNotifyFn notify = notify_;
-      if (notify != nullptr && listChanged()) notify(this);
-
+  char buffer[kReceiveBufferSize];
+  while (!stopRequested_) {
+    const std::int64_t cycleStart = platform::ProcessClockMs();
+    // A cycle that fails (memory running out while it copies records) ends
+    // there and publishes nothing, so the last published list stands. The
+    // worker goes on with its next cycle all the same: such a shortage is
+    // usually passing, and a worker that ended would leave the page showing
+    // a list that no longer changes.
+    platform::Guarded([this, &buffer] { RunCycle(buffer); });
+    if (stopRequested_) break;
+    for (;;) {
+      if (platform::ProcessClockMs() - cycleStart >= timing_.cyclePeriodMs) break;
+      platform::SleepMs(timing_.pollMs);
       if (stopRequested_) break;
-      for (;;) {
-        if (platform::ProcessClockMs() - cycleStart >= timing_.cyclePeriodMs) break;
-        platform::SleepMs(timing_.pollMs);
-        if (stopRequested_) break;
-      }
     }
   }
-  // The last access to the engine: once it is clear, stop may return and the
-  // engine may be freed.
-  running_ = false;
 }
 
 }  // namespace velkarin

@@ -48,7 +48,8 @@ class DeviceFinder {
   // thread (a synchronous message to the page) can finish. Not for the
   // worker itself (from inside a notification): it would wait for itself.
   int Stop();
-  DeviceList CopyOut();  // the published list; clears listChanged
+  // The published list; clears listChanged, or sets it when the copy fails.
+  DeviceList CopyOut();
   int SetNotify(FinderNotifyFn notify);
 
   bool running() const { return running_.load(); }
@@ -70,8 +71,9 @@ class DeviceFinder {
   std::atomic<bool> retired{false};
 
  private:
-  static void DiscoveryWorker(void* finder);
+  static void DiscoveryWorker(void* finder) noexcept;
   void RunWorker();
+  void RunCycle(char* buffer);
   void DiscardStaleDatagrams(char* buffer);
   void RunCollectionPass(char* buffer);
   void JoinWorker();

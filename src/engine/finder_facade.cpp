@@ -3,6 +3,8 @@
 #include <atomic>
 #include <new>
 
+#include "platform/guarded.h"
+
 namespace velkarin {
 
 namespace {
@@ -39,51 +41,64 @@ class HeldFinder {
 }  // namespace
 
 bool FinderCreate() {
-  if (finderInstance.load() != nullptr) return true;
-  DeviceFinder* finder = new (std::nothrow) DeviceFinder(nextDestination, nextTiming);
-  if (finder == nullptr) return false;
-  nextDestination = Destination();
-  nextTiming = FinderTiming();
-  finderInstance = finder;
-  return true;
+  return platform::Guarded(false, [] {
+    if (finderInstance.load() != nullptr) return true;
+    DeviceFinder* finder = new (std::nothrow) DeviceFinder(nextDestination, nextTiming);
+    if (finder == nullptr) return false;
+    nextDestination = Destination();
+    nextTiming = FinderTiming();
+    finderInstance = finder;
+    return true;
+  });
 }
 
 bool FinderDestroy() {
-  DeviceFinder* finder = finderInstance.exchange(nullptr);
-  if (finder == nullptr) return true;
-  if (finder->holds.load() > 0) {
-    // A transaction still uses it: end the worker now, free it on release.
-    finder->retired = true;
-    finder->SetNotify(nullptr);
-    finder->Stop();
+  return platform::Guarded(true, [] {
+    DeviceFinder* finder = finderInstance.exchange(nullptr);
+    if (finder == nullptr) return true;
+    if (finder->holds.load() > 0) {
+      // A transaction still uses it: end the worker now, free it on release.
+      finder->retired = true;
+      finder->SetNotify(nullptr);
+      finder->Stop();
+      return true;
+    }
+    delete finder;
     return true;
-  }
-  delete finder;
-  return true;
+  });
 }
 
 int FinderStart() {
-  HeldFinder finder;
-  return finder.get() != nullptr ? finder.get()->Start() : -1;
+  return platform::Guarded(-1, [] {
+    HeldFinder finder;
+    return finder.get() != nullptr ? finder.get()->Start() : -1;
+  });
 }
 
 int FinderStop() {
-  HeldFinder finder;
-  return finder.get() != nullptr ? finder.get()->Stop() : -1;
+  return platform::Guarded(-1, [] {
+    HeldFinder finder;
+    return finder.get() != nullptr ? finder.get()->Stop() : -1;
+  });
 }
 
 void FinderGetDevices(DeviceList& devices) {
-  DeviceFinder* finder = finderInstance;
-  if (finder == nullptr) return;
-  // Assigns the common positions, erases the surplus, appends the rest.
-  devices = finder->CopyOut();
+  platform::Guarded([&devices] {
+    DeviceFinder* finder = finderInstance;
+    if (finder == nullptr) return;
+    // The copy is made before the caller's list is touched, so a copy that
+    // fails leaves it as it was.
+    devices = finder->CopyOut();
+  });
 }
 
 void FinderSetNotify(FinderNotifyFn notify) {
-  DeviceFinder* finder = finderInstance;
-  if (finder == nullptr) return;
-  notifyTarget = notify;
-  finder->SetNotify(notify != nullptr ? &ForwardNotify : nullptr);
+  platform::Guarded([notify] {
+    DeviceFinder* finder = finderInstance;
+    if (finder == nullptr) return;
+    notifyTarget = notify;
+    finder->SetNotify(notify != nullptr ? &ForwardNotify : nullptr);
+  });
 }
 
 DeviceFinder* FinderInstance() { return finderInstance; }

@@ -1,5 +1,6 @@
 // The flat functions through which the page reaches the one engine of the
-// module. Each gives a fixed result when no engine exists. They are called on
+// module. Each gives a fixed result when no engine exists, and the same
+// result when an exception (memory running out) stops it: none leaves them. They are called on
 // the page's thread; the notification may call FinderGetDevices from the
 // worker.
 #pragma once

@@ -2,6 +2,7 @@
 
 #include "page/page_dialog.h"
 #include "page/page_ids.h"
+#include "platform/guarded.h"
 
 // The image base of this module, whatever its file is called. The linker
 // defines the symbol under this reserved name.
@@ -21,10 +22,13 @@ LPCDLGTEMPLATEA FindPageTemplate() {
 
 }  // namespace
 
-extern "C" LPCDLGTEMPLATEA WINAPI GetPropertySheet(LPPROPSHEETPAGEA page) {
-  LPCDLGTEMPLATEA pageTemplate = FindPageTemplate();
-  page->pResource = pageTemplate;
-  page->pfnDlgProc = &velkarin::PageDialogProc;
-  page->pszTitle = "Modul Parameters";
-  return pageTemplate;
+// Called by the host: nothing may unwind into it; a failure gives no template.
+extern "C" LPCDLGTEMPLATEA WINAPI GetPropertySheet(LPPROPSHEETPAGEA page) noexcept {
+  return velkarin::platform::Guarded(LPCDLGTEMPLATEA{nullptr}, [page] {
+    LPCDLGTEMPLATEA pageTemplate = FindPageTemplate();
+    page->pResource = pageTemplate;
+    page->pfnDlgProc = &velkarin::PageDialogProc;
+    page->pszTitle = "Modul Parameters";
+    return pageTemplate;
+  });
 }

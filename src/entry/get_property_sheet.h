@@ -4,4 +4,4 @@
 // after windows.h
 #include <commctrl.h>
 
-extern "C" LPCDLGTEMPLATEA WINAPI GetPropertySheet(LPPROPSHEETPAGEA page);
+extern "C" LPCDLGTEMPLATEA WINAPI GetPropertySheet(LPPROPSHEETPAGEA page) noexcept;

@@ -10,6 +10,7 @@
 #include "page/list_cells.h"
 #include "page/page_ids.h"
 #include "page/page_state.h"
+#include "platform/guarded.h"
 
 namespace velkarin {
 namespace {
@@ -93,22 +94,30 @@ void RefreshDeviceList() {
   SelectDevice(selected, !IsFormModified());
 }
 
-void OnDeviceListChanged(void* /*finder*/) {
-  // Returns once the page's thread has handled the paint.
-  SendMessageA(pageState.pageWindow.load(), WM_PAINT, 0, 0);
+void OnDeviceListChanged(void* /*finder*/) noexcept {
+  // Called on the worker: a failure here is the worker's cycle's, not the page's.
+  platform::Guarded([] {
+    // Returns once the page's thread has handled the paint.
+    SendMessageA(pageState.pageWindow.load(), WM_PAINT, 0, 0);
+  });
 }
 
-LRESULT CALLBACK DeviceListSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  const LRESULT result =
-      pageState.previousListProc != nullptr
-          ? CallWindowProcA(pageState.previousListProc, window, message, wParam, lParam)
-          : DefWindowProcA(window, message, wParam, lParam);
-  HWND page = pageState.pageWindow.load();
-  if ((message == WM_KEYDOWN || message == WM_LBUTTONDOWN) && page != nullptr) {
-    // The list view has moved its selection mark already: refill the form.
-    SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_DEVICE_LIST, 0),
-                 reinterpret_cast<LPARAM>(window));
-  }
+LRESULT CALLBACK DeviceListSubclassProc(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam) noexcept {
+  // Called by user32: nothing may unwind into it. The list view's own answer
+  // stands even when refilling the form fails after it.
+  LRESULT result = 0;
+  platform::Guarded([&] {
+    result = pageState.previousListProc != nullptr
+                 ? CallWindowProcA(pageState.previousListProc, window, message, wParam, lParam)
+                 : DefWindowProcA(window, message, wParam, lParam);
+    HWND page = pageState.pageWindow.load();
+    if ((message == WM_KEYDOWN || message == WM_LBUTTONDOWN) && page != nullptr) {
+      // The list view has moved its selection mark already: refill the form.
+      SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_DEVICE_LIST, 0),
+                   reinterpret_cast<LPARAM>(window));
+    }
+  });
   return result;
 }
 

@@ -10,7 +10,8 @@ void InsertDeviceColumns(HWND list);
 // of the remembered device again.
 void RefreshDeviceList();
 // The engine's change notification; runs on the worker thread.
-void OnDeviceListChanged(void* finder);
-LRESULT CALLBACK DeviceListSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void OnDeviceListChanged(void* finder) noexcept;
+LRESULT CALLBACK DeviceListSubclassProc(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam) noexcept;
 
 }  // namespace velkarin

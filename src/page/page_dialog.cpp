@@ -8,11 +8,13 @@
 #include "page/page_ids.h"
 #include "page/page_lifecycle.h"
 #include "page/page_state.h"
+#include "platform/guarded.h"
 
 namespace velkarin {
 
-// Always FALSE: the default dialog handling runs after every message.
-INT_PTR CALLBACK PageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+namespace {
+
+void HandleMessage(HWND window, UINT message, WPARAM wParam) {
   switch (message) {
     case WM_INITDIALOG:
       StartPage(window);
@@ -46,6 +48,15 @@ INT_PTR CALLBACK PageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
       break;
   }
+}
+
+}  // namespace
+
+// Always FALSE: the default dialog handling runs after every message, also
+// after one whose handling failed (an exception must not unwind into user32).
+INT_PTR CALLBACK PageDialogProc(HWND window, UINT message, WPARAM wParam,
+                                LPARAM /*lParam*/) noexcept {
+  platform::Guarded([=] { HandleMessage(window, message, wParam); });
   return FALSE;
 }
 

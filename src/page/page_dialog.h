@@ -4,6 +4,6 @@
 
 namespace velkarin {
 
-INT_PTR CALLBACK PageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK PageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 }  // namespace velkarin

@@ -1,6 +1,7 @@
 // Failures made on purpose, for tests: while a fault is set, the matching
 // platform call fails as the system call would.
 #pragma once
+#include <cstdint>
 
 namespace velkarin::platform {
 
@@ -11,12 +12,21 @@ enum class Fault : unsigned {
   SocketSend,
   SocketReceive,
   ThreadCreate,
+  // Memory running out where the core copies records and lists: the check
+  // below throws std::bad_alloc there, as operator new would.
+  Allocation,
   Count
 };
 
 void SetFault(Fault fault, bool on);
 bool FaultSet(Fault fault);
-void ClearFaults();
+void ClearFaults();  // also sets every hit count back to 0
+// How often FaultSet has answered true for this fault: the calls it made fail.
+std::uint32_t FaultHits(Fault fault);
+
+// At an allocation point of the core: throws std::bad_alloc while
+// Fault::Allocation is set.
+void CheckAllocation();
 
 // Sets a fault for the lifetime of the object.
 class ScopedFault {

@@ -62,10 +62,10 @@ void PageTest::StopSimulator() {
   if (simulator_) simulator_->Stop();
 }
 
-driver::PageSheet& PageTest::OpenPage() {
+driver::PageSheet& PageTest::OpenPage(driver::GetPropertySheetFn fill) {
   // One page of the module at a time, as a host shows it.
   ClosePage();
-  sheet_ = std::make_unique<driver::PageSheet>(*plugin_);
+  sheet_ = std::make_unique<driver::PageSheet>(*plugin_, "Velkarin host", fill);
   EXPECT_NE(sheet_->page(), nullptr);
   driver::Pump(50);
   return *sheet_;

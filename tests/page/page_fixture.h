@@ -35,7 +35,8 @@ class PageTest : public ::testing::Test {
   void StopSimulator();
   test::DevsimProcess& simulator() { return *simulator_; }
 
-  driver::PageSheet& OpenPage();
+  // `fill`: see driver::PageSheet.
+  driver::PageSheet& OpenPage(driver::GetPropertySheetFn fill = nullptr);
   void ClosePage();
   driver::PageSheet& sheet() { return *sheet_; }
   HWND list() const { return sheet_->list(); }

@@ -42,19 +42,20 @@ PluginModule::~PluginModule() {
   if (module_ != nullptr) FreeLibrary(module_);
 }
 
-PageSheet::PageSheet(const PluginModule& plugin, const char* caption) {
+PageSheet::PageSheet(const PluginModule& plugin, const char* caption, GetPropertySheetFn fill) {
   static bool controlsReady = false;
   if (!controlsReady) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&controls);
     controlsReady = true;
   }
-  if (plugin.getPropertySheet() == nullptr) return;
+  if (fill == nullptr) fill = plugin.getPropertySheet();
+  if (fill == nullptr) return;
   PROPSHEETPAGEA sheetPage = {};
   sheetPage.dwSize = sizeof sheetPage;
   sheetPage.dwFlags = PSP_DLGINDIRECT | PSP_USETITLE;
   sheetPage.hInstance = plugin.handle();
-  plugin.getPropertySheet()(&sheetPage);
+  fill(&sheetPage);
   HPROPSHEETPAGE pageHandle = CreatePropertySheetPageA(&sheetPage);
   if (pageHandle == nullptr) return;
 

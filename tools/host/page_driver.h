@@ -35,7 +35,10 @@ class PluginModule {
 // A modeless property sheet holding the plug-in's one page, as a host shows it.
 class PageSheet {
  public:
-  explicit PageSheet(const PluginModule& plugin, const char* caption = "Velkarin host");
+  // `fill` stands in for the module's export when given (a test's own copy of
+  // the page code).
+  explicit PageSheet(const PluginModule& plugin, const char* caption = "Velkarin host",
+                     GetPropertySheetFn fill = nullptr);
   ~PageSheet();  // closes the sheet if it is still open
   PageSheet(const PageSheet&) = delete;
   PageSheet& operator=(const PageSheet&) = delete;

@@ -1,8 +1,13 @@
 // The engine when the platform fails under it: a channel that cannot be
 // opened, or that cannot send or receive, leaves a running engine with an
 // empty list; no thread for the worker makes start fail and leaves stop and
-// destroy prompt.
+// destroy prompt; memory running out costs a cycle or a copy, never the
+// process.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "config/config_transaction.h"
 #include "engine/finder_facade.h"
@@ -150,6 +155,93 @@ TEST_F(FaultTest, NoThreadForTheWorkerFailsStartOnly) {
   EXPECT_EQ(FinderInstance(), nullptr);
   EXPECT_EQ(FinderStart(), -1);
   EXPECT_EQ(FinderStop(), -1);
+}
+
+TEST_F(FaultTest, MemoryRunningOutCostsTheCycleAndKeepsTheLastList) {
+  DevsimProcess sim(OneDevice());
+  ASSERT_TRUE(sim.ready()) << sim.error();
+  Watchdog watchdog("engine without memory", 120);
+  const auto hits = [] { return platform::FaultHits(Fault::Allocation); };
+  DeviceFinder* finder = StartEngine(sim);
+  ASSERT_NE(finder, nullptr);
+  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls.load() >= 1; }, 5000));
+  DeviceList devices;
+  FinderGetDevices(devices);
+  ASSERT_TRUE(ListsOnlyTheDevice(devices));
+
+  // Every cycle fails from here on, while the device goes away.
+  platform::SetFault(Fault::Allocation, true);
+  ASSERT_TRUE(WaitUntil([&] { return hits() >= 1; }, 5000));
+  const std::uint32_t cycles = finder->cyclesCompleted();
+  const int notifications = NotifyCounter::calls.load();
+  ASSERT_TRUE(sim.Stop());
+  const std::uint32_t hitsWithoutDevice = hits();
+  // The second of these cycles began after the device had gone.
+  ASSERT_TRUE(WaitUntil([&] { return hits() >= hitsWithoutDevice + 2; }, 5000));
+  EXPECT_TRUE(finder->running());
+  EXPECT_EQ(finder->cyclesCompleted(), cycles);
+  EXPECT_EQ(NotifyCounter::calls.load(), notifications);
+  // Stopped meanwhile, the worker leaves the list it published last.
+  EXPECT_EQ(FinderStop(), 1);
+  platform::SetFault(Fault::Allocation, false);
+  FinderGetDevices(devices);
+  EXPECT_TRUE(ListsOnlyTheDevice(devices)) << devices.size() << " records";
+
+  // A worker failing from its first cycle on publishes once memory is back.
+  platform::SetFault(Fault::Allocation, true);
+  const std::uint32_t hitsBeforeStart = hits();
+  ASSERT_EQ(FinderStart(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return hits() >= hitsBeforeStart + 2; }, 5000));
+  EXPECT_EQ(finder->cyclesCompleted(), cycles);
+  platform::SetFault(Fault::Allocation, false);
+  ASSERT_TRUE(WaitUntil([&] { return NotifyCounter::calls.load() > notifications; }, 5000));
+  FinderGetDevices(devices);
+  EXPECT_TRUE(devices.empty());
+
+  // A copy that fails leaves the caller's list as it was, and the worker
+  // offers the list again although it has not changed.
+  const int beforeFailedCopy = NotifyCounter::calls.load();
+  DeviceList callers(1);
+  {
+    platform::ScopedFault noMemory(Fault::Allocation);
+    FinderGetDevices(callers);
+  }
+  ASSERT_EQ(callers.size(), 1u);
+  EXPECT_EQ(callers.front().serial, 0u);
+  ASSERT_TRUE(WaitUntil([&] { return NotifyCounter::calls.load() > beforeFailedCopy; }, 5000));
+  FinderGetDevices(callers);
+  EXPECT_TRUE(callers.empty());
+  EndEngine();
+}
+
+TEST_F(FaultTest, MemoryRunningOutFailsAConfigurationRunAlone) {
+  DevsimProcess sim(OneDevice());
+  ASSERT_TRUE(sim.ready()) << sim.error();
+  Watchdog watchdog("configuration without memory", 120);
+  FinderSetCreateOptions(BroadcastTo(sim.port()), FastTiming());
+  ASSERT_TRUE(FinderCreate());
+  FastTransactionClock clock(500);
+  const std::vector<std::pair<const char*, std::function<bool()>>> runs = {
+      {"configure", [] { return FinderConfigure(NewConfiguration()); }},
+      {"wait for the device",
+       [] {
+         DeviceRecord found;
+         return FinderWaitForDevice(kDeviceSerial, 2000, found) && found.serial == kDeviceSerial;
+       }},
+  };
+  for (const auto& [name, run] : runs) {
+    SCOPED_TRACE(name);
+    const std::uint32_t hits = platform::FaultHits(Fault::Allocation);
+    const std::size_t commands = TrafficOf(sim).commands;
+    {
+      platform::ScopedFault noMemory(Fault::Allocation);
+      EXPECT_FALSE(run());
+    }
+    EXPECT_GT(platform::FaultHits(Fault::Allocation), hits) << "nothing met the failure";
+    EXPECT_EQ(TrafficOf(sim).commands, commands);
+    // The failure alone made it fail.
+    EXPECT_TRUE(run());
+  }
 }
 
 }  // namespace
