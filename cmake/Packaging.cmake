@@ -2,6 +2,9 @@
 # package of the Linux programs. Every build here runs with SOURCE_DATE_EPOCH
 # set (scripts/dist/make-dist.sh), which fixes every time stamp inside.
 set(dist_scripts ${PROJECT_SOURCE_DIR}/scripts/dist)
+# What is dated by it is made again when it changes.
+set(release_time ${CMAKE_BINARY_DIR}/source-date-epoch)
+file(CONFIGURE OUTPUT ${release_time} CONTENT "$ENV{SOURCE_DATE_EPOCH}\n")
 
 if(WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -16,7 +19,7 @@ if(WIN32)
     COMMAND ${dist_scripts}/make-zip.sh ${CMAKE_BINARY_DIR}/${name}.zip ${name}
             $<TARGET_FILE:Velkarin> $<TARGET_FILE:velkarin> ${CMAKE_BINARY_DIR}/README.txt
             ${PROJECT_SOURCE_DIR}/COPYING
-    DEPENDS Velkarin velkarin ${CMAKE_BINARY_DIR}/README.txt ${PROJECT_SOURCE_DIR}/COPYING
+    DEPENDS Velkarin velkarin ${CMAKE_BINARY_DIR}/README.txt ${PROJECT_SOURCE_DIR}/COPYING ${release_time}
             ${dist_scripts}/make-zip.sh ${dist_scripts}/licences.sh
     VERBATIM)
   add_custom_target(dist-zip DEPENDS ${CMAKE_BINARY_DIR}/${name}.zip)
@@ -40,7 +43,7 @@ foreach(program velkarin velkarin-devsim)
     COMMAND help2man --no-info --section 1 --name ${man_${program}} --output ${page}
             $<TARGET_FILE:${program}>
     COMMAND gzip -n -9 -f ${page}
-    DEPENDS ${program}
+    DEPENDS ${program} ${release_time}
     VERBATIM)
   list(APPEND man_pages ${page}.gz)
 endforeach()

@@ -11,6 +11,7 @@ packages=(
   wine wine64 wine32:i386
   xvfb x11-utils imagemagick
   iproute2 util-linux
+  help2man lintian zip unzip man-db groff-base dpkg-dev
   libclang-rt-14-dev
 )
 

@@ -7,6 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C
+# CPack gives the package's members the modes they were written with.
+umask 0022
 out=dist
 
 for preset in dist-linux dist-win32 dist-win64; do
