@@ -3,6 +3,7 @@
 # the programs' --version from an extracted copy, the man pages rendered.
 #   check-deb.sh velkarin_VERSION_amd64.deb VERSION
 set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
 deb=$1 version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -35,6 +36,7 @@ lintian --fail-on error --tag-display-limit 0 "$deb" 2> >(grep -v 'root privileg
   || fail "lintian reports errors"
 
 dpkg-deb -x "$deb" "$work"
+! grep -rlF "$root" "$work" || fail "the files above hold the build's path $root"
 copyright=$work/usr/share/doc/velkarin/copyright
 grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" \
   || fail "copyright is not in the machine-readable format"

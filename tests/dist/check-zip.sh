@@ -25,6 +25,8 @@ listed=$(unzip -Z1 "$zip")
 unzip -q "$zip" -d "$work"
 dir=$work/$folder
 
+root=$(cd "$here/../.." && pwd)
+! grep -rlF "$root" "$dir" || fail "the files above hold the build's path $root"
 "$here/../page/check-dll-binary.sh" "$tools-objdump" "$dir/Velkarin.dll" || fail "DLL binary checks"
 for program in Velkarin.dll velkarin.exe; do
   # The COFF header's link time, which objdump prints as a local date.
