@@ -36,14 +36,25 @@ install(TARGETS velkarin velkarin-devsim RUNTIME DESTINATION ${CMAKE_INSTALL_BIN
 set(man_velkarin "find devices on the local network and configure their IP address")
 set(man_velkarin-devsim "simulate a fleet of network devices in a private network namespace")
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man)
+set(man_include_velkarin ${CMAKE_BINARY_DIR}/man/velkarin-commands.h2m)
+add_custom_command(
+  OUTPUT ${man_include_velkarin}
+  COMMAND ${dist_scripts}/subcommand-help.sh $<TARGET_FILE:velkarin> list set > ${man_include_velkarin}
+  DEPENDS velkarin ${dist_scripts}/subcommand-help.sh
+  VERBATIM)
+set(man_include_velkarin-devsim "")
 foreach(program velkarin velkarin-devsim)
   set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+  set(include "")
+  if(man_include_${program})
+    set(include --include ${man_include_${program}})
+  endif()
   add_custom_command(
     OUTPUT ${page}.gz
-    COMMAND help2man --no-info --section 1 --name ${man_${program}} --output ${page}
+    COMMAND help2man --no-info --section 1 --name ${man_${program}} ${include} --output ${page}
             $<TARGET_FILE:${program}>
     COMMAND gzip -n -9 -f ${page}
-    DEPENDS ${program} ${release_time}
+    DEPENDS ${program} ${release_time} ${man_include_${program}}
     VERBATIM)
   list(APPEND man_pages ${page}.gz)
 endforeach()

@@ -51,6 +51,8 @@ for program in velkarin velkarin-devsim; do
   grep -qF -- '--version' <<<"$text" || fail "$program.1 lacks the options of --help"
   grep -qF "$program $version" <<<"$text" || fail "$program.1 is not of version $version"
 done
+grep -qF -- '--netmask MASK' <<<"$(MANPAGER=cat man -l "$work/usr/share/man/man1/velkarin.1.gz")" \
+  || fail "velkarin.1 lacks the options of set --help"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "$(basename "$deb"): fields, files, lintian, --version and man pages checked"
