@@ -1,12 +1,13 @@
 # Quick start: `make demo` runs the main job, `make test` builds everything and
-# runs every suite. Both install what is missing first.
+# runs every suite, `make dist` makes the release artefacts in dist/. They
+# install what is missing first.
 PRESETS ?= linux linux-asan linux-tsan win32 win64
 # `make fuzz` runs every fuzz target this long (or FUZZ_RUNS executions each).
 FUZZ_SECONDS ?= 600
 FUZZ_RUNS ?=
 SHELL := /bin/bash
 
-.PHONY: all deps build test analyze demo bench fuzz clean format $(addprefix build-,$(PRESETS) fuzz)
+.PHONY: all deps build test analyze demo bench fuzz clean format dist dist-check $(addprefix build-,$(PRESETS) fuzz)
 
 all: build
 
@@ -22,8 +23,22 @@ build: $(addprefix build-,$(PRESETS))
 # Every suite: the Linux presets and a short run of every fuzz target in one
 # private network namespace, the Windows presets under Wine in another, side by
 # side; then clang-tidy and cppcheck (which run even when a suite failed).
+# Then the release artefacts, built twice and compared (which runs even when a
+# suite failed).
 test: build build-fuzz
-	@scripts/test-all.sh $(PRESETS) fuzz
+	@status=0; scripts/test-all.sh $(PRESETS) fuzz || status=1; \
+	  echo "==================== release artefacts"; \
+	  scripts/dist/check.sh || status=1; exit $$status
+
+# The Windows zips, the Debian package and SHA256SUMS in dist/, from the
+# working tree, dated by the last commit.
+dist: deps
+	@scripts/dist/make-dist.sh
+
+# `make dist` twice in two folders, compared byte for byte, and the artefacts
+# checked as a user would use them.
+dist-check: deps
+	@scripts/dist/check.sh
 
 # clang-tidy and cppcheck alone.
 analyze: deps
@@ -42,4 +57,4 @@ format:
 	@find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build
+	rm -rf build dist

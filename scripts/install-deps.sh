@@ -12,6 +12,7 @@ packages=(
   xvfb x11-utils imagemagick
   iproute2 util-linux
   spin tshark jq
+  help2man lintian zip unzip man-db groff-base dpkg-dev
   libclang-rt-14-dev
 )
 

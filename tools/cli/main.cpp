@@ -11,6 +11,7 @@
 #include "cli/destination_text.h"
 #include "cli/display_text.h"
 #include "cli/result_words.h"
+#include "velkarin_version.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ int Run(int argc, char** argv) {
       "them a new IP configuration.",
       "velkarin"};
   app.footer(ExitCodeHelp());
+  app.set_version_flag("--version", std::string("velkarin ") + VELKARIN_VERSION_TEXT,
+                       "Print the version and exit");
   app.require_subcommand(1, 1);
 
   ListOptions listOptions;

@@ -5,6 +5,9 @@
 
 #include <CLI/CLI.hpp>
 #include <cstring>
+#include <string>
+
+#include "velkarin_version.h"
 
 namespace velkarin::devsim {
 
@@ -42,6 +45,8 @@ bool ParseOptions(int argc, char** argv, Options& o, int& exitCode) {
       "afterAccept afterAcceptDelayMs silentWhileChanging otherDhcp otherIp otherNetmask\n"
       "otherGateway. See tools/devsim/README.md.",
       "velkarin-devsim"};
+  app.set_version_flag("--version", std::string("velkarin-devsim ") + VELKARIN_VERSION_TEXT,
+                       "Print the version and exit");
   app.add_option("--port", o.port, "UDP port to listen on (0: any free port)")
       ->check(CLI::Range(0, 65535));
   app.add_option("--config", o.configFile, "JSON file: {\"devices\": [...], \"fleet\": {...}}");

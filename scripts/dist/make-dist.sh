@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# make dist: the release artefacts into dist/ — a zip per Windows bitness, the
+# Debian package, SHA256SUMS — built from the working tree (committed or not)
+# in build/dist-*, dated by the last commit so that any folder at any time
+# gives the same bytes.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export TZ=UTC LC_ALL=C
+# CPack gives the package's members the modes they were written with.
+umask 0022
+out=dist
+
+for preset in dist-linux dist-win32 dist-win64; do
+  cmake --preset "$preset" >/dev/null
+done
+cmake --build --preset dist-linux -- --no-print-directory -s
+cmake --build --preset dist-win32 --target dist-zip -- --no-print-directory -s
+cmake --build --preset dist-win64 --target dist-zip -- --no-print-directory -s
+rm -rf build/dist-linux/packages
+(cd build/dist-linux && cpack -G DEB >/dev/null)
+
+rm -rf "$out"
+mkdir -p "$out"
+cp build/dist-win32/velkarin-*-windows-x86.zip build/dist-win64/velkarin-*-windows-x64.zip \
+  build/dist-linux/packages/velkarin_*_amd64.deb "$out/"
+(cd "$out" && sha256sum -- * >SHA256SUMS)
+ls -l "$out"

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# A help2man include with a section per subcommand, made from the program's
+# own `SUBCOMMAND --help`, so the man page shows them as the program does.
+#   subcommand-help.sh PROGRAM SUBCOMMAND... > FILE
+set -euo pipefail
+program=$1
+shift
+echo "[COMMANDS]"
+for command in "$@"; do
+  echo ".SS $command"
+  echo ".nf"
+  # roff: a backslash is escaped, a line may not begin with a dot or quote.
+  "$program" "$command" --help | sed -e 's/\\/\\e/g' -e "s/^\([.']\)/\\\\\&\1/"
+  echo ".fi"
+done
