@@ -25,25 +25,52 @@ const char* ConfigResultWords(ConfigResult result) {
   return "unknown result";
 }
 
+std::string ConfigOutcomeWords(ConfigResult result, bool passwordGiven) {
+  std::string words = ConfigResultWords(result);
+  if (result == CONFIG_REFUSED && !passwordGiven) {
+    words += "; it may need a password (--password)";
+  }
+  return words;
+}
+
 int ExitCodeForResult(ConfigResult result) {
   return result == CONFIG_OK ? EXIT_OK : EXIT_RESULT_BASE + static_cast<int>(result);
 }
 
-const char* ExitCodeHelp() {
-  return "Exit codes:\n"
-         "  0   success (set: the device announces the configuration sent)\n"
-         "  1   the tool could not run (for example no worker thread)\n"
-         "  2   bad options or entries; nothing was sent\n"
-         "  3   set: accepted, but the device did not announce itself within 15 s\n"
-         "  4   set: accepted, but the device announces another configuration\n"
-         "  130 list: interrupted before the first cycle ended\n"
-         "  11  set: bad argument (password longer than 20 characters, or command too long)\n"
-         "  12  set: device not found\n"
-         "  13  set: refused by the device\n"
-         "  14  set: not accepted by the device\n"
-         "  15  set: serial number shared with another device that announces no identifier\n"
-         "  16  set: devices with this serial number announce different identifiers\n"
-         "  17  set: no reply from the device\n";
+std::string ExitCodeHelp(HelpScope scope) {
+  struct Line {
+    bool list;
+    bool set;
+    const char* text;
+  };
+  static const Line kLines[] = {
+      {true, true, "  0   success (set: the device announces the configuration sent)\n"},
+      {true, true,
+       "  1   the tool could not run (no worker thread, or standard output could not be "
+       "written)\n"},
+      {true, true, "  2   bad options or entries; nothing was sent\n"},
+      {false, true, "  3   set: accepted, but the device did not announce itself within 15 s\n"},
+      {false, true, "  4   set: accepted, but the device announces another configuration\n"},
+      {false, true,
+       "  11  set: bad argument (the tool checks its options first, so not expected)\n"},
+      {false, true, "  12  set: device not found\n"},
+      {false, true, "  13  set: refused by the device\n"},
+      {false, true, "  14  set: not accepted by the device\n"},
+      {false, true,
+       "  15  set: serial number shared with another device that announces no "
+       "identifier\n"},
+      {false, true, "  16  set: devices with this serial number announce different identifiers\n"},
+      {false, true, "  17  set: no reply from the device\n"},
+      {true, false, "  130 list: interrupted (SIGINT) before the first cycle ended\n"},
+      {true, false, "  143 list: terminated (SIGTERM)\n"},
+  };
+  std::string help = "Exit codes:\n";
+  for (const Line& line : kLines) {
+    const bool shown = scope == HelpScope::kAll || (scope == HelpScope::kList && line.list) ||
+                       (scope == HelpScope::kSet && line.set);
+    if (shown) help += line.text;
+  }
+  return help;
 }
 
 }  // namespace velkarin::cli

@@ -58,10 +58,16 @@ int RunSet(const SetOptions& options) {
   const ConfigResult result =
       ConfigureDevice(finder, record, options.password ? options.password->c_str() : nullptr);
   progress.spinner.Clear();
-  std::printf("%s: %s (%s)\n", serialText.c_str(), ConfigResultWords(result),
-              ConfigResultName(result));
+  // Success on standard output, every failure on standard error, so that a
+  // script reads only what it can rely on.
+  const std::string words = ConfigOutcomeWords(result, options.password.has_value());
+  if (result != CONFIG_OK) {
+    std::fprintf(stderr, "velkarin: %s: %s (%s)\n", serialText.c_str(), words.c_str(),
+                 ConfigResultName(result));
+    return ExitCodeForResult(result);
+  }
+  std::printf("%s: %s (%s)\n", serialText.c_str(), words.c_str(), ConfigResultName(result));
   std::fflush(stdout);
-  if (result != CONFIG_OK) return ExitCodeForResult(result);
 
   // The pump hook showed the previous text while the command ran.
   // cppcheck-suppress redundantAssignment
@@ -70,8 +76,8 @@ int RunSet(const SetOptions& options) {
   const bool found = WaitForDeviceBySerial(finder, options.serial, kAnnounceAgainMs, announced);
   progress.spinner.Clear();
   if (!found) {
-    std::printf("%s: not seen again within %u s\n", serialText.c_str(),
-                static_cast<unsigned>(kAnnounceAgainMs / 1000));
+    std::fprintf(stderr, "velkarin: %s: not seen again within %u s\n", serialText.c_str(),
+                 static_cast<unsigned>(kAnnounceAgainMs / 1000));
     return EXIT_NOT_SEEN_AGAIN;
   }
   const std::vector<std::string> differences = ConfigurationDifferences(record, announced);
@@ -79,8 +85,10 @@ int RunSet(const SetOptions& options) {
     std::printf("%s: configured\n", serialText.c_str());
     return EXIT_OK;
   }
-  std::printf("%s: not configured as sent\n", serialText.c_str());
-  for (const std::string& difference : differences) std::printf("  %s\n", difference.c_str());
+  std::fprintf(stderr, "velkarin: %s: not configured as sent\n", serialText.c_str());
+  for (const std::string& difference : differences) {
+    std::fprintf(stderr, "  %s\n", difference.c_str());
+  }
   return EXIT_NOT_CONFIGURED;
 }
 

@@ -15,11 +15,11 @@
 namespace velkarin::cli {
 namespace {
 
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 extern "C" void OnInterrupt(int signalNumber) {
-  interrupted = true;
+  interruptSignal = signalNumber;
   // msvcrt resets the handler to the default on every signal.
   std::signal(signalNumber, OnInterrupt);
 }
@@ -67,6 +67,8 @@ void InstallInterruptHandler() {
   std::signal(SIGTERM, OnInterrupt);
 }
 
-bool Interrupted() { return interrupted.load(); }
+bool Interrupted() { return interruptSignal.load() != 0; }
+
+int InterruptSignal() { return interruptSignal.load(); }
 
 }  // namespace velkarin::cli

@@ -33,5 +33,7 @@ class Spinner {
 // ending the process, so the engine can be stopped.
 void InstallInterruptHandler();
 bool Interrupted();
+// The signal that interrupted (the last one, when several came); 0 before any.
+int InterruptSignal();
 
 }  // namespace velkarin::cli
