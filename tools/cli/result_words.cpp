@@ -38,37 +38,40 @@ int ExitCodeForResult(ConfigResult result) {
 }
 
 std::string ExitCodeHelp(HelpScope scope) {
+  enum : unsigned { kAll = 1, kList = 2, kSet = 4 };
   struct Line {
-    bool list;
-    bool set;
+    unsigned scopes;
     const char* text;
   };
   static const Line kLines[] = {
-      {true, true, "  0   success (set: the device announces the configuration sent)\n"},
-      {true, true,
+      {kAll, "  0   success (set: the device announces the configuration sent)\n"},
+      {kList, "  0   success\n"},
+      {kSet, "  0   success: the device announces the configuration sent\n"},
+      {kAll | kList | kSet,
        "  1   the tool could not run (no worker thread, or standard output could not be "
        "written)\n"},
-      {true, true, "  2   bad options or entries; nothing was sent\n"},
-      {false, true, "  3   set: accepted, but the device did not announce itself within 15 s\n"},
-      {false, true, "  4   set: accepted, but the device announces another configuration\n"},
-      {false, true,
+      {kAll | kList | kSet, "  2   bad options or entries; nothing was sent\n"},
+      {kAll | kSet, "  3   set: accepted, but the device did not announce itself within 15 s\n"},
+      {kAll | kSet, "  4   set: accepted, but the device announces another configuration\n"},
+      {kAll | kSet,
        "  11  set: bad argument (the tool checks its options first, so not expected)\n"},
-      {false, true, "  12  set: device not found\n"},
-      {false, true, "  13  set: refused by the device\n"},
-      {false, true, "  14  set: not accepted by the device\n"},
-      {false, true,
+      {kAll | kSet, "  12  set: device not found\n"},
+      {kAll | kSet, "  13  set: refused by the device\n"},
+      {kAll | kSet, "  14  set: not accepted by the device\n"},
+      {kAll | kSet,
        "  15  set: serial number shared with another device that announces no "
        "identifier\n"},
-      {false, true, "  16  set: devices with this serial number announce different identifiers\n"},
-      {false, true, "  17  set: no reply from the device\n"},
-      {true, false, "  130 list: interrupted (SIGINT) before the first cycle ended\n"},
-      {true, false, "  143 list: terminated (SIGTERM)\n"},
+      {kAll | kSet, "  16  set: devices with this serial number announce different identifiers\n"},
+      {kAll | kSet, "  17  set: no reply from the device\n"},
+      {kAll | kList, "  130 list: interrupted (SIGINT) before the first cycle ended\n"},
+      {kAll | kList, "  143 list: terminated (SIGTERM)\n"},
   };
+  const unsigned wanted = scope == HelpScope::kList  ? kList
+                          : scope == HelpScope::kSet ? kSet
+                                                     : kAll;
   std::string help = "Exit codes:\n";
   for (const Line& line : kLines) {
-    const bool shown = scope == HelpScope::kAll || (scope == HelpScope::kList && line.list) ||
-                       (scope == HelpScope::kSet && line.set);
-    if (shown) help += line.text;
+    if ((line.scopes & wanted) != 0) help += line.text;
   }
   return help;
 }
