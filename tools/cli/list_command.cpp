@@ -37,7 +37,7 @@ bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool fi
     text += FormatDeviceTable(devices);
   }
   std::fwrite(text.data(), 1, text.size(), stdout);
-  return std::fflush(stdout) == 0 && !std::ferror(stdout);
+  return FlushOutput();
 }
 
 }  // namespace

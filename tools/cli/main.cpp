@@ -1,9 +1,7 @@
 // velkarin: lists the devices that answer discovery on the local network and
 // sends one of them a new IP configuration.
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <optional>
 #include <string>
@@ -14,6 +12,7 @@
 #include "cli/display_text.h"
 #include "cli/result_words.h"
 #include "cli/set_entries.h"
+#include "cli/terminal.h"
 
 namespace {
 
@@ -151,11 +150,8 @@ int main(int argc, char** argv) {
   }
   // A result that never reached its reader (a full disk, a closed pipe) is
   // a failure, whatever was done.
-  errno = 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    const int error = errno;
-    std::fprintf(stderr, "velkarin: cannot write to standard output%s%s\n", error != 0 ? ": " : "",
-                 error != 0 ? std::strerror(error) : "");
+  if (!FlushOutput()) {
+    std::fprintf(stderr, "velkarin: %s\n", OutputFailure().c_str());
     if (status == EXIT_OK) status = EXIT_ERROR;
   }
   return status;

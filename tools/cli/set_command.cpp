@@ -67,7 +67,7 @@ int RunSet(const SetOptions& options) {
     return ExitCodeForResult(result);
   }
   std::printf("%s: %s (%s)\n", serialText.c_str(), words.c_str(), ConfigResultName(result));
-  std::fflush(stdout);
+  FlushOutput();
 
   // The pump hook showed the previous text while the command ran.
   // cppcheck-suppress redundantAssignment

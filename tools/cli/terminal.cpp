@@ -1,8 +1,10 @@
 #include "cli/terminal.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/clock.h"
 
@@ -60,6 +62,26 @@ void Spinner::Clear() {
   std::fflush(stderr);
   drawn_ = false;
   lastLength_ = 0;
+}
+
+namespace {
+
+// A failed flush drops the buffer, so a later one may succeed and say nothing.
+int outputError = 0;
+
+}  // namespace
+
+bool FlushOutput() {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (!flushed && outputError == 0) outputError = errno;
+  return flushed && std::ferror(stdout) == 0;
+}
+
+std::string OutputFailure() {
+  std::string text = "cannot write to standard output";
+  if (outputError != 0) text += std::string(": ") + std::strerror(outputError);
+  return text;
 }
 
 void InstallInterruptHandler() {
