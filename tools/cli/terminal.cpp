@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <system_error>
 
 #include "platform/clock.h"
 
@@ -80,7 +80,7 @@ bool FlushOutput() {
 
 std::string OutputFailure() {
   std::string text = "cannot write to standard output";
-  if (outputError != 0) text += std::string(": ") + std::strerror(outputError);
+  if (outputError != 0) text += ": " + std::generic_category().message(outputError);
   return text;
 }
 
