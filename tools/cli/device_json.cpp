@@ -1,5 +1,7 @@
 #include "cli/device_json.h"
 
+#include "cli/device_table.h"
+
 namespace velkarin::cli {
 
 std::string Latin1ToUtf8(const std::string& latin1) {
@@ -22,6 +24,8 @@ nlohmann::ordered_json DeviceToJson(const DeviceRecord& r) {
   for (const std::string& text : r.extTexts) extTexts.push_back(Latin1ToUtf8(text));
   nlohmann::ordered_json o;
   o["serial"] = r.serial;
+  // The serial number as the table shows it and as `set` reads it (hex).
+  o["serialText"] = SerialText(r.serial);
   o["name"] = Latin1ToUtf8(r.name);
   o["dhcp"] = r.dhcp;
   o["ipAddress"] = Latin1ToUtf8(r.ipAddress);
@@ -39,6 +43,7 @@ nlohmann::ordered_json DeviceToJson(const DeviceRecord& r) {
   o["auxNumber"] = r.auxNumber;
   o["auxTextA"] = Latin1ToUtf8(r.auxTextA);
   o["statusFlags"] = r.statusFlags;
+  o["status"] = StatusText(r.statusFlags);
   o["sortKey"] = r.sortKey;
   return o;
 }

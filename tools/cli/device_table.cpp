@@ -48,15 +48,19 @@ std::string StatusFlagWords(std::uint32_t flags) {
   return words;
 }
 
+std::string StatusText(std::uint32_t flags) {
+  std::string words = StatusFlagWords(flags);
+  return words.empty() ? "-" : words;
+}
+
 std::string FormatDeviceTable(const DeviceList& devices) {
   using Row = std::array<std::string, 7>;
   std::vector<Row> rows;
   rows.push_back({"Snr", "Name", "DHCP", "IP", "Netmask", "Gateway", "Status"});
   for (const DeviceRecord& r : devices) {
-    std::string status = StatusFlagWords(r.statusFlags);
     rows.push_back({SerialText(r.serial), DisplayText(r.name), DhcpText(r.dhcp),
                     DisplayText(r.ipAddress), DisplayText(r.netmask), DisplayText(r.gateway),
-                    status.empty() ? "-" : status});
+                    StatusText(r.statusFlags)});
   }
   std::array<std::size_t, 7> widths{};
   for (const Row& row : rows) {

@@ -15,6 +15,8 @@ std::string DhcpText(std::int32_t dhcp);
 // The set bits in words, comma-separated, lowest bit first
 // ("serial-shared-no-id,ip-clash"); unknown bits as "0x40"; "" for none.
 std::string StatusFlagWords(std::uint32_t flags);
+// The Status column: the words, or "-" for none.
+std::string StatusText(std::uint32_t flags);
 
 // Header line, then one line per record, columns padded with blanks to the
 // widest cell and separated by two blanks; every line ends in '\n'. Texts are

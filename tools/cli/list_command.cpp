@@ -1,4 +1,5 @@
 // velkarin list: the engine's published list after its first complete cycle.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -15,9 +16,15 @@
 namespace velkarin::cli {
 namespace {
 
-constexpr int kExitInterrupted = 130;  // the shell's code for a SIGINT
 constexpr std::uint32_t kWaitSliceMs = 20;
 constexpr std::uint32_t kWatchPollMs = 100;
+
+// SIGTERM asks the tool to stop and says so in the exit code; SIGINT is the
+// user's documented way to end a watch, so only before the first list is it
+// a failure.
+int InterruptedExitCode(int fallback) {
+  return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : fallback;
+}
 
 // False when stdout cannot be written (closed pipe, full disk).
 bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool first) {
@@ -30,7 +37,7 @@ bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool fi
     text += FormatDeviceTable(devices);
   }
   std::fwrite(text.data(), 1, text.size(), stdout);
-  return std::fflush(stdout) == 0 && !std::ferror(stdout);
+  return FlushOutput();
 }
 
 }  // namespace
@@ -53,7 +60,7 @@ int RunList(const ListOptions& options) {
   }
   if (Interrupted()) {
     finder.Stop();
-    return kExitInterrupted;
+    return InterruptedExitCode(EXIT_INTERRUPTED);
   }
 
   if (!PrintDevices(finder.CopyOut(), options, true)) {
@@ -69,7 +76,7 @@ int RunList(const ListOptions& options) {
     }
   }
   finder.Stop();
-  return status;
+  return Interrupted() && status == EXIT_OK ? InterruptedExitCode(EXIT_OK) : status;
 }
 
 }  // namespace velkarin::cli

@@ -11,6 +11,8 @@
 #include "cli/destination_text.h"
 #include "cli/display_text.h"
 #include "cli/result_words.h"
+#include "cli/set_entries.h"
+#include "cli/terminal.h"
 #include "velkarin_version.h"
 
 namespace {
@@ -45,7 +47,7 @@ int Run(int argc, char** argv) {
       "Finds the devices that answer discovery on the local network and sends one of "
       "them a new IP configuration.",
       "velkarin"};
-  app.footer(ExitCodeHelp());
+  app.footer(ExitCodeHelp(HelpScope::kAll));
   app.set_version_flag("--version", std::string("velkarin ") + VELKARIN_VERSION_TEXT,
                        "Print the version and exit");
   app.require_subcommand(1, 1);
@@ -60,7 +62,7 @@ int Run(int argc, char** argv) {
                  "(with --json, one array per line)");
   CLI::Option* listBroadcastOption =
       list->add_option("--broadcast", listBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
-  list->footer(ExitCodeHelp());
+  list->footer(ExitCodeHelp(HelpScope::kList));
 
   SetOptions setOptions;
   std::string serialText;
@@ -71,15 +73,16 @@ int Run(int argc, char** argv) {
   set->add_option("SERIAL", serialText, "the serial number as `list` shows it (hexadecimal)")
       ->required();
   CLI::Option* dhcp = set->add_flag("--dhcp", setOptions.dhcp, "let the device use DHCP");
-  CLI::Option* ip =
-      set->add_option("--ip", setOptions.ipAddress, "fixed IP address")->type_name("ADDRESS");
+  CLI::Option* ip = set->add_option("--ip", setOptions.ipAddress,
+                                    "fixed IP address; ADDRESS/PREFIX (10.0.0.5/24) gives the "
+                                    "netmask too")
+                        ->type_name("ADDRESS[/PREFIX]");
   CLI::Option* netmask =
       set->add_option("--netmask", setOptions.netmask, "netmask (with --ip)")->type_name("MASK");
   CLI::Option* gateway = set->add_option("--gateway", setOptions.gateway,
                                          "gateway (with --ip; may be empty or 0.0.0.0)")
                              ->type_name("GATEWAY");
   dhcp->excludes(ip)->excludes(netmask)->excludes(gateway);
-  ip->needs(netmask);
   netmask->needs(ip);
   gateway->needs(ip);
   set->add_option("--device-id", setOptions.deviceId,
@@ -93,7 +96,7 @@ int Run(int argc, char** argv) {
           ->type_name("PASSWORD");
   CLI::Option* setBroadcastOption =
       set->add_option("--broadcast", setBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
-  set->footer(ExitCodeHelp());
+  set->footer(ExitCodeHelp(HelpScope::kSet));
 
   // CLI11 would only say that a command is missing.
   if (argc > 1 && argv[1][0] != '-' && std::string(argv[1]) != "list" &&
@@ -103,8 +106,9 @@ int Run(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    const int code = app.exit(error);
-    return code == 0 ? EXIT_OK : EXIT_USAGE;
+    // Help goes out as CLI11 writes it; errors get the tool's own prefix.
+    if (error.get_exit_code() == 0) return app.exit(error) == 0 ? EXIT_OK : EXIT_USAGE;
+    return UsageError(error.what());
   }
 
   if (list->parsed()) {
@@ -125,9 +129,13 @@ int Run(int argc, char** argv) {
     return UsageError("set needs --dhcp, or --ip with --netmask");
   }
   if (!setOptions.dhcp) {
+    if (const auto problem = TakeIpPrefix(setOptions, netmask->count() > 0)) {
+      return UsageError(*problem);
+    }
     if (const auto problem = CheckAddresses(setOptions)) {
       return UsageError("invalid IP configuration: " + *problem);
     }
+    if (const auto problem = AssignmentProblem(setOptions)) return UsageError(*problem);
     velkarin::DeviceRecord entries;
     entries.ipAddress = setOptions.ipAddress;
     entries.netmask = setOptions.netmask;
@@ -148,6 +156,7 @@ int Run(int argc, char** argv) {
     setOptions.destination = *destination;
   }
   if (passwordOption->count() > 0) setOptions.password = password;
+  if (const auto problem = BadArgumentProblem(setOptions)) return UsageError(*problem);
   return RunSet(setOptions);
 }
 
@@ -157,10 +166,17 @@ int main(int argc, char** argv) {
   // What the option parser or the library throws beyond the parse errors
   // (out of memory, a system error starting a thread) ends the tool with a
   // message, not with an abort.
+  int status = EXIT_ERROR;
   try {
-    return Run(argc, argv);
+    status = Run(argc, argv);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "velkarin: %s\n", error.what());
-    return EXIT_ERROR;
   }
+  // A result that never reached its reader (a full disk, a closed pipe) is
+  // a failure, whatever was done.
+  if (!FlushOutput()) {
+    std::fprintf(stderr, "velkarin: %s\n", OutputFailure().c_str());
+    if (status == EXIT_OK) status = EXIT_ERROR;
+  }
+  return status;
 }

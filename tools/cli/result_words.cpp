@@ -25,26 +25,57 @@ const char* ConfigResultWords(ConfigResult result) {
   return "unknown result";
 }
 
+std::string ConfigOutcomeWords(ConfigResult result, bool passwordGiven) {
+  std::string words = ConfigResultWords(result);
+  if (result == CONFIG_REFUSED && !passwordGiven) {
+    words += "; it may need a password (--password)";
+  }
+  return words;
+}
+
 int ExitCodeForResult(ConfigResult result) {
   return result == CONFIG_OK ? EXIT_OK : EXIT_RESULT_BASE + static_cast<int>(result);
 }
 
-const char* ExitCodeHelp() {
-  return "Exit codes:\n"
-         "  0   success (set: the device announces the configuration sent)\n"
-         "  1   the tool could not run (for example no worker thread)\n"
-         "  2   bad options or entries; nothing was sent\n"
-         "  3   set: accepted, but the device did not announce itself within 15 s\n"
-         "  4   set: accepted, but the device announces another configuration\n"
-         "  5   set: no device announces both --device-id and SERIAL; nothing was sent\n"
-         "  130 list: interrupted before the first cycle ended\n"
-         "  11  set: bad argument (password longer than 20 characters, or command too long)\n"
-         "  12  set: device not found\n"
-         "  13  set: refused by the device\n"
-         "  14  set: not accepted by the device\n"
-         "  15  set: serial number shared with another device that announces no identifier\n"
-         "  16  set: devices with this serial number announce different identifiers\n"
-         "  17  set: no reply from the device\n";
+std::string ExitCodeHelp(HelpScope scope) {
+  enum : unsigned { kAll = 1, kList = 2, kSet = 4 };
+  struct Line {
+    unsigned scopes;
+    const char* text;
+  };
+  static const Line kLines[] = {
+      {kAll, "  0   success (set: the device announces the configuration sent)\n"},
+      {kList, "  0   success\n"},
+      {kSet, "  0   success: the device announces the configuration sent\n"},
+      {kAll | kList | kSet,
+       "  1   the tool could not run (no worker thread, or standard output could not be "
+       "written)\n"},
+      {kAll | kList | kSet, "  2   bad options or entries; nothing was sent\n"},
+      {kAll | kSet, "  3   set: accepted, but the device did not announce itself within 15 s\n"},
+      {kAll | kSet, "  4   set: accepted, but the device announces another configuration\n"},
+      {kAll | kSet,
+       "  5   set: no device announces both --device-id and SERIAL; nothing was sent\n"},
+      {kAll | kSet,
+       "  11  set: bad argument (the tool checks its options first, so not expected)\n"},
+      {kAll | kSet, "  12  set: device not found\n"},
+      {kAll | kSet, "  13  set: refused by the device\n"},
+      {kAll | kSet, "  14  set: not accepted by the device\n"},
+      {kAll | kSet,
+       "  15  set: serial number shared with another device that announces no "
+       "identifier\n"},
+      {kAll | kSet, "  16  set: devices with this serial number announce different identifiers\n"},
+      {kAll | kSet, "  17  set: no reply from the device\n"},
+      {kAll | kList, "  130 list: interrupted (SIGINT) before the first cycle ended\n"},
+      {kAll | kList, "  143 list: terminated (SIGTERM)\n"},
+  };
+  const unsigned wanted = scope == HelpScope::kList  ? kList
+                          : scope == HelpScope::kSet ? kSet
+                                                     : kAll;
+  std::string help = "Exit codes:\n";
+  for (const Line& line : kLines) {
+    if ((line.scopes & wanted) != 0) help += line.text;
+  }
+  return help;
 }
 
 }  // namespace velkarin::cli

@@ -1,5 +1,7 @@
 // Outcomes of the tool in words and as exit codes.
 #pragma once
+#include <string>
+
 #include "config/config_transaction.h"
 
 namespace velkarin::cli {
@@ -12,14 +14,21 @@ enum ExitCode : int {
   EXIT_NOT_CONFIGURED = 4,   // accepted, but the device announces another configuration
   EXIT_NOT_THAT_DEVICE = 5,  // no device announces both the identifier and the serial
   EXIT_RESULT_BASE = 10,     // 10 + the transaction's result code: 11 to 17
+  EXIT_INTERRUPTED = 130,    // list: SIGINT before the first cycle ended (the shell's code)
+  EXIT_TERMINATED = 143,     // list: SIGTERM (the shell's code)
 };
 
 // What the transaction's result means, in a few words ("device not found").
 const char* ConfigResultWords(ConfigResult result);
+// The result line's words for this run: a refusal of a command sent without
+// a password adds that the device may need one.
+std::string ConfigOutcomeWords(ConfigResult result, bool passwordGiven);
 // 0 for CONFIG_OK, otherwise EXIT_RESULT_BASE + result.
 int ExitCodeForResult(ConfigResult result);
 
-// The exit codes and their meanings, for --help.
-const char* ExitCodeHelp();
+// The exit codes and their meanings, for --help: those of both commands, or
+// only those that `list` or `set` can end with.
+enum class HelpScope { kAll, kList, kSet };
+std::string ExitCodeHelp(HelpScope scope = HelpScope::kAll);
 
 }  // namespace velkarin::cli

@@ -64,18 +64,24 @@ int RunSet(const SetOptions& options) {
     // Nothing was sent: the identifier and the serial name no one device.
     const std::string id = DisplayText(record.deviceId);
     if (!other.deviceId.empty()) {
-      std::printf("%s: not found; the identifier %s belongs to device %s\n", serialText.c_str(),
-                  id.c_str(), SerialText(other.serial).c_str());
+      std::fprintf(stderr, "velkarin: %s: not found; the identifier %s belongs to device %s\n",
+                   serialText.c_str(), id.c_str(), SerialText(other.serial).c_str());
     } else {
-      std::printf("%s: not found; no device announces the identifier %s\n", serialText.c_str(),
-                  id.c_str());
+      std::fprintf(stderr, "velkarin: %s: not found; no device announces the identifier %s\n",
+                   serialText.c_str(), id.c_str());
     }
     return EXIT_NOT_THAT_DEVICE;
   }
-  std::printf("%s: %s (%s)\n", serialText.c_str(), ConfigResultWords(result),
-              ConfigResultName(result));
-  std::fflush(stdout);
-  if (result != CONFIG_OK) return ExitCodeForResult(result);
+  // Success on standard output, every failure on standard error, so that a
+  // script reads only what it can rely on.
+  const std::string words = ConfigOutcomeWords(result, options.password.has_value());
+  if (result != CONFIG_OK) {
+    std::fprintf(stderr, "velkarin: %s: %s (%s)\n", serialText.c_str(), words.c_str(),
+                 ConfigResultName(result));
+    return ExitCodeForResult(result);
+  }
+  std::printf("%s: %s (%s)\n", serialText.c_str(), words.c_str(), ConfigResultName(result));
+  FlushOutput();
 
   // The pump hook showed the previous text while the command ran.
   // cppcheck-suppress redundantAssignment
@@ -86,8 +92,8 @@ int RunSet(const SetOptions& options) {
       WaitForAnnouncement(finder, options.serial, record.deviceId, kAnnounceAgainMs, announced);
   progress.spinner.Clear();
   if (!found) {
-    std::printf("%s: not seen again within %u s\n", serialText.c_str(),
-                static_cast<unsigned>(kAnnounceAgainMs / 1000));
+    std::fprintf(stderr, "velkarin: %s: not seen again within %u s\n", serialText.c_str(),
+                 static_cast<unsigned>(kAnnounceAgainMs / 1000));
     return EXIT_NOT_SEEN_AGAIN;
   }
   const std::vector<std::string> differences =
@@ -96,8 +102,10 @@ int RunSet(const SetOptions& options) {
     std::printf("%s: configured\n", serialText.c_str());
     return EXIT_OK;
   }
-  std::printf("%s: not configured as sent\n", serialText.c_str());
-  for (const std::string& difference : differences) std::printf("  %s\n", difference.c_str());
+  std::fprintf(stderr, "velkarin: %s: not configured as sent\n", serialText.c_str());
+  for (const std::string& difference : differences) {
+    std::fprintf(stderr, "  %s\n", difference.c_str());
+  }
   return EXIT_NOT_CONFIGURED;
 }
 

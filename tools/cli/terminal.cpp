@@ -1,8 +1,10 @@
 #include "cli/terminal.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <system_error>
 
 #include "platform/clock.h"
 
@@ -15,11 +17,11 @@
 namespace velkarin::cli {
 namespace {
 
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 extern "C" void OnInterrupt(int signalNumber) {
-  interrupted = true;
+  interruptSignal = signalNumber;
   // msvcrt resets the handler to the default on every signal.
   std::signal(signalNumber, OnInterrupt);
 }
@@ -62,11 +64,33 @@ void Spinner::Clear() {
   lastLength_ = 0;
 }
 
+namespace {
+
+// A failed flush drops the buffer, so a later one may succeed and say nothing.
+int outputError = 0;
+
+}  // namespace
+
+bool FlushOutput() {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (!flushed && outputError == 0) outputError = errno;
+  return flushed && std::ferror(stdout) == 0;
+}
+
+std::string OutputFailure() {
+  std::string text = "cannot write to standard output";
+  if (outputError != 0) text += ": " + std::generic_category().message(outputError);
+  return text;
+}
+
 void InstallInterruptHandler() {
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
 }
 
-bool Interrupted() { return interrupted.load(); }
+bool Interrupted() { return interruptSignal.load() != 0; }
+
+int InterruptSignal() { return interruptSignal.load(); }
 
 }  // namespace velkarin::cli

@@ -29,9 +29,17 @@ class Spinner {
   std::size_t lastLength_ = 0;
 };
 
+// Flushes standard output; false once any write to it has failed (a full
+// disk, a closed pipe). The first failure's reason is kept for the message.
+bool FlushOutput();
+// "cannot write to standard output: <reason>".
+std::string OutputFailure();
+
 // Ctrl-C (SIGINT) and, where there is one, SIGTERM set a flag instead of
 // ending the process, so the engine can be stopped.
 void InstallInterruptHandler();
 bool Interrupted();
+// The signal that interrupted (the last one, when several came); 0 before any.
+int InterruptSignal();
 
 }  // namespace velkarin::cli

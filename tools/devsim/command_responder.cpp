@@ -115,7 +115,9 @@ void ApplyCommand(Announced& announced, const ConfigCommand& command) {
   announced.dhcp = 0;
   announced.ip = command.ip;
   announced.netmask = command.netmask;
-  announced.gateway = command.gateway;
+  // A device without a gateway announces 0.0.0.0: an empty field would end
+  // the section and take the name with it.
+  announced.gateway = command.gateway.empty() ? "0.0.0.0" : command.gateway;
 }
 
 void ApplyOther(Announced& announced, const OtherConfig& other) {

@@ -366,6 +366,19 @@ json ParseDeviceOption(const std::string& text) {
   return object;
 }
 
+DeviceSpec DeviceFromJsonAt(const json& object, const std::string& place) {
+  try {
+    return DeviceFromJson(object);
+  } catch (const std::invalid_argument& e) {
+    std::string serial;
+    if (object.is_object() && object.contains("serial")) {
+      const json& v = object["serial"];
+      serial = " (serial " + (v.is_string() ? v.get<std::string>() : v.dump()) + ")";
+    }
+    throw std::invalid_argument(place + serial + ": " + e.what());
+  }
+}
+
 std::vector<DeviceSpec> GenerateFleet(const FleetSpec& fleet) {
   std::vector<DeviceSpec> devices;
   for (int i = 0; i < fleet.count; ++i) {
@@ -383,7 +396,7 @@ std::vector<DeviceSpec> GenerateFleet(const FleetSpec& fleet) {
     }
     if (!fleet.tmpl.contains("netmask")) object["netmask"] = "255.0.0.0";
     if (!fleet.tmpl.contains("gateway")) object["gateway"] = "10.0.0.254";
-    DeviceSpec device = DeviceFromJson(object);
+    DeviceSpec device = DeviceFromJsonAt(object, "fleet device " + std::to_string(n));
     if (fleet.spreadMs > 0) {
       device.announceDelayMs +=
           static_cast<int>(static_cast<long long>(fleet.spreadMs) * i / fleet.count);
@@ -414,25 +427,32 @@ std::vector<DeviceSpec> LoadConfigFile(const std::string& path) {
   }
   if (list != nullptr) {
     if (!list->is_array()) throw std::invalid_argument(path + ": devices must be a list");
-    for (const json& item : *list) devices.push_back(DeviceFromJson(item));
+    for (std::size_t i = 0; i < list->size(); ++i) {
+      devices.push_back(DeviceFromJsonAt((*list)[i], path + ": device " + std::to_string(i + 1)));
+    }
   }
   if (root.is_object() && root.contains("fleet")) {
     const json& f = root["fleet"];
-    FleetSpec fleet;
-    for (auto it = f.begin(); it != f.end(); ++it) {
-      const std::string& k = it.key();
-      if (k == "count")
-        fleet.count = AsNonNegative(k, it.value());
-      else if (k == "serialBase")
-        fleet.serialBase = AsHex32(k, it.value());
-      else if (k == "spreadMs")
-        fleet.spreadMs = AsNonNegative(k, it.value());
-      else if (k == "template")
-        fleet.tmpl = it.value();
-      else
-        throw std::invalid_argument(path + ": unknown fleet key \"" + k + "\"");
+    std::vector<DeviceSpec> generated;
+    try {
+      FleetSpec fleet;
+      for (auto it = f.begin(); it != f.end(); ++it) {
+        const std::string& k = it.key();
+        if (k == "count")
+          fleet.count = AsNonNegative(k, it.value());
+        else if (k == "serialBase")
+          fleet.serialBase = AsHex32(k, it.value());
+        else if (k == "spreadMs")
+          fleet.spreadMs = AsNonNegative(k, it.value());
+        else if (k == "template")
+          fleet.tmpl = it.value();
+        else
+          throw std::invalid_argument("unknown fleet key \"" + k + "\"");
+      }
+      generated = GenerateFleet(fleet);
+    } catch (const std::invalid_argument& e) {
+      throw std::invalid_argument(path + ": " + e.what());
     }
-    std::vector<DeviceSpec> generated = GenerateFleet(fleet);
     devices.insert(devices.end(), generated.begin(), generated.end());
   }
   return devices;

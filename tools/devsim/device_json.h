@@ -12,6 +12,10 @@ namespace velkarin::devsim {
 
 // Throws std::invalid_argument naming the key on an unknown key or a bad value.
 DeviceSpec DeviceFromJson(const nlohmann::json& object);
+// The same, with a failure's reason preceded by `place` ("fleet.json: device
+// 2") and the device's serial number when it gives one, so that the device
+// can be found among many.
+DeviceSpec DeviceFromJsonAt(const nlohmann::json& object, const std::string& place);
 
 // "key=value,key=value": a value in double quotes may hold commas (inside,
 // a backslash escapes '"' and itself); a value that starts with '[' or '{' is JSON up to its

@@ -19,23 +19,35 @@
 namespace velkarin::devsim {
 namespace {
 
+// 1 to 8 hex digits, nothing else (std::stoul would take blanks and signs).
+std::uint32_t FleetSerialBase(const std::string& text) {
+  const bool hex = !text.empty() && text.size() <= 8 &&
+                   text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+  if (!hex) {
+    throw std::invalid_argument("--fleet-serial-base '" + text +
+                                "': expected 1 to 8 hexadecimal digits");
+  }
+  return static_cast<std::uint32_t>(std::stoul(text, nullptr, 16));
+}
+
 std::vector<DeviceSpec> BuildFleet(const Options& o) {
   std::vector<DeviceSpec> devices;
   if (!o.configFile.empty()) devices = LoadConfigFile(o.configFile);
-  for (const std::string& text : o.devices)
-    devices.push_back(DeviceFromJson(ParseDeviceOption(text)));
+  for (const std::string& text : o.devices) {
+    devices.push_back(DeviceFromJsonAt(ParseDeviceOption(text), "--device " + text));
+  }
   if (o.fleetCount > 0) {
     FleetSpec fleet;
     fleet.count = o.fleetCount;
     fleet.spreadMs = o.fleetSpreadMs;
-    if (!o.fleetTemplate.empty()) fleet.tmpl = ParseDeviceOption(o.fleetTemplate);
-    std::size_t used = 0;
-    unsigned long base = std::stoul(o.fleetSerialBase, &used, 16);
-    if (used != o.fleetSerialBase.size() || base > 0xFFFFFFFFUL) {
-      throw std::invalid_argument("--fleet-serial-base: expected hex digits");
+    fleet.serialBase = FleetSerialBase(o.fleetSerialBase);
+    std::vector<DeviceSpec> generated;
+    try {
+      if (!o.fleetTemplate.empty()) fleet.tmpl = ParseDeviceOption(o.fleetTemplate);
+      generated = GenerateFleet(fleet);
+    } catch (const std::invalid_argument& e) {
+      throw std::invalid_argument(std::string("--fleet-template: ") + e.what());
     }
-    fleet.serialBase = static_cast<std::uint32_t>(base);
-    std::vector<DeviceSpec> generated = GenerateFleet(fleet);
     devices.insert(devices.end(), generated.begin(), generated.end());
   }
   return devices;
@@ -116,6 +128,13 @@ int Run(int argc, char** argv) {
   }
   std::printf("READY port=%u\n", sockets.port());
   std::fflush(stdout);
+  // Tests use a simulator without devices to see what a tool sends; said
+  // only after READY, since a starter may take earlier output for a failure.
+  if (simulator.size() == 0) {
+    std::fprintf(stderr,
+                 "velkarin-devsim: no devices (none from --device, --config or --fleet); "
+                 "listening and logging only\n");
+  }
 
   StopConditions stop;
   stop.stopFile = options.stopFile;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -79,7 +80,15 @@ bool ParseOptions(int argc, char** argv, Options& o, int& exitCode) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    exitCode = app.exit(e);
+    // Help and the like as CLI11 writes them; every error is a bad
+    // configuration (exit status 2), in the simulator's own words.
+    if (e.get_exit_code() == 0) {
+      exitCode = app.exit(e);
+    } else {
+      std::fprintf(stderr, "velkarin-devsim: %s\nRun with --help for more information.\n",
+                   e.what());
+      exitCode = 2;
+    }
     return false;
   }
   return true;

@@ -74,6 +74,16 @@ TEST_F(CliTest, ListTableShowsEveryDeviceBySerialWithItsFlagsInWords) {
   const std::vector<std::string> received = devsim.Received();
   ASSERT_FALSE(received.empty());
   EXPECT_EQ(received.front(), "0 1 A");
+
+  // The JSON names each device and its flags as the table does.
+  const RunResult json = RunCli({"list", "--json"});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  std::vector<std::string> shown;
+  for (const nlohmann::json& d : nlohmann::json::parse(json.out)) {
+    shown.push_back(d["serialText"].get<std::string>() + " " + d["status"].get<std::string>());
+  }
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"001A2B ip-clash", "00C0DE ip-clash", "12345678 no-ip"}));
 }
 
 TEST_F(CliTest, ListJsonCarriesEveryRecordFieldAndEscapesHighAndControlBytes) {
@@ -101,10 +111,13 @@ TEST_F(CliTest, ListJsonCarriesEveryRecordFieldAndEscapesHighAndControlBytes) {
   for (auto it = d.begin(); it != d.end(); ++it) keys.push_back(it.key());
   EXPECT_EQ(keys,
             (std::vector<std::string>{
-                "serial", "name", "dhcp", "ipAddress", "netmask", "gateway", "extNumber1",
-                "extTextB", "deviceId", "deviceIndex", "commandSuffix", "extTexts", "extNumber2",
-                "extTextA", "auxTextB", "auxNumber", "auxTextA", "statusFlags", "sortKey"}));
+                "serial",      "serialText", "name",     "dhcp",     "ipAddress",   "netmask",
+                "gateway",     "extNumber1", "extTextB", "deviceId", "deviceIndex", "commandSuffix",
+                "extTexts",    "extNumber2", "extTextA", "auxTextB", "auxNumber",   "auxTextA",
+                "statusFlags", "status",     "sortKey"}));
   EXPECT_EQ(d["serial"], 0x1A2B);
+  EXPECT_EQ(d["serialText"], "001A2B");
+  EXPECT_EQ(d["status"], "-");
   EXPECT_EQ(d["name"], "Caf\xC3\xA9 \x01x");
   EXPECT_EQ(d["dhcp"], 1);
   EXPECT_EQ(d["ipAddress"], "10.0.0.7");
@@ -190,6 +203,23 @@ TEST_F(CliTest, WatchPrintsTheListAgainWhenItChangesAndEndsCleanlyOnInterrupt) {
   EXPECT_EQ(Lines(watch.out()).size(), 2u);
 }
 
+// SIGTERM is not the user's way to end a watch: it ends with the shell's code
+// for it, after stopping the engine (not killed by the signal).
+TEST_F(CliTest, TerminateEndsAWatchWith143) {
+  DevsimProcess devsim(
+      {"--device", "serial=5150,name=Watched,ip=10.5.1.50,netmask=255.0.0.0,gateway=10.0.0.1"});
+  ASSERT_DEVSIM_READY(devsim);
+  ChildProcess watch({CliPath(), "list", "--watch"});
+  ASSERT_TRUE(watch.WaitForOutput(
+      [](const std::string& out) { return out.find("Watched") != std::string::npos; }, seconds(20)))
+      << watch.err();
+  watch.Signal(SIGTERM);
+  ASSERT_TRUE(watch.WaitForExit(seconds(15)));
+  EXPECT_FALSE(watch.endedBySignal());
+  EXPECT_EQ(watch.exitCode(), 143) << watch.err();
+  EXPECT_EQ(watch.err(), "");
+}
+
 TEST_F(CliTest, InterruptBeforeTheFirstCycleEndsStopsTheSearchAndPrintsNothing) {
   DevsimProcess devsim({"--port", "0"});  // a listener without devices
   ASSERT_DEVSIM_READY(devsim);
@@ -202,6 +232,16 @@ TEST_F(CliTest, InterruptBeforeTheFirstCycleEndsStopsTheSearchAndPrintsNothing) 
   EXPECT_FALSE(list.endedBySignal());
   EXPECT_EQ(list.exitCode(), 130);
   EXPECT_EQ(list.out(), "");
+
+  // Terminated at the same point: the code says which signal it was.
+  ChildProcess terminated(
+      {CliPath(), "list", "--broadcast", "127.0.0.1:" + std::to_string(devsim.port())});
+  ASSERT_TRUE(devsim.WaitForReceived(devsim.Received().size() + 1, 10000));
+  terminated.Signal(SIGTERM);
+  ASSERT_TRUE(terminated.WaitForExit(seconds(15)));
+  EXPECT_FALSE(terminated.endedBySignal());
+  EXPECT_EQ(terminated.exitCode(), 143);
+  EXPECT_EQ(terminated.out(), "");
 }
 
 }  // namespace

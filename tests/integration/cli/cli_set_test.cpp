@@ -51,6 +51,61 @@ TEST_F(CliTest, SetFixedAddressIsSentCheckedAndListedAfterwards) {
   EXPECT_EQ(devices[0]["gateway"], "10.0.0.1");
 }
 
+// A prefix gives the netmask; without a gateway the device announces 0.0.0.0
+// and keeps its name, and the tool counts it as configured.
+TEST_F(CliTest, SetIpWithPrefixSendsTheNetmaskItGives) {
+  DevsimProcess devsim({"--device", kPump});
+  ASSERT_DEVSIM_READY(devsim);
+  const RunResult set = RunCli({"set", "1A2B", "--ip", "10.0.0.5/8"});
+  EXPECT_EQ(set.exitCode, 0) << set.out << set.err;
+  EXPECT_EQ(Lines(set.out), (std::vector<std::string>{"001A2B: accepted by the device (CONFIG_OK)",
+                                                      "001A2B: configured"}));
+  EXPECT_EQ(Commands(devsim), std::vector<std::string>{"001A2B 5 0 10.0.0.5 255.0.0.0 "});
+
+  const RunResult list = RunCli({"list", "--json"});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  const nlohmann::json devices = nlohmann::json::parse(list.out);
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(devices[0]["netmask"], "255.0.0.0");
+  EXPECT_EQ(devices[0]["gateway"], "0.0.0.0");
+  EXPECT_EQ(devices[0]["name"], "Pump");
+}
+
+// velkarin with standard output on /dev/full, where every write fails.
+RunResult RunCliIntoFullDisk(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", CliPath()};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return RunProgram(argv, seconds(90));
+}
+
+struct FullOutputCase {
+  std::vector<std::string> arguments;
+  int exitCode;
+  const char* err;  // all of standard error
+};
+
+TEST_F(CliTest, AResultThatCannotBeWrittenIsAFailure) {
+  DevsimProcess devsim({"--device", kPump});
+  ASSERT_DEVSIM_READY(devsim);
+  const std::string lost = "velkarin: cannot write to standard output: No space left on device\n";
+  const std::vector<FullOutputCase> cases = {
+      {{"list"}, 1, lost.c_str()},
+      {{"list", "--json"}, 1, lost.c_str()},
+      {{"set", "1A2B", "--dhcp"}, 1, lost.c_str()},
+      // A failure keeps its own code; it went to standard error, which works.
+      {{"set", "C0DE", "--dhcp"}, 12, "velkarin: 00C0DE: device not found (CONFIG_NOT_FOUND)\n"},
+      // Help is output too.
+      {{"set", "--help"}, 1, lost.c_str()},
+  };
+  for (const FullOutputCase& c : cases) {
+    const RunResult run = RunCliIntoFullDisk(c.arguments);
+    ASSERT_TRUE(run.finished) << c.arguments[0];
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments[0] << " " << c.arguments.size() << "\n"
+                                        << run.err;
+    EXPECT_EQ(run.err, c.err) << c.arguments[0] << " " << c.arguments.size();
+  }
+}
+
 TEST_F(CliTest, SetDrawsProgressOnATerminalWhileTheTransactionWaits) {
   DevsimProcess devsim({"--device", kPump});
   ASSERT_DEVSIM_READY(devsim);
@@ -98,7 +153,8 @@ struct FailureCase {
   std::vector<std::string> devices;  // --device values
   std::vector<std::string> setArguments;
   int exitCode;
-  std::vector<std::string> outLines;
+  std::vector<std::string> outLines;  // standard output: only what succeeded
+  std::vector<std::string> errLines;  // standard error: the failure
   bool commandSent;
 };
 
@@ -120,6 +176,7 @@ TEST_P(CliSetFailure, IsNamedInWordsAndEndsWithItsOwnCode) {
   ASSERT_TRUE(set.finished);
   EXPECT_EQ(set.exitCode, c.exitCode) << set.out << set.err;
   EXPECT_EQ(Lines(set.out), c.outLines);
+  EXPECT_EQ(Lines(set.err), c.errLines);
   EXPECT_EQ(!Commands(devsim).empty(), c.commandSent);
 }
 
@@ -135,26 +192,39 @@ INSTANTIATE_TEST_SUITE_P(
                     {"serial=C0DE,ip=10.9.9.9,netmask=255.0.0.0"},
                     kFixed,
                     12,
-                    {"001A2B: device not found (CONFIG_NOT_FOUND)"},
+                    {},
+                    {"velkarin: 001A2B: device not found (CONFIG_NOT_FOUND)"},
                     false},
         FailureCase{"Refused",
                     {With("onCommand=refuse")},
                     kFixed,
                     13,
-                    {"001A2B: refused by the device (CONFIG_REFUSED)"},
+                    {},
+                    {"velkarin: 001A2B: refused by the device; it may need a password "
+                     "(--password) (CONFIG_REFUSED)"},
+                    true},
+        // With the password, the authenticated retry is refused too: no hint.
+        FailureCase{"RefusedWithPassword",
+                    {With("onCommand=require-auth,password=sesame")},
+                    {"set", "1A2B", "--dhcp", "--password", "wrong"},
+                    13,
+                    {},
+                    {"velkarin: 001A2B: refused by the device (CONFIG_REFUSED)"},
                     true},
         FailureCase{"OtherStatus",
                     {With("onCommand=status,replyStatus=0")},
                     kFixed,
                     14,
-                    {"001A2B: not accepted by the device (CONFIG_FAILED)"},
+                    {},
+                    {"velkarin: 001A2B: not accepted by the device (CONFIG_FAILED)"},
                     true},
         FailureCase{
             "SerialSharedWithoutId",
             {With("name=First"), "serial=1A2B,name=Second,ip=192.168.1.21,netmask=255.255.255.0"},
             kFixed,
             15,
-            {"001A2B: serial number shared with another device, and the device "
+            {},
+            {"velkarin: 001A2B: serial number shared with another device, and the device "
              "announces no identifier (CONFIG_SERIAL_SHARED_NO_ID)"},
             false},
         FailureCase{"SerialClash",
@@ -162,28 +232,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "serial=1A2B,name=Two,ip=192.168.1.21,netmask=255.255.255.0,deviceId=TWO"},
                     kFixed,
                     16,
-                    {"001A2B: serial number clash: devices with this serial number announce "
-                     "different identifiers (CONFIG_SERIAL_CLASH)"},
+                    {},
+                    {"velkarin: 001A2B: serial number clash: devices with this serial number "
+                     "announce different identifiers (CONFIG_SERIAL_CLASH)"},
                     false},
-        FailureCase{
-            "PasswordTooLong",
-            {kPump},
-            {"set", "1A2B", "--dhcp", "--password", "123456789012345678901"},
-            11,
-            {"001A2B: bad argument (no serial number or identifier, a password longer than 20 "
-             "characters, or a command longer than 255 characters) (CONFIG_BAD_ARGUMENT)"},
-            false},
-        // An identifier so long that no command could carry it: refused before
-        // anything is sent.
-        FailureCase{
-            "CommandTooLong",
-            {kPump},
-            {"set", "1A2B", "--device-id", std::string(240, 'D'), "--ip", "10.0.0.5", "--netmask",
-             "255.0.0.0"},
-            11,
-            {"001A2B: bad argument (no serial number or identifier, a password longer than 20 "
-             "characters, or a command longer than 255 characters) (CONFIG_BAD_ARGUMENT)"},
-            false},
         // The device named is the one that announces both the serial and the
         // identifier, or none: nothing is sent to another device.
         FailureCase{
@@ -192,19 +244,22 @@ INSTANTIATE_TEST_SUITE_P(
              "serial=1A2C,name=Two,ip=192.168.1.21,netmask=255.255.255.0,deviceId=CHILLER-2"},
             {"set", "1A2B", "--device-id", "CHILLER-2", "--dhcp"},
             5,
-            {"001A2B: not found; the identifier CHILLER-2 belongs to device 001A2C"},
+            {},
+            {"velkarin: 001A2B: not found; the identifier CHILLER-2 belongs to device 001A2C"},
             false},
         FailureCase{"SerialZeroWithIdentifier",
                     {With("deviceId=PUMP-7")},
                     {"set", "0", "--device-id", "PUMP-7", "--dhcp"},
                     5,
-                    {"000000: not found; the identifier PUMP-7 belongs to device 001A2B"},
+                    {},
+                    {"velkarin: 000000: not found; the identifier PUMP-7 belongs to device 001A2B"},
                     false},
         FailureCase{"UnknownIdentifier",
                     {With("deviceId=PUMP-7")},
                     {"set", "1A2B", "--device-id", "WRONG", "--dhcp"},
                     5,
-                    {"001A2B: not found; no device announces the identifier WRONG"},
+                    {},
+                    {"velkarin: 001A2B: not found; no device announces the identifier WRONG"},
                     false},
         // Twins share a serial: the one named by its identifier is configured
         // and judged by its own announcement, not its twin's.
@@ -214,28 +269,31 @@ INSTANTIATE_TEST_SUITE_P(
                     {"set", "C1", "--device-id", "TWIN-B", "--dhcp"},
                     0,
                     {"0000C1: accepted by the device (CONFIG_OK)", "0000C1: configured"},
+                    {},
                     true},
         FailureCase{"NoReply",
                     {With("onCommand=silent")},
                     kFixed,
                     17,
-                    {"001A2B: no reply from the device (CONFIG_NO_REPLY)"},
+                    {},
+                    {"velkarin: 001A2B: no reply from the device (CONFIG_NO_REPLY)"},
                     true},
         FailureCase{"KeepsItsOldConfiguration",
                     {With("afterAccept=none")},
                     kFixed,
                     4,
-                    {"001A2B: accepted by the device (CONFIG_OK)", "001A2B: not configured as sent",
+                    {"001A2B: accepted by the device (CONFIG_OK)"},
+                    {"velkarin: 001A2B: not configured as sent",
                      "  IP address: sent 10.0.0.5, announced 192.168.1.20",
                      "  netmask: sent 255.0.0.0, announced 255.255.255.0"},
                     true},
-        FailureCase{
-            "NotSeenAgain",
-            {With("afterAccept=vanish")},
-            kFixed,
-            3,
-            {"001A2B: accepted by the device (CONFIG_OK)", "001A2B: not seen again within 15 s"},
-            true}),
+        FailureCase{"NotSeenAgain",
+                    {With("afterAccept=vanish")},
+                    kFixed,
+                    3,
+                    {"001A2B: accepted by the device (CONFIG_OK)"},
+                    {"velkarin: 001A2B: not seen again within 15 s"},
+                    true}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
 
 }  // namespace

@@ -22,9 +22,16 @@ TEST_F(CliTest, HelpListsTheCommandsAndTheExitCodes) {
   }
   const RunResult listHelp = RunCli({"list", "--help"});
   EXPECT_EQ(listHelp.exitCode, 0);
-  for (const char* part : {"--json", "--watch", "--broadcast"}) {
+  for (const char* part : {"--json", "--watch", "--broadcast", "  130 ", "  143 "}) {
     EXPECT_NE(listHelp.out.find(part), std::string::npos) << part;
   }
+  // Each command's help shows only the codes it can end with.
+  for (const char* part : {"  3 ", "  12 ", "  17 "}) {
+    EXPECT_EQ(listHelp.out.find(part), std::string::npos) << part;
+  }
+  EXPECT_NE(setHelp.out.find("  17 "), std::string::npos);
+  EXPECT_EQ(setHelp.out.find("  130 "), std::string::npos);
+  EXPECT_NE(setHelp.out.find("ADDRESS[/PREFIX]"), std::string::npos);
 }
 
 struct UsageCase {
@@ -70,6 +77,33 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
       {{"set", "1A2B", "--dhcp", "--broadcast", "1.2.3.4:"}, "invalid --broadcast '1.2.3.4:'"},
       {{"set", "1A2B", "--ip", "10.0.0.5\x1b[2J", "--netmask", "255.0.0.0"},
        "invalid IP address '10.0.0.5\\x1B[2J'"},
+      // Addresses no device can have: a device that took one would be lost.
+      {{"set", "1A2B", "--ip", "127.0.0.1", "--netmask", "255.0.0.0"},
+       "no device can be given --ip 127.0.0.1 with --netmask 255.0.0.0: 127.0.0.0/8 is the "
+       "loopback range"},
+      {{"set", "1A2B", "--ip", "224.0.0.1", "--netmask", "255.255.255.0"}, "multicast range"},
+      {{"set", "1A2B", "--ip", "255.255.255.255", "--netmask", "255.255.255.0"},
+       "limited broadcast address"},
+      {{"set", "1A2B", "--ip", "240.1.2.3", "--netmask", "255.0.0.0"}, "240.0.0.0/4 is reserved"},
+      {{"set", "1A2B", "--ip", "0.1.2.3", "--netmask", "255.0.0.0"}, "0.0.0.0/8"},
+      {{"set", "1A2B", "--ip", "10.0.0.255", "--netmask", "255.255.255.0"},
+       "broadcast address of 10.0.0.0/24"},
+      {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "255.0.255.0"}, "not a run of ones"},
+      {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "255.0.0.0", "--gateway", "224.0.0.1"},
+       "--gateway 224.0.0.1: 224.0.0.0/4"},
+      // The prefix form of --ip.
+      {{"set", "1A2B", "--ip", "10.0.0.5/32"}, "(/32)"},
+      {{"set", "1A2B", "--ip", "10.0.0.5/0"}, "invalid --ip '10.0.0.5/0'"},
+      {{"set", "1A2B", "--ip", "10.0.0.5/33"}, "invalid --ip '10.0.0.5/33'"},
+      {{"set", "1A2B", "--ip", "10.0.0.5/24", "--netmask", "255.255.0.0"},
+       "--ip 10.0.0.5/24 gives the netmask 255.255.255.0, but --netmask is '255.255.0.0'"},
+      // What the transaction would refuse, refused before any search.
+      {{"set", "1A2B", "--dhcp", "--password", "123456789012345678901"},
+       "--password has 21 characters"},
+      {{"set", "1A2B", "--device-id", std::string(240, 'D'), "--ip", "10.0.0.5", "--netmask",
+        "255.0.0.0"},
+       "--device-id is too long"},
+      {{"set", "0", "--dhcp"}, "serial number 0 names no device"},
   };
   for (const UsageCase& c : cases) {
     std::string shown;
@@ -78,8 +112,10 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
     ASSERT_TRUE(run.finished) << shown;
     EXPECT_EQ(run.exitCode, 2) << shown << "\n" << run.err;
     EXPECT_EQ(run.out, "") << shown;
+    EXPECT_EQ(run.err.rfind("velkarin: ", 0), 0u) << shown << "\n" << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << shown << "\n" << run.err;
   }
+  // Not even a search: the devices' port received nothing.
   EXPECT_TRUE(devsim.Received().empty());
 }
 
@@ -91,7 +127,7 @@ TEST_F(CliTest, AcceptedEntriesMatchTheFormsRules) {
                                   "255.255.255.0", "--gateway", gateway},
                                  std::chrono::seconds(30));
     EXPECT_EQ(run.exitCode, 12) << gateway << ": " << run.out << run.err;
-    EXPECT_EQ(run.out, "C0FFEE: device not found (CONFIG_NOT_FOUND)\n");
+    EXPECT_EQ(run.err, "velkarin: C0FFEE: device not found (CONFIG_NOT_FOUND)\n");
   }
 }
 

@@ -77,6 +77,19 @@ TEST_F(DevsimCommands, AnnouncesTheAcceptedConfiguration) {
   EXPECT_EQ(Section1(announced[0]), "A1B2 1 192.168.1.20 255.255.255.0 192.168.1.1");
 }
 
+// An empty gateway field would end the section early and drop the name, so a
+// device configured without a gateway announces 0.0.0.0 and keeps its name.
+TEST_F(DevsimCommands, AFixedConfigurationWithoutGatewayIsAnnouncedWithGateway0000) {
+  DevsimProcess sim({"--port", "0", "--device", kPump + ",name=Pump"s});
+  ASSERT_SIM_READY(sim);
+  ProbeSocket probe;
+  ASSERT_EQ(Replies(probe, sim, "00A1B2 5 0 172.20.5.9 255.255.0.0 "),
+            std::vector<std::string>{"A1B2 5 1"});
+  std::vector<std::string> announced = BytesOf(Discover(probe, sim));
+  ASSERT_EQ(announced.size(), 1u);
+  EXPECT_EQ(Section1(announced[0]), "A1B2 0 172.20.5.9 255.255.0.0 0.0.0.0 Pump");
+}
+
 TEST_F(DevsimCommands, ChangesAfterItsDelayAndIsSilentMeanwhileWhenAsked) {
   DevsimProcess sim(
       {"--port", "0", "--device", kPump + ",afterAcceptDelayMs=1000,silentWhileChanging=true"s});

@@ -186,6 +186,66 @@ TEST_F(DevsimLifecycle, RefusesToRunOutsideAPrivateNetwork) {
   EXPECT_EQ(status, 4);
 }
 
+// Run with its output captured; the exit status, or -1.
+struct ShellRun {
+  int status;
+  std::string output;
+};
+
+ShellRun RunSimulator(const std::string& arguments, const std::string& dir) {
+  const std::string out = dir + "/out";
+  const int status = RunShell("\"" + Simulator() + "\" " + arguments + " --max-runtime 1 >" + out +
+                              " 2>&1 </dev/null");
+  std::ifstream in(out);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return {status, text.str()};
+}
+
+TEST_F(DevsimLifecycle, BadOptionsAndConfigurationsExitWith2AndNameWhatIsWrong) {
+  const std::string dir = "/tmp/velkarin-devsim-options-" + std::to_string(getpid());
+  ASSERT_EQ(RunShell("mkdir -p " + dir), 0);
+  std::ofstream(dir + "/fleet.json")
+      << R"({"devices": [{"serial": "A1"}, {"serial": "B2", "ipp": "10.0.0.1"}]})";
+  std::ofstream(dir + "/bad-fleet.json") << R"({"fleet": {"count": 2, "template": {"nmae": 1}}})";
+  struct Case {
+    std::string arguments;
+    std::vector<std::string> said;  // each in the message
+  };
+  const std::vector<Case> cases = {
+      {"--bogus", {"--bogus"}},
+      {"--port", {"--port"}},
+      {"--port 65536", {"--port", "65536"}},
+      {"--port -1", {"--port"}},
+      {"--fleet 2 --fleet-serial-base XYZ", {"--fleet-serial-base 'XYZ'", "hexadecimal"}},
+      {"--fleet 2 --fleet-serial-base 123456789", {"--fleet-serial-base"}},
+      {"--fleet 2 --fleet-template nmae=x", {"--fleet-template", "\"nmae\""}},
+      {"--device serial=1 --device serial=C0DE,ipp=1", {"--device serial=C0DE", "\"ipp\""}},
+      {"--config " + dir + "/fleet.json", {"fleet.json: device 2 (serial B2)", "\"ipp\""}},
+      {"--config " + dir + "/bad-fleet.json", {"bad-fleet.json: fleet device 1", "\"nmae\""}},
+  };
+  for (const Case& c : cases) {
+    const ShellRun run = RunSimulator(c.arguments, dir);
+    EXPECT_EQ(run.status, 2) << c.arguments << "\n" << run.output;
+    EXPECT_EQ(run.output.rfind("velkarin-devsim: ", 0), 0u) << c.arguments << "\n" << run.output;
+    for (const std::string& part : c.said) {
+      EXPECT_NE(run.output.find(part), std::string::npos) << c.arguments << "\n" << run.output;
+    }
+  }
+  RunShell("rm -rf " + dir);
+}
+
+// Tests start it without devices to watch what a tool sends: it says so, and runs.
+TEST_F(DevsimLifecycle, WithoutDevicesItSaysSoAndListensAnyway) {
+  const std::string dir = "/tmp/velkarin-devsim-empty-" + std::to_string(getpid());
+  ASSERT_EQ(RunShell("mkdir -p " + dir), 0);
+  const ShellRun run = RunSimulator("--port 0", dir);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("READY port="), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("velkarin-devsim: no devices"), std::string::npos) << run.output;
+  RunShell("rm -rf " + dir);
+}
+
 TEST_F(DevsimLifecycle, EndsAtTheStopFileTheEndOfItsInputOrItsMaximumRunTime) {
   const std::string dir = "/tmp/velkarin-devsim-lifecycle-" + std::to_string(getpid());
   ASSERT_EQ(RunShell("mkdir -p " + dir), 0);

@@ -39,11 +39,35 @@ TEST(DeviceToJson, HasExactlyTheRecordFieldsInOrder) {
   std::vector<std::string> keys;
   for (auto it = o.begin(); it != o.end(); ++it) keys.push_back(it.key());
   const std::vector<std::string> expected = {
-      "serial",        "name",       "dhcp",        "ipAddress", "netmask",
-      "gateway",       "extNumber1", "extTextB",    "deviceId",  "deviceIndex",
-      "commandSuffix", "extTexts",   "extNumber2",  "extTextA",  "auxTextB",
-      "auxNumber",     "auxTextA",   "statusFlags", "sortKey"};
+      "serial",      "serialText", "name",     "dhcp",     "ipAddress",   "netmask",
+      "gateway",     "extNumber1", "extTextB", "deviceId", "deviceIndex", "commandSuffix",
+      "extTexts",    "extNumber2", "extTextA", "auxTextB", "auxNumber",   "auxTextA",
+      "statusFlags", "status",     "sortKey"};
   EXPECT_EQ(keys, expected);
+}
+
+// What a script feeds to `set`, and the flags as the table names them.
+TEST(DeviceToJson, GivesTheSerialAsSetTakesItAndTheStatusInTheTablesWords) {
+  struct Case {
+    std::uint32_t serial;
+    std::uint32_t flags;
+    const char* serialText;
+    const char* status;
+  };
+  const Case cases[] = {
+      {0x42F0, 0, "0042F0", "-"},
+      {0, 0x2, "000000", "ip-clash"},
+      {0x1A2B3C4D, 0x12, "1A2B3C4D", "ip-clash,serial-clash"},
+      {0xFFFFFFF0u, 0x41, "FFFFFFF0", "serial-shared-no-id,0x40"},
+  };
+  for (const Case& c : cases) {
+    DeviceRecord r;
+    r.serial = c.serial;
+    r.statusFlags = c.flags;
+    const nlohmann::ordered_json o = DeviceToJson(r);
+    EXPECT_EQ(o["serialText"], c.serialText) << c.serial;
+    EXPECT_EQ(o["status"], c.status) << c.flags;
+  }
 }
 
 TEST(DeviceToJson, NumbersStayNumbersAndTextsStayTexts) {

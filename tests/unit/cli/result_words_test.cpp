@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace velkarin::cli {
 namespace {
@@ -19,12 +20,45 @@ TEST(ExitCodeForResult, SuccessIsZeroAndEveryFailureHasACodeOfItsOwn) {
     EXPECT_LT(code, 126);
     codes.insert(code);
     words.insert(ConfigResultWords(static_cast<ConfigResult>(r)));
-    EXPECT_NE(std::string(ExitCodeHelp()).find("  " + std::to_string(code) + "  "),
+    EXPECT_NE(ExitCodeHelp(HelpScope::kSet).find("  " + std::to_string(code) + "  "),
               std::string::npos)
         << "exit code " << code << " missing from the help";
   }
   EXPECT_EQ(codes.size(), 7u);
   EXPECT_EQ(words.size(), 7u);
+}
+
+// Each command's help lists the codes that command can end with, no others.
+TEST(ExitCodeHelp, EachCommandShowsItsOwnCodes) {
+  struct Case {
+    HelpScope scope;
+    std::vector<const char*> shown;
+    std::vector<const char*> hidden;
+  };
+  const Case cases[] = {
+      {HelpScope::kList, {"  0 ", "  1 ", "  2 ", "  130 ", "  143 "}, {"  3 ", "  11 ", "  17 "}},
+      {HelpScope::kSet,
+       {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  11 ", "  17 "},
+       {"  130 ", "  143 "}},
+      {HelpScope::kAll, {"  0 ", "  2 ", "  4 ", "  17 ", "  130 ", "  143 "}, {}},
+  };
+  for (const Case& c : cases) {
+    const std::string help = ExitCodeHelp(c.scope);
+    for (const char* code : c.shown) EXPECT_NE(help.find(code), std::string::npos) << code;
+    for (const char* code : c.hidden) EXPECT_EQ(help.find(code), std::string::npos) << code;
+    for (const std::string& line : {std::string("set:"), std::string("list:")}) {
+      const bool other = (c.scope == HelpScope::kList && line == "set:") ||
+                         (c.scope == HelpScope::kSet && line == "list:");
+      EXPECT_EQ(help.find(line) == std::string::npos, other) << line;
+    }
+  }
+}
+
+TEST(ConfigOutcomeWords, ARefusalWithoutPasswordSaysTheDeviceMayNeedOne) {
+  const std::string hint = "may need a password (--password)";
+  EXPECT_NE(ConfigOutcomeWords(CONFIG_REFUSED, false).find(hint), std::string::npos);
+  EXPECT_EQ(ConfigOutcomeWords(CONFIG_REFUSED, true), ConfigResultWords(CONFIG_REFUSED));
+  EXPECT_EQ(ConfigOutcomeWords(CONFIG_NOT_FOUND, false), ConfigResultWords(CONFIG_NOT_FOUND));
 }
 
 }  // namespace

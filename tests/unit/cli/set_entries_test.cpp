@@ -1,0 +1,124 @@
+#include "cli/set_entries.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace velkarin::cli {
+namespace {
+
+struct PrefixCase {
+  const char* ip;
+  const char* netmask;  // nullptr: no --netmask
+  const char* problem;  // part of the message; nullptr: accepted
+  const char* takenIp;
+  const char* takenNetmask;
+};
+
+TEST(TakeIpPrefix, GivesTheNetmaskAndRefusesAConflictingOne) {
+  const PrefixCase cases[] = {
+      {"10.0.0.5/24", nullptr, nullptr, "10.0.0.5", "255.255.255.0"},
+      {"10.0.0.5/8", nullptr, nullptr, "10.0.0.5", "255.0.0.0"},
+      {"10.0.0.5/31", nullptr, nullptr, "10.0.0.5", "255.255.255.254"},
+      // Left to the address rule, which names it.
+      {"10.0.0.5/32", nullptr, nullptr, "10.0.0.5", "255.255.255.255"},
+      // An explicit netmask that agrees is kept as typed.
+      {"10.0.0.5/24", "255.255.255.0", nullptr, "10.0.0.5", "255.255.255.0"},
+      {"10.0.0.5/24", "0xFFFFFF00", nullptr, "10.0.0.5", "0xFFFFFF00"},
+      {"10.0.0.5", "255.0.0.0", nullptr, "10.0.0.5", "255.0.0.0"},
+      {"10.0.0.5/24", "255.255.0.0", "gives the netmask 255.255.255.0, but --netmask is", "", ""},
+      {"10.0.0.5/24", "bogus", "but --netmask is 'bogus'", "", ""},
+      {"10.0.0.5", nullptr, "--ip needs --netmask, or a prefix", "", ""},
+      {"10.0.0.5/0", nullptr, "invalid --ip '10.0.0.5/0'", "", ""},
+      {"10.0.0.5/33", "255.0.0.0", "the prefix after '/' must be 1 to 32", "", ""},
+  };
+  for (const PrefixCase& c : cases) {
+    SetOptions options;
+    options.ipAddress = c.ip;
+    if (c.netmask != nullptr) options.netmask = c.netmask;
+    const std::optional<std::string> problem = TakeIpPrefix(options, c.netmask != nullptr);
+    if (c.problem != nullptr) {
+      ASSERT_TRUE(problem) << c.ip;
+      EXPECT_NE(problem->find(c.problem), std::string::npos) << c.ip << ": " << *problem;
+      continue;
+    }
+    EXPECT_FALSE(problem) << c.ip << ": " << *problem;
+    EXPECT_EQ(options.ipAddress, c.takenIp);
+    EXPECT_EQ(options.netmask, c.takenNetmask);
+  }
+}
+
+struct AssignmentCase {
+  const char* ip;
+  const char* netmask;
+  const char* gateway;
+  const char* problem;  // nullptr: accepted
+};
+
+TEST(AssignmentProblem, NamesTheOptionTheValueAndTheRule) {
+  const AssignmentCase cases[] = {
+      {"127.0.0.1", "255.0.0.0", "", "--ip 127.0.0.1 with --netmask 255.0.0.0: 127.0.0.0/8"},
+      {"10.0.0.5", "255.255.255.255", "", "(/32)"},
+      {"10.0.0.5", "255.0.0.0", "224.0.0.1", "--gateway 224.0.0.1: 224.0.0.0/4"},
+      {"10.0.0.5", "255.0.0.0", "127.1", "--gateway 127.1: 127.0.0.0/8"},
+      // No gateway, in both of its spellings.
+      {"10.0.0.5", "255.0.0.0", "", nullptr},
+      {"10.0.0.5", "255.0.0.0", "0.0.0.0", nullptr},
+      {"10.0.0.5", "255.0.0.0", "10.0.0.1", nullptr},
+  };
+  for (const AssignmentCase& c : cases) {
+    SetOptions options;
+    options.ipAddress = c.ip;
+    options.netmask = c.netmask;
+    options.gateway = c.gateway;
+    const std::optional<std::string> problem = AssignmentProblem(options);
+    if (c.problem == nullptr) {
+      EXPECT_FALSE(problem) << c.ip << " " << c.gateway << ": " << *problem;
+    } else {
+      ASSERT_TRUE(problem) << c.ip << " " << c.gateway;
+      EXPECT_NE(problem->find(c.problem), std::string::npos) << *problem;
+    }
+  }
+}
+
+struct ArgumentCase {
+  const char* what;
+  std::uint32_t serial;
+  std::string deviceId;
+  std::optional<std::string> password;
+  const char* problem;  // nullptr: accepted
+};
+
+TEST(BadArgumentProblem, FindsBeforeAnySearchWhatTheTransactionWouldRefuse) {
+  const ArgumentCase cases[] = {
+      {"20-character password", 0x1A2B, "", std::string(20, 'p'), nullptr},
+      {"21-character password", 0x1A2B, "", std::string(21, 'p'), "--password has 21 characters"},
+      {"empty password", 0x1A2B, "", std::string(), nullptr},
+      {"identifier that fits", 0x1A2B, std::string(200, 'D'), std::nullopt, nullptr},
+      {"identifier too long", 0x1A2B, std::string(240, 'D'), std::nullopt,
+       "--device-id is too long"},
+      // The authenticated form is longer: its digest takes 32 characters.
+      {"identifier too long with a password", 0x1A2B, std::string(220, 'D'), std::string("pw"),
+       "--device-id is too long"},
+      {"serial 0 alone", 0, "", std::nullopt, "serial number 0 names no device"},
+      {"serial 0 with an identifier", 0, "DEV-1", std::nullopt, nullptr},
+  };
+  for (const ArgumentCase& c : cases) {
+    SetOptions options;
+    options.serial = c.serial;
+    options.ipAddress = "10.0.0.5";
+    options.netmask = "255.0.0.0";
+    options.deviceId = c.deviceId;
+    options.password = c.password;
+    const std::optional<std::string> problem = BadArgumentProblem(options);
+    if (c.problem == nullptr) {
+      EXPECT_FALSE(problem) << c.what << ": " << *problem;
+    } else {
+      ASSERT_TRUE(problem) << c.what;
+      EXPECT_NE(problem->find(c.problem), std::string::npos) << c.what << ": " << *problem;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velkarin::cli
