@@ -202,6 +202,7 @@ bool DeviceCollector::FindNewest(std::uint32_t serial, const std::string& device
     if (newest == nullptr || entry.lastSeen > newest->lastSeen) newest = &entry;
   }
   if (newest == nullptr) return false;
+  platform::CheckAllocation();  // the copy below allocates its texts
   found = newest->record;
   return true;
 }
