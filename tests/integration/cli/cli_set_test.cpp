@@ -298,3 +298,38 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace velkarin::test
+
+namespace velkarin::test {
+namespace {
+
+// What `list --json` prints, `set` takes: each record's serialText, fed back,
+// reaches that record's device and no other, even where the serial's decimal
+// digits (17136 for 0042F0) read as another device's serial in hexadecimal.
+TEST_F(CliTest, EveryListedSerialTextAddressesItsOwnDevice) {
+  DevsimProcess devsim({"--device", "serial=42F0,name=Bench,ip=172.20.5.9,netmask=255.255.0.0",
+                        "--device", "serial=17136,name=Trap,ip=172.20.5.10,netmask=255.255.0.0",
+                        "--device",
+                        "serial=ABCDEF12,name=Wide,ip=172.20.5.11,netmask=255.255.0.0"});
+  ASSERT_DEVSIM_READY(devsim);
+  const RunResult before = RunCli({"list", "--json"});
+  ASSERT_EQ(before.exitCode, 0) << before.err;
+  const nlohmann::json listed = nlohmann::json::parse(before.out);
+  ASSERT_EQ(listed.size(), 3u);
+  // Each device gets an address of its own, named by its decimal serial.
+  for (const nlohmann::json& record : listed) {
+    const std::string ip =
+        "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 250) + ".1";
+    const RunResult set =
+        RunCli({"set", record["serialText"].get<std::string>(), "--ip", ip + "/16"});
+    EXPECT_EQ(set.exitCode, 0) << record["serialText"] << set.out << set.err;
+  }
+  const RunResult after = RunCli({"list", "--json"});
+  for (const nlohmann::json& record : nlohmann::json::parse(after.out)) {
+    EXPECT_EQ(record["ipAddress"],
+              "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 250) + ".1")
+        << record["serialText"];
+  }
+}
+
+}  // namespace
+}  // namespace velkarin::test
