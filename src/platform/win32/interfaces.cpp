@@ -1,9 +1,10 @@
 #include "platform/interfaces.h"
 
-// winsock2.h before windows.h; iphlpapi.h needs both.
-#include <iphlpapi.h>
+// winsock2.h first: iphlpapi.h declares the adapter addresses only after it.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// (kept apart so that sorting keeps the order)
+#include <iphlpapi.h>
 
 #include <vector>
 
