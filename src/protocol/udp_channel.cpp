@@ -1,5 +1,6 @@
 #include "protocol/udp_channel.h"
 
+#include "platform/interfaces.h"
 #include "platform/socket.h"
 
 namespace velkarin {
@@ -18,10 +19,14 @@ UdpChannel::UdpChannel(Destination destination) : destination_(destination) {
   const bool nonBlocking = platform::SocketSetNonBlocking(socket_);
   platform::SocketSetReuseAddress(socket_);
   const bool bound = platform::SocketBindAny(socket_, 0);
+  // A channel that cannot leave by the interface asked for would reach
+  // another segment's devices: given up as well.
+  const bool aimed = destination_.interfaceIndex == 0 ||
+                     platform::SocketSetOutgoingInterface(socket_, destination_.interfaceIndex);
   // A socket left blocking would hang its receiver, and an unbound one would
   // be bound implicitly by its first send and then hear answers after all.
   // Either way the channel is given up, and behaves as one that hears nothing.
-  if (!nonBlocking || !bound) {
+  if (!nonBlocking || !bound || !aimed) {
     platform::SocketClose(socket_);
     socket_ = platform::kInvalidSocket;
   }

@@ -15,6 +15,9 @@ constexpr std::uint16_t kDevicePort = 8001;
 struct Destination {
   std::uint32_t address = kBroadcastAddress;  // host byte order
   std::uint16_t port = kDevicePort;
+  // The interface the datagrams leave by; 0: the system's choice. The tool
+  // sets it to reach a device behind one adapter of several.
+  std::uint32_t interfaceIndex = 0;
 };
 
 using ConfigChallenge = std::array<std::uint8_t, 16>;

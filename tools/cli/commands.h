@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/udp_channel.h"
 
@@ -12,11 +13,18 @@ struct ListOptions {
   bool json = false;
   bool watch = false;
   Destination destination;
+  // One-shot scan (the default) or the engine's cycle (--cycle, and --watch).
+  bool cycle = false;
+  bool broadcastGiven = false;          // --broadcast: one destination, no enumeration
+  std::vector<std::string> interfaces;  // --interface, repeatable
+  double scanSeconds = 3.0;
 };
 
 // Prints the devices found by the first complete discovery cycle; with
 // `watch`, prints the list again at every change until interrupted.
 int RunList(const ListOptions& options);
+// The one-shot scan of every interface (scan_command.cpp).
+int RunScanList(const ListOptions& options);
 
 struct SetOptions {
   std::uint32_t serial = 0;
@@ -27,6 +35,8 @@ struct SetOptions {
   std::string deviceId;
   std::optional<std::string> password;
   Destination destination;
+  bool broadcastGiven = false;
+  std::vector<std::string> interfaces;  // --interface: at most one is used
 };
 
 // Sends the configuration, then waits for the device to announce itself and

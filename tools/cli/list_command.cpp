@@ -43,6 +43,8 @@ bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool fi
 }  // namespace
 
 int RunList(const ListOptions& options) {
+  // A watch follows the engine's cycles; one listing is a scan of its own.
+  if (!options.cycle && !options.watch) return RunScanList(options);
   InstallInterruptHandler();
   DeviceFinder finder(options.destination);
   if (finder.Start() != 1) {

@@ -2,6 +2,7 @@
 // sends one of them a new IP configuration.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
@@ -10,8 +11,10 @@
 #include "cli/commands.h"
 #include "cli/destination_text.h"
 #include "cli/display_text.h"
+#include "cli/password_source.h"
 #include "cli/result_words.h"
 #include "cli/set_entries.h"
+#include "cli/set_interface.h"
 #include "cli/terminal.h"
 #include "velkarin_version.h"
 
@@ -41,6 +44,9 @@ std::optional<std::string> CheckAddresses(const SetOptions& set) {
 
 constexpr const char* kBroadcastHelp =
     "send discovery and commands to ADDRESS[:PORT] instead of 255.255.255.255:8001";
+constexpr const char* kInterfaceHelp =
+    "send by the interface NAME only (list: repeatable; by default every interface that "
+    "can broadcast; set: by default the one the device is heard on)";
 
 int Run(int argc, char** argv) {
   CLI::App app{
@@ -62,6 +68,13 @@ int Run(int argc, char** argv) {
                  "(with --json, one array per line)");
   CLI::Option* listBroadcastOption =
       list->add_option("--broadcast", listBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
+  list->add_option("--interface", listOptions.interfaces, kInterfaceHelp)->type_name("NAME");
+  list->add_flag("--cycle", listOptions.cycle,
+                 "list what one cycle of the discovery engine finds, as the property page does "
+                 "(at most 202 devices, by the system's choice of interface)");
+  list->add_option("--scan-seconds", listOptions.scanSeconds,
+                   "end the scan after this many seconds even if answers keep coming (3)")
+      ->check(CLI::Range(0.1, 3600.0));
   list->footer(ExitCodeHelp(HelpScope::kList));
 
   SetOptions setOptions;
@@ -92,8 +105,18 @@ int Run(int argc, char** argv) {
       ->type_name("ID");
   CLI::Option* passwordOption =
       set->add_option("--password", password,
-                      "send the authenticated command (20 characters at most)")
-          ->type_name("PASSWORD");
+                      "send the authenticated command (20 characters at most); without a "
+                      "value, ask for it on the terminal without echo")
+          ->expected(0, 1)
+          ->type_name("[PASSWORD]");
+  std::string passwordFile;
+  CLI::Option* passwordFileOption =
+      set->add_option("--password-file", passwordFile,
+                      "read the password from the first line of FILE (- for standard input); "
+                      "VELKARIN_PASSWORD is used when neither option is given")
+          ->type_name("FILE")
+          ->excludes(passwordOption);
+  set->add_option("--interface", setOptions.interfaces, kInterfaceHelp)->type_name("NAME");
   CLI::Option* setBroadcastOption =
       set->add_option("--broadcast", setBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
   set->footer(ExitCodeHelp(HelpScope::kSet));
@@ -116,6 +139,7 @@ int Run(int argc, char** argv) {
       const auto destination = ParseDestination(listBroadcast);
       if (!destination) return UsageError("invalid --broadcast '" + listBroadcast + "'");
       listOptions.destination = *destination;
+      listOptions.broadcastGiven = true;
     }
     return RunList(listOptions);
   }
@@ -154,9 +178,21 @@ int Run(int argc, char** argv) {
     const auto destination = ParseDestination(setBroadcast);
     if (!destination) return UsageError("invalid --broadcast '" + setBroadcast + "'");
     setOptions.destination = *destination;
+    setOptions.broadcastGiven = true;
   }
-  if (passwordOption->count() > 0) setOptions.password = password;
+  PasswordSources sources;
+  sources.option = passwordOption->count() > 0;
+  sources.optionValue = password;
+  if (passwordFileOption->count() > 0) sources.file = passwordFile;
+  sources.environment = std::getenv("VELKARIN_PASSWORD");
+  const PasswordOutcome secret = ResolvePassword(sources);
+  if (!secret.error.empty()) return UsageError(secret.error);
+  if (!secret.warning.empty())
+    std::fprintf(stderr, "velkarin: warning: %s\n", secret.warning.c_str());
+  setOptions.password = secret.password;
   if (const auto problem = BadArgumentProblem(setOptions)) return UsageError(*problem);
+  const std::string interfaceProblem = ChooseSetInterface(setOptions);
+  if (!interfaceProblem.empty()) return UsageError(interfaceProblem);
   return RunSet(setOptions);
 }
 

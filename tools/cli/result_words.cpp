@@ -55,6 +55,7 @@ std::string ExitCodeHelp(HelpScope scope) {
       {kAll | kSet, "  4   set: accepted, but the device announces another configuration\n"},
       {kAll | kSet,
        "  5   set: no device announces both --device-id and SERIAL; nothing was sent\n"},
+      {kAll | kList | kSet, "  6   no IPv4 interface is up to send discovery from\n"},
       {kAll | kSet,
        "  11  set: bad argument (the tool checks its options first, so not expected)\n"},
       {kAll | kSet, "  12  set: device not found\n"},

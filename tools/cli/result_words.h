@@ -13,6 +13,7 @@ enum ExitCode : int {
   EXIT_NOT_SEEN_AGAIN = 3,   // accepted, but the device did not announce itself within 15 s
   EXIT_NOT_CONFIGURED = 4,   // accepted, but the device announces another configuration
   EXIT_NOT_THAT_DEVICE = 5,  // no device announces both the identifier and the serial
+  EXIT_NO_INTERFACE = 6,     // no IPv4 interface is up to discover on
   EXIT_RESULT_BASE = 10,     // 10 + the transaction's result code: 11 to 17
   EXIT_INTERRUPTED = 130,    // list: SIGINT before the first cycle ended (the shell's code)
   EXIT_TERMINATED = 143,     // list: SIGTERM (the shell's code)

@@ -7,7 +7,10 @@
 
 namespace velkarin::devsim {
 
-// True when this process's network namespace has no interface but lo.
+// True when this process's network namespace has no interface but lo, or is
+// a segment of a multi-interface test: its own namespace (not that of
+// process 1) whose other links are all veth ends and which routes nowhere
+// through a gateway.
 bool InPrivateNetwork();
 
 struct Endpoint {

@@ -21,7 +21,7 @@ TEST_F(CliTest, ListOnAnEmptyNetworkPrintsTheHeaderAfterOneCycle) {
   const auto elapsed = Steady::now() - start;
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "Snr  Name  DHCP  IP  Netmask  Gateway  Status\n");
+  EXPECT_EQ(run.out, "Snr  Name  DHCP  IP  Netmask  Gateway  Status  Interface\n");
   // Not a terminal: no progress drawn.
   EXPECT_EQ(run.err, "");
   // One cycle of two silent passes, then the end; far less than a second cycle.
@@ -32,7 +32,7 @@ TEST_F(CliTest, ListDrawsProgressOnATerminalAndClearsItBeforeTheTable) {
   ChildProcess list({CliPath(), "list"}, /*stderrTerminal=*/true);
   ASSERT_TRUE(list.WaitForExit(seconds(20)));
   EXPECT_EQ(list.exitCode(), 0);
-  EXPECT_EQ(list.out(), "Snr  Name  DHCP  IP  Netmask  Gateway  Status\n");
+  EXPECT_EQ(list.out(), "Snr  Name  DHCP  IP  Netmask  Gateway  Status  Interface\n");
   const std::string& err = list.err();
   const std::string text = "looking for devices (255.255.255.255:8001)";
   // Redrawn with a turning spinner while the cycle runs.
@@ -64,10 +64,11 @@ TEST_F(CliTest, ListTableShowsEveryDeviceBySerialWithItsFlagsInWords) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Lines(run.out),
             (std::vector<std::string>{
-                "Snr       Name    DHCP  IP            Netmask        Gateway        Status",
-                "001A2B    Valve   Yes   192.168.1.20  255.255.0.0    192.168.1.254  ip-clash",
-                "00C0DE    Pump 7  No    192.168.1.20  255.255.255.0  192.168.1.1    ip-clash",
-                "12345678  Blank   No    0.0.0.0       0.0.0.0        0.0.0.0        no-ip",
+                "Snr       Name    DHCP  IP            Netmask        Gateway        Status    "
+                "Interface",
+                "001A2B    Valve   Yes   192.168.1.20  255.255.0.0    192.168.1.254  ip-clash  lo",
+                "00C0DE    Pump 7  No    192.168.1.20  255.255.255.0  192.168.1.1    ip-clash  lo",
+                "12345678  Blank   No    0.0.0.0       0.0.0.0        0.0.0.0        no-ip     lo",
             }))
       << run.out;
   // Discovery went to the devices' port from the tool.
@@ -114,7 +115,9 @@ TEST_F(CliTest, ListJsonCarriesEveryRecordFieldAndEscapesHighAndControlBytes) {
                 "serial",      "serialText", "name",     "dhcp",     "ipAddress",   "netmask",
                 "gateway",     "extNumber1", "extTextB", "deviceId", "deviceIndex", "commandSuffix",
                 "extTexts",    "extNumber2", "extTextA", "auxTextB", "auxNumber",   "auxTextA",
-                "statusFlags", "status",     "sortKey"}));
+                "statusFlags", "status",     "sortKey",  "interface"}));
+  // The private network's only interface, on which the device was heard.
+  EXPECT_EQ(d["interface"], "lo");
   EXPECT_EQ(d["serial"], 0x1A2B);
   EXPECT_EQ(d["serialText"], "001A2B");
   EXPECT_EQ(d["status"], "-");

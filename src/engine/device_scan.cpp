@@ -1,0 +1,121 @@
+#include "engine/device_scan.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/device_collector.h"
+#include "engine/device_finder.h"
+#include "platform/clock.h"
+#include "platform/interfaces.h"
+#include "protocol/announcement.h"
+
+namespace velkarin {
+namespace {
+
+// A thousand answers arriving together must fit while the scan is busy
+// merging: about 1.5 KiB of queue each, whatever their length.
+constexpr int kReceiveQueueBytes = 4 * 1024 * 1024;
+
+struct Channel {
+  std::unique_ptr<UdpChannel> udp;
+  std::unique_ptr<DeviceCollector> collector;
+};
+
+// Takes what is queued on one channel, up to a bound so that a flood on one
+// interface cannot keep the others or the time bound from being looked at.
+// True when anything came.
+bool Drain(Channel& channel, char* buffer) {
+  constexpr int kMaxPerDrain = 256;
+  bool any = false;
+  for (int taken = 0; taken < kMaxPerDrain; ++taken) {
+    bool unconfigured = false;
+    const int count = channel.udp->Receive(buffer, kReceiveBufferSize, unconfigured);
+    if (count <= 0) {
+      // A datagram too long for the buffer is dropped with an error, and
+      // more may wait behind it.
+      if (count < 0 && platform::SocketWaitReadable(channel.udp->socket(), 0) == 1) continue;
+      break;
+    }
+    DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(count));
+    if (unconfigured) ApplyUnconfiguredSender(record);
+    channel.collector->Add(std::move(record));
+    any = true;
+  }
+  return any;
+}
+
+}  // namespace
+
+ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming& timing,
+                       const std::function<bool()>& keepGoing) {
+  ScanResult result;
+  std::vector<Channel> channels;
+  std::vector<platform::SocketHandle> sockets;
+  std::vector<std::size_t> targetOf;
+  for (std::size_t t = 0; t < targets.size(); ++t) {
+    Channel channel{std::make_unique<UdpChannel>(targets[t].destination),
+                    std::make_unique<DeviceCollector>()};
+    if (channel.udp->socket() == platform::kInvalidSocket) continue;
+    platform::SocketSetReceiveBuffer(channel.udp->socket(), kReceiveQueueBytes);
+    sockets.push_back(channel.udp->socket());
+    targetOf.push_back(t);
+    channels.push_back(std::move(channel));
+  }
+  result.channelsOpen = static_cast<int>(channels.size());
+  if (channels.empty()) return result;
+
+  std::unique_ptr<bool[]> readable(new bool[channels.size()]);
+  char buffer[kReceiveBufferSize];
+  const std::uint32_t start = platform::TickCountMs();
+  std::uint32_t lastActivity = start;  // the last send or answer
+  int sent = 0;
+  for (;;) {
+    const std::uint32_t now = platform::TickCountMs();
+    const std::uint32_t elapsed = platform::TickElapsed(start, now);
+    if (sent < timing.sends && elapsed >= static_cast<std::uint32_t>(sent) * timing.repeatMs) {
+      for (Channel& c : channels) c.udp->SendDiscovery();
+      ++sent;
+      lastActivity = platform::TickCountMs();
+      continue;
+    }
+    const std::uint32_t quietFor = platform::TickElapsed(lastActivity, now);
+    if (sent >= timing.sends && quietFor >= timing.idleMs) {
+      result.quiet = true;
+      break;
+    }
+    if (elapsed >= timing.maxScanMs) break;
+    if (keepGoing && !keepGoing()) break;
+    // Wakes for the next send, the end of the idle window or the time bound,
+    // whichever comes first; at most 100 ms so `keepGoing` is asked often.
+    std::uint32_t wait = timing.idleMs - std::min(quietFor, timing.idleMs);
+    if (sent < timing.sends) {
+      wait = std::min(wait, static_cast<std::uint32_t>(sent) * timing.repeatMs - elapsed);
+    }
+    wait = std::min({wait, timing.maxScanMs - elapsed, static_cast<std::uint32_t>(100)});
+    const int ready =
+        platform::SocketsWaitReadable(sockets.data(), readable.get(), sockets.size(), wait);
+    if (ready < 0) break;
+    if (ready == 0) continue;
+    bool heard = false;
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+      if (readable[i] && Drain(channels[i], buffer)) heard = true;
+    }
+    if (heard) lastActivity = platform::TickCountMs();
+  }
+
+  for (std::size_t i = 0; i < channels.size(); ++i) {
+    DeviceList list = channels[i].collector->Snapshot();
+    SortDeviceList(list, SORT_SERIAL);
+    for (DeviceRecord& record : list) {
+      result.devices.push_back({targets[targetOf[i]].interfaceName, std::move(record)});
+    }
+  }
+  // Stable: devices heard on one interface keep the order of the targets.
+  std::stable_sort(result.devices.begin(), result.devices.end(),
+                   [](const ScannedDevice& a, const ScannedDevice& b) {
+                     return a.record.serial < b.record.serial;
+                   });
+  return result;
+}
+
+}  // namespace velkarin

@@ -1,0 +1,49 @@
+// One-shot discovery for the command-line tool: the discovery datagram goes
+// out of every chosen interface at once, and the scan reads until the
+// network has been quiet for the engine's idle window, with no cap on the
+// number of devices. It lives beside the engine's cycle, which the page keeps.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol/device_record.h"
+#include "protocol/udp_channel.h"
+
+namespace velkarin {
+
+// Where one channel of the scan sends: a destination (with its outgoing
+// interface, or 0) and the interface's name as listings show it ("" when the
+// system chooses).
+struct ScanTarget {
+  std::string interfaceName;
+  Destination destination;
+};
+
+struct ScanTiming {
+  std::uint32_t idleMs = 600;      // the engine's 10 idle receives of 60 ms
+  std::uint32_t maxScanMs = 3000;  // a network that never falls quiet
+  std::uint32_t repeatMs = 100;    // the second discovery datagram, for a lost first
+  int sends = 2;
+};
+
+struct ScannedDevice {
+  std::string interfaceName;
+  DeviceRecord record;
+};
+
+struct ScanResult {
+  // Sorted by serial, then in the order of the targets. A device heard on
+  // two interfaces appears once for each; clash flags compare the devices
+  // heard on the same interface.
+  std::vector<ScannedDevice> devices;
+  bool quiet = false;    // ended by the idle window, not by the time bound
+  int channelsOpen = 0;  // targets whose socket could be opened
+};
+
+// `keepGoing`, if set, is asked between waits; false ends the scan early.
+ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming& timing,
+                       const std::function<bool()>& keepGoing = nullptr);
+
+}  // namespace velkarin

@@ -1,0 +1,105 @@
+#include "cli/password_source.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "config/config_transaction.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace velkarin::cli {
+namespace {
+
+void StripLineEnd(std::string& line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+}
+
+bool ReadFirstLine(const std::string& path, std::string& line) {
+  if (path == "-") return static_cast<bool>(std::getline(std::cin, line)) || !line.empty();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::getline(in, line);
+  return !in.bad();
+}
+
+}  // namespace
+
+#ifdef _WIN32
+bool ReadHiddenLine(const char* prompt, std::string& line) {
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return false;
+  std::fputs(prompt, stderr);
+  std::fflush(stderr);
+  SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  char buffer[256];
+  DWORD read = 0;
+  const bool ok = ReadConsoleA(input, buffer, sizeof buffer, &read, nullptr) != 0;
+  SetConsoleMode(input, mode);
+  std::fputs("\n", stderr);
+  if (!ok) return false;
+  line.assign(buffer, read);
+  StripLineEnd(line);
+  return true;
+}
+#else
+bool ReadHiddenLine(const char* prompt, std::string& line) {
+  if (!isatty(STDIN_FILENO)) return false;
+  termios saved{};
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return false;
+  termios quiet = saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  std::fputs(prompt, stderr);
+  std::fflush(stderr);
+  if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0) return false;
+  const bool ok = static_cast<bool>(std::getline(std::cin, line));
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  // The Enter that ended the line was not echoed either.
+  std::fputs("\n", stderr);
+  StripLineEnd(line);
+  return ok;
+}
+#endif
+
+PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader reader) {
+  PasswordOutcome outcome;
+  std::string password;
+  if (sources.option && !sources.optionValue.empty()) {
+    password = sources.optionValue;
+    outcome.warning =
+        "a password given on the command line is visible to other users of this computer; "
+        "prefer --password without a value, --password-file or VELKARIN_PASSWORD";
+  } else if (sources.option) {
+    if (!reader("Password: ", password)) {
+      outcome.error =
+          "--password without a value asks on a terminal, and there is none; use "
+          "--password-file FILE or VELKARIN_PASSWORD";
+      return outcome;
+    }
+  } else if (sources.file) {
+    if (!ReadFirstLine(*sources.file, password)) {
+      outcome.error = "cannot read the password from '" + *sources.file + "'";
+      return outcome;
+    }
+    StripLineEnd(password);
+  } else if (sources.environment != nullptr && *sources.environment != '\0') {
+    password = sources.environment;
+  } else {
+    return outcome;
+  }
+  if (password.size() > kMaxPasswordLength) {
+    outcome.error = "the password is longer than the device's limit of " +
+                    std::to_string(kMaxPasswordLength) + " characters";
+    return outcome;
+  }
+  outcome.password = password;
+  return outcome;
+}
+
+}  // namespace velkarin::cli

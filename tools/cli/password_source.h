@@ -1,0 +1,32 @@
+// Where `velkarin set` takes its password from, so that it need not stand on
+// the command line where other users can read it.
+#pragma once
+#include <optional>
+#include <string>
+
+namespace velkarin::cli {
+
+struct PasswordSources {
+  bool option = false;                // --password given
+  std::string optionValue;            // its value; empty: ask on the terminal
+  std::optional<std::string> file;    // --password-file; "-" is standard input
+  const char* environment = nullptr;  // VELKARIN_PASSWORD, or null
+};
+
+struct PasswordOutcome {
+  std::optional<std::string> password;  // none: send without one
+  std::string error;                    // a usage error; nothing may be sent
+  std::string warning;                  // for standard error
+};
+
+// Reads one line with the terminal's echo off; false when standard input is
+// no terminal or the line cannot be read.
+using HiddenReader = bool (*)(const char* prompt, std::string& line);
+bool ReadHiddenLine(const char* prompt, std::string& line);
+
+// The option's value, else the prompt, else the file's first line, else the
+// environment. A password over the device's 20 characters is an error.
+PasswordOutcome ResolvePassword(const PasswordSources& sources,
+                                HiddenReader reader = &ReadHiddenLine);
+
+}  // namespace velkarin::cli

@@ -1,0 +1,84 @@
+// velkarin list without --cycle: one scan of every chosen interface.
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/destination_text.h"
+#include "cli/json_writer.h"
+#include "cli/result_words.h"
+#include "cli/scan_listing.h"
+#include "cli/terminal.h"
+
+namespace velkarin::cli {
+namespace {
+
+constexpr int kExitInterrupted = 130;  // the shell's code for a SIGINT
+
+std::string ProgressText(const ListOptions& options, const std::vector<ScanTarget>& targets) {
+  std::string text = "looking for devices (" + DestinationText(options.destination);
+  // One interface: as the engine's listing says it.
+  if (targets.size() > 1) {
+    text += " on ";
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      if (i > 0) text += ", ";
+      text += targets[i].interfaceName;
+    }
+  }
+  return text + ")";
+}
+
+}  // namespace
+
+int RunScanList(const ListOptions& options) {
+  std::vector<ScanTarget> targets;
+  if (options.broadcastGiven && options.interfaces.empty()) {
+    targets.push_back({std::string(), options.destination});
+  } else {
+    std::string unknown;
+    targets = ScanTargetsFor(platform::ListIpv4Interfaces(), options.interfaces,
+                             options.destination, unknown);
+    if (!unknown.empty()) {
+      std::fprintf(stderr, "velkarin: no IPv4 interface named '%s' is up\n", unknown.c_str());
+      return EXIT_USAGE;
+    }
+    if (targets.empty()) {
+      std::fprintf(stderr, "velkarin: no IPv4 interface is up\n");
+      return EXIT_NO_INTERFACE;
+    }
+  }
+
+  InstallInterruptHandler();
+  ScanTiming timing;
+  timing.maxScanMs = static_cast<std::uint32_t>(options.scanSeconds * 1000.0);
+  ScanResult result;
+  {
+    Spinner spinner;
+    const std::string text = ProgressText(options, targets);
+    result = ScanDevices(targets, timing, [&] {
+      spinner.Tick(text);
+      return !Interrupted();
+    });
+  }
+  if (Interrupted()) return kExitInterrupted;
+  if (result.channelsOpen == 0) {
+    std::fprintf(stderr, "velkarin: cannot open a socket for discovery\n");
+    return EXIT_ERROR;
+  }
+  if (result.channelsOpen < static_cast<int>(targets.size())) {
+    std::fprintf(stderr, "velkarin: warning: %d of %zu interfaces could not be used\n",
+                 static_cast<int>(targets.size()) - result.channelsOpen, targets.size());
+  }
+  const std::string text = options.json ? WriteJson(ScanToJson(result.devices), 2) + "\n"
+                                        : FormatScanTable(result.devices);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return EXIT_ERROR;
+  if (!result.quiet) {
+    std::fprintf(stderr,
+                 "velkarin: warning: the network was not quiet after %.1f s; the list may be "
+                 "incomplete (--scan-seconds)\n",
+                 options.scanSeconds);
+  }
+  return EXIT_OK;
+}
+
+}  // namespace velkarin::cli
