@@ -70,6 +70,7 @@ bool ReadHiddenLine(const char* prompt, std::string& line) {
 PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader reader) {
   PasswordOutcome outcome;
   std::string password;
+  std::string source = "--password";
   if (sources.option && !sources.optionValue.empty()) {
     password = sources.optionValue;
     outcome.warning =
@@ -83,6 +84,7 @@ PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader rea
       return outcome;
     }
   } else if (sources.file) {
+    source = "--password-file";
     if (!ReadFirstLine(*sources.file, password)) {
       outcome.error = "cannot read the password from '" + *sources.file + "'";
       return outcome;
@@ -90,12 +92,14 @@ PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader rea
     StripLineEnd(password);
   } else if (sources.environment != nullptr && *sources.environment != '\0') {
     password = sources.environment;
+    source = "VELKARIN_PASSWORD";
   } else {
     return outcome;
   }
   if (password.size() > kMaxPasswordLength) {
-    outcome.error = "the password is longer than the device's limit of " +
-                    std::to_string(kMaxPasswordLength) + " characters";
+    outcome.error = source + " has " + std::to_string(password.size()) +
+                    " characters; a device takes " + std::to_string(kMaxPasswordLength) +
+                    " at most";
     return outcome;
   }
   outcome.password = password;

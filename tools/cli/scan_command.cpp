@@ -1,4 +1,5 @@
 // velkarin list without --cycle: one scan of every chosen interface.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -11,8 +12,6 @@
 
 namespace velkarin::cli {
 namespace {
-
-constexpr int kExitInterrupted = 130;  // the shell's code for a SIGINT
 
 std::string ProgressText(const ListOptions& options, const std::vector<ScanTarget>& targets) {
   std::string text = "looking for devices (" + DestinationText(options.destination);
@@ -59,7 +58,7 @@ int RunScanList(const ListOptions& options) {
       return !Interrupted();
     });
   }
-  if (Interrupted()) return kExitInterrupted;
+  if (Interrupted()) return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
   if (result.channelsOpen == 0) {
     std::fprintf(stderr, "velkarin: cannot open a socket for discovery\n");
     return EXIT_ERROR;
@@ -71,7 +70,7 @@ int RunScanList(const ListOptions& options) {
   const std::string text = options.json ? WriteJson(ScanToJson(result.devices), 2) + "\n"
                                         : FormatScanTable(result.devices);
   std::fwrite(text.data(), 1, text.size(), stdout);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return EXIT_ERROR;
+  if (!FlushOutput()) return EXIT_ERROR;  // main says why
   if (!result.quiet) {
     std::fprintf(stderr,
                  "velkarin: warning: the network was not quiet after %.1f s; the list may be "

@@ -209,7 +209,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {"set", "1A2B", "--dhcp", "--password", "wrong"},
                     13,
                     {},
-                    {"velkarin: 001A2B: refused by the device (CONFIG_REFUSED)"},
+                    {"velkarin: warning: a password given on the command line is visible to "
+                     "other users of this computer; prefer --password without a value, "
+                     "--password-file or VELKARIN_PASSWORD",
+                     "velkarin: 001A2B: refused by the device (CONFIG_REFUSED)"},
                     true},
         FailureCase{"OtherStatus",
                     {With("onCommand=status,replyStatus=0")},
