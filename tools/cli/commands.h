@@ -27,6 +27,7 @@ struct SetOptions {
   std::string deviceId;
   std::optional<std::string> password;
   Destination destination;
+  bool quiet = false;  // no warnings
 };
 
 // Sends the configuration, then waits for the device to announce itself and

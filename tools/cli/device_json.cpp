@@ -1,5 +1,7 @@
 #include "cli/device_json.h"
 
+#include "engine/device_collector.h"
+
 namespace velkarin::cli {
 
 std::string Latin1ToUtf8(const std::string& latin1) {
@@ -40,6 +42,8 @@ nlohmann::ordered_json DeviceToJson(const DeviceRecord& r) {
   o["auxTextA"] = Latin1ToUtf8(r.auxTextA);
   o["statusFlags"] = r.statusFlags;
   o["sortKey"] = r.sortKey;
+  // Spelled out, so no one has to know the flag's bit.
+  o["addressConflict"] = (r.statusFlags & STATUS_IP_CLASH) != 0;
   return o;
 }
 

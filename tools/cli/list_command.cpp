@@ -9,6 +9,7 @@
 #include "cli/json_writer.h"
 #include "cli/result_words.h"
 #include "cli/terminal.h"
+#include "cli/warnings.h"
 #include "engine/device_finder.h"
 #include "platform/clock.h"
 
@@ -56,10 +57,12 @@ int RunList(const ListOptions& options) {
     return kExitInterrupted;
   }
 
-  if (!PrintDevices(finder.CopyOut(), options, true)) {
+  const DeviceList devices = finder.CopyOut();
+  if (!PrintDevices(devices, options, true)) {
     finder.Stop();
     return EXIT_ERROR;
   }
+  if (devices.empty()) std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination).c_str());
   int status = EXIT_OK;
   while (options.watch && !Interrupted()) {
     platform::SleepMs(kWatchPollMs);

@@ -88,6 +88,8 @@ int Run(int argc, char** argv) {
       set->add_option("--password", password,
                       "send the authenticated command (20 characters at most)")
           ->type_name("PASSWORD");
+  set->add_flag("--quiet", setOptions.quiet,
+                "print no warnings (about the entries or an address another device announces)");
   CLI::Option* setBroadcastOption =
       set->add_option("--broadcast", setBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
   set->footer(ExitCodeHelp());

@@ -42,7 +42,7 @@ TEST(DeviceToJson, HasExactlyTheRecordFieldsInOrder) {
       "serial",        "name",       "dhcp",        "ipAddress", "netmask",
       "gateway",       "extNumber1", "extTextB",    "deviceId",  "deviceIndex",
       "commandSuffix", "extTexts",   "extNumber2",  "extTextA",  "auxTextB",
-      "auxNumber",     "auxTextA",   "statusFlags", "sortKey"};
+      "auxNumber",     "auxTextA",   "statusFlags", "sortKey",   "addressConflict"};
   EXPECT_EQ(keys, expected);
 }
 
@@ -58,6 +58,7 @@ TEST(DeviceToJson, NumbersStayNumbersAndTextsStayTexts) {
   EXPECT_EQ(o["auxNumber"].get<std::uint64_t>(), 0x80000000u);
   EXPECT_EQ(o["statusFlags"].get<int>(), 0x12);
   EXPECT_EQ(o["sortKey"].get<int>(), 7);
+  EXPECT_EQ(o["addressConflict"], true);  // 0x12 holds the clash bit 0x02
   EXPECT_EQ(o["ipAddress"], "192.168.1.20");
   EXPECT_EQ(o["deviceId"], "0050C2123456");
   ASSERT_TRUE(o["extTexts"].is_array());
