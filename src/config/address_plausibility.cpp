@@ -51,9 +51,8 @@ std::vector<PlausibilityWarning> AddressPlausibilityWarnings(const DeviceRecord&
   if (IsContiguous(*mask) && hostBits >= 3) {
     if ((*ip & hostBits) == 0) {
       warnings.push_back({PlausibilityRule::kAddressIsNetworkAddress,
-                          "IP address " + record.ipAddress +
-                              " is the network address of subnet " + subnet +
-                              ", which no device can use"});
+                          "IP address " + record.ipAddress + " is the network address of subnet " +
+                              subnet + ", which no device can use"});
     } else if ((*ip & hostBits) == hostBits) {
       warnings.push_back({PlausibilityRule::kAddressIsBroadcastAddress,
                           "IP address " + record.ipAddress +

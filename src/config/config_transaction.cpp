@@ -123,8 +123,7 @@ namespace {
 // a deviceId, only a device that announces both it and the record's serial
 // will do, and there is no fallback to the serial alone.
 ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const char* password,
-                            bool exact, DeviceRecord& found,
-                            const BeforeSendHook& beforeSend) {
+                            bool exact, DeviceRecord& found, const BeforeSendHook& beforeSend) {
   UdpChannel commandChannel(finder.destination());
   // A quit noted by an earlier run on this thread has been handed on already.
   platform::ClearQuitRequested();

@@ -62,7 +62,8 @@ int RunList(const ListOptions& options) {
     finder.Stop();
     return EXIT_ERROR;
   }
-  if (devices.empty()) std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination).c_str());
+  if (devices.empty())
+    std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination).c_str());
   int status = EXIT_OK;
   while (options.watch && !Interrupted()) {
     platform::SleepMs(kWatchPollMs);

@@ -12,8 +12,7 @@ namespace velkarin::cli {
 std::string NoDeviceAnsweredText(const Destination& destination) {
   const std::string port = std::to_string(destination.port);
   return "velkarin: no device answered the discovery sent to " + DestinationText(destination) +
-         "; usually a firewall drops UDP port " + port +
-         ", or a network cable or adapter is down";
+         "; usually a firewall drops UDP port " + port + ", or a network cable or adapter is down";
 }
 
 std::vector<std::string> AddressConflictWarnings(const DeviceList& heard,

@@ -74,13 +74,14 @@ TEST_F(CliTest, ListTableShowsEveryDeviceBySerialWithItsFlagsInWords) {
   const RunResult run = RunCli({"list"});
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(Lines(run.out),
-            (std::vector<std::string>{
-                "Snr       Name    DHCP  IP            Netmask        Gateway        Status",
-                "001A2B    Valve   Yes   192.168.1.20  255.255.0.0    192.168.1.254  address-conflict",
-                "00C0DE    Pump 7  No    192.168.1.20  255.255.255.0  192.168.1.1    address-conflict",
-                "12345678  Blank   No    0.0.0.0       0.0.0.0        0.0.0.0        no-ip",
-            }))
+  EXPECT_EQ(
+      Lines(run.out),
+      (std::vector<std::string>{
+          "Snr       Name    DHCP  IP            Netmask        Gateway        Status",
+          "001A2B    Valve   Yes   192.168.1.20  255.255.0.0    192.168.1.254  address-conflict",
+          "00C0DE    Pump 7  No    192.168.1.20  255.255.255.0  192.168.1.1    address-conflict",
+          "12345678  Blank   No    0.0.0.0       0.0.0.0        0.0.0.0        no-ip",
+      }))
       << run.out;
   // Discovery went to the devices' port from the tool.
   const std::vector<std::string> received = devsim.Received();
@@ -113,10 +114,10 @@ TEST_F(CliTest, ListJsonCarriesEveryRecordFieldAndEscapesHighAndControlBytes) {
   for (auto it = d.begin(); it != d.end(); ++it) keys.push_back(it.key());
   EXPECT_EQ(keys,
             (std::vector<std::string>{
-                "serial", "name", "dhcp", "ipAddress", "netmask", "gateway", "extNumber1",
-                "extTextB", "deviceId", "deviceIndex", "commandSuffix", "extTexts", "extNumber2",
-                "extTextA", "auxTextB", "auxNumber", "auxTextA", "statusFlags", "sortKey",
-                "addressConflict"}));
+                "serial",        "name",       "dhcp",        "ipAddress", "netmask",
+                "gateway",       "extNumber1", "extTextB",    "deviceId",  "deviceIndex",
+                "commandSuffix", "extTexts",   "extNumber2",  "extTextA",  "auxTextB",
+                "auxNumber",     "auxTextA",   "statusFlags", "sortKey",   "addressConflict"}));
   EXPECT_EQ(d["serial"], 0x1A2B);
   EXPECT_EQ(d["name"], "Caf\xC3\xA9 \x01x");
   EXPECT_EQ(d["dhcp"], 1);

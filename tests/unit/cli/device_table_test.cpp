@@ -82,7 +82,8 @@ TEST(FormatDeviceTable, OneAlignedRowPerRecordInListOrder) {
   const std::vector<std::string> lines = Lines(FormatDeviceTable(list));
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "Snr       Name    DHCP  IP            Netmask        Gateway  Status");
-  EXPECT_EQ(lines[1], "001A2B    Pump 7  No    192.168.1.20  255.255.255.0           address-conflict");
+  EXPECT_EQ(lines[1],
+            "001A2B    Pump 7  No    192.168.1.20  255.255.255.0           address-conflict");
   EXPECT_EQ(lines[2], "12345678  V\\x1B   Yes   0.0.0.0       0.0.0.0        0.0.0.0  -");
 }
 

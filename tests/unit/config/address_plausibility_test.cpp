@@ -50,9 +50,13 @@ TEST(AddressPlausibilityWarnings, FlagsEachRuleAndOnlyIt) {
       {"10.0.0.7", "255.255.255.255", "", {}},
       {"10.0.0.7", "255.255.255.255", "10.0.0.1", {Rule::kGatewayOutsideSubnet}},
       // Several at once, in form order.
-      {"192.168.1.255", "255.255.255.0", "10.0.0.1",
+      {"192.168.1.255",
+       "255.255.255.0",
+       "10.0.0.1",
        {Rule::kAddressIsBroadcastAddress, Rule::kGatewayOutsideSubnet}},
-      {"192.168.1.10", "255.0.255.0", "10.1.1.1",
+      {"192.168.1.10",
+       "255.0.255.0",
+       "10.1.1.1",
        {Rule::kNetmaskNotContiguous, Rule::kGatewayOutsideSubnet}},
   };
   for (const auto& c : cases) {
@@ -75,14 +79,22 @@ TEST(AddressPlausibilityWarnings, TextNamesTheValueAndTheRule) {
     std::vector<std::string> parts;
   } cases[] = {
       {"192.168.1.10", "255.0.255.0", "", {"netmask 255.0.255.0", "not contiguous"}},
-      {"192.168.1.10", "255.255.255.0", "192.168.2.1",
+      {"192.168.1.10",
+       "255.255.255.0",
+       "192.168.2.1",
        {"gateway 192.168.2.1", "outside subnet 192.168.1.0/24"}},
-      {"192.168.1.10", "255.255.255.0", "10.1.1.1",
+      {"192.168.1.10",
+       "255.255.255.0",
+       "10.1.1.1",
        {"gateway 10.1.1.1", "IP address 192.168.1.10 and netmask 255.255.255.0"}},
-      {"192.168.1.10", "255.0.255.0", "10.1.1.1",
+      {"192.168.1.10",
+       "255.0.255.0",
+       "10.1.1.1",
        {"netmask 255.0.255.0", "outside subnet 192.0.1.0 with netmask 255.0.255.0"}},
       {"192.168.1.0", "255.255.255.0", "", {"IP address 192.168.1.0", "network address"}},
-      {"10.0.0.63", "255.255.255.192", "",
+      {"10.0.0.63",
+       "255.255.255.192",
+       "",
        {"IP address 10.0.0.63", "broadcast address of subnet 10.0.0.0/26"}},
   };
   for (const auto& c : cases) {
@@ -106,13 +118,11 @@ DeviceRecord Listed(std::uint32_t serial, const char* deviceId, const char* ip) 
 
 TEST(OtherDevicesAnnouncing, FindsEveryOtherHolderOfTheAddress) {
   const DeviceList devices = {
-      Listed(0x10, "", "10.0.0.5"),      // the target, listed under its old setting too
-      Listed(0x10, "", "10.0.0.9"),
-      Listed(0x20, "", "10.0.0.5"),
+      Listed(0x10, "", "10.0.0.5"),  // the target, listed under its old setting too
+      Listed(0x10, "", "10.0.0.9"),       Listed(0x20, "", "10.0.0.5"),
       Listed(0x30, "ID-A", "10.0.0.010"),  // octal: 10.0.0.8
       Listed(0x30, "ID-B", "10.0.0.8"),    // a twin by serial, told apart by identifier
-      Listed(0x40, "", "0.0.0.0"),
-      Listed(0x50, "", "1.1.1.1"),
+      Listed(0x40, "", "0.0.0.0"),        Listed(0x50, "", "1.1.1.1"),
   };
   const struct {
     const char* address;
