@@ -99,14 +99,5 @@ TEST(AddressConflictWarnings, NameTheAddressTheHolderAndTheTarget) {
   }
 }
 
-TEST(NoDeviceAnsweredText, NamesTheDestinationAndTheUsualCauses) {
-  Destination destination;
-  destination.address = 0x0A0000FF;  // 10.0.0.255
-  destination.port = 9001;
-  EXPECT_EQ(NoDeviceAnsweredText(destination),
-            "velkarin: no device answered the discovery sent to 10.0.0.255:9001; usually a "
-            "firewall drops UDP port 9001, or a network cable or adapter is down");
-}
-
 }  // namespace
 }  // namespace velkarin::cli
