@@ -47,7 +47,9 @@ analyze: deps
 fuzz: build-fuzz
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) scripts/run-fuzz.sh long
 
-demo: deps build-linux build-win32
+# Only the programs the demo runs, one line per step (scripts/demo-build.sh).
+demo: deps
+	@scripts/demo-build.sh
 	@scripts/demo.sh
 
 bench: deps build-linux build-win32

@@ -34,8 +34,8 @@ bool CommandFits(const DeviceRecord& record, const char* password) {
 // Repeats discovery polls until the device has been found and the collector
 // has been quiet for more than a second, or the time is up.
 template <typename Lookup>
-bool WaitForDevice(DeviceFinder& finder, std::uint32_t timeoutMs, Lookup lookup) {
-  DeviceCollector collector;
+bool WaitForDeviceIn(DeviceFinder& finder, DeviceCollector& collector, std::uint32_t timeoutMs,
+                     Lookup lookup) {
   const std::uint32_t start = platform::TickCountMs();
   std::uint32_t lastChange = start;
   bool found = false;
@@ -49,6 +49,12 @@ bool WaitForDevice(DeviceFinder& finder, std::uint32_t timeoutMs, Lookup lookup)
     found = lookup(collector);
   }
   return found;
+}
+
+template <typename Lookup>
+bool WaitForDevice(DeviceFinder& finder, std::uint32_t timeoutMs, Lookup lookup) {
+  DeviceCollector collector;
+  return WaitForDeviceIn(finder, collector, timeoutMs, lookup);
 }
 
 }  // namespace
@@ -124,7 +130,7 @@ ConfigResult SearchFailed() {
 // a deviceId, only a device that announces both it and the record's serial
 // will do, and there is no fallback to the serial alone.
 ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const char* password,
-                            bool exact, DeviceRecord& found) {
+                            bool exact, DeviceRecord& found, const BeforeSendHook& beforeSend) {
   UdpChannel commandChannel(finder.destination());
   // A quit noted by an earlier run on this thread has been handed on already.
   platform::ClearQuitRequested();
@@ -133,8 +139,10 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
   if (PasswordTooLong(password)) return CONFIG_BAD_ARGUMENT;
   if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
 
+  // The devices heard by the search that found the target, for `beforeSend`.
+  DeviceCollector heard;
   if (exact && !record.deviceId.empty()) {
-    if (!WaitForDevice(finder, kSearchTimeMs, [&](DeviceCollector& collector) {
+    if (!WaitForDeviceIn(finder, heard, kSearchTimeMs, [&](DeviceCollector& collector) {
           if (collector.FindNewest(record.serial, record.deviceId, found)) return true;
           // Tells the caller whom the identifier belongs to instead.
           collector.FindByDeviceId(record.deviceId, record.deviceIndex, found);
@@ -143,24 +151,33 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
       return SearchFailed();
     }
   } else if (!record.deviceId.empty()) {
-    if (!WaitForDeviceById(finder, record.deviceId, record.deviceIndex, kSearchTimeMs, found)) {
+    if (!WaitForDeviceIn(finder, heard, kSearchTimeMs, [&](DeviceCollector& collector) {
+          return collector.FindByDeviceId(record.deviceId, record.deviceIndex, found);
+        })) {
       if (platform::QuitRequested()) return CONFIG_NO_REPLY;
       // Not found under its identifier: name it by its serial number instead.
       record.deviceId.clear();
-      if (!WaitForDeviceBySerial(finder, record.serial, kSearchTimeMs, found)) {
+      heard.Clear();
+      if (!WaitForDeviceIn(finder, heard, kSearchTimeMs, [&](DeviceCollector& collector) {
+            return collector.FindBySerial(record.serial, found);
+          })) {
         return SearchFailed();
       }
       // The serial form of the command can be longer than the one it replaces.
       if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
     }
   } else {
-    if (!WaitForDeviceBySerial(finder, record.serial, kSearchTimeMs, found)) {
+    if (!WaitForDeviceIn(finder, heard, kSearchTimeMs, [&](DeviceCollector& collector) {
+          return collector.FindBySerial(record.serial, found);
+        })) {
       return SearchFailed();
     }
     if (found.statusFlags & STATUS_SERIAL_CLASH) return CONFIG_SERIAL_CLASH;
   }
   if (platform::QuitRequested()) return CONFIG_NO_REPLY;
   if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
+
+  if (beforeSend) beforeSend(heard.Snapshot(), found);
 
   // Replies count only when they name the device that was found.
   const std::uint32_t target = found.serial;
@@ -189,12 +206,17 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
 
 ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const char* password) {
   DeviceRecord found;
-  return RunTransaction(finder, std::move(record), password, false, found);
+  return RunTransaction(finder, std::move(record), password, false, found, nullptr);
 }
 
 ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
                                   DeviceRecord& found) {
-  return RunTransaction(finder, std::move(record), password, true, found);
+  return RunTransaction(finder, std::move(record), password, true, found, nullptr);
+}
+
+ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
+                                  DeviceRecord& found, const BeforeSendHook& beforeSend) {
+  return RunTransaction(finder, std::move(record), password, true, found, beforeSend);
 }
 
 bool WaitForAnnouncement(DeviceFinder& finder, std::uint32_t serial, const std::string& deviceId,

@@ -1,6 +1,7 @@
 // Finding one device, sending it a configuration, and waiting for it again.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/device_collector.h"
@@ -34,6 +35,12 @@ ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const ch
 // any (otherwise it stays as it was). Without a deviceId, as ConfigureDevice.
 ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
                                   DeviceRecord& found);
+// Called once just before the command goes out, with every device that the
+// transaction's own search heard and the device about to be configured: a
+// caller can warn about the list it acts on without a search of its own.
+using BeforeSendHook = std::function<void(const DeviceList& heard, const DeviceRecord& target)>;
+ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
+                                  DeviceRecord& found, const BeforeSendHook& beforeSend);
 bool Configure(DeviceFinder& finder, DeviceRecord record);
 bool WaitForDeviceById(DeviceFinder& finder, std::string deviceId, std::int32_t deviceIndex,
                        std::uint32_t timeoutMs, DeviceRecord& found);

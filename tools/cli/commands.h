@@ -37,6 +37,7 @@ struct SetOptions {
   Destination destination;
   bool broadcastGiven = false;
   std::vector<std::string> interfaces;  // --interface: at most one is used
+  bool quiet = false;                   // no warnings
 };
 
 // Sends the configuration, then waits for the device to announce itself and

@@ -1,6 +1,7 @@
 #include "cli/device_json.h"
 
 #include "cli/device_table.h"
+#include "engine/device_collector.h"
 
 namespace velkarin::cli {
 
@@ -45,6 +46,8 @@ nlohmann::ordered_json DeviceToJson(const DeviceRecord& r) {
   o["statusFlags"] = r.statusFlags;
   o["status"] = StatusText(r.statusFlags);
   o["sortKey"] = r.sortKey;
+  // Spelled out, so no one has to know the flag's bit.
+  o["addressConflict"] = (r.statusFlags & STATUS_IP_CLASH) != 0;
   return o;
 }
 

@@ -15,7 +15,8 @@ std::string Latin1ToUtf8(const std::string& latin1);
 // Every field of the record, in declaration order; numbers as numbers,
 // texts as strings, extTexts as an array of four strings. Beside `serial`,
 // `serialText` as `set` takes it; beside `statusFlags`, `status` in the
-// table's words.
+// table's words; then addressConflict: whether another listed device
+// announces the same address.
 nlohmann::ordered_json DeviceToJson(const DeviceRecord& record);
 nlohmann::ordered_json DevicesToJson(const DeviceList& devices);
 

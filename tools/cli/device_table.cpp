@@ -24,7 +24,8 @@ std::string StatusFlagWords(std::uint32_t flags) {
   };
   static const Word kWords[] = {
       {STATUS_SERIAL_SHARED_NO_ID, "serial-shared-no-id"},
-      {STATUS_IP_CLASH, "ip-clash"},
+      // Another listed device announces the same address.
+      {STATUS_IP_CLASH, "address-conflict"},
       {STATUS_NO_SERIAL, "no-serial"},
       {STATUS_NO_IP, "no-ip"},
       {STATUS_SERIAL_CLASH, "serial-clash"},

@@ -13,7 +13,7 @@ std::string SerialText(std::uint32_t serial);
 // "Yes" for any non-zero value, "No" for 0.
 std::string DhcpText(std::int32_t dhcp);
 // The set bits in words, comma-separated, lowest bit first
-// ("serial-shared-no-id,ip-clash"); unknown bits as "0x40"; "" for none.
+// ("serial-shared-no-id,address-conflict"); unknown bits as "0x40"; "" for none.
 std::string StatusFlagWords(std::uint32_t flags);
 // The Status column: the words, or "-" for none.
 std::string StatusText(std::uint32_t flags);

@@ -10,6 +10,7 @@
 #include "cli/json_writer.h"
 #include "cli/result_words.h"
 #include "cli/terminal.h"
+#include "cli/warnings.h"
 #include "engine/device_finder.h"
 #include "platform/clock.h"
 
@@ -65,10 +66,13 @@ int RunList(const ListOptions& options) {
     return InterruptedExitCode(EXIT_INTERRUPTED);
   }
 
-  if (!PrintDevices(finder.CopyOut(), options, true)) {
+  const DeviceList devices = finder.CopyOut();
+  if (!PrintDevices(devices, options, true)) {
     finder.Stop();
     return EXIT_ERROR;
   }
+  if (devices.empty())
+    std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination).c_str());
   int status = EXIT_OK;
   while (options.watch && !Interrupted()) {
     platform::SleepMs(kWatchPollMs);

@@ -117,6 +117,8 @@ int Run(int argc, char** argv) {
           ->type_name("FILE")
           ->excludes(passwordOption);
   set->add_option("--interface", setOptions.interfaces, kInterfaceHelp)->type_name("NAME");
+  set->add_flag("--quiet", setOptions.quiet,
+                "print no warnings (about the entries or an address another device announces)");
   CLI::Option* setBroadcastOption =
       set->add_option("--broadcast", setBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
   set->footer(ExitCodeHelp(HelpScope::kSet));

@@ -9,6 +9,7 @@
 #include "cli/result_words.h"
 #include "cli/scan_listing.h"
 #include "cli/terminal.h"
+#include "cli/warnings.h"
 
 namespace velkarin::cli {
 namespace {
@@ -71,6 +72,13 @@ int RunScanList(const ListOptions& options) {
                                         : FormatScanTable(result.devices);
   std::fwrite(text.data(), 1, text.size(), stdout);
   if (!FlushOutput()) return EXIT_ERROR;  // main says why
+  if (result.devices.empty()) {
+    std::vector<std::string> names;
+    for (const ScanTarget& target : targets) {
+      if (!target.interfaceName.empty()) names.push_back(target.interfaceName);
+    }
+    std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination, names).c_str());
+  }
   if (!result.quiet) {
     std::fprintf(stderr,
                  "velkarin: warning: the network was not quiet after %.1f s; the list may be "

@@ -10,6 +10,7 @@
 #include "cli/display_text.h"
 #include "cli/result_words.h"
 #include "cli/terminal.h"
+#include "cli/warnings.h"
 #include "config/config_transaction.h"
 #include "engine/device_finder.h"
 #include "platform/pump.h"
@@ -55,10 +56,23 @@ int RunSet(const SetOptions& options) {
   Progress progress;
   ScopedPumpHook hook(&DrawProgress, &progress);
 
+  if (!options.quiet) {
+    for (const std::string& text : PlausibilityWarningTexts(record)) PrintWarning(text);
+  }
+  // Before the command goes out, against the devices the transaction heard.
+  const BeforeSendHook warnOfConflicts = [&](const DeviceList& heard, const DeviceRecord& target) {
+    if (options.quiet || record.dhcp != 0) return;
+    progress.spinner.Clear();
+    for (const std::string& text : AddressConflictWarnings(heard, target, record.ipAddress)) {
+      PrintWarning(text);
+    }
+  };
+
   progress.text = "configuring " + serialText;
   DeviceRecord other;
-  const ConfigResult result = ConfigureNamedDevice(
-      finder, record, options.password ? options.password->c_str() : nullptr, other);
+  const ConfigResult result =
+      ConfigureNamedDevice(finder, record, options.password ? options.password->c_str() : nullptr,
+                           other, warnOfConflicts);
   progress.spinner.Clear();
   if (result == CONFIG_NOT_FOUND && !record.deviceId.empty()) {
     // Nothing was sent: the identifier and the serial name no one device.

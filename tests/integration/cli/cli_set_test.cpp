@@ -148,6 +148,54 @@ TEST_F(CliTest, SetByDeviceIdWithPasswordSendsTheAuthenticatedCommand) {
   EXPECT_EQ(commands[0].rfind("dev-7 8 ", 0), 0u) << commands[0];
 }
 
+const char* const kValve =
+    "serial=C0DE,name=Valve,dhcp=0,ip=192.168.1.30,netmask=255.255.255.0,gateway=192.168.1.1";
+
+TEST_F(CliTest, SetWarnsOnStderrOfConflictsAndDoubtfulEntriesButSendsAsAsked) {
+  const char* const conflict =
+      "velkarin: warning: IP address 192.168.1.30 is already announced by device 00C0DE "
+      "(Valve); giving it to 001A2B as well makes an address conflict";
+  const struct {
+    const char* what;
+    std::vector<std::string> setArguments;
+    std::vector<std::string> errLines;
+    const char* command;
+  } cases[] = {
+      {"an address another device announces",
+       {"set", "1A2B", "--ip", "192.168.1.30", "--netmask", "255.255.255.0", "--gateway",
+        "192.168.1.1"},
+       {conflict},
+       "001A2B 5 0 192.168.1.30 255.255.255.0 192.168.1.1"},
+      {"a doubtful gateway first, then the conflict",
+       {"set", "1A2B", "--ip", "192.168.1.30", "--netmask", "255.255.255.0", "--gateway",
+        "10.0.0.1"},
+       {"velkarin: warning: gateway 10.0.0.1 is outside subnet 192.168.1.0/24 of IP address "
+        "192.168.1.30 and netmask 255.255.255.0, so the device cannot reach it",
+        conflict},
+       "001A2B 5 0 192.168.1.30 255.255.255.0 10.0.0.1"},
+      {"--quiet",
+       {"set", "1A2B", "--quiet", "--ip", "192.168.1.30", "--netmask", "255.255.255.0", "--gateway",
+        "10.0.0.1"},
+       {},
+       "001A2B 5 0 192.168.1.30 255.255.255.0 10.0.0.1"},
+      {"the device's own address",
+       {"set", "1A2B", "--ip", "192.168.1.20", "--netmask", "255.255.255.0"},
+       {},
+       "001A2B 5 0 192.168.1.20 255.255.255.0 "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DevsimProcess devsim({"--device", kPump, "--device", kValve});
+    ASSERT_DEVSIM_READY(devsim);
+    const RunResult set = RunCli(c.setArguments);
+    ASSERT_TRUE(set.finished);
+    // Warnings change nothing in what is sent or in the outcome.
+    EXPECT_EQ(set.exitCode, 0) << set.out << set.err;
+    EXPECT_EQ(Lines(set.err), c.errLines);
+    EXPECT_EQ(Commands(devsim), std::vector<std::string>{c.command});
+  }
+}
+
 struct FailureCase {
   const char* what;
   std::vector<std::string> devices;  // --device values

@@ -39,10 +39,10 @@ TEST(DeviceToJson, HasExactlyTheRecordFieldsInOrder) {
   std::vector<std::string> keys;
   for (auto it = o.begin(); it != o.end(); ++it) keys.push_back(it.key());
   const std::vector<std::string> expected = {
-      "serial",      "serialText", "name",     "dhcp",     "ipAddress",   "netmask",
-      "gateway",     "extNumber1", "extTextB", "deviceId", "deviceIndex", "commandSuffix",
-      "extTexts",    "extNumber2", "extTextA", "auxTextB", "auxNumber",   "auxTextA",
-      "statusFlags", "status",     "sortKey"};
+      "serial",      "serialText", "name",     "dhcp",           "ipAddress",   "netmask",
+      "gateway",     "extNumber1", "extTextB", "deviceId",       "deviceIndex", "commandSuffix",
+      "extTexts",    "extNumber2", "extTextA", "auxTextB",       "auxNumber",   "auxTextA",
+      "statusFlags", "status",     "sortKey",  "addressConflict"};
   EXPECT_EQ(keys, expected);
 }
 
@@ -56,8 +56,8 @@ TEST(DeviceToJson, GivesTheSerialAsSetTakesItAndTheStatusInTheTablesWords) {
   };
   const Case cases[] = {
       {0x42F0, 0, "0042F0", "-"},
-      {0, 0x2, "000000", "ip-clash"},
-      {0x1A2B3C4D, 0x12, "1A2B3C4D", "ip-clash,serial-clash"},
+      {0, 0x2, "000000", "address-conflict"},
+      {0x1A2B3C4D, 0x12, "1A2B3C4D", "address-conflict,serial-clash"},
       {0xFFFFFFF0u, 0x41, "FFFFFFF0", "serial-shared-no-id,0x40"},
   };
   for (const Case& c : cases) {
@@ -82,6 +82,7 @@ TEST(DeviceToJson, NumbersStayNumbersAndTextsStayTexts) {
   EXPECT_EQ(o["auxNumber"].get<std::uint64_t>(), 0x80000000u);
   EXPECT_EQ(o["statusFlags"].get<int>(), 0x12);
   EXPECT_EQ(o["sortKey"].get<int>(), 7);
+  EXPECT_EQ(o["addressConflict"], true);  // 0x12 holds the clash bit 0x02
   EXPECT_EQ(o["ipAddress"], "192.168.1.20");
   EXPECT_EQ(o["deviceId"], "0050C2123456");
   ASSERT_TRUE(o["extTexts"].is_array());

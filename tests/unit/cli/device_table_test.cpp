@@ -35,11 +35,11 @@ TEST(DhcpText, YesForAnyNonZeroValue) {
 TEST(StatusFlagWords, NamesEachBitLowestFirst) {
   EXPECT_EQ(StatusFlagWords(0), "");
   EXPECT_EQ(StatusFlagWords(0x01), "serial-shared-no-id");
-  EXPECT_EQ(StatusFlagWords(0x02), "ip-clash");
+  EXPECT_EQ(StatusFlagWords(0x02), "address-conflict");
   EXPECT_EQ(StatusFlagWords(0x04), "no-serial");
   EXPECT_EQ(StatusFlagWords(0x08), "no-ip");
   EXPECT_EQ(StatusFlagWords(0x10), "serial-clash");
-  EXPECT_EQ(StatusFlagWords(0x13), "serial-shared-no-id,ip-clash,serial-clash");
+  EXPECT_EQ(StatusFlagWords(0x13), "serial-shared-no-id,address-conflict,serial-clash");
   EXPECT_EQ(StatusFlagWords(0x80000008u), "no-ip,0x80000000");
 }
 
@@ -82,7 +82,8 @@ TEST(FormatDeviceTable, OneAlignedRowPerRecordInListOrder) {
   const std::vector<std::string> lines = Lines(FormatDeviceTable(list));
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "Snr       Name    DHCP  IP            Netmask        Gateway  Status");
-  EXPECT_EQ(lines[1], "001A2B    Pump 7  No    192.168.1.20  255.255.255.0           ip-clash");
+  EXPECT_EQ(lines[1],
+            "001A2B    Pump 7  No    192.168.1.20  255.255.255.0           address-conflict");
   EXPECT_EQ(lines[2], "12345678  V\\x1B   Yes   0.0.0.0       0.0.0.0        0.0.0.0  -");
 }
 

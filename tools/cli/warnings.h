@@ -1,0 +1,29 @@
+// What the tool tells the user on stderr besides its results: the hint after
+// a discovery nobody answered, and the warnings of `set`.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "engine/device_list.h"
+#include "protocol/udp_channel.h"
+
+namespace velkarin::cli {
+
+// One line, without its end: nobody answered, where discovery went (and out
+// of which interfaces, when named), and the two usual causes.
+std::string NoDeviceAnsweredText(const Destination& destination,
+                                 const std::vector<std::string>& interfaces = {});
+
+// One text per device in `heard`, other than `target`, that announces the
+// address `ipAddress` about to be given to `target`.
+std::vector<std::string> AddressConflictWarnings(const DeviceList& heard,
+                                                 const DeviceRecord& target,
+                                                 const std::string& ipAddress);
+
+// The texts of the plausibility checks for the configuration in `record`.
+std::vector<std::string> PlausibilityWarningTexts(const DeviceRecord& record);
+
+// "velkarin: warning: TEXT" on stderr.
+void PrintWarning(const std::string& text);
+
+}  // namespace velkarin::cli
