@@ -25,7 +25,7 @@ std::optional<std::uint32_t> ParseSerialText(const std::string& text) {
 
 namespace {
 
-std::string Shown(const std::string& text) { return text.empty() ? "(none)" : DisplayText(text); }
+std::string Shown(const std::string& text) { return text.empty() ? "(none)" : DisplayDeviceText(text); }
 
 }  // namespace
 

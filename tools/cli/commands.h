@@ -10,6 +10,7 @@ namespace velkarin::cli {
 
 struct ListOptions {
   bool json = false;
+  bool csv = false;
   bool watch = false;
   Destination destination;
 };

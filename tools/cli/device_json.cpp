@@ -1,21 +1,8 @@
 #include "cli/device_json.h"
 
-namespace velkarin::cli {
+#include "cli/text_encoding.h"
 
-std::string Latin1ToUtf8(const std::string& latin1) {
-  std::string utf8;
-  utf8.reserve(latin1.size());
-  for (char c : latin1) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      utf8 += c;
-    } else {
-      utf8 += static_cast<char>(0xC0 | (byte >> 6));
-      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return utf8;
-}
+namespace velkarin::cli {
 
 nlohmann::ordered_json DeviceToJson(const DeviceRecord& r) {
   nlohmann::ordered_json extTexts = nlohmann::ordered_json::array();

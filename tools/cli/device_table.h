@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/device_list.h"
 
@@ -16,9 +17,13 @@ std::string DhcpText(std::int32_t dhcp);
 // ("serial-shared-no-id,ip-clash"); unknown bits as "0x40"; "" for none.
 std::string StatusFlagWords(std::uint32_t flags);
 
+// The cells of the table, header row first: texts through DisplayDeviceText
+// (UTF-8), "-" as the status of a record without flags.
+std::vector<std::vector<std::string>> DeviceTableCells(const DeviceList& devices);
+
 // Header line, then one line per record, columns padded with blanks to the
-// widest cell and separated by two blanks; every line ends in '\n'. Texts are
-// shown through DisplayText. A record without flags shows "-" as its status.
+// widest cell (counted in characters) and separated by two blanks; every line
+// ends in '\n'. UTF-8.
 std::string FormatDeviceTable(const DeviceList& devices);
 
 }  // namespace velkarin::cli

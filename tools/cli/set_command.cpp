@@ -10,6 +10,7 @@
 #include "cli/display_text.h"
 #include "cli/result_words.h"
 #include "cli/terminal.h"
+#include "cli/text_output.h"
 #include "config/config_transaction.h"
 #include "engine/device_finder.h"
 #include "platform/pump.h"
@@ -62,13 +63,12 @@ int RunSet(const SetOptions& options) {
   progress.spinner.Clear();
   if (result == CONFIG_NOT_FOUND && !record.deviceId.empty()) {
     // Nothing was sent: the identifier and the serial name no one device.
-    const std::string id = DisplayText(record.deviceId);
+    const std::string id = DisplayDeviceText(record.deviceId);
     if (!other.deviceId.empty()) {
-      std::printf("%s: not found; the identifier %s belongs to device %s\n", serialText.c_str(),
-                  id.c_str(), SerialText(other.serial).c_str());
+      WriteText(stdout, serialText + ": not found; the identifier " + id +
+                            " belongs to device " + SerialText(other.serial) + "\n");
     } else {
-      std::printf("%s: not found; no device announces the identifier %s\n", serialText.c_str(),
-                  id.c_str());
+      WriteText(stdout, serialText + ": not found; no device announces the identifier " + id + "\n");
     }
     return EXIT_NOT_THAT_DEVICE;
   }
@@ -97,7 +97,7 @@ int RunSet(const SetOptions& options) {
     return EXIT_OK;
   }
   std::printf("%s: not configured as sent\n", serialText.c_str());
-  for (const std::string& difference : differences) std::printf("  %s\n", difference.c_str());
+  for (const std::string& difference : differences) WriteText(stdout, "  " + difference + "\n");
   return EXIT_NOT_CONFIGURED;
 }
 
