@@ -17,7 +17,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
-// Before windows.h, shellapi.h misses its types.
+// shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 #endif
 
@@ -75,11 +75,8 @@ int Run(int argc, char** argv) {
                                      "print a JSON array of device records instead of a table "
                                      "(ASCII: other characters as \\u escapes)");
   list->add_flag("--csv", listOptions.csv,
-                 "print the table as CSV in UTF-8 with a header row of field names"
-#ifdef _WIN32
-                 ", with a byte-order mark so that spreadsheets read it as UTF-8"
-#endif
-                 )
+                 "print the table as CSV in UTF-8 with a header row of field names (on "
+                 "Windows with a byte-order mark, so that spreadsheets show the letters right)")
       ->excludes(json);
   list->add_flag("--watch", listOptions.watch,
                  "keep running and print the list again whenever it changes, until Ctrl-C "
@@ -216,6 +213,7 @@ int main(int argc, char** argv) {
   try {
     std::vector<std::string> arguments = Utf8Arguments(argc, argv);
     std::vector<char*> pointers;
+    pointers.reserve(arguments.size() + 1);
     for (std::string& argument : arguments) pointers.push_back(argument.data());
     pointers.push_back(nullptr);
     return Run(static_cast<int>(arguments.size()), pointers.data());

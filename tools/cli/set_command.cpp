@@ -65,10 +65,11 @@ int RunSet(const SetOptions& options) {
     // Nothing was sent: the identifier and the serial name no one device.
     const std::string id = DisplayDeviceText(record.deviceId);
     if (!other.deviceId.empty()) {
-      WriteText(stdout, serialText + ": not found; the identifier " + id +
-                            " belongs to device " + SerialText(other.serial) + "\n");
+      WriteText(stdout, serialText + ": not found; the identifier " + id + " belongs to device " +
+                            SerialText(other.serial) + "\n");
     } else {
-      WriteText(stdout, serialText + ": not found; no device announces the identifier " + id + "\n");
+      WriteText(stdout,
+                serialText + ": not found; no device announces the identifier " + id + "\n");
     }
     return EXIT_NOT_THAT_DEVICE;
   }

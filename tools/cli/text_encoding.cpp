@@ -22,7 +22,8 @@ std::string Latin1ToUtf8(const std::string& latin1) {
   return utf8;
 }
 
-bool DecodeUtf8(const std::string& s, std::size_t& i, char32_t& character) {
+bool DecodeUtf8(const std::string& utf8, std::size_t& i, char32_t& character) {
+  const std::string& s = utf8;
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
   if (i >= s.size()) return false;
   const unsigned char lead = byte(i);

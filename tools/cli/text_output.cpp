@@ -4,9 +4,10 @@
 
 #ifdef _WIN32
 #include <fcntl.h>
-#include <algorithm>
 #include <io.h>
 #include <windows.h>
+
+#include <algorithm>
 #else
 #include <langinfo.h>
 #include <locale.h>
@@ -21,7 +22,7 @@ namespace {
 #ifdef _WIN32
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "WriteConsoleW takes UTF-16");
 
-HANDLE HandleOf(std::FILE* stream) {
+HANDLE HandleOf(const std::FILE* stream) {
   return GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
 }
 
@@ -46,7 +47,8 @@ bool WriteConsole(HANDLE console, const std::string& utf8) {
 // changing the process's own locale (the engine's thread runs meanwhile).
 std::string LocaleCharset() {
   locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-  if (locale == static_cast<locale_t>(nullptr)) return "ANSI_X3.4-1968";  // as setlocale would leave "C"
+  if (locale == static_cast<locale_t>(nullptr))
+    return "ANSI_X3.4-1968";  // as setlocale would leave "C"
   std::string codeset = nl_langinfo_l(CODESET, locale);
   freelocale(locale);
   return codeset;

@@ -13,14 +13,20 @@ namespace {
 
 // "Prüfstand-Ä" and "Prüf-1" as a device sends them.
 const char* const kUmlautDevice =
-    "serial=C0DE,name=Pr\xFC" "fstand-\xC4,deviceId=Pr\xFC" "f-1,dhcp=0,ip=192.168.1.20,"
+    "serial=C0DE,name=Pr\xFC"
+    "fstand-\xC4,deviceId=Pr\xFC"
+    "f-1,dhcp=0,ip=192.168.1.20,"
     "netmask=255.255.255.0,gateway=192.168.1.1";
 const char* const kPlainDevice =
     "serial=1A2B,name=Plain,dhcp=1,ip=192.168.1.21,netmask=255.255.255.0,gateway=192.168.1.1";
 
 // The same texts as UTF-8.
-const std::string kName = "Pr\xC3\xBC" "fstand-\xC3\x84";
-const std::string kId = "Pr\xC3\xBC" "f-1";
+const std::string kName =
+    "Pr\xC3\xBC"
+    "fstand-\xC3\x84";
+const std::string kId =
+    "Pr\xC3\xBC"
+    "f-1";
 
 // Character positions, for columns: UTF-8 continuation bytes start none.
 std::size_t CharacterIndex(const std::string& utf8, std::size_t byteOffset) {
@@ -47,11 +53,12 @@ TEST_F(CliTextEncodingTest, TableShowsUmlautsInUtf8WithColumnsAlignedByCharacter
   ASSERT_TRUE(run.finished);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::vector<std::string> lines = Lines(run.out);
-  EXPECT_EQ(lines, (std::vector<std::string>{
-                       "Snr     Name         DHCP  IP            Netmask        Gateway      Status",
-                       "001A2B  Plain        Yes   192.168.1.21  255.255.255.0  192.168.1.1  -",
-                       "00C0DE  " + kName + "  No    192.168.1.20  255.255.255.0  192.168.1.1  -",
-                   }))
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{
+                "Snr     Name         DHCP  IP            Netmask        Gateway      Status",
+                "001A2B  Plain        Yes   192.168.1.21  255.255.255.0  192.168.1.1  -",
+                "00C0DE  " + kName + "  No    192.168.1.20  255.255.255.0  192.168.1.1  -",
+            }))
       << run.out;
   // The column after the name starts at one character position in every row.
   ASSERT_EQ(lines.size(), 3u);
@@ -80,7 +87,8 @@ TEST_F(CliTextEncodingTest, CsvIsUtf8WithAHeaderRowAndCrLf) {
   EXPECT_EQ(run.out,
             "serialText,name,dhcp,ipAddress,netmask,gateway,status\r\n"
             "001A2B,Plain,Yes,192.168.1.21,255.255.255.0,192.168.1.1,-\r\n"
-            "00C0DE," + kName + ",No,192.168.1.20,255.255.255.0,192.168.1.1,-\r\n");
+            "00C0DE," +
+                kName + ",No,192.168.1.20,255.255.255.0,192.168.1.1,-\r\n");
 }
 
 TEST_F(CliTextEncodingTest, DeviceIdInUtf8ReachesTheDeviceAsLatin1) {
@@ -95,7 +103,11 @@ TEST_F(CliTextEncodingTest, DeviceIdInUtf8ReachesTheDeviceAsLatin1) {
   }
   ASSERT_EQ(commands.size(), 1u);
   // The identifier leads the command, in the bytes the device announced.
-  EXPECT_EQ(commands[0].rfind("Pr\xFC" "f-1 ", 0), 0u) << commands[0];
+  EXPECT_EQ(commands[0].rfind("Pr\xFC"
+                              "f-1 ",
+                              0),
+            0u)
+      << commands[0];
 }
 
 TEST_F(CliTextEncodingTest, UnknownIdentifierIsEchoedInUtf8) {

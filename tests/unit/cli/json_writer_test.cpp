@@ -17,11 +17,17 @@ TEST(WriteJson, EscapesInTheLibrarysStandardForm) {
       {"other controls", std::string("\x00\x01\x1F", 3), R"("\u0000\u0001\u001f")"},
       {"DEL", "\x7F", R"("\u007f")"},
       {"plain ASCII", "plain / text ~", R"("plain / text ~")"},
-      {"Latin-1 letters", "Pr\xC3\xBC" "f \xC3\x84", R"("Pr\u00fcf \u00c4")"},
+      {"Latin-1 letters",
+       "Pr\xC3\xBC"
+       "f \xC3\x84",
+       R"("Pr\u00fcf \u00c4")"},
       {"C1 control", "\xC2\x80", R"("\u0080")"},
       {"beyond Latin-1", "\xE2\x82\xAC", R"("\u20ac")"},
       {"beyond the first plane", "\xF0\x9F\x98\x80", R"("\ud83d\ude00")"},
-      {"malformed", "a\xFF" "b", R"("a\ufffdb")"},
+      {"malformed",
+       "a\xFF"
+       "b",
+       R"("a\ufffdb")"},
   };
   for (const Case& c : cases) EXPECT_EQ(WriteJson(c.utf8, -1), c.json) << c.what;
 }

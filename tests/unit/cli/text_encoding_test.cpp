@@ -45,7 +45,9 @@ TEST(TextEncoding, Utf8ToLatin1RefusesMalformedInputAndWhatLatin1Lacks) {
       {"above U+10FFFF", "\xF4\x90\x80\x80", "malformed UTF-8 (byte 0xF4 at offset 0)"},
       {"first beyond Latin-1", "\xC4\x80",
        "U+0100 '\xC4\x80' is not a Latin-1 character (U+0000 to U+00FF)"},
-      {"euro sign", "Pr\xC3\xBC" "f\xE2\x82\xAC",
+      {"euro sign",
+       "Pr\xC3\xBC"
+       "f\xE2\x82\xAC",
        "U+20AC '\xE2\x82\xAC' is not a Latin-1 character (U+0000 to U+00FF)"},
       {"beyond the first plane", "\xF0\x9F\x98\x80",
        "U+1F600 '\xF0\x9F\x98\x80' is not a Latin-1 character (U+0000 to U+00FF)"},
@@ -64,7 +66,9 @@ TEST(TextEncoding, MalformedBytesCountAndConvertOneByOne) {
     std::u16string utf16;
   };
   const Case cases[] = {
-      {"Pr\xC3\xBC" "f", 4, u"Pr\u00FCf"},
+      {"Pr\xC3\xBC"
+       "f",
+       4, u"Pr\u00FCf"},
       {"\xC0\xAF", 2, u"\uFFFD\uFFFD"},
       {"\xED\xA0\x80", 3, u"\uFFFD\uFFFD\uFFFD"},
       {"\xE2\x82\xAC", 1, u"\u20AC"},
@@ -93,15 +97,26 @@ TEST(TextEncoding, Utf8ToCharsetWritesWhatTheTerminalsSetHasAndQuestionMarksElse
     std::string utf8;
     std::string expected;
   };
-  const std::string text = "Pr\xC3\xBC" "f \xE2\x82\xAC";  // "Prüf €"
+  const std::string text =
+      "Pr\xC3\xBC"
+      "f \xE2\x82\xAC";  // "Prüf €"
   const Case cases[] = {
       {"UTF-8", text, text},
-      {"ISO-8859-1", text, "Pr\xFC" "f ?"},
-      {"ISO-8859-15", text, "Pr\xFC" "f \xA4"},
-      {"IBM850", text, "Pr\x81" "f ?"},
+      {"ISO-8859-1", text,
+       "Pr\xFC"
+       "f ?"},
+      {"ISO-8859-15", text,
+       "Pr\xFC"
+       "f \xA4"},
+      {"IBM850", text,
+       "Pr\x81"
+       "f ?"},
       {"ANSI_X3.4-1968", text, "Pr?f ?"},  // the C locale's
       {"NO-SUCH-SET", text, "Pr?f ?"},
-      {"ISO-8859-1", "a\xC3" "b", "a?b"},
+      {"ISO-8859-1",
+       "a\xC3"
+       "b",
+       "a?b"},
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8ToCharset(c.utf8, c.codeset), c.expected) << c.codeset;
 }
