@@ -25,13 +25,16 @@ std::optional<std::uint32_t> ParseSerialText(const std::string& text) {
 
 namespace {
 
-std::string Shown(const std::string& text) { return text.empty() ? "(none)" : DisplayText(text); }
+std::string Shown(const std::string& text) {
+  return text.empty() ? "(none)" : DisplayDeviceText(text);
+}
 
 }  // namespace
 
 std::vector<std::string> DescribeDifferences(
     const std::vector<ConfigurationDifference>& differences) {
   std::vector<std::string> lines;
+  lines.reserve(differences.size());
   for (const ConfigurationDifference& d : differences) {
     lines.push_back(std::string(d.field) + ": sent " + Shown(d.sent) + ", announced " +
                     Shown(d.announced));

@@ -15,7 +15,7 @@ namespace velkarin::cli {
 // case, nothing else.
 std::optional<std::uint32_t> ParseSerialText(const std::string& text);
 
-// Each difference as "<what>: sent <x>, announced <y>".
+// Each difference as "<what>: sent <x>, announced <y>", in UTF-8.
 std::vector<std::string> DescribeDifferences(
     const std::vector<ConfigurationDifference>& differences);
 

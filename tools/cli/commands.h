@@ -11,6 +11,7 @@ namespace velkarin::cli {
 
 struct ListOptions {
   bool json = false;
+  bool csv = false;
   bool watch = false;
   Destination destination;
   // One-shot scan (the default) or the engine's cycle (--cycle, and --watch).

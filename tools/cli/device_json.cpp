@@ -1,24 +1,10 @@
 #include "cli/device_json.h"
 
 #include "cli/device_table.h"
+#include "cli/text_encoding.h"
 #include "engine/device_collector.h"
 
 namespace velkarin::cli {
-
-std::string Latin1ToUtf8(const std::string& latin1) {
-  std::string utf8;
-  utf8.reserve(latin1.size());
-  for (char c : latin1) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      utf8 += c;
-    } else {
-      utf8 += static_cast<char>(0xC0 | (byte >> 6));
-      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return utf8;
-}
 
 nlohmann::ordered_json DeviceToJson(const DeviceRecord& r) {
   nlohmann::ordered_json extTexts = nlohmann::ordered_json::array();

@@ -8,15 +8,11 @@
 
 namespace velkarin::cli {
 
-// Device texts are 8-bit; each byte is taken as the Latin-1 character of the
-// same number (0x80-0xFF become U+0080-U+00FF).
-std::string Latin1ToUtf8(const std::string& latin1);
-
 // Every field of the record, in declaration order; numbers as numbers,
-// texts as strings, extTexts as an array of four strings. Beside `serial`,
-// `serialText` as `set` takes it; beside `statusFlags`, `status` in the
-// table's words; then addressConflict: whether another listed device
-// announces the same address.
+// texts as strings (Latin1ToUtf8), extTexts as an array of four strings.
+// Beside `serial`, `serialText` as `set` takes it; beside `statusFlags`,
+// `status` in the table's words; then addressConflict: whether another listed
+// device announces the same address.
 nlohmann::ordered_json DeviceToJson(const DeviceRecord& record);
 nlohmann::ordered_json DevicesToJson(const DeviceList& devices);
 

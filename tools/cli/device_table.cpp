@@ -1,10 +1,11 @@
 #include "cli/device_table.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "cli/display_text.h"
+#include "cli/text_encoding.h"
 #include "engine/device_collector.h"
 
 namespace velkarin::cli {
@@ -54,29 +55,36 @@ std::string StatusText(std::uint32_t flags) {
   return words.empty() ? "-" : words;
 }
 
-std::string FormatDeviceTable(const DeviceList& devices) {
-  using Row = std::array<std::string, 7>;
-  std::vector<Row> rows;
+std::vector<std::vector<std::string>> DeviceTableCells(const DeviceList& devices) {
+  std::vector<std::vector<std::string>> rows;
   rows.push_back({"Snr", "Name", "DHCP", "IP", "Netmask", "Gateway", "Status"});
   for (const DeviceRecord& r : devices) {
-    rows.push_back({SerialText(r.serial), DisplayText(r.name), DhcpText(r.dhcp),
-                    DisplayText(r.ipAddress), DisplayText(r.netmask), DisplayText(r.gateway),
-                    StatusText(r.statusFlags)});
+    rows.push_back({SerialText(r.serial), DisplayDeviceText(r.name), DhcpText(r.dhcp),
+                    DisplayDeviceText(r.ipAddress), DisplayDeviceText(r.netmask),
+                    DisplayDeviceText(r.gateway), StatusText(r.statusFlags)});
   }
-  std::array<std::size_t, 7> widths{};
-  for (const Row& row : rows) {
+  return rows;
+}
+
+std::string FormatDeviceTable(const DeviceList& devices) {
+  return FormatTableRows(DeviceTableCells(devices));
+}
+
+std::string FormatTableRows(const std::vector<std::vector<std::string>>& rows) {
+  if (rows.empty()) return std::string();
+  // In characters, not bytes: an umlaut takes two bytes and one column.
+  std::vector<std::size_t> widths(rows.front().size(), 0);
+  for (const auto& row : rows) {
     for (std::size_t c = 0; c < row.size(); ++c) {
-      if (row[c].size() > widths[c]) widths[c] = row[c].size();
+      widths[c] = std::max(widths[c], CharacterCount(row[c]));
     }
   }
   std::string table;
-  for (const Row& row : rows) {
-    std::string line;
+  for (const auto& row : rows) {
     for (std::size_t c = 0; c < row.size(); ++c) {
-      line += row[c];
-      if (c + 1 < row.size()) line.append(widths[c] - row[c].size() + 2, ' ');
+      table += row[c];
+      if (c + 1 < row.size()) table.append(widths[c] - CharacterCount(row[c]) + 2, ' ');
     }
-    table += line;
     table += '\n';
   }
   return table;

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/device_list.h"
 
@@ -18,9 +19,15 @@ std::string StatusFlagWords(std::uint32_t flags);
 // The Status column: the words, or "-" for none.
 std::string StatusText(std::uint32_t flags);
 
-// Header line, then one line per record, columns padded with blanks to the
-// widest cell and separated by two blanks; every line ends in '\n'. Texts are
-// shown through DisplayText. A record without flags shows "-" as its status.
+// The cells of the table, header row first: texts through DisplayDeviceText
+// (UTF-8), "-" as the status of a record without flags.
+std::vector<std::vector<std::string>> DeviceTableCells(const DeviceList& devices);
+
+// Rows as a table: each column padded with blanks to the
+// widest cell (counted in characters) and separated by two blanks; every line
+// ends in '\n'. UTF-8.
+std::string FormatTableRows(const std::vector<std::vector<std::string>>& rows);
+// FormatTableRows of DeviceTableCells.
 std::string FormatDeviceTable(const DeviceList& devices);
 
 }  // namespace velkarin::cli

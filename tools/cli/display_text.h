@@ -9,4 +9,13 @@ namespace velkarin::cli {
 // escapes stay unambiguous. Other bytes pass unchanged.
 std::string DisplayText(const std::string& text);
 
+// A device text (Latin-1 bytes) as the tool shows it: DisplayText's escapes,
+// then UTF-8.
+std::string DisplayDeviceText(const std::string& latin1);
+
+// The same escapes for a UTF-8 text (an argument echoed in a message): control
+// characters by their number (U+0085 as \x85), each byte of malformed UTF-8
+// as \xNN; the rest passes as it is.
+std::string DisplayUtf8(const std::string& utf8);
+
 }  // namespace velkarin::cli

@@ -5,15 +5,12 @@
 
 namespace velkarin::cli {
 
-// Writes `value` (UTF-8 strings) as JSON in ASCII only: every character above
-// 0x7F and every control character is written as \uXXXX with upper-case hex
-// digits (a surrogate pair above 0xFFFF); quote and backslash are escaped, and
-// so are \b \f \n \r \t in their short forms. Keys keep the order of the
-// object. `indent` < 0 writes everything on one line; otherwise each member
-// and element goes on a line of its own, indented by `indent` blanks a level.
+// `value` (UTF-8 strings) as the library writes JSON with ensure_ascii: every
+// character above 0x7E and every control character as \uXXXX (lower-case hex,
+// a surrogate pair above 0xFFFF), the short escapes where JSON has them;
+// malformed UTF-8 as U+FFFD. Keys keep the order of the object. `indent` < 0
+// writes everything on one line; otherwise each member and element goes on a
+// line of its own, indented by `indent` blanks a level.
 std::string WriteJson(const nlohmann::ordered_json& value, int indent);
-
-// The string written as a JSON string literal, quotes included.
-std::string JsonStringLiteral(const std::string& utf8);
 
 }  // namespace velkarin::cli

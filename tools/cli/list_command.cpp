@@ -5,11 +5,13 @@
 
 #include "cli/commands.h"
 #include "cli/destination_text.h"
+#include "cli/device_csv.h"
 #include "cli/device_json.h"
 #include "cli/device_table.h"
 #include "cli/json_writer.h"
 #include "cli/result_words.h"
 #include "cli/terminal.h"
+#include "cli/text_output.h"
 #include "cli/warnings.h"
 #include "engine/device_finder.h"
 #include "platform/clock.h"
@@ -33,12 +35,21 @@ bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool fi
   if (options.json) {
     // One line per list while watching, so that each list is one JSON text.
     text = WriteJson(DevicesToJson(devices), options.watch ? -1 : 2) + "\n";
+  } else if (options.csv) {
+    if (!first) text = "\r\n";
+#ifdef _WIN32
+    // Spreadsheets on Windows take a file without the mark for the ANSI code page.
+    const bool byteOrderMark = first && FormOf(stdout) != TextForm::kWideConsole;
+#else
+    const bool byteOrderMark = false;
+#endif
+    text += FormatDeviceCsv(devices, byteOrderMark);
+    return WriteText(stdout, text, /*exactLineEnds=*/true);
   } else {
     if (!first) text = "\n";
     text += FormatDeviceTable(devices);
   }
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  return FlushOutput();
+  return WriteText(stdout, text);
 }
 
 }  // namespace

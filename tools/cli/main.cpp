@@ -6,6 +6,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/address_entry.h"
 #include "cli/commands.h"
@@ -16,16 +17,36 @@
 #include "cli/set_entries.h"
 #include "cli/set_interface.h"
 #include "cli/terminal.h"
+#include "cli/text_encoding.h"
+#include "cli/text_output.h"
 #include "velkarin_version.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
+#endif
 
 namespace {
 
 using namespace velkarin::cli;
 
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "velkarin: %s\nRun with --help for more information.\n",
-               DisplayText(message).c_str());
+  WriteText(stderr,
+            "velkarin: " + DisplayUtf8(message) + "\nRun with --help for more information.\n");
   return EXIT_USAGE;
+}
+
+// A text the device gets (given in UTF-8) in its bytes, or a usage error.
+std::optional<std::string> WireText(const std::string& option, const std::string& utf8,
+                                    int& status) {
+  std::string problem;
+  std::optional<std::string> latin1 = Utf8ToLatin1(utf8, problem);
+  if (!latin1) {
+    status = UsageError("invalid " + option + " '" + utf8 + "': " + problem +
+                        "; devices take Latin-1 text");
+  }
+  return latin1;
 }
 
 // Checked as the configuration form checks its entries.
@@ -61,11 +82,16 @@ int Run(int argc, char** argv) {
   ListOptions listOptions;
   std::string listBroadcast;
   CLI::App* list = app.add_subcommand("list", "List the devices found by one discovery cycle");
-  list->add_flag("--json", listOptions.json,
-                 "print a JSON array of device records instead of a table");
+  CLI::Option* json = list->add_flag("--json", listOptions.json,
+                                     "print a JSON array of device records instead of a table "
+                                     "(ASCII: other characters as \\u escapes)");
+  list->add_flag("--csv", listOptions.csv,
+                 "print the table as CSV in UTF-8 with a header row of field names (on "
+                 "Windows with a byte-order mark, so that spreadsheets show the letters right)")
+      ->excludes(json);
   list->add_flag("--watch", listOptions.watch,
                  "keep running and print the list again whenever it changes, until Ctrl-C "
-                 "(with --json, one array per line)");
+                 "(with --json, one array per line; with --csv, a blank line between lists)");
   CLI::Option* listBroadcastOption =
       list->add_option("--broadcast", listBroadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
   list->add_option("--interface", listOptions.interfaces, kInterfaceHelp)->type_name("NAME");
@@ -172,8 +198,14 @@ int Run(int argc, char** argv) {
     setOptions.netmask = entries.netmask;
     setOptions.gateway = entries.gateway;
   }
+  int status = EXIT_OK;
+  // Device texts are Latin-1 bytes: the identifier is compared with the one the
+  // device announces, so its letters must become those bytes.
+  const auto deviceId = WireText("--device-id", setOptions.deviceId, status);
+  if (!deviceId) return status;
+  setOptions.deviceId = *deviceId;
   if (!velkarin::IsCommandFieldText(setOptions.deviceId)) {
-    return UsageError("invalid --device-id '" + setOptions.deviceId +
+    return UsageError("invalid --device-id '" + Latin1ToUtf8(setOptions.deviceId) +
                       "': it may hold no blank and no control character");
   }
   if (setBroadcastOption->count() > 0) {
@@ -191,11 +223,35 @@ int Run(int argc, char** argv) {
   if (!secret.error.empty()) return UsageError(secret.error);
   if (!secret.warning.empty())
     std::fprintf(stderr, "velkarin: warning: %s\n", secret.warning.c_str());
-  setOptions.password = secret.password;
+  if (secret.password) {
+    const auto wirePassword = WireText("--password", *secret.password, status);
+    if (!wirePassword) return status;
+    setOptions.password = *wirePassword;
+  }
   if (const auto problem = BadArgumentProblem(setOptions)) return UsageError(*problem);
   const std::string interfaceProblem = ChooseSetInterface(setOptions);
   if (!interfaceProblem.empty()) return UsageError(interfaceProblem);
   return RunSet(setOptions);
+}
+
+// The arguments in UTF-8. On Windows main's argv holds them in the ANSI code
+// page, which turns letters it lacks into '?'; the wide command line has them
+// all.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+#ifdef _WIN32
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide != nullptr) {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) {
+      const std::wstring argument = wide[i];
+      arguments.push_back(Utf16ToUtf8(std::u16string(argument.begin(), argument.end())));
+    }
+    LocalFree(static_cast<HLOCAL>(wide));
+    return arguments;
+  }
+#endif
+  return std::vector<std::string>(argv, argv + argc);
 }
 
 }  // namespace
@@ -206,9 +262,14 @@ int main(int argc, char** argv) {
   // message, not with an abort.
   int status = EXIT_ERROR;
   try {
-    status = Run(argc, argv);
+    std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    pointers.reserve(arguments.size() + 1);
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    status = Run(static_cast<int>(arguments.size()), pointers.data());
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "velkarin: %s\n", error.what());
+    WriteText(stderr, "velkarin: " + DisplayUtf8(error.what()) + "\n");
   }
   // A result that never reached its reader (a full disk, a closed pipe) is
   // a failure, whatever was done.

@@ -9,6 +9,7 @@
 #include "cli/result_words.h"
 #include "cli/scan_listing.h"
 #include "cli/terminal.h"
+#include "cli/text_output.h"
 #include "cli/warnings.h"
 
 namespace velkarin::cli {
@@ -68,10 +69,22 @@ int RunScanList(const ListOptions& options) {
     std::fprintf(stderr, "velkarin: warning: %d of %zu interfaces could not be used\n",
                  static_cast<int>(targets.size()) - result.channelsOpen, targets.size());
   }
-  const std::string text = options.json ? WriteJson(ScanToJson(result.devices), 2) + "\n"
-                                        : FormatScanTable(result.devices);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  if (!FlushOutput()) return EXIT_ERROR;  // main says why
+  bool written = false;
+  if (options.json) {
+    written = WriteText(stdout, WriteJson(ScanToJson(result.devices), 2) + "\n");
+  } else if (options.csv) {
+#ifdef _WIN32
+    // Spreadsheets on Windows take a file without the mark for the ANSI code page.
+    const bool byteOrderMark = FormOf(stdout) != TextForm::kWideConsole;
+#else
+    const bool byteOrderMark = false;
+#endif
+    written = WriteText(stdout, FormatScanCsv(result.devices, byteOrderMark),
+                        /*exactLineEnds=*/true);
+  } else {
+    written = WriteText(stdout, FormatScanTable(result.devices));
+  }
+  if (!written) return EXIT_ERROR;  // main says why
   if (result.devices.empty()) {
     std::vector<std::string> names;
     for (const ScanTarget& target : targets) {

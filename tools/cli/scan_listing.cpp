@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "cli/device_csv.h"
 #include "cli/device_json.h"
 #include "cli/device_table.h"
 #include "cli/display_text.h"
@@ -49,33 +50,26 @@ std::vector<ScanTarget> ScanTargetsFor(const std::vector<platform::NetInterface>
   return targets;
 }
 
+std::vector<std::vector<std::string>> ScanTableCells(const std::vector<ScannedDevice>& devices) {
+  DeviceList records;
+  for (const ScannedDevice& d : devices) records.push_back(d.record);
+  std::vector<std::vector<std::string>> rows = DeviceTableCells(records);
+  rows.front().push_back("Interface");
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    const std::string& name = devices[i].interfaceName;
+    rows[i + 1].push_back(name.empty() ? "-" : name);
+  }
+  return rows;
+}
+
 std::string FormatScanTable(const std::vector<ScannedDevice>& devices) {
-  using Row = std::array<std::string, 8>;
-  std::vector<Row> rows;
-  rows.push_back({"Snr", "Name", "DHCP", "IP", "Netmask", "Gateway", "Status", "Interface"});
-  for (const ScannedDevice& d : devices) {
-    const DeviceRecord& r = d.record;
-    const std::string status = StatusFlagWords(r.statusFlags);
-    rows.push_back({SerialText(r.serial), DisplayText(r.name), DhcpText(r.dhcp),
-                    DisplayText(r.ipAddress), DisplayText(r.netmask), DisplayText(r.gateway),
-                    status.empty() ? "-" : status,
-                    d.interfaceName.empty() ? "-" : DisplayText(d.interfaceName)});
-  }
-  std::array<std::size_t, 8> widths{};
-  for (const Row& row : rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      if (row[c].size() > widths[c]) widths[c] = row[c].size();
-    }
-  }
-  std::string table;
-  for (const Row& row : rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      table += row[c];
-      if (c + 1 < row.size()) table.append(widths[c] - row[c].size() + 2, ' ');
-    }
-    table += '\n';
-  }
-  return table;
+  return FormatTableRows(ScanTableCells(devices));
+}
+
+std::string FormatScanCsv(const std::vector<ScannedDevice>& devices, bool byteOrderMark) {
+  std::vector<std::string> header = DeviceCsvHeader();
+  header.push_back("interface");
+  return FormatCsvRows(ScanTableCells(devices), header, byteOrderMark);
 }
 
 nlohmann::ordered_json ScanToJson(const std::vector<ScannedDevice>& devices) {

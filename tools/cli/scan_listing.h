@@ -25,7 +25,12 @@ std::vector<ScanTarget> ScanTargetsFor(const std::vector<platform::NetInterface>
 
 // As the device table, with a last column naming the interface ("-" when the
 // system chose it).
+// The device table's cells with one more column, the interface ("-" when
+// the scan named none).
+std::vector<std::vector<std::string>> ScanTableCells(const std::vector<ScannedDevice>& devices);
 std::string FormatScanTable(const std::vector<ScannedDevice>& devices);
+// As FormatDeviceCsv, with an `interface` column.
+std::string FormatScanCsv(const std::vector<ScannedDevice>& devices, bool byteOrderMark);
 // The device records' JSON, each with a last field "interface".
 nlohmann::ordered_json ScanToJson(const std::vector<ScannedDevice>& devices);
 

@@ -10,6 +10,7 @@
 #include "cli/display_text.h"
 #include "cli/result_words.h"
 #include "cli/terminal.h"
+#include "cli/text_output.h"
 #include "cli/warnings.h"
 #include "config/config_transaction.h"
 #include "engine/device_finder.h"
@@ -76,13 +77,13 @@ int RunSet(const SetOptions& options) {
   progress.spinner.Clear();
   if (result == CONFIG_NOT_FOUND && !record.deviceId.empty()) {
     // Nothing was sent: the identifier and the serial name no one device.
-    const std::string id = DisplayText(record.deviceId);
+    const std::string id = DisplayDeviceText(record.deviceId);
     if (!other.deviceId.empty()) {
-      std::fprintf(stderr, "velkarin: %s: not found; the identifier %s belongs to device %s\n",
-                   serialText.c_str(), id.c_str(), SerialText(other.serial).c_str());
+      WriteText(stderr, "velkarin: " + serialText + ": not found; the identifier " + id +
+                            " belongs to device " + SerialText(other.serial) + "\n");
     } else {
-      std::fprintf(stderr, "velkarin: %s: not found; no device announces the identifier %s\n",
-                   serialText.c_str(), id.c_str());
+      WriteText(stderr, "velkarin: " + serialText +
+                            ": not found; no device announces the identifier " + id + "\n");
     }
     return EXIT_NOT_THAT_DEVICE;
   }
@@ -117,9 +118,7 @@ int RunSet(const SetOptions& options) {
     return EXIT_OK;
   }
   std::fprintf(stderr, "velkarin: %s: not configured as sent\n", serialText.c_str());
-  for (const std::string& difference : differences) {
-    std::fprintf(stderr, "  %s\n", difference.c_str());
-  }
+  for (const std::string& difference : differences) WriteText(stderr, "  " + difference + "\n");
   return EXIT_NOT_CONFIGURED;
 }
 

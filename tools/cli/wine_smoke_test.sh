@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build of velkarin, run under Wine against the Linux simulator:
-# list shows the simulated devices as a table and as JSON, set configures one
-# of them, and a bad entry is refused.
+# list shows the simulated devices as a table, as JSON and as CSV, with
+# Latin-1 letters in UTF-8; set configures one of them, one named by an
+# identifier with an umlaut, and a bad entry or a letter beyond Latin-1 is
+# refused.
 #   wine_smoke_test.sh win32|win64 path/to/velkarin.exe path/to/velkarin-devsim
 # Sends datagrams: runs only inside scripts/netns-run.sh, as ctest of the
 # Windows presets does.
@@ -22,6 +24,12 @@ if [ ! -x "$devsim" ]; then
 fi
 
 e9=$'\xe9'  # a Latin-1 letter in a device name
+# What the simulator sends for "Prüfstand-Ä" and "Prüf-1" (Latin-1), and the
+# same texts as the tool prints them and takes them (UTF-8).
+pruef_latin1=$'Pr\xfcfstand-\xc4'
+id_latin1=$'Pr\xfc''f-1'
+pruef_utf8='Prüfstand-Ä'
+id_utf8='Prüf-1'
 dir=$(mktemp -d /tmp/velkarin-cli-wine.XXXXXX)
 devsim_pid=
 cleanup() {
@@ -45,23 +53,27 @@ fail() {
   --max-runtime 300 \
   --device 'serial=1A2B,name="Pump 7",dhcp=0,ip=192.168.1.20,netmask=255.255.255.0,gateway=192.168.1.1' \
   --device "serial=C0DE,name=Caf${e9},dhcp=1,ip=192.168.1.21,netmask=255.255.255.0,gateway=192.168.1.1" \
+  --device "serial=D00D,name=${pruef_latin1},deviceId=${id_latin1},dhcp=0,ip=192.168.1.22,netmask=255.255.255.0,gateway=192.168.1.1" \
   >"$dir/devsim.out" 2>&1 &
 devsim_pid=$!
 for _ in $(seq 150); do [ -f "$dir/ready" ] && break; sleep 0.1; done
 [ -f "$dir/ready" ] || fail "simulator not ready: $(cat "$dir/devsim.out")"
 
 # velkarin.exe ARGS... -> stdout without carriage returns; exit status kept.
+# A UTF-8 locale, so that Wine hands the program the arguments' real letters.
 run() {
   local status=0
-  "$wine_run" "$arch" "$exe" "$@" >"$dir/out" 2>"$dir/err" || status=$?
+  LC_ALL=C.UTF-8 "$wine_run" "$arch" "$exe" "$@" >"$dir/out" 2>"$dir/err" || status=$?
   tr -d '\r' <"$dir/out" >"$dir/out.txt"
   return $status
 }
 
 run list || fail "list ended with $?: $(cat "$dir/err")"
-expected="Snr     Name    DHCP  IP            Netmask        Gateway      Status
-001A2B  Pump 7  No    192.168.1.20  255.255.255.0  192.168.1.1  -
-00C0DE  Caf${e9}    Yes   192.168.1.21  255.255.255.0  192.168.1.1  -"
+# Redirected: UTF-8, the columns counted in characters.
+expected="Snr     Name         DHCP  IP            Netmask        Gateway      Status
+001A2B  Pump 7       No    192.168.1.20  255.255.255.0  192.168.1.1  -
+00C0DE  Café         Yes   192.168.1.21  255.255.255.0  192.168.1.1  -
+00D00D  ${pruef_utf8}  No    192.168.1.22  255.255.255.0  192.168.1.1  -"
 [ "$(cat "$dir/out.txt")" = "$expected" ] || fail "list printed:
 $(cat "$dir/out.txt")
 expected:
@@ -69,16 +81,39 @@ $expected"
 
 run list --json || fail "list --json ended with $?"
 grep -q '"serial": 6699,' "$dir/out.txt" || fail "no serial 1A2B in: $(cat "$dir/out.txt")"
-grep -q '"name": "Caf\\u00E9",' "$dir/out.txt" || fail "no escaped name in: $(cat "$dir/out.txt")"
+grep -q '"name": "Caf\\u00e9",' "$dir/out.txt" || fail "no escaped name in: $(cat "$dir/out.txt")"
+grep -q '"name": "Pr\\u00fcfstand-\\u00c4",' "$dir/out.txt" || fail "no umlauts in: $(cat "$dir/out.txt")"
+grep -q '"deviceId": "Pr\\u00fcf-1",' "$dir/out.txt" || fail "no identifier in: $(cat "$dir/out.txt")"
+
+# CSV: a byte-order mark for spreadsheets on Windows, then UTF-8 rows ended by CRLF.
+run list --csv || fail "list --csv ended with $?: $(cat "$dir/err")"
+printf '\xef\xbb\xbfserialText,name,dhcp,ipAddress,netmask,gateway,status\r\n%s\r\n%s\r\n%s\r\n' \
+  '001A2B,Pump 7,No,192.168.1.20,255.255.255.0,192.168.1.1,-' \
+  '00C0DE,Café,Yes,192.168.1.21,255.255.255.0,192.168.1.1,-' \
+  "00D00D,${pruef_utf8},No,192.168.1.22,255.255.255.0,192.168.1.1,-" >"$dir/expected.csv"
+cmp -s "$dir/out" "$dir/expected.csv" || fail "list --csv printed:
+$(od -c "$dir/out" | head -20)"
 
 run set 1A2B --ip 10.0.0.5 --netmask 255.0.0.0 --gateway 10.0.0.1 ||
   fail "set ended with $?: $(cat "$dir/out.txt")"
 grep -qx '001A2B: configured' "$dir/out.txt" || fail "set printed: $(cat "$dir/out.txt")"
 grep -q 'RX .*hex=' "$dir/devsim.log" || fail "the simulator logged nothing"
 
+# The identifier typed in UTF-8 reaches the device in its Latin-1 bytes.
+run set D00D --device-id "$id_utf8" --dhcp || fail "set --device-id ended with $?: $(cat "$dir/out.txt") $(cat "$dir/err")"
+grep -qx '00D00D: configured' "$dir/out.txt" || fail "set --device-id printed: $(cat "$dir/out.txt")"
+id_hex=$(printf '%s' "$id_latin1 " | od -An -tx1 | tr -d ' \n' | tr a-f A-F)
+grep -q "RX .*hex=$id_hex" "$dir/devsim.log" || fail "no command led by the bytes $id_hex"
+
+status=0
+run set D00D --device-id 'Prüf€' --dhcp || status=$?
+[ $status -eq 2 ] || fail "an identifier beyond Latin-1 ended with $status instead of 2"
+grep -q "invalid --device-id 'Prüf€': U+20AC '€' is not a Latin-1 character" "$dir/err" ||
+  fail "the euro sign not named: $(cat "$dir/err")"
+
 status=0
 run set 1A2B --ip 192.168.0.300 --netmask 255.255.255.0 || status=$?
 [ $status -eq 2 ] || fail "a bad address ended with $status instead of 2"
 grep -q "invalid IP address '192.168.0.300'" "$dir/err" || fail "bad address not named: $(cat "$dir/err")"
 
-echo "velkarin.exe ($arch) under Wine: list, list --json, set and a usage error as expected"
+echo "velkarin.exe ($arch) under Wine: list, list --json, list --csv, set, set by an identifier with an umlaut and usage errors as expected"

@@ -117,7 +117,7 @@ TEST_F(CliTest, ListJsonCarriesEveryRecordFieldAndEscapesHighAndControlBytes) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   // ASCII only; the Latin-1 byte and the control bytes as escapes.
   for (char c : run.out) EXPECT_LT(static_cast<unsigned char>(c), 0x80);
-  EXPECT_NE(run.out.find(R"("name": "Caf\u00E9 \u0001x")"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(R"("name": "Caf\u00e9 \u0001x")"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find(R"("t\t1")"), std::string::npos) << run.out;
 
   const nlohmann::ordered_json list = nlohmann::ordered_json::parse(run.out);

@@ -104,6 +104,17 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
         "255.0.0.0"},
        "--device-id is too long"},
       {{"set", "0", "--dhcp"}, "serial number 0 names no device"},
+      {{"list", "--csv", "--json"}, "excludes"},
+      // Device texts are Latin-1: what it lacks is named, nothing is sent.
+      {{"set", "1A2B", "--dhcp", "--device-id",
+        "Pr\xC3\xBC"
+        "f\xE2\x82\xAC"},
+       "invalid --device-id 'Pr\xC3\xBC"
+       "f\xE2\x82\xAC': U+20AC '\xE2\x82\xAC' is not a Latin-1 "
+       "character (U+0000 to U+00FF); devices take Latin-1 text"},
+      {{"set", "1A2B", "--dhcp", "--device-id", "Pr\xC3"},
+       "invalid --device-id 'Pr\\xC3': malformed UTF-8 (byte 0xC3 at offset 2)"},
+      {{"set", "1A2B", "--dhcp", "--password", "\xE2\x82\xAC"}, "invalid --password"},
   };
   for (const UsageCase& c : cases) {
     std::string shown;

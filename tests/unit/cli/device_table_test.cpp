@@ -55,6 +55,28 @@ TEST(DisplayText, EscapesWhatATerminalWouldActOn) {
   EXPECT_EQ(DisplayText(std::string("\0", 1)), "\\x00");
 }
 
+TEST(DisplayUtf8, EscapesControlsAndMalformedBytesButKeepsLetters) {
+  struct Case {
+    std::string utf8;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"Pr\xC3\xBC"
+       "f \xE2\x82\xAC",
+       "Pr\xC3\xBC"
+       "f \xE2\x82\xAC"},
+      {"\x1B[2J", "\\x1B[2J"},
+      {"\xC2\x85"
+       "x",
+       "\\x85x"},  // U+0085, a C1 control
+      {"a\xFF"
+       "b\xC3",
+       "a\\xFFb\\xC3"},
+      {"a\\b", "a\\\\b"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DisplayUtf8(c.utf8), c.shown) << c.utf8;
+}
+
 TEST(FormatDeviceTable, EmptyListGivesTheHeaderAlone) {
   EXPECT_EQ(FormatDeviceTable(DeviceList()), "Snr  Name  DHCP  IP  Netmask  Gateway  Status\n");
 }
@@ -85,6 +107,30 @@ TEST(FormatDeviceTable, OneAlignedRowPerRecordInListOrder) {
   EXPECT_EQ(lines[1],
             "001A2B    Pump 7  No    192.168.1.20  255.255.255.0           address-conflict");
   EXPECT_EQ(lines[2], "12345678  V\\x1B   Yes   0.0.0.0       0.0.0.0        0.0.0.0  -");
+}
+
+TEST(FormatDeviceTable, LatinOneTextsComeOutInUtf8AndColumnsCountCharacters) {
+  DeviceList list;
+  DeviceRecord a;
+  a.serial = 1;
+  a.name =
+      "Pr\xFC"
+      "fstand-\xC4";  // Latin-1 bytes, as on the wire
+  a.ipAddress = "10.0.0.1";
+  DeviceRecord b;
+  b.serial = 2;
+  b.name = "Plain";
+  b.ipAddress = "10.0.0.2";
+  list.push_back(a);
+  list.push_back(b);
+
+  const std::vector<std::string> lines = Lines(FormatDeviceTable(list));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "Snr     Name         DHCP  IP        Netmask  Gateway  Status");
+  EXPECT_EQ(lines[1],
+            "000001  Pr\xC3\xBC"
+            "fstand-\xC3\x84  No    10.0.0.1                    -");
+  EXPECT_EQ(lines[2], "000002  Plain        No    10.0.0.2                    -");
 }
 
 }  // namespace

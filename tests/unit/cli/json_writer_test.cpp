@@ -5,30 +5,31 @@
 namespace velkarin::cli {
 namespace {
 
-TEST(JsonStringLiteral, EscapesQuotesBackslashesAndControlCharacters) {
-  EXPECT_EQ(JsonStringLiteral("a\"b\\c"), R"("a\"b\\c")");
-  EXPECT_EQ(JsonStringLiteral("\b\f\n\r\t"), R"("\b\f\n\r\t")");
-  EXPECT_EQ(JsonStringLiteral(std::string("\x00\x01\x1F", 3)), R"("\u0000\u0001\u001F")");
-  EXPECT_EQ(JsonStringLiteral("\x7F"), R"("\u007F")");
-  EXPECT_EQ(JsonStringLiteral("plain / text ~"), R"("plain / text ~")");
-}
-
-TEST(JsonStringLiteral, WritesEveryCharacterAboveAsciiAsUpperCaseEscape) {
-  EXPECT_EQ(JsonStringLiteral("\xC2\x80"), R"("\u0080")");
-  EXPECT_EQ(JsonStringLiteral("caf\xC3\xA9"), R"("caf\u00E9")");
-  EXPECT_EQ(JsonStringLiteral("\xC3\xBF"), R"("\u00FF")");
-  EXPECT_EQ(JsonStringLiteral("\xE2\x82\xAC"), R"("\u20AC")");
-  // Above the basic plane: a surrogate pair.
-  EXPECT_EQ(JsonStringLiteral("\xF0\x9F\x98\x80"), R"("\uD83D\uDE00")");
-}
-
-TEST(JsonStringLiteral, ReplacesMalformedUtf8ByteByByte) {
-  EXPECT_EQ(JsonStringLiteral("a\xFF"
-                              "b"),
-            R"("a\uFFFDb")");
-  EXPECT_EQ(JsonStringLiteral("\xC3"), R"("\uFFFD")");                      // cut short
-  EXPECT_EQ(JsonStringLiteral("\xC0\xAF"), R"("\uFFFD\uFFFD")");            // overlong
-  EXPECT_EQ(JsonStringLiteral("\xED\xA0\x80"), R"("\uFFFD\uFFFD\uFFFD")");  // surrogate
+TEST(WriteJson, EscapesInTheLibrarysStandardForm) {
+  struct Case {
+    const char* what;
+    std::string utf8;
+    const char* json;
+  };
+  const Case cases[] = {
+      {"quote and backslash", "a\"b\\c", R"("a\"b\\c")"},
+      {"short escapes", "\b\f\n\r\t", R"("\b\f\n\r\t")"},
+      {"other controls", std::string("\x00\x01\x1F", 3), R"("\u0000\u0001\u001f")"},
+      {"DEL", "\x7F", R"("\u007f")"},
+      {"plain ASCII", "plain / text ~", R"("plain / text ~")"},
+      {"Latin-1 letters",
+       "Pr\xC3\xBC"
+       "f \xC3\x84",
+       R"("Pr\u00fcf \u00c4")"},
+      {"C1 control", "\xC2\x80", R"("\u0080")"},
+      {"beyond Latin-1", "\xE2\x82\xAC", R"("\u20ac")"},
+      {"beyond the first plane", "\xF0\x9F\x98\x80", R"("\ud83d\ude00")"},
+      {"malformed",
+       "a\xFF"
+       "b",
+       R"("a\ufffdb")"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WriteJson(c.utf8, -1), c.json) << c.what;
 }
 
 TEST(WriteJson, OutputIsAsciiAndParsesBackToTheSameValue) {
