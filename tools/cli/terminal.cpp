@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <system_error>
 
+#include "cli/text_output.h"
+#include "cli/text_output.h"
 #include "platform/clock.h"
 
 #ifdef _WIN32
@@ -80,7 +82,8 @@ bool FlushOutput() {
 
 std::string OutputFailure() {
   std::string text = "cannot write to standard output";
-  if (outputError != 0) text += ": " + std::generic_category().message(outputError);
+  const int error = outputError != 0 ? outputError : LastWriteError();
+  if (error != 0) text += ": " + std::generic_category().message(error);
   return text;
 }
 

@@ -1,5 +1,7 @@
 #include "cli/text_output.h"
 
+#include <cerrno>
+
 #include "cli/text_encoding.h"
 
 #ifdef _WIN32
@@ -59,12 +61,19 @@ bool IsUtf8Name(const std::string& codeset) {
 }
 #endif
 
+int lastWriteError = 0;
+
 bool WriteBytes(std::FILE* stream, const std::string& bytes) {
-  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
-         std::fflush(stream) == 0 && !std::ferror(stream);
+  errno = 0;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
+                  std::fflush(stream) == 0 && !std::ferror(stream);
+  if (!ok && lastWriteError == 0) lastWriteError = errno;
+  return ok;
 }
 
 }  // namespace
+
+int LastWriteError() { return lastWriteError; }
 
 TextForm FormOf(std::FILE* stream) {
 #ifdef _WIN32

@@ -21,4 +21,7 @@ TextForm FormOf(std::FILE* stream);
 // "\r\n").
 bool WriteText(std::FILE* stream, const std::string& utf8, bool exactLineEnds = false);
 
+// The system's error number of the first write that failed, or 0.
+int LastWriteError();
+
 }  // namespace velkarin::cli

@@ -55,9 +55,10 @@ TEST_F(CliTextEncodingTest, TableShowsUmlautsInUtf8WithColumnsAlignedByCharacter
   const std::vector<std::string> lines = Lines(run.out);
   EXPECT_EQ(lines,
             (std::vector<std::string>{
-                "Snr     Name         DHCP  IP            Netmask        Gateway      Status",
-                "001A2B  Plain        Yes   192.168.1.21  255.255.255.0  192.168.1.1  -",
-                "00C0DE  " + kName + "  No    192.168.1.20  255.255.255.0  192.168.1.1  -",
+                "Snr     Name         DHCP  IP            Netmask        Gateway      Status  "
+                "Interface",
+                "001A2B  Plain        Yes   192.168.1.21  255.255.255.0  192.168.1.1  -       lo",
+                "00C0DE  " + kName + "  No    192.168.1.20  255.255.255.0  192.168.1.1  -       lo",
             }))
       << run.out;
   // The column after the name starts at one character position in every row.
@@ -85,10 +86,10 @@ TEST_F(CliTextEncodingTest, CsvIsUtf8WithAHeaderRowAndCrLf) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   // No byte-order mark outside Windows.
   EXPECT_EQ(run.out,
-            "serialText,name,dhcp,ipAddress,netmask,gateway,status\r\n"
-            "001A2B,Plain,Yes,192.168.1.21,255.255.255.0,192.168.1.1,-\r\n"
+            "serialText,name,dhcp,ipAddress,netmask,gateway,status,interface\r\n"
+            "001A2B,Plain,Yes,192.168.1.21,255.255.255.0,192.168.1.1,-,lo\r\n"
             "00C0DE," +
-                kName + ",No,192.168.1.20,255.255.255.0,192.168.1.1,-\r\n");
+                kName + ",No,192.168.1.20,255.255.255.0,192.168.1.1,-,lo\r\n");
 }
 
 TEST_F(CliTextEncodingTest, DeviceIdInUtf8ReachesTheDeviceAsLatin1) {

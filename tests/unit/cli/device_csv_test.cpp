@@ -13,7 +13,7 @@ TEST(CsvField, QuotesOnlyWhatNeedsIt) {
   const Case cases[] = {
       {"Pump 7", "Pump 7"},
       {"", ""},
-      {"ip-clash,no-ip", "\"ip-clash,no-ip\""},
+      {"address-conflict,no-ip", "\"address-conflict,no-ip\""},
       {"say \"hi\"", "\"say \"\"hi\"\"\""},
       {"two\r\nlines", "\"two\r\nlines\""},
       {" padded", "\" padded\""},
@@ -41,7 +41,7 @@ TEST(FormatDeviceCsv, HeaderOfFieldNamesThenTheTablesCellsInUtf8) {
   const std::string body =
       "serialText,name,dhcp,ipAddress,netmask,gateway,status\r\n"
       "00C0DE,\"Pr\xC3\xBC"
-      "fstand, \"\"A\"\"\",Yes,10.0.0.1,255.0.0.0,,\"ip-clash,no-ip\"\r\n";
+      "fstand, \"\"A\"\"\",Yes,10.0.0.1,255.0.0.0,,\"address-conflict,no-ip\"\r\n";
   EXPECT_EQ(FormatDeviceCsv(list, false), body);
   EXPECT_EQ(FormatDeviceCsv(list, true), "\xEF\xBB\xBF" + body);
 }
