@@ -70,10 +70,10 @@ run() {
 
 run list || fail "list ended with $?: $(cat "$dir/err")"
 # Redirected: UTF-8, the columns counted in characters.
-expected="Snr     Name         DHCP  IP            Netmask        Gateway      Status
-001A2B  Pump 7       No    192.168.1.20  255.255.255.0  192.168.1.1  -
-00C0DE  Café         Yes   192.168.1.21  255.255.255.0  192.168.1.1  -
-00D00D  ${pruef_utf8}  No    192.168.1.22  255.255.255.0  192.168.1.1  -"
+expected="Snr     Name         DHCP  IP            Netmask        Gateway      Status  Interface
+001A2B  Pump 7       No    192.168.1.20  255.255.255.0  192.168.1.1  -       lo
+00C0DE  Café         Yes   192.168.1.21  255.255.255.0  192.168.1.1  -       lo
+00D00D  ${pruef_utf8}  No    192.168.1.22  255.255.255.0  192.168.1.1  -       lo"
 [ "$(cat "$dir/out.txt")" = "$expected" ] || fail "list printed:
 $(cat "$dir/out.txt")
 expected:
@@ -87,10 +87,10 @@ grep -q '"deviceId": "Pr\\u00fcf-1",' "$dir/out.txt" || fail "no identifier in: 
 
 # CSV: a byte-order mark for spreadsheets on Windows, then UTF-8 rows ended by CRLF.
 run list --csv || fail "list --csv ended with $?: $(cat "$dir/err")"
-printf '\xef\xbb\xbfserialText,name,dhcp,ipAddress,netmask,gateway,status\r\n%s\r\n%s\r\n%s\r\n' \
-  '001A2B,Pump 7,No,192.168.1.20,255.255.255.0,192.168.1.1,-' \
-  '00C0DE,Café,Yes,192.168.1.21,255.255.255.0,192.168.1.1,-' \
-  "00D00D,${pruef_utf8},No,192.168.1.22,255.255.255.0,192.168.1.1,-" >"$dir/expected.csv"
+printf '\xef\xbb\xbfserialText,name,dhcp,ipAddress,netmask,gateway,status,interface\r\n%s\r\n%s\r\n%s\r\n' \
+  '001A2B,Pump 7,No,192.168.1.20,255.255.255.0,192.168.1.1,-,lo' \
+  '00C0DE,Café,Yes,192.168.1.21,255.255.255.0,192.168.1.1,-,lo' \
+  "00D00D,${pruef_utf8},No,192.168.1.22,255.255.255.0,192.168.1.1,-,lo" >"$dir/expected.csv"
 cmp -s "$dir/out" "$dir/expected.csv" || fail "list --csv printed:
 $(od -c "$dir/out" | head -20)"
 
