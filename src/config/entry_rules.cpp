@@ -88,7 +88,7 @@ std::vector<ConfigurationDifference> ConfigurationDifferences(const DeviceRecord
 
 // Copies by design: the page's interface takes both records by value.
 // NOLINTNEXTLINE(performance-unnecessary-value-param)
-bool IsDeviceConfigured(DeviceRecord sent, DeviceRecord reply) {
+bool IsDeviceConfigured(DeviceRecord sent, DeviceRecord reply) {  // cppcheck-suppress passedByValue
   return ConfigurationDifferences(sent, reply).empty();
 }
 

@@ -53,18 +53,19 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
   std::vector<platform::SocketHandle> sockets;
   std::vector<std::size_t> targetOf;
   for (std::size_t t = 0; t < targets.size(); ++t) {
-    Channel channel{std::make_unique<UdpChannel>(targets[t].destination),
-                    std::make_unique<DeviceCollector>()};
-    if (channel.udp->socket() == platform::kInvalidSocket) continue;
-    platform::SocketSetReceiveBuffer(channel.udp->socket(), kReceiveQueueBytes);
-    sockets.push_back(channel.udp->socket());
+    auto udp = std::make_unique<UdpChannel>(targets[t].destination);
+    if (udp->socket() == platform::kInvalidSocket) continue;
+    platform::SocketSetReceiveBuffer(udp->socket(), kReceiveQueueBytes);
+    sockets.push_back(udp->socket());
     targetOf.push_back(t);
-    channels.push_back(std::move(channel));
+    channels.emplace_back();
+    channels.back().udp = std::move(udp);
+    channels.back().collector = std::make_unique<DeviceCollector>();
   }
   result.channelsOpen = static_cast<int>(channels.size());
   if (channels.empty()) return result;
 
-  std::unique_ptr<bool[]> readable(new bool[channels.size()]);
+  const std::unique_ptr<bool[]> readable = std::make_unique<bool[]>(channels.size());
   char buffer[kReceiveBufferSize];
   const std::uint32_t start = platform::TickCountMs();
   std::uint32_t lastActivity = start;  // the last send or answer
