@@ -51,10 +51,7 @@ std::optional<std::string> WireText(const std::string& option, const std::string
 
 // Checked as the configuration form checks its entries.
 std::optional<std::string> CheckAddresses(const SetOptions& set) {
-  velkarin::DeviceRecord record;
-  record.ipAddress = set.ipAddress;
-  record.netmask = set.netmask;
-  record.gateway = set.gateway;
+  const velkarin::DeviceRecord record = ConfigurationRecord(set);
   const char* field = velkarin::FirstInvalidAddressEntry(record);
   if (field == nullptr) return std::nullopt;
   const std::string& text = std::string(field) == "IP address" ? set.ipAddress
@@ -188,10 +185,7 @@ int Run(int argc, char** argv) {
       return UsageError("invalid IP configuration: " + *problem);
     }
     if (const auto problem = AssignmentProblem(setOptions)) return UsageError(*problem);
-    velkarin::DeviceRecord entries;
-    entries.ipAddress = setOptions.ipAddress;
-    entries.netmask = setOptions.netmask;
-    entries.gateway = setOptions.gateway;
+    velkarin::DeviceRecord entries = ConfigurationRecord(setOptions);
     // The device gets the values that were checked, in plain dotted decimal.
     velkarin::CanonicalizeAddressEntries(entries);
     setOptions.ipAddress = entries.ipAddress;

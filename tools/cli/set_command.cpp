@@ -9,6 +9,7 @@
 #include "cli/device_table.h"
 #include "cli/display_text.h"
 #include "cli/result_words.h"
+#include "cli/set_entries.h"
 #include "cli/terminal.h"
 #include "cli/text_output.h"
 #include "cli/warnings.h"
@@ -43,13 +44,7 @@ class ScopedPumpHook {
 }  // namespace
 
 int RunSet(const SetOptions& options) {
-  DeviceRecord record;
-  record.serial = options.serial;
-  record.dhcp = options.dhcp ? 1 : 0;
-  record.ipAddress = options.ipAddress;
-  record.netmask = options.netmask;
-  record.gateway = options.gateway;
-  record.deviceId = options.deviceId;
+  const DeviceRecord record = ConfigurationRecord(options);
   const std::string serialText = SerialText(options.serial);
 
   // The transaction runs its own searches; the engine's worker is not needed.

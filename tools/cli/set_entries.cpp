@@ -7,6 +7,17 @@
 
 namespace velkarin::cli {
 
+DeviceRecord ConfigurationRecord(const SetOptions& options) {
+  DeviceRecord record;
+  record.serial = options.serial;
+  record.dhcp = options.dhcp ? 1 : 0;
+  record.ipAddress = options.ipAddress;
+  record.netmask = options.netmask;
+  record.gateway = options.gateway;
+  record.deviceId = options.deviceId;
+  return record;
+}
+
 std::optional<std::string> TakeIpPrefix(SetOptions& options, bool netmaskGiven) {
   const std::optional<AddressWithPrefix> split = SplitAddressPrefix(options.ipAddress);
   if (!split) {
@@ -55,13 +66,7 @@ std::optional<std::string> BadArgumentProblem(const SetOptions& options) {
   }
   // The command as the transaction would first build it: naming the device
   // by its identifier when one is given.
-  DeviceRecord record;
-  record.serial = options.serial;
-  record.dhcp = options.dhcp ? 1 : 0;
-  record.ipAddress = options.ipAddress;
-  record.netmask = options.netmask;
-  record.gateway = options.gateway;
-  record.deviceId = options.deviceId;
+  const DeviceRecord record = ConfigurationRecord(options);
   const char* password = options.password ? options.password->c_str() : nullptr;
   if (!BuildConfigCommand(record, password, ConfigChallenge{})) {
     return "--device-id is too long: the command naming the device by it would exceed " +

@@ -8,6 +8,10 @@
 
 namespace velkarin::cli {
 
+// The configuration record that `set` sends: the device's identity and the
+// new configuration from the options.
+DeviceRecord ConfigurationRecord(const SetOptions& options);
+
 // Takes a prefix off --ip ("10.0.0.5/24") and makes it the netmask; an
 // explicit --netmask must then name the same mask. Without a prefix, --ip
 // needs --netmask. `netmaskGiven`: --netmask was on the command line.

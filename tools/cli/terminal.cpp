@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "cli/text_output.h"
-#include "cli/text_output.h"
 #include "platform/clock.h"
 
 #ifdef _WIN32
