@@ -366,6 +366,15 @@ TEST_F(CliTest, EveryListedSerialTextAddressesItsOwnDevice) {
   ASSERT_EQ(before.exitCode, 0) << before.err;
   const nlohmann::json listed = nlohmann::json::parse(before.out);
   ASSERT_EQ(listed.size(), 3u);
+  // The CSV's first column is the same text, row for row.
+  const RunResult csv = RunCli({"list", "--csv"});
+  ASSERT_EQ(csv.exitCode, 0) << csv.err;
+  std::vector<std::string> csvSerials;
+  for (const std::string& line : Lines(csv.out))
+    csvSerials.push_back(line.substr(0, line.find(',')));
+  std::vector<std::string> jsonSerials = {"serialText"};
+  for (const nlohmann::json& record : listed) jsonSerials.push_back(record["serialText"]);
+  EXPECT_EQ(csvSerials, jsonSerials);
   // Each device gets an address of its own, named by its decimal serial.
   for (const nlohmann::json& record : listed) {
     const std::string ip =
