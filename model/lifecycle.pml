@@ -162,7 +162,7 @@ inline Shutdown() {
 
 /* The host's window thread with the page on it. */
 active proctype Page() {
-  bool held, runHeld;  /* HeldFinder of FinderStart/Stop; EngineHold */
+  bool held, runHeld;  /* HeldFinder of FinderStart/Stop and of FinderConfigure */
   /* WM_INITDIALOG: StartPage, FinderCreate, FinderSetNotify, FinderStart. */
   alive = true; instance = true;
   SetNotify(true);

@@ -52,7 +52,7 @@ int UdpChannel::AwaitConfigReply(std::uint32_t serial, ConfigChallenge& challeng
           if (result == kNoReply) {
             result = status;
           } else if (status > 0) {
-            result = 1;
+            result = kReplyAccepted;
           }
         }
       }

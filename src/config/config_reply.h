@@ -17,7 +17,10 @@ constexpr std::size_t kReplyBufferSize = 128;
 void ParseConfigReply(const char* text, std::uint32_t& serial, std::int32_t& code,
                       std::int32_t& status, ConfigChallenge& challenge);
 
-// What AwaitConfigReply gives when no reply of the device counted.
-constexpr int kNoReply = -2;
+// What AwaitConfigReply gives: one of these, or the status of the first reply
+// that counted when it was another.
+constexpr int kReplyAccepted = 1;
+constexpr int kReplyRefused = -1;
+constexpr int kNoReply = -2;  // no reply of the device counted
 
 }  // namespace velkarin

@@ -186,9 +186,9 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
   }
   const int reply = commandChannel.AwaitConfigReply(target, finder.configChallenge);
   if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-  if (reply == 1) return CONFIG_OK;
+  if (reply == kReplyAccepted) return CONFIG_OK;
   if (reply == kNoReply) return CONFIG_NO_REPLY;
-  if (reply != -1) return CONFIG_FAILED;
+  if (reply != kReplyRefused) return CONFIG_FAILED;
   if (password == nullptr) return CONFIG_REFUSED;
 
   // Refused: once more, authenticated with the challenge as the refusal left it.
@@ -197,8 +197,8 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
   }
   const int retry = commandChannel.AwaitConfigReply(target, finder.configChallenge);
   if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-  if (retry == 1) return CONFIG_OK;
-  if (retry == -1) return CONFIG_REFUSED;
+  if (retry == kReplyAccepted) return CONFIG_OK;
+  if (retry == kReplyRefused) return CONFIG_REFUSED;
   return CONFIG_FAILED;
 }
 
@@ -231,29 +231,9 @@ bool Configure(DeviceFinder& finder, DeviceRecord record) {
   return ConfigureDevice(finder, std::move(record), nullptr) == CONFIG_OK;
 }
 
-namespace {
-
-// Holds the engine for the length of a call, so that a FinderDestroy run by a
-// message dispatched meanwhile cannot free it under the transaction.
-class EngineHold {
- public:
-  EngineHold() : finder_(FinderHold()) {}
-  ~EngineHold() {
-    if (finder_ != nullptr) FinderRelease(finder_);
-  }
-  EngineHold(const EngineHold&) = delete;
-  EngineHold& operator=(const EngineHold&) = delete;
-  DeviceFinder* get() const { return finder_; }
-
- private:
-  DeviceFinder* finder_;
-};
-
-}  // namespace
-
 bool FinderConfigure(DeviceRecord record) {
   return platform::Guarded(false, [&record] {
-    EngineHold hold;
+    HeldFinder hold;
     if (hold.get() == nullptr) return false;
     return Configure(*hold.get(), std::move(record));
   });
@@ -261,7 +241,7 @@ bool FinderConfigure(DeviceRecord record) {
 
 bool FinderWaitForDevice(std::uint32_t serial, std::uint32_t timeoutMs, DeviceRecord& found) {
   return platform::Guarded(false, [serial, timeoutMs, &found] {
-    EngineHold hold;
+    HeldFinder hold;
     if (hold.get() == nullptr) return false;
     return WaitForAnnouncement(*hold.get(), serial, std::string(), timeoutMs, found);
   });

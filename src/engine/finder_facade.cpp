@@ -24,20 +24,6 @@ void ForwardNotify(void* finder) {
   if (target != nullptr) target(finder);
 }
 
-// Holds the engine across a call that may serve messages, so that a destroy
-// dispatched meanwhile cannot free it under the caller.
-class HeldFinder {
- public:
-  HeldFinder() : finder_(FinderHold()) {}
-  ~HeldFinder() { FinderRelease(finder_); }
-  HeldFinder(const HeldFinder&) = delete;
-  HeldFinder& operator=(const HeldFinder&) = delete;
-  DeviceFinder* get() const { return finder_; }
-
- private:
-  DeviceFinder* finder_;
-};
-
 }  // namespace
 
 bool FinderCreate() {

@@ -25,6 +25,20 @@ DeviceFinder* FinderInstance();
 DeviceFinder* FinderHold();
 void FinderRelease(DeviceFinder* finder);
 
+// FinderHold for the length of a scope: across a call that may serve
+// messages, a destroy dispatched meanwhile cannot free the engine under it.
+class HeldFinder {
+ public:
+  HeldFinder() : finder_(FinderHold()) {}
+  ~HeldFinder() { FinderRelease(finder_); }
+  HeldFinder(const HeldFinder&) = delete;
+  HeldFinder& operator=(const HeldFinder&) = delete;
+  DeviceFinder* get() const { return finder_; }
+
+ private:
+  DeviceFinder* finder_;
+};
+
 // Tests only: the destination and timing of the next engine that FinderCreate
 // makes; used once, then back to the defaults.
 void FinderSetCreateOptions(Destination destination, FinderTiming timing);
