@@ -2,10 +2,12 @@
 // against the command as the C library's snprintf writes it from the four
 // format strings: a command that fits 255 characters must come out as
 // snprintf writes it (with the digest over the 32 zeros in form 8), and one
-// that does not fit must be refused whole, never cut short.
+// that does not fit, or that would carry a field with a blank or a control
+// character, must be refused whole, never cut short.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
+#include <cctype>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -76,6 +78,22 @@ Command Reference(const DeviceRecord& record, const char* password) {
   return command;
 }
 
+// A blank or a control character (the C locale's) splits or ends a field on
+// the device's side.
+bool SplitsAField(const std::string& text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == ' ' || std::iscntrl(byte)) return true;
+  }
+  return false;
+}
+
+bool CarriesASplitField(const DeviceRecord& record) {
+  if (SplitsAField(record.deviceId)) return true;
+  return record.dhcp == 0 && (SplitsAField(record.ipAddress) || SplitsAField(record.netmask) ||
+                              SplitsAField(record.gateway));
+}
+
 std::string Text(FuzzedDataProvider& input, const char* const* usual, std::size_t count) {
   const std::uint8_t choice = input.ConsumeIntegral<std::uint8_t>();
   if (choice < 160) return usual[choice % count];
@@ -118,6 +136,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Command expected = Reference(record, password);
   const std::string where = Describe(record) + (password ? " password " + Quoted(password) : "");
 
+  if (CarriesASplitField(record)) {
+    FUZZ_CHECK(!built, "a command with a split field was not refused: " + where);
+    return 0;
+  }
   if (expected.text.size() > kCommandBufferSize - 1) {
     FUZZ_CHECK(!built, "a command of " + std::to_string(expected.text.size()) +
                            " characters was not refused: " + where);
