@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "device_spec.h"
+#include "device_profile.h"
 
 namespace velkarin::devsim {
 

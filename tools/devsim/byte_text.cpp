@@ -79,10 +79,10 @@ std::string DecodeEscapes(const std::string& text) {
 
 }  // namespace
 
-std::string DecodeByteSpec(const std::string& spec) {
-  if (spec.compare(0, 4, "hex:") == 0) return DecodeHex(spec.substr(4));
-  if (spec.compare(0, 5, "text:") == 0) return DecodeEscapes(spec.substr(5));
-  return DecodeEscapes(spec);
+std::string DecodeByteText(const std::string& text) {
+  if (text.compare(0, 4, "hex:") == 0) return DecodeHex(text.substr(4));
+  if (text.compare(0, 5, "text:") == 0) return DecodeEscapes(text.substr(5));
+  return DecodeEscapes(text);
 }
 
 std::string EncodeHex(const std::string& bytes) {

@@ -91,7 +91,7 @@ std::optional<ConfigCommand> ParseConfigCommand(const std::string& datagram) {
   return c;
 }
 
-bool CommandAddresses(const ConfigCommand& command, const DeviceSpec& device) {
+bool CommandAddresses(const ConfigCommand& command, const DeviceProfile& device) {
   const Announced& a = device.announced;
   if (!a.deviceId.empty() && EqualIgnoringCase(command.address, a.deviceId)) {
     return !device.matchIndex || !command.index || *command.index == a.deviceIndex;

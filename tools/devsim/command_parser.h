@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "device_spec.h"
+#include "device_profile.h"
 
 namespace velkarin::devsim {
 
@@ -38,7 +38,7 @@ std::optional<ConfigCommand> ParseConfigCommand(const std::string& datagram);
 // The command names this device: its deviceId ignoring ASCII case, or the
 // "%06X" text of its serial; with matchIndex, a command by deviceId that
 // carries an index must carry the device's own.
-bool CommandAddresses(const ConfigCommand& command, const DeviceSpec& device);
+bool CommandAddresses(const ConfigCommand& command, const DeviceProfile& device);
 
 // The digest a device expects in a form 8 command: MD5 over the first 20
 // bytes of the password, the 16 challenge bytes and the command text with the

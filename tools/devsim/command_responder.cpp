@@ -22,7 +22,7 @@ std::string WithChallenge(std::string reply, const std::array<std::uint8_t, 16>&
 
 }  // namespace
 
-std::array<std::uint8_t, 16> NextChallenge(DeviceSpec& device, bool mustHaveOne, bool* given) {
+std::array<std::uint8_t, 16> NextChallenge(DeviceProfile& device, bool mustHaveOne, bool* given) {
   *given = false;
   if (!device.challenges.empty()) {
     std::array<std::uint8_t, 16> next = device.challenges.front();
@@ -39,7 +39,7 @@ std::array<std::uint8_t, 16> NextChallenge(DeviceSpec& device, bool mustHaveOne,
   return Md5Digest(seed, std::string(seed).size());
 }
 
-CommandResponse RespondToCommand(DeviceSpec& device, const ConfigCommand& command) {
+CommandResponse RespondToCommand(DeviceProfile& device, const ConfigCommand& command) {
   CommandResponse response;
   const std::uint32_t serial = device.announced.serial;
   std::string reply;

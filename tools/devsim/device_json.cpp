@@ -100,7 +100,7 @@ std::uint32_t AsHex32(const std::string& key, const json& v) {
 std::array<std::uint8_t, 16> AsKey16(const std::string& key, const json& v) {
   std::string bytes;
   try {
-    bytes = DecodeByteSpec("hex:" + AsString(key, v));
+    bytes = DecodeByteText("hex:" + AsString(key, v));
   } catch (const std::invalid_argument& e) {
     Bad(key, e.what());
   }
@@ -112,7 +112,7 @@ std::array<std::uint8_t, 16> AsKey16(const std::string& key, const json& v) {
 
 std::string AsBytes(const std::string& key, const json& v) {
   try {
-    return DecodeByteSpec(AsString(key, v));
+    return DecodeByteText(AsString(key, v));
   } catch (const std::invalid_argument& e) {
     Bad(key, e.what());
   }
@@ -159,9 +159,9 @@ bool IsSection3Key(const std::string& key) {
 
 }  // namespace
 
-DeviceSpec DeviceFromJson(const json& object) {
+DeviceProfile DeviceFromJson(const json& object) {
   if (!object.is_object()) throw std::invalid_argument("a device must be a JSON object");
-  DeviceSpec d;
+  DeviceProfile d;
   Announced& a = d.announced;
   int impliedSections = 1;
   std::optional<int> sections;
@@ -366,7 +366,7 @@ json ParseDeviceOption(const std::string& text) {
   return object;
 }
 
-DeviceSpec DeviceFromJsonAt(const json& object, const std::string& place) {
+DeviceProfile DeviceFromJsonAt(const json& object, const std::string& place) {
   try {
     return DeviceFromJson(object);
   } catch (const std::invalid_argument& e) {
@@ -379,8 +379,8 @@ DeviceSpec DeviceFromJsonAt(const json& object, const std::string& place) {
   }
 }
 
-std::vector<DeviceSpec> GenerateFleet(const FleetSpec& fleet) {
-  std::vector<DeviceSpec> devices;
+std::vector<DeviceProfile> GenerateFleet(const Fleet& fleet) {
+  std::vector<DeviceProfile> devices;
   for (int i = 0; i < fleet.count; ++i) {
     json object = fleet.tmpl;
     const std::uint32_t n = static_cast<std::uint32_t>(i) + 1;
@@ -396,7 +396,7 @@ std::vector<DeviceSpec> GenerateFleet(const FleetSpec& fleet) {
     }
     if (!fleet.tmpl.contains("netmask")) object["netmask"] = "255.0.0.0";
     if (!fleet.tmpl.contains("gateway")) object["gateway"] = "10.0.0.254";
-    DeviceSpec device = DeviceFromJsonAt(object, "fleet device " + std::to_string(n));
+    DeviceProfile device = DeviceFromJsonAt(object, "fleet device " + std::to_string(n));
     if (fleet.spreadMs > 0) {
       device.announceDelayMs +=
           static_cast<int>(static_cast<long long>(fleet.spreadMs) * i / fleet.count);
@@ -406,7 +406,7 @@ std::vector<DeviceSpec> GenerateFleet(const FleetSpec& fleet) {
   return devices;
 }
 
-std::vector<DeviceSpec> LoadConfigFile(const std::string& path) {
+std::vector<DeviceProfile> LoadConfigFile(const std::string& path) {
   std::ifstream in(path);
   if (!in) throw std::invalid_argument("cannot read " + path);
   json root;
@@ -415,7 +415,7 @@ std::vector<DeviceSpec> LoadConfigFile(const std::string& path) {
   } catch (const json::exception& e) {
     throw std::invalid_argument(path + ": " + e.what());
   }
-  std::vector<DeviceSpec> devices;
+  std::vector<DeviceProfile> devices;
   const json* list = &root;
   if (root.is_object()) {
     for (auto it = root.begin(); it != root.end(); ++it) {
@@ -433,9 +433,9 @@ std::vector<DeviceSpec> LoadConfigFile(const std::string& path) {
   }
   if (root.is_object() && root.contains("fleet")) {
     const json& f = root["fleet"];
-    std::vector<DeviceSpec> generated;
+    std::vector<DeviceProfile> generated;
     try {
-      FleetSpec fleet;
+      Fleet fleet;
       for (auto it = f.begin(); it != f.end(); ++it) {
         const std::string& k = it.key();
         if (k == "count")

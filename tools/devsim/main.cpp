@@ -30,18 +30,18 @@ std::uint32_t FleetSerialBase(const std::string& text) {
   return static_cast<std::uint32_t>(std::stoul(text, nullptr, 16));
 }
 
-std::vector<DeviceSpec> BuildFleet(const Options& o) {
-  std::vector<DeviceSpec> devices;
+std::vector<DeviceProfile> BuildFleet(const Options& o) {
+  std::vector<DeviceProfile> devices;
   if (!o.configFile.empty()) devices = LoadConfigFile(o.configFile);
   for (const std::string& text : o.devices) {
     devices.push_back(DeviceFromJsonAt(ParseDeviceOption(text), "--device " + text));
   }
   if (o.fleetCount > 0) {
-    FleetSpec fleet;
+    Fleet fleet;
     fleet.count = o.fleetCount;
     fleet.spreadMs = o.fleetSpreadMs;
     fleet.serialBase = FleetSerialBase(o.fleetSerialBase);
-    std::vector<DeviceSpec> generated;
+    std::vector<DeviceProfile> generated;
     try {
       if (!o.fleetTemplate.empty()) fleet.tmpl = ParseDeviceOption(o.fleetTemplate);
       generated = GenerateFleet(fleet);
@@ -79,7 +79,7 @@ int Run(int argc, char** argv) {
     return 4;
   }
 
-  std::vector<DeviceSpec> devices;
+  std::vector<DeviceProfile> devices;
   try {
     devices = BuildFleet(options);
   } catch (const std::exception& e) {
@@ -102,7 +102,7 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "velkarin-devsim: port %d: %s\n", options.port, error.c_str());
     return 1;
   }
-  for (const DeviceSpec& d : devices) {
+  for (const DeviceProfile& d : devices) {
     if (d.unconfigured && !sockets.OpenUnconfigured(error)) {
       std::fprintf(stderr, "velkarin-devsim: %s\n", error.c_str());
       return 1;

@@ -53,9 +53,11 @@ bool ParseOptions(int argc, char** argv, Options& o, int& exitCode) {
   app.add_option("--config", o.configFile, "JSON file: {\"devices\": [...], \"fleet\": {...}}");
   app.add_option("--device", o.devices,
                  "a device as key=value,... e.g. serial=A1B2,name=\"Pump 3\",ip=10.0.0.5")
+      ->type_name("PROFILE")
       ->allow_extra_args(false);
   app.add_option("--fleet", o.fleetCount, "add N generated devices")->check(CLI::Range(0, 100000));
-  app.add_option("--fleet-template", o.fleetTemplate, "key=value,... applied to generated devices");
+  app.add_option("--fleet-template", o.fleetTemplate, "key=value,... applied to generated devices")
+      ->type_name("PROFILE");
   app.add_option("--fleet-serial-base", o.fleetSerialBase,
                  "hex serial of the first generated device");
   app.add_option("--fleet-spread-ms", o.fleetSpreadMs,

@@ -22,19 +22,19 @@ Endpoint ReplyAddress(const Endpoint& sender) {
   return to;
 }
 
-std::string DeviceName(const DeviceSpec& spec) {
-  return "device " + SerialText(spec.announced.serial) +
-         (spec.announced.deviceId.empty() ? "" : " (" + spec.announced.deviceId + ")");
+std::string DeviceName(const DeviceProfile& profile) {
+  return "device " + SerialText(profile.announced.serial) +
+         (profile.announced.deviceId.empty() ? "" : " (" + profile.announced.deviceId + ")");
 }
 
 }  // namespace
 
-Simulator::Simulator(std::vector<DeviceSpec> devices, DeviceSockets& sockets, DatagramLog& log,
+Simulator::Simulator(std::vector<DeviceProfile> devices, DeviceSockets& sockets, DatagramLog& log,
                      Scheduler& scheduler)
     : sockets_(sockets), log_(log), scheduler_(scheduler) {
-  for (DeviceSpec& spec : devices) {
+  for (DeviceProfile& profile : devices) {
     LiveDevice live;
-    live.spec = std::move(spec);
+    live.profile = std::move(profile);
     devices_.push_back(std::move(live));
   }
 }
@@ -57,7 +57,7 @@ void Simulator::OnDatagram(const std::string& datagram, const Endpoint& sender) 
   }
   bool addressed = false;
   for (std::size_t i = 0; i < devices_.size(); ++i) {
-    if (CommandAddresses(*command, devices_[i].spec)) {
+    if (CommandAddresses(*command, devices_[i].profile)) {
       addressed = true;
       AnswerCommand(i, *command, to);
     }
@@ -67,20 +67,21 @@ void Simulator::OnDatagram(const std::string& datagram, const Endpoint& sender) 
 
 void Simulator::AnswerDiscovery(std::size_t index, const Endpoint& requester) {
   LiveDevice& device = devices_[index];
-  if (!device.spec.answersDiscovery || !Answers(device)) return;
-  const DeviceSpec& spec = device.spec;
-  for (int r = 0; r < spec.repeat; ++r) {
-    SendLater(index, spec.announceDelayMs + r * spec.repeatIntervalMs, std::nullopt, requester);
+  if (!device.profile.answersDiscovery || !Answers(device)) return;
+  const DeviceProfile& profile = device.profile;
+  for (int r = 0; r < profile.repeat; ++r) {
+    SendLater(index, profile.announceDelayMs + r * profile.repeatIntervalMs, std::nullopt,
+              requester);
   }
-  for (int k = 0; k < spec.flood.perDiscovery; ++k) {
-    SendLater(index, spec.announceDelayMs, Announcement(device, spec.flood.vary), requester);
+  for (int k = 0; k < profile.flood.perDiscovery; ++k) {
+    SendLater(index, profile.announceDelayMs, Announcement(device, profile.flood.vary), requester);
   }
-  if (spec.flood.ratePerSecond > 0) {
+  if (profile.flood.ratePerSecond > 0) {
     device.floodTarget = requester;
-    device.floodUntil = Clock::now() + std::chrono::milliseconds(spec.flood.durationMs);
+    device.floodUntil = Clock::now() + std::chrono::milliseconds(profile.flood.durationMs);
     if (!device.flooding) {
       device.flooding = true;
-      device.nextFloodSend = Clock::now() + std::chrono::milliseconds(spec.announceDelayMs);
+      device.nextFloodSend = Clock::now() + std::chrono::milliseconds(profile.announceDelayMs);
       scheduler_.At(device.nextFloodSend, [this, index] { FloodTick(index); });
     }
   }
@@ -94,11 +95,11 @@ void Simulator::FloodTick(std::size_t index) {
     return;
   }
   const auto interval = std::chrono::duration_cast<Clock::duration>(
-      std::chrono::duration<double>(1.0 / device.spec.flood.ratePerSecond));
+      std::chrono::duration<double>(1.0 / device.profile.flood.ratePerSecond));
   int sent = 0;
   while (device.nextFloodSend <= now && sent < kFloodBurst) {
     if (Answers(device)) {
-      SendNow(device, Announcement(device, device.spec.flood.vary), device.floodTarget);
+      SendNow(device, Announcement(device, device.profile.flood.vary), device.floodTarget);
     }
     device.nextFloodSend += interval;
     ++sent;
@@ -112,47 +113,49 @@ void Simulator::AnswerCommand(std::size_t index, const ConfigCommand& command,
                               const Endpoint& requester) {
   LiveDevice& device = devices_[index];
   if (!Answers(device)) {
-    log_.Event(DeviceName(device.spec) + ": command ignored, not answering");
+    log_.Event(DeviceName(device.profile) + ": command ignored, not answering");
     return;
   }
-  CommandResponse response = RespondToCommand(device.spec, command);
-  log_.Event(DeviceName(device.spec) + ": form " + std::to_string(command.code) + " command " +
+  CommandResponse response = RespondToCommand(device.profile, command);
+  log_.Event(DeviceName(device.profile) + ": form " + std::to_string(command.code) + " command " +
              response.note);
-  int delay = device.spec.replyDelayMs;
+  int delay = device.profile.replyDelayMs;
   for (const std::string& reply : response.replies) {
     // A reply already decided goes out even if the device changes or vanishes.
     SendLater(index, delay, reply, requester, true);
-    delay += device.spec.replyIntervalMs;
+    delay += device.profile.replyIntervalMs;
   }
   if (response.accepted) AfterAccepted(index, command);
 }
 
 void Simulator::AfterAccepted(std::size_t index, const ConfigCommand& command) {
   LiveDevice& device = devices_[index];
-  const int delay = device.spec.afterAcceptDelayMs;
-  if (device.spec.silentWhileChanging && delay > 0) {
+  const int delay = device.profile.afterAcceptDelayMs;
+  if (device.profile.silentWhileChanging && delay > 0) {
     device.silentUntil = Clock::now() + std::chrono::milliseconds(delay);
   }
   auto change = [this, index, command] {
     LiveDevice& d = devices_[index];
-    switch (d.spec.afterAccept) {
+    switch (d.profile.afterAccept) {
       case AfterAccept::kApply:
-        ApplyCommand(d.spec.announced, command);
+        ApplyCommand(d.profile.announced, command);
         // A fixed address is a usable one: the device sends from it now.
-        if (command.dhcp != "1") d.spec.unconfigured = false;
-        log_.Event(DeviceName(d.spec) + ": applied dhcp=" + std::to_string(d.spec.announced.dhcp) +
-                   " ip=" + d.spec.announced.ip + " netmask=" + d.spec.announced.netmask +
-                   " gateway=" + d.spec.announced.gateway);
+        if (command.dhcp != "1") d.profile.unconfigured = false;
+        log_.Event(DeviceName(d.profile) +
+                   ": applied dhcp=" + std::to_string(d.profile.announced.dhcp) +
+                   " ip=" + d.profile.announced.ip + " netmask=" + d.profile.announced.netmask +
+                   " gateway=" + d.profile.announced.gateway);
         break;
       case AfterAccept::kOther:
-        ApplyOther(d.spec.announced, d.spec.other);
-        log_.Event(DeviceName(d.spec) + ": took another configuration dhcp=" +
-                   std::to_string(d.spec.announced.dhcp) + " ip=" + d.spec.announced.ip +
-                   " netmask=" + d.spec.announced.netmask + " gateway=" + d.spec.announced.gateway);
+        ApplyOther(d.profile.announced, d.profile.other);
+        log_.Event(DeviceName(d.profile) +
+                   ": took another configuration dhcp=" + std::to_string(d.profile.announced.dhcp) +
+                   " ip=" + d.profile.announced.ip + " netmask=" + d.profile.announced.netmask +
+                   " gateway=" + d.profile.announced.gateway);
         break;
       case AfterAccept::kVanish:
         d.vanished = true;
-        log_.Event(DeviceName(d.spec) + ": vanished");
+        log_.Event(DeviceName(d.profile) + ": vanished");
         break;
       case AfterAccept::kNone:
         break;
@@ -166,8 +169,8 @@ void Simulator::AfterAccepted(std::size_t index, const ConfigCommand& command) {
 }
 
 std::string Simulator::Announcement(LiveDevice& device, bool varySerial) {
-  if (!varySerial) return BuildAnnouncement(device.spec.announced);
-  Announced copy = device.spec.announced;
+  if (!varySerial) return BuildAnnouncement(device.profile.announced);
+  Announced copy = device.profile.announced;
   copy.serial += ++device.floodSerials;
   return BuildAnnouncement(copy);
 }
@@ -188,7 +191,7 @@ void Simulator::SendLater(std::size_t index, int delayMs, std::optional<std::str
 
 void Simulator::SendNow(const LiveDevice& device, const std::string& datagram, const Endpoint& to) {
   // Logged first, so that whoever receives the datagram finds it in the log.
-  if (device.spec.unconfigured) {
+  if (device.profile.unconfigured) {
     const Endpoint broadcast{0xFFFFFFFF, to.port};
     log_.Sent(broadcast, true, datagram);
     if (!sockets_.SendUnconfigured(datagram, to.port)) {

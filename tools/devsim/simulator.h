@@ -8,7 +8,7 @@
 
 #include "command_parser.h"
 #include "datagram_log.h"
-#include "device_spec.h"
+#include "device_profile.h"
 #include "network.h"
 #include "scheduler.h"
 
@@ -16,7 +16,7 @@ namespace velkarin::devsim {
 
 class Simulator {
  public:
-  Simulator(std::vector<DeviceSpec> devices, DeviceSockets& sockets, DatagramLog& log,
+  Simulator(std::vector<DeviceProfile> devices, DeviceSockets& sockets, DatagramLog& log,
             Scheduler& scheduler);
 
   // Every datagram the devices' port receives.
@@ -26,7 +26,7 @@ class Simulator {
 
  private:
   struct LiveDevice {
-    DeviceSpec spec;
+    DeviceProfile profile;
     bool vanished = false;
     Clock::time_point silentUntil{};
     // Continuous flood.

@@ -72,7 +72,7 @@ struct OtherConfig {
   std::optional<std::string> gateway;
 };
 
-struct DeviceSpec {
+struct DeviceProfile {
   Announced announced;
   bool unconfigured = false;  // sends from source address 0.0.0.0
   bool answersDiscovery = true;
