@@ -1,8 +1,8 @@
 #include "device_json.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <set>
 #include <stdexcept>
 
 #include "byte_text.h"
@@ -145,151 +145,151 @@ AfterAccept AsAfterAccept(const std::string& key, const json& v) {
   Bad(key, "one of apply, other, vanish, none");
 }
 
-// Built on first use rather than before main, where a throw could not be caught.
-bool IsSection2Key(const std::string& key) {
-  static const std::set<std::string> keys = {"extNumber1", "extTexts", "deviceId", "deviceIndex",
-                                             "extNumber2", "extTextA", "extTextB", "commandSuffix"};
-  return keys.count(key) != 0;
-}
+// A profile while its keys are read: what the keys imply is settled once all
+// are read, so that their order in the object does not matter.
+struct Reading {
+  DeviceProfile d;
+  std::optional<int> sections;
+  bool behaviourGiven = false;
+  std::optional<CommandBehaviour> implied;
+};
 
-bool IsSection3Key(const std::string& key) {
-  static const std::set<std::string> keys = {"auxNumber", "auxTextA", "auxTextB"};
-  return keys.count(key) != 0;
+using KeyReader = void (*)(Reading& r, const std::string& k, const json& v);
+
+struct KeyRule {
+  const char* key;
+  int section;  // the announcement section whose item this is; 1 also for other keys
+  KeyReader read;
+};
+
+// Every key a device may have, in the order of the README's table.
+const KeyRule kKeys[] = {
+    {"serial", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.serial = AsHex32(k, v); }},
+    {"name", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.name = AsString(k, v); }},
+    {"dhcp", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.dhcp = AsInt(k, v); }},
+    {"ip", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.ip = AsString(k, v); }},
+    {"netmask", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.netmask = AsString(k, v); }},
+    {"gateway", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.gateway = AsString(k, v); }},
+    {"extNumber1", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extNumber1 = AsInt(k, v); }},
+    {"extTexts", 2,
+     [](Reading& r, auto& k, auto& v) {
+       const json& list = AsArray(k, v);
+       if (list.size() > 4) Bad(k, "at most 4 texts");
+       for (std::size_t i = 0; i < 4; ++i) {
+         r.d.announced.extTexts[i] = i < list.size() ? AsString(k, list[i]) : std::string();
+       }
+     }},
+    {"deviceId", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.deviceId = AsString(k, v); }},
+    {"deviceIndex", 2,
+     [](Reading& r, auto& k, auto& v) { r.d.announced.deviceIndex = AsInt(k, v); }},
+    {"extNumber2", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extNumber2 = AsInt(k, v); }},
+    {"extTextA", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extTextA = AsString(k, v); }},
+    {"extTextB", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extTextB = AsString(k, v); }},
+    {"commandSuffix", 2,
+     [](Reading& r, auto& k, auto& v) { r.d.announced.commandSuffix = AsInt(k, v); }},
+    {"auxNumber", 3, [](Reading& r, auto& k, auto& v) { r.d.announced.auxNumber = AsHex32(k, v); }},
+    {"auxTextA", 3, [](Reading& r, auto& k, auto& v) { r.d.announced.auxTextA = AsString(k, v); }},
+    {"auxTextB", 3, [](Reading& r, auto& k, auto& v) { r.d.announced.auxTextB = AsString(k, v); }},
+    {"sections", 1,
+     [](Reading& r, auto& k, auto& v) {
+       r.sections = AsInt(k, v);
+       if (*r.sections < 1 || *r.sections > 3) Bad(k, "1, 2 or 3");
+     }},
+    {"terminateLastSection", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.announced.terminateLastSection = AsBool(k, v); }},
+    {"raw", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.raw = AsBytes(k, v); }},
+    {"unconfigured", 1, [](Reading& r, auto& k, auto& v) { r.d.unconfigured = AsBool(k, v); }},
+    {"answersDiscovery", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.answersDiscovery = AsBool(k, v); }},
+    {"announceDelayMs", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.announceDelayMs = AsNonNegative(k, v); }},
+    {"repeat", 1, [](Reading& r, auto& k, auto& v) { r.d.repeat = AsNonNegative(k, v); }},
+    {"repeatIntervalMs", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.repeatIntervalMs = AsNonNegative(k, v); }},
+    {"floodPerDiscovery", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.flood.perDiscovery = AsNonNegative(k, v); }},
+    {"floodRate", 1,
+     [](Reading& r, auto& k, auto& v) {
+       r.d.flood.ratePerSecond = AsDouble(k, v);
+       if (r.d.flood.ratePerSecond < 0 || r.d.flood.ratePerSecond > 1e6) Bad(k, "0 to 1000000");
+     }},
+    {"floodDurationMs", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.flood.durationMs = AsNonNegative(k, v); }},
+    {"floodVary", 1, [](Reading& r, auto& k, auto& v) { r.d.flood.vary = AsBool(k, v); }},
+    {"onCommand", 1,
+     [](Reading& r, auto& k, auto& v) {
+       r.d.onCommand = AsBehaviour(k, v);
+       r.behaviourGiven = true;
+     }},
+    {"replyStatus", 1,
+     [](Reading& r, auto& k, auto& v) {
+       r.d.replyStatus = AsInt(k, v);
+       r.implied = CommandBehaviour::kStatus;
+     }},
+    {"replyCode", 1,
+     [](Reading& r, auto& k, auto& v) {
+       r.d.replyCode = AsInt(k, v);
+       r.implied = CommandBehaviour::kWrongCode;
+     }},
+    {"replyBytes", 1,
+     [](Reading& r, auto& k, auto& v) {
+       r.d.replyBytes = AsBytes(k, v);
+       r.implied = CommandBehaviour::kGarbage;
+     }},
+    {"oversizeLength", 1,
+     [](Reading& r, auto& k, auto& v) {
+       r.d.oversizeLength = AsNonNegative(k, v);
+       if (r.d.oversizeLength > 65000) Bad(k, "at most 65000");
+     }},
+    {"replyCount", 1, [](Reading& r, auto& k, auto& v) { r.d.replyCount = AsNonNegative(k, v); }},
+    {"replyIntervalMs", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.replyIntervalMs = AsNonNegative(k, v); }},
+    {"extraReplies", 1,
+     [](Reading& r, auto& k, auto& v) {
+       for (const json& item : AsArray(k, v)) r.d.extraReplies.push_back(AsBytes(k, item));
+     }},
+    {"replyDelayMs", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.replyDelayMs = AsNonNegative(k, v); }},
+    {"matchIndex", 1, [](Reading& r, auto& k, auto& v) { r.d.matchIndex = AsBool(k, v); }},
+    {"password", 1, [](Reading& r, auto& k, auto& v) { r.d.password = AsString(k, v); }},
+    {"challenge", 1, [](Reading& r, auto& k, auto& v) { r.d.challenge = AsKey16(k, v); }},
+    {"challenges", 1,
+     [](Reading& r, auto& k, auto& v) {
+       for (const json& item : AsArray(k, v)) r.d.challenges.push_back(AsKey16(k, item));
+     }},
+    {"afterAccept", 1, [](Reading& r, auto& k, auto& v) { r.d.afterAccept = AsAfterAccept(k, v); }},
+    {"afterAcceptDelayMs", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.afterAcceptDelayMs = AsNonNegative(k, v); }},
+    {"silentWhileChanging", 1,
+     [](Reading& r, auto& k, auto& v) { r.d.silentWhileChanging = AsBool(k, v); }},
+    {"otherDhcp", 1, [](Reading& r, auto& k, auto& v) { r.d.other.dhcp = AsInt(k, v); }},
+    {"otherIp", 1, [](Reading& r, auto& k, auto& v) { r.d.other.ip = AsString(k, v); }},
+    {"otherNetmask", 1, [](Reading& r, auto& k, auto& v) { r.d.other.netmask = AsString(k, v); }},
+    {"otherGateway", 1, [](Reading& r, auto& k, auto& v) { r.d.other.gateway = AsString(k, v); }},
+};
+
+const KeyRule& RuleOf(const std::string& key) {
+  for (const KeyRule& rule : kKeys) {
+    if (key == rule.key) return rule;
+  }
+  throw std::invalid_argument("unknown device key \"" + key + "\"");
 }
 
 }  // namespace
 
 DeviceProfile DeviceFromJson(const json& object) {
   if (!object.is_object()) throw std::invalid_argument("a device must be a JSON object");
-  DeviceProfile d;
-  Announced& a = d.announced;
+  Reading r;
   int impliedSections = 1;
-  std::optional<int> sections;
-  bool behaviourGiven = false;
-  std::optional<CommandBehaviour> implied;
-
   for (auto it = object.begin(); it != object.end(); ++it) {
-    const std::string& k = it.key();
-    const json& v = it.value();
-    if (IsSection2Key(k) && impliedSections < 2) impliedSections = 2;
-    if (IsSection3Key(k)) impliedSections = 3;
-
-    if (k == "serial")
-      a.serial = AsHex32(k, v);
-    else if (k == "name")
-      a.name = AsString(k, v);
-    else if (k == "dhcp")
-      a.dhcp = AsInt(k, v);
-    else if (k == "ip")
-      a.ip = AsString(k, v);
-    else if (k == "netmask")
-      a.netmask = AsString(k, v);
-    else if (k == "gateway")
-      a.gateway = AsString(k, v);
-    else if (k == "extNumber1")
-      a.extNumber1 = AsInt(k, v);
-    else if (k == "extTexts") {
-      const json& list = AsArray(k, v);
-      if (list.size() > 4) Bad(k, "at most 4 texts");
-      for (std::size_t i = 0; i < 4; ++i) {
-        a.extTexts[i] = i < list.size() ? AsString(k, list[i]) : std::string();
-      }
-    } else if (k == "deviceId")
-      a.deviceId = AsString(k, v);
-    else if (k == "deviceIndex")
-      a.deviceIndex = AsInt(k, v);
-    else if (k == "extNumber2")
-      a.extNumber2 = AsInt(k, v);
-    else if (k == "extTextA")
-      a.extTextA = AsString(k, v);
-    else if (k == "extTextB")
-      a.extTextB = AsString(k, v);
-    else if (k == "commandSuffix")
-      a.commandSuffix = AsInt(k, v);
-    else if (k == "auxNumber")
-      a.auxNumber = AsHex32(k, v);
-    else if (k == "auxTextA")
-      a.auxTextA = AsString(k, v);
-    else if (k == "auxTextB")
-      a.auxTextB = AsString(k, v);
-    else if (k == "sections") {
-      sections = AsInt(k, v);
-      if (*sections < 1 || *sections > 3) Bad(k, "1, 2 or 3");
-    } else if (k == "terminateLastSection")
-      a.terminateLastSection = AsBool(k, v);
-    else if (k == "raw")
-      a.raw = AsBytes(k, v);
-    else if (k == "unconfigured")
-      d.unconfigured = AsBool(k, v);
-    else if (k == "answersDiscovery")
-      d.answersDiscovery = AsBool(k, v);
-    else if (k == "announceDelayMs")
-      d.announceDelayMs = AsNonNegative(k, v);
-    else if (k == "repeat")
-      d.repeat = AsNonNegative(k, v);
-    else if (k == "repeatIntervalMs")
-      d.repeatIntervalMs = AsNonNegative(k, v);
-    else if (k == "floodPerDiscovery")
-      d.flood.perDiscovery = AsNonNegative(k, v);
-    else if (k == "floodRate") {
-      d.flood.ratePerSecond = AsDouble(k, v);
-      if (d.flood.ratePerSecond < 0 || d.flood.ratePerSecond > 1e6) Bad(k, "0 to 1000000");
-    } else if (k == "floodDurationMs")
-      d.flood.durationMs = AsNonNegative(k, v);
-    else if (k == "floodVary")
-      d.flood.vary = AsBool(k, v);
-    else if (k == "onCommand") {
-      d.onCommand = AsBehaviour(k, v);
-      behaviourGiven = true;
-    } else if (k == "replyStatus") {
-      d.replyStatus = AsInt(k, v);
-      implied = CommandBehaviour::kStatus;
-    } else if (k == "replyCode") {
-      d.replyCode = AsInt(k, v);
-      implied = CommandBehaviour::kWrongCode;
-    } else if (k == "replyBytes") {
-      d.replyBytes = AsBytes(k, v);
-      implied = CommandBehaviour::kGarbage;
-    } else if (k == "oversizeLength") {
-      d.oversizeLength = AsNonNegative(k, v);
-      if (d.oversizeLength > 65000) Bad(k, "at most 65000");
-    } else if (k == "replyCount")
-      d.replyCount = AsNonNegative(k, v);
-    else if (k == "replyIntervalMs")
-      d.replyIntervalMs = AsNonNegative(k, v);
-    else if (k == "extraReplies") {
-      for (const json& item : AsArray(k, v)) d.extraReplies.push_back(AsBytes(k, item));
-    } else if (k == "replyDelayMs")
-      d.replyDelayMs = AsNonNegative(k, v);
-    else if (k == "matchIndex")
-      d.matchIndex = AsBool(k, v);
-    else if (k == "password")
-      d.password = AsString(k, v);
-    else if (k == "challenge")
-      d.challenge = AsKey16(k, v);
-    else if (k == "challenges") {
-      for (const json& item : AsArray(k, v)) d.challenges.push_back(AsKey16(k, item));
-    } else if (k == "afterAccept")
-      d.afterAccept = AsAfterAccept(k, v);
-    else if (k == "afterAcceptDelayMs")
-      d.afterAcceptDelayMs = AsNonNegative(k, v);
-    else if (k == "silentWhileChanging")
-      d.silentWhileChanging = AsBool(k, v);
-    else if (k == "otherDhcp")
-      d.other.dhcp = AsInt(k, v);
-    else if (k == "otherIp")
-      d.other.ip = AsString(k, v);
-    else if (k == "otherNetmask")
-      d.other.netmask = AsString(k, v);
-    else if (k == "otherGateway")
-      d.other.gateway = AsString(k, v);
-    else
-      throw std::invalid_argument("unknown device key \"" + k + "\"");
+    const KeyRule& rule = RuleOf(it.key());
+    rule.read(r, it.key(), it.value());
+    impliedSections = std::max(impliedSections, rule.section);
   }
   // Without an explicit count, a device sends the sections whose items it was given.
-  a.sections = sections ? *sections : impliedSections;
-  if (!behaviourGiven && implied) d.onCommand = *implied;
-  return d;
+  r.d.announced.sections = r.sections ? *r.sections : impliedSections;
+  if (!r.behaviourGiven && r.implied) r.d.onCommand = *r.implied;
+  return r.d;
 }
 
 json ParseDeviceOption(const std::string& text) {
