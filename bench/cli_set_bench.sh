@@ -19,13 +19,12 @@ fi
 for f in "$cli" "$devsim"; do
   [ -x "$f" ] || { echo "cli_set_bench: skipped, $f is not built"; exit 0; }
 done
+source "$root/scripts/devsim.sh"
 work=$(mktemp -d)
-"$devsim" --device 'serial=A1B2,name=Bench,ip=10.0.0.5,netmask=255.255.255.0,gateway=10.0.0.1' \
-  --log "$work/log" --ready-file "$work/ready" >"$work/devsim.out" 2>&1 &
-sim=$!
-trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
-[ -s "$work/ready" ] || { cat "$work/devsim.out"; exit 1; }
+devsim_dir=$work
+trap 'devsim_stop; rm -rf "$work"' EXIT
+devsim_start one "$devsim" --log "$work/log" \
+  --device 'serial=A1B2,name=Bench,ip=10.0.0.5,netmask=255.255.255.0,gateway=10.0.0.1' || exit 1
 
 polls() { grep -c ' RX .*len=5 hex=3020312041' "$work/log" 2>/dev/null || true; }
 total_over=0

@@ -20,12 +20,10 @@ for f in "$bench" "$dll" "$devsim"; do
     exit 0
   fi
 done
-work=$(mktemp -d)
-"$devsim" --fleet 200 --ready-file "$work/ready" >"$work/devsim.out" 2>&1 &
-sim=$!
-trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
-[ -s "$work/ready" ] || { cat "$work/devsim.out"; exit 1; }
+source "$root/scripts/devsim.sh"
+devsim_dir=$(mktemp -d)
+trap 'devsim_stop; rm -rf "$devsim_dir"' EXIT
+devsim_start fleet "$devsim" --fleet 200 || exit 1
 # Wine's session ends before the virtual display does, as in scripts/demo.sh:
 # its programs would report the display going away ("X connection broken").
 # shellcheck disable=SC2016

@@ -17,19 +17,14 @@ fi
 for f in "$cli" "$devsim"; do
   [ -x "$f" ] || { echo "scan_bench: skipped, $f is not built"; exit 0; }
 done
+source "$root/scripts/devsim.sh"
 work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-
-start_devsim() {  # name args... ; prints the port
-  "$devsim" --port 0 --ready-file "$work/$1.ready" "${@:2}" >"$work/$1.out" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do [ -s "$work/$1.ready" ] && break; sleep 0.1; done
-  sed -n 's/^port=//p' "$work/$1.ready"
-}
-one=$(start_devsim one --device 'serial=A1B2,name=Bench,ip=10.0.0.5,netmask=255.255.255.0')
-fleet=$(start_devsim fleet --fleet 1000)
-[ -n "$one" ] && [ -n "$fleet" ] || { cat "$work"/*.out; exit 1; }
+devsim_dir=$work
+trap 'devsim_stop; rm -rf "$work"' EXIT
+devsim_start one "$devsim" --port 0 --device 'serial=A1B2,name=Bench,ip=10.0.0.5,netmask=255.255.255.0' || exit 1
+devsim_start fleet "$devsim" --port 0 --fleet 1000 || exit 1
+one=$(devsim_port one)
+fleet=$(devsim_port fleet)
 
 # Milliseconds of one run; the listing's device count goes to $work/count.
 timed() {

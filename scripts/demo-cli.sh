@@ -28,14 +28,10 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   for f in "$cli" "$devsim"; do
     [ -x "$f" ] || { echo "demo: $f is missing; build the linux preset first" >&2; exit 1; }
   done
-  work=$(mktemp -d)
-  sim=
-  trap '[ -n "$sim" ] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null; rm -rf "$work"' EXIT
+  source "$root/scripts/devsim.sh"
+  devsim_dir=$(mktemp -d)
+  trap 'devsim_stop; rm -rf "$devsim_dir"' EXIT
   echo "== simulated fleet on UDP port 8001 (private network namespace)"
-  "$devsim" --config "$root/scripts/demo-fleet.json" --ready-file "$work/ready" \
-    >"$work/devsim.out" 2>&1 &
-  sim=$!
-  for _ in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
-  [ -s "$work/ready" ] || { cat "$work/devsim.out" >&2; echo "demo: the simulator did not start" >&2; exit 1; }
+  devsim_start fleet "$devsim" --config "$root/scripts/demo-fleet.json" || exit 1
   demo_cli "$cli"
 fi

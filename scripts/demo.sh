@@ -30,11 +30,12 @@ done
 out=$root/build/demo
 mkdir -p "$out"
 rm -f "$out"/*.png
+source "$root/scripts/devsim.sh"
 work=$(mktemp -d)
-sim=
+devsim_dir=$work
 xvfb=
 cleanup() {
-  [ -n "$sim" ] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
+  devsim_stop
   # Wine's session first: its programs would report the display going away.
   [ -n "$xvfb" ] && "$root/scripts/wine-prefix.sh" kill win32 >/dev/null 2>&1
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
@@ -43,11 +44,7 @@ cleanup() {
 trap cleanup EXIT
 
 echo "== simulated fleet on UDP port 8001 (private network namespace)"
-"$devsim" --config "$root/scripts/demo-fleet.json" --log "$out/devsim.log" \
-  --ready-file "$work/ready" >"$work/devsim.out" 2>&1 &
-sim=$!
-for _ in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
-[ -s "$work/ready" ] || { cat "$work/devsim.out" >&2; echo "demo: the simulator did not start" >&2; exit 1; }
+devsim_start fleet "$devsim" --config "$root/scripts/demo-fleet.json" --log "$out/devsim.log" || exit 1
 sed -n 's/.*"serial": "\([0-9A-F]*\)", "name": "\([^"]*\)".*/   \1  \2/p' "$root/scripts/demo-fleet.json"
 
 # The command-line tool against the same fleet (scripts/demo-cli.sh).

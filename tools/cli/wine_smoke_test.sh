@@ -13,6 +13,7 @@ exe=$2
 devsim=$3
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run.sh
+source "$here/../../scripts/devsim.sh"
 
 if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
   echo "wine_smoke_test: runs only inside scripts/netns-run.sh" >&2
@@ -36,9 +37,8 @@ cleanup() {
   if [ -n "$devsim_pid" ]; then
     touch "$dir/stop"
     for _ in $(seq 50); do kill -0 "$devsim_pid" 2>/dev/null || break; sleep 0.1; done
-    kill "$devsim_pid" 2>/dev/null || true
-    wait "$devsim_pid" 2>/dev/null || true
   fi
+  devsim_stop
   rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -49,15 +49,13 @@ fail() {
   exit 1
 }
 
-"$devsim" --ready-file "$dir/ready" --stop-file "$dir/stop" --log "$dir/devsim.log" \
-  --max-runtime 300 \
+devsim_dir=$dir
+devsim_start fleet "$devsim" --stop-file "$dir/stop" --log "$dir/devsim.log" --max-runtime 300 \
   --device 'serial=1A2B,name="Pump 7",dhcp=0,ip=192.168.1.20,netmask=255.255.255.0,gateway=192.168.1.1' \
   --device "serial=C0DE,name=Caf${e9},dhcp=1,ip=192.168.1.21,netmask=255.255.255.0,gateway=192.168.1.1" \
   --device "serial=D00D,name=${pruef_latin1},deviceId=${id_latin1},dhcp=0,ip=192.168.1.22,netmask=255.255.255.0,gateway=192.168.1.1" \
-  >"$dir/devsim.out" 2>&1 &
-devsim_pid=$!
-for _ in $(seq 150); do [ -f "$dir/ready" ] && break; sleep 0.1; done
-[ -f "$dir/ready" ] || fail "simulator not ready: $(cat "$dir/devsim.out")"
+  || fail "simulator not ready"
+devsim_pid=$(devsim_pid fleet)
 
 # velkarin.exe ARGS... -> stdout without carriage returns; exit status kept.
 # A UTF-8 locale, so that Wine hands the program the arguments' real letters.

@@ -6,6 +6,7 @@
 set -euo pipefail
 cli=$1 devsim=$2 lua=$3
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../../scripts/devsim.sh"
 
 if ip -o link show | awk -F': ' '{print $2}' | grep -vqx lo; then
   echo "check-dissector: not in a private network namespace; refusing" >&2
@@ -17,6 +18,7 @@ pids=()
 cleanup() {  # keeps the capture and the logs of a failed run
   local status=$?
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  devsim_stop
   if [ "$status" = 0 ]; then rm -rf "$work"; else echo "check-dissector: files in $work" >&2; fi
 }
 trap cleanup EXIT
@@ -41,11 +43,11 @@ dumpcap_pid=$!
 # dumpcap opens the interface before it writes the file's header.
 wait_for test -s "$work/capture.pcapng"
 
-"$devsim" --port 8001 --config "$work/fleet.json" --log "$work/sim.log" \
-  --ready-file "$work/ready" --stop-file "$work/stop" --max-runtime 120 >/dev/null &
-pids+=($!)
-devsim_pid=$!
-wait_for test -s "$work/ready"
+devsim_dir=$work
+devsim_start sim "$devsim" --port 8001 --config "$work/fleet.json" --log "$work/sim.log" \
+  --stop-file "$work/stop" --max-runtime 120
+devsim_pid=$(devsim_pid sim)
+pids+=("$devsim_pid")
 
 # Forms 3 and 4 come from no tool of ours; bash sends them, and one that is
 # no command at all.

@@ -1,0 +1,48 @@
+# shellcheck shell=bash
+# Sourced by scripts, benchmarks and tests: start velkarin-devsim in the
+# background and wait until its port is bound.
+#
+#   source scripts/devsim.sh
+#   devsim_dir=$work                  # where ready files and output go
+#   devsim_start NAME PROGRAM ARGS... # returns 1, its output on stderr, when it
+#                                     # does not come up within 15 s
+#   devsim_port NAME                  # the port it bound (for --port 0)
+#   devsim_pid NAME                   # its process
+#   devsim_stop                       # ends every simulator started here
+#
+# The caller runs inside a private network namespace and calls devsim_stop
+# (usually from its EXIT trap).
+
+devsim_dir=${devsim_dir:-}
+devsim_pids=()
+
+devsim_start() {
+  local name=$1 program=$2
+  shift 2
+  [ -n "$devsim_dir" ] || devsim_dir=$(mktemp -d)
+  "$program" --ready-file "$devsim_dir/$name.ready" "$@" >"$devsim_dir/$name.out" 2>&1 &
+  local pid=$!
+  devsim_pids+=("$pid")
+  echo "$pid" >"$devsim_dir/$name.pid"
+  local _
+  for _ in $(seq 150); do
+    [ -s "$devsim_dir/$name.ready" ] && return 0
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  cat "$devsim_dir/$name.out" >&2
+  echo "the simulator $name did not start" >&2
+  return 1
+}
+
+devsim_port() { sed -n 's/^port=//p' "$devsim_dir/$1.ready"; }
+
+devsim_pid() { cat "$devsim_dir/$1.pid"; }
+
+devsim_stop() {
+  [ ${#devsim_pids[@]} -eq 0 ] && return 0
+  kill "${devsim_pids[@]}" 2>/dev/null || true
+  wait "${devsim_pids[@]}" 2>/dev/null || true
+  devsim_pids=()
+  return 0
+}
