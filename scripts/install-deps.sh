@@ -11,7 +11,7 @@ packages=(
   wine wine64 wine32:i386
   xvfb x11-utils imagemagick
   iproute2 util-linux
-  spin tshark jq
+  spin tshark jq libxml2-utils
   help2man lintian zip unzip man-db groff-base dpkg-dev
   libclang-rt-14-dev
 )

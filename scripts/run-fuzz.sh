@@ -70,6 +70,23 @@ for target in "${targets[@]}"; do
   fi
 done
 
+# The same results as JUnit, for scripts/test-all.sh's count.
+if [ -n "${FUZZ_JUNIT:-}" ]; then
+  {
+    printf '<?xml version="1.0" encoding="UTF-8"?>\n'
+    printf '<testsuite name="fuzz-%s" tests="%d" failures="%d">\n' "$mode" "${#targets[@]}" "${#failed[@]}"
+    for target in "${targets[@]}"; do
+      if [[ " ${failed[*]} " == *" $target "* ]]; then
+        printf '  <testcase name="%s"><failure message="see %s"/></testcase>\n' "$target" \
+          "$build/logs/$target-$mode.log"
+      else
+        printf '  <testcase name="%s"/>\n' "$target"
+      fi
+    done
+    printf '</testsuite>\n'
+  } >"$FUZZ_JUNIT"
+fi
+
 if [ ${#failed[@]} -ne 0 ]; then
   echo "fuzz: FAILED targets: ${failed[*]}"
   exit 1

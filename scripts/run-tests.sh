@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs ctest for each preset given; for the fuzz preset, a short run of every
-# fuzz target. Called inside scripts/netns-run.sh.
+# fuzz target. Called inside scripts/netns-run.sh. Each preset's results also
+# go to $VELKARIN_JUNIT_DIR/PRESET.xml (JUnit), when that is set.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 failed=()
@@ -18,7 +19,8 @@ esac
 for preset in "$@"; do
   echo "== tests: $preset"
   if [ "$preset" = fuzz ]; then
-    scripts/run-fuzz.sh smoke || failed+=("$preset")
+    FUZZ_JUNIT=${VELKARIN_JUNIT_DIR:+$VELKARIN_JUNIT_DIR/fuzz.xml} scripts/run-fuzz.sh smoke ||
+      failed+=("$preset")
     continue
   fi
   case $preset in
@@ -38,7 +40,9 @@ for preset in "$@"; do
   # The thread sanitizer is for the code with threads of its own; the tools'
   # suites gain nothing from it and would only double their time.
   [ "$preset" = linux-tsan ] && filter=(-E 'net_cli|net_devsim|net_load')
-  if ! ctest --preset "$preset" -j2 "${filter[@]}"; then
+  junit=()
+  [ -n "${VELKARIN_JUNIT_DIR:-}" ] && junit=(--output-junit "$VELKARIN_JUNIT_DIR/$preset.xml")
+  if ! ctest --preset "$preset" -j2 "${filter[@]}" "${junit[@]}"; then
     failed+=("$preset")
   fi
 done
