@@ -20,7 +20,7 @@ sources_of() {
   shift
   local pattern
   pattern=$(printf '|%s' "$@")
-  sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$database" |
+  jq -r '.[].file' "$database" |
     grep -E "^$root/(${pattern:1})/[^ ]*\.cpp$" | sort -u
 }
 
@@ -57,12 +57,13 @@ tidy() {
 }
 
 # Windows: clang with the mingw target, the mingw sysroot and g++'s own
-# standard library, so that it sees what the cross-compiler sees.
+# standard library, so that it sees what the cross-compiler sees. The build's
+# own compiler (from its compile database) names its library folder.
 mingw_args() {
-  local triple=$1 gcc
-  gcc=$(ls -d /usr/lib/gcc/"$triple"/*-posix 2>/dev/null | sort -V | tail -1)
-  if [ -z "$gcc" ]; then
-    echo "static analysis: no posix-thread g++ for $triple" >&2
+  local triple=$1 dir=$2 compiler gcc
+  compiler=$(jq -r 'first(.[] | .command | split(" ")[0])' "$dir/compile_commands.json")
+  if ! gcc=$(dirname "$("$compiler" -print-libgcc-file-name)") || [ ! -d "$gcc/include/c++" ]; then
+    echo "static analysis: no C++ library of $compiler for $triple" >&2
     return 1
   fi
   printf '%s\n' "--extra-arg-before=--target=$triple" "--extra-arg-before=--sysroot=/usr/$triple" \
@@ -97,7 +98,7 @@ for preset in win32 win64; do
   else
     triple=x86_64-w64-mingw32 given=${VELKARIN_SA_WIN64_DIR:-build/win64}
   fi
-  if ! dir=$(database_dir $preset "$given") || ! mapfile -t extra < <(mingw_args $triple) ||
+  if ! dir=$(database_dir $preset "$given") || ! mapfile -t extra < <(mingw_args $triple "$dir") ||
     [ ${#extra[@]} -eq 0 ]; then
     failed+=("clang-tidy $preset (no compile database)")
     continue

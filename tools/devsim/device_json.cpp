@@ -163,7 +163,7 @@ struct KeyRule {
 };
 
 // Every key a device may have, in the order of the README's table.
-const KeyRule kKeys[] = {
+constexpr KeyRule kKeys[] = {
     {"serial", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.serial = AsHex32(k, v); }},
     {"name", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.name = AsString(k, v); }},
     {"dhcp", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.dhcp = AsInt(k, v); }},
