@@ -1,11 +1,14 @@
-# Google Test: Debian's package natively, built from Debian's source tree
-# when cross-compiling for Windows.
+# Google Test: Debian's package natively (CMake's GTest package), built from
+# Debian's source tree when cross-compiling for Windows. Every test links the
+# targets GTest::gtest and GTest::gtest_main, however they were found.
 enable_testing()
+set(VELKARIN_GTEST_SOURCE_DIR /usr/src/googletest/googletest
+    CACHE PATH "Google Test sources, built for the Windows cross-builds")
 if(CMAKE_CROSSCOMPILING)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(${VELKARIN_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   target_compile_options(gtest PRIVATE -Wno-error)
   target_compile_options(gtest_main PRIVATE -Wno-error)
   # Newer googletest trees define the aliases themselves.
