@@ -15,7 +15,7 @@ log=build/demo-build.log
 prefix_pid=
 if [ ! -f "$(scripts/wine-prefix.sh path win32)/.velkarin-ready" ]; then
   echo "== preparing the 32-bit Wine prefix (in the background)"
-  VELKARIN_NETNS_WINE=win32 scripts/netns-run.sh scripts/wine-prefix.sh ensure win32 \
+  scripts/netns-run.sh scripts/wine-prefix.sh ensure win32 \
     >build/demo-wine-prefix.log 2>&1 &
   prefix_pid=$!
 fi

@@ -2,19 +2,19 @@
 # Runs a command inside a private network namespace of its own, where a
 # broadcast to 255.255.255.255 loops back to this machine and never leaves it.
 #   scripts/netns-run.sh COMMAND [ARGS...]
-# Wine creates its sockets in the wineserver, so any wineserver of our
-# prefixes that runs outside is ended first, and ours is ended afterwards.
-# VELKARIN_NETNS_WINE names the prefixes this run owns (default both); runs
-# side by side each name their own.
+# Wine creates its sockets in the wineserver, so a Wine program must meet a
+# wineserver of its own namespace. Each run has a mount namespace of its own
+# too, in which scripts/wine-prefix.sh gives the prefixes' server folders a
+# private mount: the run's Wine sessions are its own even on prefixes that
+# other runs use at the same time. It ends them as it ends.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
-  "$here/wine-prefix.sh" kill ${VELKARIN_NETNS_WINE-win32 win64} || true
   if [ "$(id -u)" -eq 0 ]; then
-    exec unshare --net env VELKARIN_IN_NETNS=1 "$0" "$@"
+    exec unshare --net --mount env VELKARIN_IN_NETNS=1 "$0" "$@"
   else
-    exec unshare --map-root-user --net env VELKARIN_IN_NETNS=1 "$0" "$@"
+    exec unshare --map-root-user --net --mount env VELKARIN_IN_NETNS=1 "$0" "$@"
   fi
 fi
 
@@ -28,5 +28,11 @@ fi
 
 status=0
 "$@" || status=$?
-"$here/wine-prefix.sh" kill ${VELKARIN_NETNS_WINE-win32 win64} || true
+"$here/wine-prefix.sh" kill-all || true
+# And any other wineserver started here (a test's prefix of its own).
+for pid in $(pgrep -x 'wineserver(64)?' || true); do
+  if [ "$(readlink "/proc/$pid/ns/mnt" 2>/dev/null)" = "$(readlink /proc/self/ns/mnt)" ]; then
+    kill "$pid" 2>/dev/null || true
+  fi
+done
 exit $status

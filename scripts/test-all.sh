@@ -23,7 +23,7 @@ done
 status=0
 pids=()
 if [ ${#linux_presets[@]} -ne 0 ]; then
-  VELKARIN_NETNS_WINE= scripts/netns-run.sh scripts/run-tests.sh "${linux_presets[@]}" \
+  scripts/netns-run.sh scripts/run-tests.sh "${linux_presets[@]}" \
     >"$logs/linux.log" 2>&1 &
   pids+=($!)
 fi

@@ -10,6 +10,21 @@ export WINEDEBUG=-all
 
 prefix_of() { echo "$root/$1"; }
 
+# Wine's programs meet their wineserver through a folder in $TMPDIR (or /tmp)
+# whose name the prefix records in its file "wineserver". Inside the mount
+# namespace of a scripts/netns-run.sh run, a tmpfs of the run's own over that
+# folder gives the run Wine sessions of its own: a wineserver of the same
+# prefix in another run (another network namespace) is never met.
+private_sessions() {
+  local p=$1 name dir
+  [ "${VELKARIN_IN_NETNS:-}" = 1 ] && [ -f "$p/wineserver" ] || return 0
+  name=$(cat "$p/wineserver")
+  dir=${TMPDIR:-/tmp}/$name
+  mountpoint -q "$dir" && return 0
+  mkdir -p "$dir"
+  mount -t tmpfs -o mode=700 velkarin-wine "$dir"
+}
+
 case "${1:-}" in
   path) prefix_of "$2" ;;
   ensure)
@@ -26,13 +41,21 @@ case "${1:-}" in
       WINEPREFIX=$p wineserver -w || true
       touch "$p/.velkarin-ready"
     fi
+    private_sessions "$p"
     ;;
   kill-all | kill)
     arches=win32\ win64
     [ "$1" = kill ] && { shift; arches="$*"; }
     for a in $arches; do
       p=$(prefix_of "$a")
-      [ -d "$p" ] && WINEPREFIX=$p wineserver -k >/dev/null 2>&1 || true
+      [ -d "$p" ] || continue
+      # Inside a run, only the sessions this run made its own: another run's
+      # wineserver of the same prefix is not ours to end.
+      if [ "${VELKARIN_IN_NETNS:-}" = 1 ] &&
+        ! { [ -f "$p/wineserver" ] && mountpoint -q "${TMPDIR:-/tmp}/$(cat "$p/wineserver")"; }; then
+        continue
+      fi
+      WINEPREFIX=$p wineserver -k >/dev/null 2>&1 || true
     done
     ;;
   *) echo "usage: $0 path|ensure ARCH | kill-all" >&2; exit 2 ;;
