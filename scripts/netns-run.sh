@@ -11,10 +11,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
+  run=$$.$(date +%s%N)  # names what this run mounts (scripts/wine-prefix.sh)
   if [ "$(id -u)" -eq 0 ]; then
-    exec unshare --net --mount env VELKARIN_IN_NETNS=1 "$0" "$@"
+    exec unshare --net --mount env VELKARIN_IN_NETNS=1 VELKARIN_NETNS_RUN="$run" "$0" "$@"
   else
-    exec unshare --map-root-user --net --mount env VELKARIN_IN_NETNS=1 "$0" "$@"
+    exec unshare --map-root-user --net --mount env VELKARIN_IN_NETNS=1 VELKARIN_NETNS_RUN="$run" "$0" "$@"
   fi
 fi
 

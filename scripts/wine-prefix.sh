@@ -15,14 +15,22 @@ prefix_of() { echo "$root/$1"; }
 # namespace of a scripts/netns-run.sh run, a tmpfs of the run's own over that
 # folder gives the run Wine sessions of its own: a wineserver of the same
 # prefix in another run (another network namespace) is never met.
+# A run nested in another sees the outer run's mount, so each mount names its
+# run (VELKARIN_NETNS_RUN) in a file of its own.
+sessions_dir() { echo "${TMPDIR:-/tmp}/$(cat "$1/wineserver")"; }
+sessions_are_ours() {
+  [ -f "$1/wineserver" ] &&
+    [ "$(cat "$(sessions_dir "$1")/.velkarin-run" 2>/dev/null)" = "${VELKARIN_NETNS_RUN:-}" ]
+}
 private_sessions() {
-  local p=$1 name dir
-  [ "${VELKARIN_IN_NETNS:-}" = 1 ] && [ -f "$p/wineserver" ] || return 0
-  name=$(cat "$p/wineserver")
-  dir=${TMPDIR:-/tmp}/$name
-  mountpoint -q "$dir" && return 0
+  local p=$1 dir
+  [ "${VELKARIN_IN_NETNS:-}" = 1 ] && [ -n "${VELKARIN_NETNS_RUN:-}" ] && [ -f "$p/wineserver" ] ||
+    return 0
+  sessions_are_ours "$p" && return 0
+  dir=$(sessions_dir "$p")
   mkdir -p "$dir"
   mount -t tmpfs -o mode=700 velkarin-wine "$dir"
+  echo "$VELKARIN_NETNS_RUN" >"$dir/.velkarin-run"
 }
 
 case "${1:-}" in
@@ -51,8 +59,7 @@ case "${1:-}" in
       [ -d "$p" ] || continue
       # Inside a run, only the sessions this run made its own: another run's
       # wineserver of the same prefix is not ours to end.
-      if [ "${VELKARIN_IN_NETNS:-}" = 1 ] &&
-        ! { [ -f "$p/wineserver" ] && mountpoint -q "${TMPDIR:-/tmp}/$(cat "$p/wineserver")"; }; then
+      if [ "${VELKARIN_IN_NETNS:-}" = 1 ] && ! sessions_are_ours "$p"; then
         continue
       fi
       WINEPREFIX=$p wineserver -k >/dev/null 2>&1 || true
