@@ -30,9 +30,7 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
       "Give every device of the plan PLAN (CSV: serial, device_id, dhcp or ip/netmask/gateway, "
       "interface) its configuration; rows already done are skipped, so running it again "
       "resumes it");
-  apply->add_option("PLAN", options.planPath, "the plan, a CSV file with a header row")
-      ->required()
-      ->type_name("PLAN");
+  apply->add_option("PLAN", options.planPath, "the plan, a CSV file with a header row")->required();
   CLI::Option* dryRun = apply->add_flag(
       "--dry-run", options.dryRun,
       "print each row's current and planned configuration and what would happen; send nothing");

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -180,13 +179,16 @@ bool ReadFile(const std::string& path, std::string& text) {
   return !in.bad();
 }
 
-// Asked on a terminal before anything is sent.
+// Asked on a terminal before anything is sent. Ctrl-C at the question ends
+// the tool at once: there is nothing to finish yet.
 bool Confirmed(std::size_t count) {
+  std::signal(SIGINT, SIG_DFL);
   std::fprintf(stderr, "velkarin: configure %zu device%s? [y/N] ", count, count == 1 ? "" : "s");
   std::fflush(stderr);
   std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
-  return answer == "y" || answer == "Y" || answer == "yes";
+  const bool read = static_cast<bool>(std::getline(std::cin, answer));
+  InstallInterruptHandler();
+  return read && (answer == "y" || answer == "Y" || answer == "yes");
 }
 
 struct Counters {

@@ -32,7 +32,7 @@ int UsageError(const std::string& message) {
 const char* const kBroadcastHelp =
     "send discovery and commands to ADDRESS[:PORT] instead of 255.255.255.255:8001";
 const char* const kInterfaceHelp =
-    "send by the interface NAME only (list: repeatable; by default every interface that "
+    "send by the interface NAME only (list, apply: repeatable; by default every interface that "
     "can broadcast; set: by default the one the device is heard on)";
 
 }  // namespace velkarin::cli

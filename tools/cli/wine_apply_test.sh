@@ -71,11 +71,16 @@ for _ in $(seq 150); do [ -f "$dir/ready" ] && break; sleep 0.1; done
 [ -f "$dir/ready" ] || fail "simulator not ready: $(cat "$dir/devsim.out")"
 
 commands() { grep ' RX ' "$dir/devsim.log" | grep -vc 'text="0 1 A"' || true; }
+# The files as the Windows program names them: a leading '/' would be an option.
+win() { printf 'Z:%s' "${1//\//\\}"; }
 # velkarin.exe apply; the report's "serial,result" pairs in $dir/results.
 apply() {
   local status=0
-  "$wine_run" "$arch" "$exe" apply "$dir/plan.csv" --yes --password-file "$dir/password" \
-    --report "$dir/report.csv" >"$dir/out" 2>"$dir/err" || status=$?
+  rm -f "$dir/report.csv"
+  "$wine_run" "$arch" "$exe" apply "$(win "$dir/plan.csv")" --yes \
+    --password-file "$(win "$dir/password")" --report "$(win "$dir/report.csv")" \
+    >"$dir/out" 2>"$dir/err" || status=$?
+  [ -f "$dir/report.csv" ] || fail "no report written (exit $status): $(cat "$dir/err")"
   tr -d '\r' <"$dir/report.csv" | tail -n +2 | awk -F, '{print $2 "," $9}' >"$dir/results"
   return $status
 }
