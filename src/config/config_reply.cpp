@@ -29,7 +29,7 @@ int UdpChannel::AwaitConfigReply(std::uint32_t serial, ConfigChallenge& challeng
   return AwaitConfigReplyOn(*this, serial, challenge, false);
 }
 
-int AwaitConfigReplyOn(UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
+int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
                        bool endOnAcceptance) {
   const platform::SocketHandle socket = channel.socket();
   int result = kNoReply;

@@ -27,7 +27,7 @@ constexpr int kNoReply = -2;  // no reply of the device counted
 // ends as soon as the device's acceptance has counted, since no later reply
 // changes that outcome. A batch of transactions would otherwise wait out the
 // minimum for every device.
-int AwaitConfigReplyOn(UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
+int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
                        bool endOnAcceptance);
 
 }  // namespace velkarin

@@ -201,7 +201,7 @@ struct Counters {
 // One worker: takes the next row to configure until none is left or an
 // interrupt came. Each transaction gets an engine of its own, so the
 // configuration challenge is never shared between threads.
-void ConfigureRows(std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
+void ConfigureRows(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
                    const ApplyOptions& options, Counters& counters) {
   for (;;) {
     if (Interrupted()) return;
@@ -290,11 +290,11 @@ int RunApply(const ApplyOptions& options) {
   }
   const std::vector<PlanProblem> conflicts = AnnouncedAddressProblems(plan.rows, scan.devices);
   for (const PlanProblem& problem : conflicts) {
-    const std::string text = options.planPath + ": " + PlanProblemText(problem);
+    const std::string where = options.planPath + ": " + PlanProblemText(problem);
     if (options.allowDuplicates) {
-      PrintWarning(text);
+      PrintWarning(where);
     } else {
-      WriteText(stderr, "velkarin: " + text + " (--allow-duplicates sends it anyway)\n");
+      WriteText(stderr, "velkarin: " + where + " (--allow-duplicates sends it anyway)\n");
     }
   }
   if (!conflicts.empty() && !options.allowDuplicates) {
