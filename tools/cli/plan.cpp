@@ -86,6 +86,8 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
   }
   entries.deviceId = field(kDeviceId);
   row.interfaceName = field(kInterface);
+  // As list shows a device heard where the system chose the interface.
+  if (row.interfaceName == "-") row.interfaceName.clear();
   const EntryNames names = PlanEntryNames();
   if (auto bad = CheckConfigurationEntries(entries, !entries.netmask.empty(), names)) {
     return refuse(bad->field, bad->message);

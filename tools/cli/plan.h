@@ -34,7 +34,8 @@ struct Plan {
 // (or list's serialText), device_id (deviceId), dhcp (yes/no), ip
 // (ipAddress), netmask, gateway, interface, and password only with
 // `allowPasswordColumn`; list's name and status columns are read and
-// ignored, so that `velkarin list --csv` output is a plan. A row is DHCP when
+// ignored, so that `velkarin list --csv` output is a plan (its interface
+// "-" is none). A row is DHCP when
 // dhcp says yes, else fixed. Refused besides each bad row: two rows for the
 // same device, and two devices given the same fixed address.
 Plan ReadPlan(const std::string& text, bool allowPasswordColumn);

@@ -272,6 +272,17 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
     }
   }
   EXPECT_EQ(configure, 1u) << dry.out;
+  // Heard where the system chose the interface, list names none ("-"): the
+  // plan takes that as no interface of its own.
+  const RunResult broadcastList = RunCli({"list", "--csv", "--broadcast", "255.255.255.255"});
+  ASSERT_EQ(broadcastList.exitCode, 0) << broadcastList.err;
+  ASSERT_TRUE(Contains(broadcastList.out, ",-\r\n")) << broadcastList.out;
+  TempFile unnamed(broadcastList.out);
+  const RunResult viaBroadcast =
+      RunCli({"apply", unnamed.path(), "--dry-run", "--broadcast", "255.255.255.255"});
+  EXPECT_EQ(viaBroadcast.exitCode, 0) << viaBroadcast.err;
+  EXPECT_FALSE(Contains(viaBroadcast.out, "configure\n")) << viaBroadcast.out;
+  EXPECT_FALSE(Contains(viaBroadcast.out, "not found\n")) << viaBroadcast.out;
   EXPECT_EQ(Commands(devsim).size(), all.size());
 }
 
