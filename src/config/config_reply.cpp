@@ -26,16 +26,22 @@ void ParseConfigReply(const char* text, std::uint32_t& serial, std::int32_t& cod
 }
 
 int UdpChannel::AwaitConfigReply(std::uint32_t serial, ConfigChallenge& challenge) {
+  return AwaitConfigReplyOn(*this, serial, challenge, false);
+}
+
+int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
+                       bool endOnAcceptance) {
+  const platform::SocketHandle socket = channel.socket();
   int result = kNoReply;
   int lastLength = 0;
   const std::uint32_t start = platform::TickCountMs();
   for (;;) {
-    const int readable = platform::SocketWaitReadable(socket_, kReplySliceMs);
+    const int readable = platform::SocketWaitReadable(socket, kReplySliceMs);
     if (readable > 0) {
       char buffer[kReplyBufferSize];
       // One byte stays for the terminator; a longer datagram is lost whole.
       lastLength =
-          platform::SocketReceiveFrom(socket_, buffer, kReplyBufferSize - 1, nullptr, nullptr);
+          platform::SocketReceiveFrom(socket, buffer, kReplyBufferSize - 1, nullptr, nullptr);
       if (lastLength > 0) {
         buffer[lastLength] = '\0';
         std::uint32_t replySerial = 0;
@@ -63,6 +69,8 @@ int UdpChannel::AwaitConfigReply(std::uint32_t serial, ConfigChallenge& challeng
     platform::PumpOneMessage();
     // The host is quitting: nobody waits for the outcome any more.
     if (platform::QuitRequested()) break;
+    // Nothing the device says later can undo an acceptance.
+    if (endOnAcceptance && result == kReplyAccepted) break;
     const std::uint32_t elapsed = platform::TickElapsed(start, platform::TickCountMs());
     if (elapsed >= kReplyMaximumMs || (elapsed >= kReplyMinimumMs && lastLength > 0)) break;
   }

@@ -23,4 +23,11 @@ constexpr int kReplyAccepted = 1;
 constexpr int kReplyRefused = -1;
 constexpr int kNoReply = -2;  // no reply of the device counted
 
+// UdpChannel::AwaitConfigReply on `channel`; with `endOnAcceptance`, the wait
+// ends as soon as the device's acceptance has counted, since no later reply
+// changes that outcome. A batch of transactions would otherwise wait out the
+// minimum for every device.
+int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
+                       bool endOnAcceptance);
+
 }  // namespace velkarin

@@ -126,6 +126,34 @@ ConfigResult SearchFailed() {
   return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
 }
 
+// The command to the device that was found, and its reply; refused, once
+// more with the password and the challenge as the refusal left it. Replies
+// count only when they name `target`, the serial of the device found.
+ConfigResult SendAndAwait(DeviceFinder& finder, UdpChannel& commandChannel,
+                          const DeviceRecord& record, const char* password, std::uint32_t target,
+                          bool endOnAcceptance) {
+  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
+    return CONFIG_BAD_ARGUMENT;
+  }
+  const int reply =
+      AwaitConfigReplyOn(commandChannel, target, finder.configChallenge, endOnAcceptance);
+  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
+  if (reply == kReplyAccepted) return CONFIG_OK;
+  if (reply == kNoReply) return CONFIG_NO_REPLY;
+  if (reply != kReplyRefused) return CONFIG_FAILED;
+  if (password == nullptr) return CONFIG_REFUSED;
+
+  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
+    return CONFIG_BAD_ARGUMENT;
+  }
+  const int retry =
+      AwaitConfigReplyOn(commandChannel, target, finder.configChallenge, endOnAcceptance);
+  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
+  if (retry == kReplyAccepted) return CONFIG_OK;
+  if (retry == kReplyRefused) return CONFIG_REFUSED;
+  return CONFIG_FAILED;
+}
+
 // The transaction of ConfigureDevice and ConfigureNamedDevice. `exact`: with
 // a deviceId, only a device that announces both it and the record's serial
 // will do, and there is no fallback to the serial alone.
@@ -178,28 +206,7 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
   if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
 
   if (beforeSend) beforeSend(heard.Snapshot(), found);
-
-  // Replies count only when they name the device that was found.
-  const std::uint32_t target = found.serial;
-  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
-    return CONFIG_BAD_ARGUMENT;
-  }
-  const int reply = commandChannel.AwaitConfigReply(target, finder.configChallenge);
-  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-  if (reply == kReplyAccepted) return CONFIG_OK;
-  if (reply == kNoReply) return CONFIG_NO_REPLY;
-  if (reply != kReplyRefused) return CONFIG_FAILED;
-  if (password == nullptr) return CONFIG_REFUSED;
-
-  // Refused: once more, authenticated with the challenge as the refusal left it.
-  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
-    return CONFIG_BAD_ARGUMENT;
-  }
-  const int retry = commandChannel.AwaitConfigReply(target, finder.configChallenge);
-  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-  if (retry == kReplyAccepted) return CONFIG_OK;
-  if (retry == kReplyRefused) return CONFIG_REFUSED;
-  return CONFIG_FAILED;
+  return SendAndAwait(finder, commandChannel, record, password, found.serial, false);
 }
 
 }  // namespace
@@ -217,6 +224,21 @@ ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, con
 ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
                                   DeviceRecord& found, const BeforeSendHook& beforeSend) {
   return RunTransaction(finder, std::move(record), password, true, found, beforeSend);
+}
+
+ConfigResult ConfigureFoundDevice(DeviceFinder& finder, const DeviceRecord& record,
+                                  const char* password, const DeviceRecord& found) {
+  UdpChannel commandChannel(finder.destination());
+  platform::ClearQuitRequested();
+  if (record.serial == 0 && record.deviceId.empty()) return CONFIG_BAD_ARGUMENT;
+  if (PasswordTooLong(password)) return CONFIG_BAD_ARGUMENT;
+  if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
+  // The flags of the search, judged as the transaction judges them.
+  if (record.deviceId.empty() && (found.statusFlags & STATUS_SERIAL_CLASH)) {
+    return CONFIG_SERIAL_CLASH;
+  }
+  if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
+  return SendAndAwait(finder, commandChannel, record, password, found.serial, true);
 }
 
 bool WaitForAnnouncement(DeviceFinder& finder, std::uint32_t serial, const std::string& deviceId,

@@ -45,4 +45,24 @@ struct SetOptions {
 // checks that it took the configuration. The entries must have been checked.
 int RunSet(const SetOptions& options);
 
+struct ApplyOptions {
+  std::string planPath;
+  bool dryRun = false;
+  bool yes = false;
+  int jobs = 8;
+  bool json = false;
+  std::string reportPath;  // empty: no report file
+  bool allowDuplicates = false;
+  bool allowPasswordColumn = false;
+  std::optional<std::string> password;  // for every row without its own
+  Destination destination;
+  bool broadcastGiven = false;
+  std::vector<std::string> interfaces;
+  bool quiet = false;
+};
+
+// Checks the whole plan, scans once, and configures and verifies the rows
+// that need it, several at once; prints the report.
+int RunApply(const ApplyOptions& options);
+
 }  // namespace velkarin::cli

@@ -38,7 +38,7 @@ int ExitCodeForResult(ConfigResult result) {
 }
 
 std::string ExitCodeHelp(HelpScope scope) {
-  enum : unsigned { kAll = 1, kList = 2, kSet = 4 };
+  enum : unsigned { kAll = 1, kList = 2, kSet = 4, kApply = 8 };
   struct Line {
     unsigned scopes;
     const char* text;
@@ -47,15 +47,18 @@ std::string ExitCodeHelp(HelpScope scope) {
       {kAll, "  0   success (set: the device announces the configuration sent)\n"},
       {kList, "  0   success\n"},
       {kSet, "  0   success: the device announces the configuration sent\n"},
-      {kAll | kList | kSet,
+      {kApply, "  0   every row of the plan ended configured or already done\n"},
+      {kAll | kList | kSet | kApply,
        "  1   the tool could not run (no worker thread, or standard output could not be "
        "written)\n"},
-      {kAll | kList | kSet, "  2   bad options or entries; nothing was sent\n"},
+      {kAll | kList | kSet | kApply, "  2   bad options or entries; nothing was sent\n"},
       {kAll | kSet, "  3   set: accepted, but the device did not announce itself within 15 s\n"},
       {kAll | kSet, "  4   set: accepted, but the device announces another configuration\n"},
       {kAll | kSet,
        "  5   set: no device announces both --device-id and SERIAL; nothing was sent\n"},
-      {kAll | kList | kSet, "  6   no IPv4 interface is up to send discovery from\n"},
+      {kAll | kList | kSet | kApply, "  6   no IPv4 interface is up to send discovery from\n"},
+      {kAll | kApply,
+       "  7   apply: a row ended neither configured nor already done (see the report)\n"},
       {kAll | kSet,
        "  11  set: bad argument (the tool checks its options first, so not expected)\n"},
       {kAll | kSet, "  12  set: device not found\n"},
@@ -67,11 +70,14 @@ std::string ExitCodeHelp(HelpScope scope) {
       {kAll | kSet, "  16  set: devices with this serial number announce different identifiers\n"},
       {kAll | kSet, "  17  set: no reply from the device\n"},
       {kAll | kList, "  130 list: interrupted (SIGINT) before the first cycle ended\n"},
-      {kAll | kList, "  143 list: terminated (SIGTERM)\n"},
+      {kAll | kApply, "  130 apply: interrupted (SIGINT); the report names what was done\n"},
+      {kList, "  143 list: terminated (SIGTERM)\n"},
+      {kAll | kApply, "  143 list, apply: terminated (SIGTERM)\n"},
   };
-  const unsigned wanted = scope == HelpScope::kList  ? kList
-                          : scope == HelpScope::kSet ? kSet
-                                                     : kAll;
+  const unsigned wanted = scope == HelpScope::kList    ? kList
+                          : scope == HelpScope::kSet   ? kSet
+                          : scope == HelpScope::kApply ? kApply
+                                                       : kAll;
   std::string help = "Exit codes:\n";
   for (const Line& line : kLines) {
     if ((line.scopes & wanted) != 0) help += line.text;

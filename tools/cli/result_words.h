@@ -14,6 +14,7 @@ enum ExitCode : int {
   EXIT_NOT_CONFIGURED = 4,   // accepted, but the device announces another configuration
   EXIT_NOT_THAT_DEVICE = 5,  // no device announces both the identifier and the serial
   EXIT_NO_INTERFACE = 6,     // no IPv4 interface is up to discover on
+  EXIT_PLAN_UNFINISHED = 7,  // apply: a row ended neither configured nor already done
   EXIT_RESULT_BASE = 10,     // 10 + the transaction's result code: 11 to 17
   EXIT_INTERRUPTED = 130,    // list: SIGINT before the first cycle ended (the shell's code)
   EXIT_TERMINATED = 143,     // list: SIGTERM (the shell's code)
@@ -29,7 +30,7 @@ int ExitCodeForResult(ConfigResult result);
 
 // The exit codes and their meanings, for --help: those of both commands, or
 // only those that `list` or `set` can end with.
-enum class HelpScope { kAll, kList, kSet };
+enum class HelpScope { kAll, kList, kSet, kApply };
 std::string ExitCodeHelp(HelpScope scope = HelpScope::kAll);
 
 }  // namespace velkarin::cli

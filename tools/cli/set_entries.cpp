@@ -1,8 +1,10 @@
 #include "cli/set_entries.h"
 
 #include "cli/assignable_address.h"
+#include "cli/text_encoding.h"
 #include "config/config_command.h"
 #include "config/config_transaction.h"
+#include "config/entry_rules.h"
 #include "protocol/address.h"
 
 namespace velkarin::cli {
@@ -18,19 +20,23 @@ DeviceRecord ConfigurationRecord(const SetOptions& options) {
   return record;
 }
 
-std::optional<std::string> TakeIpPrefix(SetOptions& options, bool netmaskGiven) {
+std::optional<std::string> TakeIpPrefix(SetOptions& options, bool netmaskGiven,
+                                        const EntryNames& names) {
   const std::optional<AddressWithPrefix> split = SplitAddressPrefix(options.ipAddress);
   if (!split) {
-    return "invalid --ip '" + options.ipAddress + "': the prefix after '/' must be 1 to 32";
+    return "invalid " + names.ip + " '" + options.ipAddress +
+           "': the prefix after '/' must be 1 to 32";
   }
   if (!split->prefix) {
-    if (!netmaskGiven) return std::string("--ip needs --netmask, or a prefix (--ip 10.0.0.5/24)");
+    if (!netmaskGiven) {
+      return names.ip + " needs " + names.netmask + ", or a prefix (" + names.ip + " 10.0.0.5/24)";
+    }
     return std::nullopt;
   }
   const std::string netmask = PrefixNetmask(*split->prefix);
   if (netmaskGiven && !SameAddress(options.netmask, netmask)) {
-    return "--ip " + options.ipAddress + " gives the netmask " + netmask + ", but --netmask is '" +
-           options.netmask + "'";
+    return names.ip + " " + options.ipAddress + " gives the netmask " + netmask + ", but " +
+           names.netmask + " is '" + options.netmask + "'";
   }
   options.ipAddress = split->address;
   // The mask as typed when it agrees, so that the device gets what was asked.
@@ -38,30 +44,30 @@ std::optional<std::string> TakeIpPrefix(SetOptions& options, bool netmaskGiven) 
   return std::nullopt;
 }
 
-std::optional<std::string> AssignmentProblem(const SetOptions& options) {
+std::optional<std::string> AssignmentProblem(const SetOptions& options, const EntryNames& names) {
   const std::optional<std::uint32_t> address = ParseIpv4(options.ipAddress);
   const std::optional<std::uint32_t> netmask = ParseIpv4(options.netmask);
   if (address && netmask) {
     if (const auto why = UnassignableReason(*address, *netmask)) {
-      return "no device can be given --ip " + options.ipAddress + " with --netmask " +
-             options.netmask + ": " + *why;
+      return "no device can be given " + names.ip + " " + options.ipAddress + " with " +
+             names.netmask + " " + options.netmask + ": " + *why;
     }
   }
   const std::optional<std::uint32_t> gateway = ParseIpv4(options.gateway);
   if (gateway && *gateway != 0) {
     if (const auto why = UnusableGatewayReason(*gateway)) {
-      return "no device can use --gateway " + options.gateway + ": " + *why;
+      return "no device can use " + names.gateway + " " + options.gateway + ": " + *why;
     }
   }
   return std::nullopt;
 }
 
-std::optional<std::string> BadArgumentProblem(const SetOptions& options) {
+std::optional<std::string> BadArgumentProblem(const SetOptions& options, const EntryNames& names) {
   if (options.serial == 0 && options.deviceId.empty()) {
-    return std::string("serial number 0 names no device; give its --device-id as well");
+    return "serial number 0 names no device; give its " + names.deviceId + " as well";
   }
   if (options.password && options.password->size() > kMaxPasswordLength) {
-    return "--password has " + std::to_string(options.password->size()) +
+    return names.password + " has " + std::to_string(options.password->size()) +
            " characters; a device takes " + std::to_string(kMaxPasswordLength) + " at most";
   }
   // The command as the transaction would first build it: naming the device
@@ -69,9 +75,63 @@ std::optional<std::string> BadArgumentProblem(const SetOptions& options) {
   const DeviceRecord record = ConfigurationRecord(options);
   const char* password = options.password ? options.password->c_str() : nullptr;
   if (!BuildConfigCommand(record, password, ConfigChallenge{})) {
-    return "--device-id is too long: the command naming the device by it would exceed " +
+    return names.deviceId + " is too long: the command naming the device by it would exceed " +
            std::to_string(kCommandBufferSize - 1) + " characters";
   }
+  return std::nullopt;
+}
+
+std::optional<std::string> WireText(const std::string& name, const std::string& utf8,
+                                    std::string& problem) {
+  std::string why;
+  std::optional<std::string> latin1 = Utf8ToLatin1(utf8, why);
+  if (!latin1)
+    problem = "invalid " + name + " '" + utf8 + "': " + why + "; devices take Latin-1 text";
+  return latin1;
+}
+
+std::optional<EntryProblem> CheckConfigurationEntries(SetOptions& options, bool netmaskGiven,
+                                                      const EntryNames& names) {
+  if (!options.dhcp) {
+    if (auto problem = TakeIpPrefix(options, netmaskGiven, names)) {
+      const bool maskAtFault = problem->find(", but " + names.netmask) != std::string::npos;
+      return EntryProblem{maskAtFault ? names.netmask : names.ip, *problem};
+    }
+    // Checked as the configuration form checks its entries.
+    const char* field = FirstInvalidAddressEntry(ConfigurationRecord(options));
+    if (field != nullptr) {
+      const std::string which = field;
+      const bool isIp = which == "IP address";
+      const bool isMask = which == "netmask";
+      const std::string& text = isIp     ? options.ipAddress
+                                : isMask ? options.netmask
+                                         : options.gateway;
+      return EntryProblem{isIp     ? names.ip
+                          : isMask ? names.netmask
+                                   : names.gateway,
+                          "invalid IP configuration: invalid " + which + " '" + text + "'"};
+    }
+    if (auto problem = AssignmentProblem(options, names)) {
+      const bool gatewayAtFault = problem->find(names.gateway) != std::string::npos;
+      return EntryProblem{gatewayAtFault ? names.gateway : names.ip, *problem};
+    }
+    DeviceRecord entries = ConfigurationRecord(options);
+    // The device gets the values that were checked, in plain dotted decimal.
+    CanonicalizeAddressEntries(entries);
+    options.ipAddress = entries.ipAddress;
+    options.netmask = entries.netmask;
+    options.gateway = entries.gateway;
+  }
+  // Device texts are Latin-1 bytes: the identifier is compared with the one
+  // the device announces, so its letters must become those bytes.
+  std::string problem;
+  const std::optional<std::string> deviceId = WireText(names.deviceId, options.deviceId, problem);
+  if (!deviceId) return EntryProblem{names.deviceId, problem};
+  if (!IsCommandFieldText(*deviceId)) {
+    return EntryProblem{names.deviceId, "invalid " + names.deviceId + " '" + options.deviceId +
+                                            "': it may hold no blank and no control character"};
+  }
+  options.deviceId = *deviceId;
   return std::nullopt;
 }
 

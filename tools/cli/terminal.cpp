@@ -39,6 +39,14 @@ bool StderrIsTerminal() {
 #endif
 }
 
+bool StdinIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return isatty(fileno(stdin)) != 0;
+#endif
+}
+
 Spinner::Spinner() : enabled_(StderrIsTerminal()) {}
 
 Spinner::~Spinner() { Clear(); }

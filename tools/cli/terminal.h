@@ -7,6 +7,7 @@
 namespace velkarin::cli {
 
 bool StderrIsTerminal();
+bool StdinIsTerminal();
 
 // A one-line spinner with a short text on stderr, redrawn at most every
 // 100 ms; draws nothing unless stderr is a terminal.

@@ -40,7 +40,8 @@ TEST(ExitCodeHelp, EachCommandShowsItsOwnCodes) {
       {HelpScope::kSet,
        {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  11 ", "  17 "},
        {"  130 ", "  143 "}},
-      {HelpScope::kAll, {"  0 ", "  2 ", "  4 ", "  17 ", "  130 ", "  143 "}, {}},
+      {HelpScope::kApply, {"  0 ", "  2 ", "  7 ", "  130 ", "  143 "}, {"  3 ", "  5 ", "  17 "}},
+      {HelpScope::kAll, {"  0 ", "  2 ", "  4 ", "  7 ", "  17 ", "  130 ", "  143 "}, {}},
   };
   for (const Case& c : cases) {
     const std::string help = ExitCodeHelp(c.scope);
@@ -48,7 +49,8 @@ TEST(ExitCodeHelp, EachCommandShowsItsOwnCodes) {
     for (const char* code : c.hidden) EXPECT_EQ(help.find(code), std::string::npos) << code;
     for (const std::string& line : {std::string("set:"), std::string("list:")}) {
       const bool other = (c.scope == HelpScope::kList && line == "set:") ||
-                         (c.scope == HelpScope::kSet && line == "list:");
+                         (c.scope == HelpScope::kSet && line == "list:") ||
+                         c.scope == HelpScope::kApply;
       EXPECT_EQ(help.find(line) == std::string::npos, other) << line;
     }
   }

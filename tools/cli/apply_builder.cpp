@@ -1,0 +1,106 @@
+// velkarin apply: its options and their checks.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "cli/builders.h"
+#include "cli/commands.h"
+#include "cli/destination_text.h"
+#include "cli/password_source.h"
+#include "cli/result_words.h"
+#include "cli/set_entries.h"
+#include "cli/terminal.h"
+
+namespace velkarin::cli {
+
+BuiltCommand AddApplyCommand(CLI::App& app) {
+  struct State {
+    ApplyOptions options;
+    std::string broadcast;
+    std::string password;
+    std::string passwordFile;
+    CLI::Option* password_ = nullptr;
+    CLI::Option* passwordFile_ = nullptr;
+    CLI::Option* broadcast_ = nullptr;
+  };
+  auto state = std::make_shared<State>();
+  ApplyOptions& options = state->options;
+  CLI::App* apply = app.add_subcommand(
+      "apply",
+      "Give every device of the plan PLAN (CSV: serial, device_id, dhcp or ip/netmask/gateway, "
+      "interface) its configuration; rows already done are skipped, so running it again "
+      "resumes it");
+  apply->add_option("PLAN", options.planPath, "the plan, a CSV file with a header row")->required();
+  CLI::Option* dryRun = apply->add_flag(
+      "--dry-run", options.dryRun,
+      "print each row's current and planned configuration and what would happen; send nothing");
+  apply
+      ->add_flag("--yes", options.yes,
+                 "configure without asking (needed when standard input is no terminal)")
+      ->excludes(dryRun);
+  apply->add_option("--jobs", options.jobs, "configure at most N devices at once (8)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 64));
+  apply->add_flag("--json", options.json, "print the report as a JSON array instead of a table");
+  apply
+      ->add_option("--report", options.reportPath,
+                   "write the report to FILE as CSV as well, one row per plan row")
+      ->type_name("FILE");
+  apply->add_flag("--allow-duplicates", options.allowDuplicates,
+                  "send a planned address that a device outside the plan announces");
+  apply->add_flag("--allow-password-column", options.allowPasswordColumn,
+                  "read a password column of the plan (the row's password for its device)");
+  state->password_ =
+      apply
+          ->add_option("--password", state->password,
+                       "one password for the plan (20 characters at most); without a value, "
+                       "ask for it on the terminal without echo")
+          ->expected(0, 1)
+          ->type_name("[PASSWORD]");
+  state->passwordFile_ =
+      apply
+          ->add_option("--password-file", state->passwordFile,
+                       "read the password from the first line of FILE (- for standard input); "
+                       "VELKARIN_PASSWORD is used when neither option is given")
+          ->type_name("FILE")
+          ->excludes(state->password_);
+  apply->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
+  apply->add_flag("--quiet", options.quiet, "print no warnings about the plan's entries");
+  state->broadcast_ = apply->add_option("--broadcast", state->broadcast, kBroadcastHelp)
+                          ->type_name("ADDRESS[:PORT]");
+  apply->footer(ExitCodeHelp(HelpScope::kApply));
+
+  return {apply, [state]() {
+            ApplyOptions& applyOptions = state->options;
+            if (state->broadcast_->count() > 0) {
+              const auto destination = ParseDestination(state->broadcast);
+              if (!destination) return UsageError("invalid --broadcast '" + state->broadcast + "'");
+              applyOptions.destination = *destination;
+              applyOptions.broadcastGiven = true;
+            }
+            // Asked before the scan, so that nothing goes out unless it can go on.
+            if (!applyOptions.dryRun && !applyOptions.yes && !StdinIsTerminal()) {
+              return UsageError(
+                  "apply asks before it sends; give --yes when standard input is no terminal "
+                  "(or --dry-run to see what it would do)");
+            }
+            PasswordSources sources;
+            sources.option = state->password_->count() > 0;
+            sources.optionValue = state->password;
+            if (state->passwordFile_->count() > 0) sources.file = state->passwordFile;
+            sources.environment = std::getenv("VELKARIN_PASSWORD");
+            const PasswordOutcome secret = ResolvePassword(sources);
+            if (!secret.error.empty()) return UsageError(secret.error);
+            if (!secret.warning.empty())
+              std::fprintf(stderr, "velkarin: warning: %s\n", secret.warning.c_str());
+            if (secret.password) {
+              std::string problem;
+              const auto wirePassword = WireText("--password", *secret.password, problem);
+              if (!wirePassword) return UsageError(problem);
+              applyOptions.password = *wirePassword;
+            }
+            return RunApply(applyOptions);
+          }};
+}
+
+}  // namespace velkarin::cli

@@ -1,0 +1,26 @@
+// Reading CSV (RFC 4180) as spreadsheets write it, for plans.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace velkarin::cli {
+
+struct CsvRecord {
+  int line = 0;  // the line the record starts on, counted from 1
+  std::vector<std::string> fields;
+};
+
+struct CsvText {
+  std::vector<CsvRecord> records;
+  // Empty, or "line N: why" for text that is no CSV (a quote left open, a
+  // character after a closing quote); the records before it are kept.
+  std::string error;
+};
+
+// Fields separated by commas, records by CRLF or LF; a field in double
+// quotes may hold commas, quotes (doubled) and line breaks. A UTF-8
+// byte-order mark at the start is dropped. Blank lines, and lines whose
+// first character is '#', are no records.
+CsvText ReadCsv(const std::string& text);
+
+}  // namespace velkarin::cli

@@ -1,0 +1,52 @@
+// velkarin list: its options and their checks.
+#include <memory>
+
+#include "cli/builders.h"
+#include "cli/commands.h"
+#include "cli/destination_text.h"
+#include "cli/result_words.h"
+
+namespace velkarin::cli {
+
+BuiltCommand AddListCommand(CLI::App& app) {
+  struct State {
+    ListOptions options;
+    std::string broadcast;
+    CLI::Option* broadcastOption = nullptr;
+  };
+  auto state = std::make_shared<State>();
+  ListOptions& options = state->options;
+  CLI::App* list = app.add_subcommand("list", "List the devices found by one discovery cycle");
+  CLI::Option* json = list->add_flag("--json", options.json,
+                                     "print a JSON array of device records instead of a table "
+                                     "(ASCII: other characters as \\u escapes)");
+  list->add_flag("--csv", options.csv,
+                 "print the table as CSV in UTF-8 with a header row of field names (on "
+                 "Windows with a byte-order mark, so that spreadsheets show the letters right)")
+      ->excludes(json);
+  list->add_flag("--watch", options.watch,
+                 "keep running and print the list again whenever it changes, until Ctrl-C "
+                 "(with --json, one array per line; with --csv, a blank line between lists)");
+  state->broadcastOption = list->add_option("--broadcast", state->broadcast, kBroadcastHelp)
+                               ->type_name("ADDRESS[:PORT]");
+  list->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
+  list->add_flag("--cycle", options.cycle,
+                 "list what one cycle of the discovery engine finds, as the property page does "
+                 "(at most 202 devices, by the system's choice of interface)");
+  list->add_option("--scan-seconds", options.scanSeconds,
+                   "end the scan after this many seconds even if answers keep coming (3)")
+      ->check(CLI::Range(0.1, 3600.0));
+  list->footer(ExitCodeHelp(HelpScope::kList));
+
+  return {list, [state]() {
+            if (state->broadcastOption->count() > 0) {
+              const auto destination = ParseDestination(state->broadcast);
+              if (!destination) return UsageError("invalid --broadcast '" + state->broadcast + "'");
+              state->options.destination = *destination;
+              state->options.broadcastGiven = true;
+            }
+            return RunList(state->options);
+          }};
+}
+
+}  // namespace velkarin::cli

@@ -1,0 +1,246 @@
+#include "cli/plan.h"
+
+#include <map>
+#include <optional>
+
+#include "cli/address_entry.h"
+#include "cli/csv_reader.h"
+#include "cli/device_table.h"
+#include "cli/set_entries.h"
+#include "config/address_plausibility.h"
+#include "protocol/address.h"
+
+namespace velkarin::cli {
+namespace {
+
+enum Column { kSerial, kDeviceId, kDhcp, kIp, kNetmask, kGateway, kInterface, kPassword, kIgnored };
+
+struct ColumnName {
+  const char* name;
+  Column column;
+};
+
+// The plan's own names first, then those of `list --csv`.
+const ColumnName kColumns[] = {
+    {"serial", kSerial},       {"device_id", kDeviceId},
+    {"dhcp", kDhcp},           {"ip", kIp},
+    {"netmask", kNetmask},     {"gateway", kGateway},
+    {"interface", kInterface}, {"password", kPassword},
+    {"serialtext", kSerial},   {"deviceid", kDeviceId},
+    {"ipaddress", kIp},        {"name", kIgnored},
+    {"status", kIgnored},
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+EntryNames PlanEntryNames() {
+  EntryNames names;
+  names.ip = "ip";
+  names.netmask = "netmask";
+  names.gateway = "gateway";
+  names.deviceId = "device_id";
+  names.password = "password";
+  return names;
+}
+
+// The row's device and configuration, or the first problem found in it.
+std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, std::size_t>& at,
+                               PlanProblem& problem) {
+  auto field = [&](Column c) -> std::string {
+    const auto it = at.find(c);
+    return it == at.end() ? std::string() : record.fields[it->second];
+  };
+  auto refuse = [&](const std::string& name, const std::string& message) {
+    problem = {record.line, name, message};
+    return std::nullopt;
+  };
+  PlanRow row;
+  row.line = record.line;
+  SetOptions& entries = row.entries;
+  const std::string serialText = field(kSerial);
+  const std::optional<std::uint32_t> serial = ParseSerialText(serialText);
+  if (!serial) {
+    return refuse("serial",
+                  "invalid serial number '" + serialText + "' (1 to 8 hexadecimal digits)");
+  }
+  entries.serial = *serial;
+  const std::string dhcp = Lower(field(kDhcp));
+  if (!dhcp.empty() && dhcp != "yes" && dhcp != "no") {
+    return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
+  }
+  entries.dhcp = dhcp == "yes";
+  // A DHCP row keeps what the other columns say: list's CSV shows the
+  // addresses a DHCP device got.
+  if (!entries.dhcp) {
+    entries.ipAddress = field(kIp);
+    entries.netmask = field(kNetmask);
+    entries.gateway = field(kGateway);
+    if (entries.ipAddress.empty()) {
+      return refuse("ip", "a row needs dhcp yes, or ip and netmask");
+    }
+  }
+  entries.deviceId = field(kDeviceId);
+  row.interfaceName = field(kInterface);
+  // As list shows a device heard where the system chose the interface.
+  if (row.interfaceName == "-") row.interfaceName.clear();
+  const EntryNames names = PlanEntryNames();
+  if (auto bad = CheckConfigurationEntries(entries, !entries.netmask.empty(), names)) {
+    return refuse(bad->field, bad->message);
+  }
+  if (!IsCommandFieldText(row.interfaceName)) {
+    return refuse("interface", "invalid interface '" + row.interfaceName +
+                                   "': it may hold no blank and no control character");
+  }
+  const std::string password = field(kPassword);
+  if (!password.empty()) {
+    std::string why;
+    const std::optional<std::string> wire = WireText("password", password, why);
+    if (!wire) return refuse("password", "invalid password: it holds a letter no device takes");
+    entries.password = *wire;
+  }
+  if (auto bad = BadArgumentProblem(entries, names)) {
+    const std::string name = bad->rfind("password", 0) == 0 ? "password"
+                             : bad->rfind("serial", 0) == 0 ? "serial"
+                                                            : "device_id";
+    return refuse(name, *bad);
+  }
+  return row;
+}
+
+bool SameDevice(const PlanRow& a, const PlanRow& b) {
+  if (a.entries.serial != b.entries.serial) return false;
+  // A row without an identifier names every device with its serial.
+  return a.entries.deviceId.empty() || b.entries.deviceId.empty() ||
+         SameTextIgnoringCase(a.entries.deviceId, b.entries.deviceId);
+}
+
+}  // namespace
+
+Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
+  Plan plan;
+  const CsvText csv = ReadCsv(text);
+  if (csv.records.empty()) {
+    if (!csv.error.empty()) {
+      plan.problems.push_back({0, "", csv.error});
+    } else {
+      plan.problems.push_back({1, "", "the plan is empty; it needs a header row of column names"});
+    }
+    return plan;
+  }
+  const CsvRecord& header = csv.records.front();
+  std::map<Column, std::size_t> at;
+  for (std::size_t i = 0; i < header.fields.size(); ++i) {
+    const std::string name = Lower(header.fields[i]);
+    const ColumnName* known = nullptr;
+    for (const ColumnName& c : kColumns) {
+      if (name == c.name) known = &c;
+    }
+    if (known == nullptr) {
+      plan.problems.push_back({header.line, header.fields[i],
+                               "unknown column '" + header.fields[i] +
+                                   "' (serial, device_id, dhcp, ip, netmask, gateway, "
+                                   "interface)"});
+      continue;
+    }
+    if (known->column == kPassword && !allowPasswordColumn) {
+      plan.problems.push_back({header.line, header.fields[i],
+                               "a password column is read only with --allow-password-column "
+                               "(plans get mailed around; give one password for the plan "
+                               "instead)"});
+      continue;
+    }
+    if (known->column == kIgnored) continue;
+    if (!at.emplace(known->column, i).second) {
+      plan.problems.push_back(
+          {header.line, header.fields[i], "column '" + header.fields[i] + "' given twice"});
+    }
+  }
+  if (at.count(kSerial) == 0) {
+    plan.problems.push_back({header.line, "serial", "the plan has no serial column"});
+  }
+  if (at.count(kDhcp) == 0 && at.count(kIp) == 0) {
+    plan.problems.push_back(
+        {header.line, "dhcp", "the plan needs a dhcp column, or ip and netmask columns"});
+  }
+  if (!plan.problems.empty()) return plan;
+
+  for (std::size_t r = 1; r < csv.records.size(); ++r) {
+    const CsvRecord& record = csv.records[r];
+    if (record.fields.size() != header.fields.size()) {
+      plan.problems.push_back({record.line, "",
+                               std::to_string(record.fields.size()) +
+                                   " fields where the header has " +
+                                   std::to_string(header.fields.size())});
+      continue;
+    }
+    PlanProblem problem;
+    if (std::optional<PlanRow> row = ReadRow(record, at, problem)) {
+      plan.rows.push_back(std::move(*row));
+    } else {
+      plan.problems.push_back(problem);
+    }
+  }
+  if (!csv.error.empty()) plan.problems.push_back({0, "", csv.error});
+
+  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+    const PlanRow& row = plan.rows[i];
+    for (std::size_t j = 0; j < i; ++j) {
+      const PlanRow& earlier = plan.rows[j];
+      if (SameDevice(row, earlier)) {
+        plan.problems.push_back({row.line, "serial",
+                                 "device " + SerialText(row.entries.serial) +
+                                     " is planned on line " + std::to_string(earlier.line) +
+                                     " as well"});
+        break;
+      }
+      if (!row.entries.dhcp && !earlier.entries.dhcp &&
+          SameAddress(row.entries.ipAddress, earlier.entries.ipAddress)) {
+        plan.problems.push_back({row.line, "ip",
+                                 "address " + row.entries.ipAddress + " is planned on line " +
+                                     std::to_string(earlier.line) + " as well"});
+        break;
+      }
+    }
+  }
+  return plan;
+}
+
+bool RowNamesDevice(const PlanRow& row, const DeviceRecord& device) {
+  return device.serial == row.entries.serial &&
+         (row.entries.deviceId.empty() ||
+          SameTextIgnoringCase(device.deviceId, row.entries.deviceId));
+}
+
+std::vector<PlanProblem> AnnouncedAddressProblems(const std::vector<PlanRow>& rows,
+                                                  const std::vector<ScannedDevice>& devices) {
+  DeviceList outside;
+  for (const ScannedDevice& d : devices) {
+    bool planned = false;
+    for (const PlanRow& row : rows) planned = planned || RowNamesDevice(row, d.record);
+    if (!planned) outside.push_back(d.record);
+  }
+  std::vector<PlanProblem> problems;
+  for (const PlanRow& row : rows) {
+    if (row.entries.dhcp) continue;
+    const std::vector<DeviceRecord> others = OtherDevicesAnnouncing(
+        outside, row.entries.ipAddress, row.entries.serial, row.entries.deviceId);
+    if (others.empty()) continue;
+    problems.push_back({row.line, "ip",
+                        "address " + row.entries.ipAddress + " is announced by device " +
+                            SerialText(others.front().serial) + ", which is not in the plan"});
+  }
+  return problems;
+}
+
+std::string PlanProblemText(const PlanProblem& problem) {
+  std::string text = problem.line > 0 ? "line " + std::to_string(problem.line) : "";
+  if (!problem.field.empty()) text += (text.empty() ? "" : ", ") + problem.field;
+  return text + (text.empty() ? "" : ": ") + problem.message;
+}
+
+}  // namespace velkarin::cli

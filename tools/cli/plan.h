@@ -1,0 +1,54 @@
+// A plan for `velkarin apply`: one device and its configuration per row of a
+// CSV file, every row checked as `set` checks its options.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "engine/device_scan.h"
+
+namespace velkarin::cli {
+
+struct PlanRow {
+  int line = 0;
+  // The device and its configuration as `set` would send them: the
+  // identifier in Latin-1, the addresses checked and in dotted decimal; the
+  // row's own password, if the plan has a password column and it is filled.
+  SetOptions entries;
+  std::string interfaceName;  // empty: wherever the scan hears the device
+};
+
+// A refusal: the line of the plan, the column ("" for the whole line), and why.
+struct PlanProblem {
+  int line = 0;
+  std::string field;
+  std::string message;
+};
+
+struct Plan {
+  std::vector<PlanRow> rows;
+  std::vector<PlanProblem> problems;  // any: the plan is refused
+};
+
+// Reads and checks a whole plan. Columns (any order, any case): serial
+// (or list's serialText), device_id (deviceId), dhcp (yes/no), ip
+// (ipAddress), netmask, gateway, interface, and password only with
+// `allowPasswordColumn`; list's name and status columns are read and
+// ignored, so that `velkarin list --csv` output is a plan (its interface
+// "-" is none). A row is DHCP when
+// dhcp says yes, else fixed. Refused besides each bad row: two rows for the
+// same device, and two devices given the same fixed address.
+Plan ReadPlan(const std::string& text, bool allowPasswordColumn);
+
+// Whether the row names this device: the serial, and the identifier when the
+// row gives one (ignoring case).
+bool RowNamesDevice(const PlanRow& row, const DeviceRecord& device);
+
+// Fixed addresses of the plan that a device outside the plan announces.
+std::vector<PlanProblem> AnnouncedAddressProblems(const std::vector<PlanRow>& rows,
+                                                  const std::vector<ScannedDevice>& devices);
+
+// "line 5, ip: MESSAGE" (without the column when the problem has none).
+std::string PlanProblemText(const PlanProblem& problem);
+
+}  // namespace velkarin::cli
