@@ -16,13 +16,12 @@ fi
 for f in "$cli" "$devsim"; do
   [ -x "$f" ] || { echo "apply_bench: skipped, $f is not built"; exit 0; }
 done
+source "$root/scripts/devsim.sh"
 work=$(mktemp -d)
+devsim_dir=$work
+trap 'devsim_stop; rm -rf "$work"' EXIT
 # Device 100000 is the one-device plan's; 100001 to 100032 (hex) the fifty.
-"$devsim" --fleet 51 --log "$work/log" --ready-file "$work/ready" >"$work/devsim.out" 2>&1 &
-sim=$!
-trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
-[ -s "$work/ready" ] || { cat "$work/devsim.out"; exit 1; }
+devsim_start fleet "$devsim" --fleet 51 --log "$work/log" || exit 1
 
 # plan FILE RUN FIRST COUNT: COUNT devices from 100000+FIRST, run RUN's addresses.
 plan() {

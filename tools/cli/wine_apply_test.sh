@@ -12,6 +12,7 @@ exe=$2
 devsim=$3
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run.sh
+source "$here/../../scripts/devsim.sh"
 
 if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
   echo "wine_apply_test: runs only inside scripts/netns-run.sh" >&2
@@ -27,9 +28,8 @@ cleanup() {
   if [ -n "$devsim_pid" ]; then
     touch "$dir/stop"
     for _ in $(seq 50); do kill -0 "$devsim_pid" 2>/dev/null || break; sleep 0.1; done
-    kill "$devsim_pid" 2>/dev/null || true
-    wait "$devsim_pid" 2>/dev/null || true
   fi
+  devsim_stop
   rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -64,11 +64,10 @@ JSON
 } >"$dir/plan.csv"
 printf 'sesame\n' >"$dir/password"
 
-"$devsim" --ready-file "$dir/ready" --stop-file "$dir/stop" --log "$dir/devsim.log" \
-  --max-runtime 300 --config "$dir/fleet.json" >"$dir/devsim.out" 2>&1 &
-devsim_pid=$!
-for _ in $(seq 150); do [ -f "$dir/ready" ] && break; sleep 0.1; done
-[ -f "$dir/ready" ] || fail "simulator not ready: $(cat "$dir/devsim.out")"
+devsim_dir=$dir
+devsim_start fleet "$devsim" --stop-file "$dir/stop" --log "$dir/devsim.log" --max-runtime 300 \
+  --config "$dir/fleet.json" || fail "simulator not ready"
+devsim_pid=$(devsim_pid fleet)
 
 commands() { grep ' RX ' "$dir/devsim.log" | grep -vc 'text="0 1 A"' || true; }
 # The files as the Windows program names them: a leading '/' would be an option.
