@@ -1,12 +1,8 @@
 // velkarin apply: its options and their checks.
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "cli/builders.h"
 #include "cli/commands.h"
-#include "cli/destination_text.h"
-#include "cli/password_source.h"
 #include "cli/result_words.h"
 #include "cli/set_entries.h"
 #include "cli/terminal.h"
@@ -16,12 +12,8 @@ namespace velkarin::cli {
 BuiltCommand AddApplyCommand(CLI::App& app) {
   struct State {
     ApplyOptions options;
-    std::string broadcast;
-    std::string password;
-    std::string passwordFile;
-    CLI::Option* password_ = nullptr;
-    CLI::Option* passwordFile_ = nullptr;
-    CLI::Option* broadcast_ = nullptr;
+    BroadcastOption broadcast;
+    PasswordOptions password;
   };
   auto state = std::make_shared<State>();
   ApplyOptions& options = state->options;
@@ -50,33 +42,20 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
                   "send a planned address that a device outside the plan announces");
   apply->add_flag("--allow-password-column", options.allowPasswordColumn,
                   "read a password column of the plan (the row's password for its device)");
-  state->password_ =
-      apply
-          ->add_option("--password", state->password,
-                       "one password for the plan (20 characters at most); without a value, "
-                       "ask for it on the terminal without echo")
-          ->expected(0, 1)
-          ->type_name("[PASSWORD]");
-  state->passwordFile_ =
-      apply
-          ->add_option("--password-file", state->passwordFile,
-                       "read the password from the first line of FILE (- for standard input); "
-                       "VELKARIN_PASSWORD is used when neither option is given")
-          ->type_name("FILE")
-          ->excludes(state->password_);
+  AddPasswordOptions(*apply, state->password,
+                     "one password for the plan (20 characters at most); without a value, "
+                     "ask for it on the terminal without echo");
   apply->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
   apply->add_flag("--quiet", options.quiet, "print no warnings about the plan's entries");
-  state->broadcast_ = apply->add_option("--broadcast", state->broadcast, kBroadcastHelp)
-                          ->type_name("ADDRESS[:PORT]");
+  AddBroadcastOption(*apply, state->broadcast);
   apply->footer(ExitCodeHelp(HelpScope::kApply));
 
   return {apply, [state]() {
             ApplyOptions& applyOptions = state->options;
-            if (state->broadcast_->count() > 0) {
-              const auto destination = ParseDestination(state->broadcast);
-              if (!destination) return UsageError("invalid --broadcast '" + state->broadcast + "'");
-              applyOptions.destination = *destination;
-              applyOptions.broadcastGiven = true;
+            std::string problem;
+            if (!ReadBroadcastOption(state->broadcast, applyOptions.destination,
+                                     applyOptions.broadcastGiven, problem)) {
+              return UsageError(problem);
             }
             // Asked before the scan, so that nothing goes out unless it can go on.
             if (!applyOptions.dryRun && !applyOptions.yes && !StdinIsTerminal()) {
@@ -84,20 +63,8 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
                   "apply asks before it sends; give --yes when standard input is no terminal "
                   "(or --dry-run to see what it would do)");
             }
-            PasswordSources sources;
-            sources.option = state->password_->count() > 0;
-            sources.optionValue = state->password;
-            if (state->passwordFile_->count() > 0) sources.file = state->passwordFile;
-            sources.environment = std::getenv("VELKARIN_PASSWORD");
-            const PasswordOutcome secret = ResolvePassword(sources);
-            if (!secret.error.empty()) return UsageError(secret.error);
-            if (!secret.warning.empty())
-              std::fprintf(stderr, "velkarin: warning: %s\n", secret.warning.c_str());
-            if (secret.password) {
-              std::string problem;
-              const auto wirePassword = WireText("--password", *secret.password, problem);
-              if (!wirePassword) return UsageError(problem);
-              applyOptions.password = *wirePassword;
+            if (!ReadPasswordOptions(state->password, applyOptions.password, problem)) {
+              return UsageError(problem);
             }
             return RunApply(applyOptions);
           }};

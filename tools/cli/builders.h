@@ -3,7 +3,10 @@
 #pragma once
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "protocol/udp_channel.h"
 
 namespace velkarin::cli {
 
@@ -25,5 +28,30 @@ int UsageError(const std::string& message);
 // Help shared by the commands that send.
 extern const char* const kBroadcastHelp;
 extern const char* const kInterfaceHelp;
+
+// --broadcast ADDRESS[:PORT], as every command takes it.
+struct BroadcastOption {
+  std::string text;
+  CLI::Option* option = nullptr;
+};
+void AddBroadcastOption(CLI::App& command, BroadcastOption& broadcast);
+// When --broadcast was given: its destination, and `given` set; false, with
+// the problem in words, when its text is no address.
+bool ReadBroadcastOption(const BroadcastOption& broadcast, Destination& destination, bool& given,
+                         std::string& problem);
+
+// --password [PASSWORD] and --password-file FILE, with VELKARIN_PASSWORD.
+struct PasswordOptions {
+  std::string value;
+  std::string file;
+  CLI::Option* valueOption = nullptr;
+  CLI::Option* fileOption = nullptr;
+};
+void AddPasswordOptions(CLI::App& command, PasswordOptions& password, const char* valueHelp);
+// The password from whichever source was given (none: `wire` stays empty),
+// in the bytes it is sent as; a warning about a plain value goes to standard
+// error. False, with the problem in words, when it cannot be used.
+bool ReadPasswordOptions(const PasswordOptions& password, std::optional<std::string>& wire,
+                         std::string& problem);
 
 }  // namespace velkarin::cli

@@ -3,7 +3,6 @@
 
 #include "cli/builders.h"
 #include "cli/commands.h"
-#include "cli/destination_text.h"
 #include "cli/result_words.h"
 
 namespace velkarin::cli {
@@ -11,8 +10,7 @@ namespace velkarin::cli {
 BuiltCommand AddListCommand(CLI::App& app) {
   struct State {
     ListOptions options;
-    std::string broadcast;
-    CLI::Option* broadcastOption = nullptr;
+    BroadcastOption broadcast;
   };
   auto state = std::make_shared<State>();
   ListOptions& options = state->options;
@@ -27,8 +25,7 @@ BuiltCommand AddListCommand(CLI::App& app) {
   list->add_flag("--watch", options.watch,
                  "keep running and print the list again whenever it changes, until Ctrl-C "
                  "(with --json, one array per line; with --csv, a blank line between lists)");
-  state->broadcastOption = list->add_option("--broadcast", state->broadcast, kBroadcastHelp)
-                               ->type_name("ADDRESS[:PORT]");
+  AddBroadcastOption(*list, state->broadcast);
   list->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
   list->add_flag("--cycle", options.cycle,
                  "list what one cycle of the discovery engine finds, as the property page does "
@@ -39,11 +36,10 @@ BuiltCommand AddListCommand(CLI::App& app) {
   list->footer(ExitCodeHelp(HelpScope::kList));
 
   return {list, [state]() {
-            if (state->broadcastOption->count() > 0) {
-              const auto destination = ParseDestination(state->broadcast);
-              if (!destination) return UsageError("invalid --broadcast '" + state->broadcast + "'");
-              state->options.destination = *destination;
-              state->options.broadcastGiven = true;
+            std::string problem;
+            if (!ReadBroadcastOption(state->broadcast, state->options.destination,
+                                     state->options.broadcastGiven, problem)) {
+              return UsageError(problem);
             }
             return RunList(state->options);
           }};

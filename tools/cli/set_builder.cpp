@@ -1,14 +1,10 @@
 // velkarin set: its options and their checks, all made before anything is
 // sent.
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "cli/address_entry.h"
 #include "cli/builders.h"
 #include "cli/commands.h"
-#include "cli/destination_text.h"
-#include "cli/password_source.h"
 #include "cli/result_words.h"
 #include "cli/set_entries.h"
 #include "cli/set_interface.h"
@@ -19,14 +15,10 @@ BuiltCommand AddSetCommand(CLI::App& app) {
   struct State {
     SetOptions options;
     std::string serialText;
-    std::string broadcast;
-    std::string password;
-    std::string passwordFile;
+    BroadcastOption broadcast;
+    PasswordOptions password;
     CLI::Option* ip = nullptr;
     CLI::Option* netmask = nullptr;
-    CLI::Option* password_ = nullptr;
-    CLI::Option* passwordFile_ = nullptr;
-    CLI::Option* broadcast_ = nullptr;
   };
   auto state = std::make_shared<State>();
   SetOptions& options = state->options;
@@ -52,23 +44,13 @@ BuiltCommand AddSetCommand(CLI::App& app) {
                   "serial number, and makes sure the device is the one meant (it must "
                   "announce both SERIAL and ID, or nothing is sent)")
       ->type_name("ID");
-  state->password_ =
-      set->add_option("--password", state->password,
-                      "send the authenticated command (20 characters at most); without a "
-                      "value, ask for it on the terminal without echo")
-          ->expected(0, 1)
-          ->type_name("[PASSWORD]");
-  state->passwordFile_ =
-      set->add_option("--password-file", state->passwordFile,
-                      "read the password from the first line of FILE (- for standard input); "
-                      "VELKARIN_PASSWORD is used when neither option is given")
-          ->type_name("FILE")
-          ->excludes(state->password_);
+  AddPasswordOptions(*set, state->password,
+                     "send the authenticated command (20 characters at most); without a "
+                     "value, ask for it on the terminal without echo");
   set->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
   set->add_flag("--quiet", options.quiet,
                 "print no warnings (about the entries or an address another device announces)");
-  state->broadcast_ =
-      set->add_option("--broadcast", state->broadcast, kBroadcastHelp)->type_name("ADDRESS[:PORT]");
+  AddBroadcastOption(*set, state->broadcast);
   set->footer(ExitCodeHelp(HelpScope::kSet));
 
   return {set, [state]() {
@@ -86,26 +68,11 @@ BuiltCommand AddSetCommand(CLI::App& app) {
                     CheckConfigurationEntries(setOptions, state->netmask->count() > 0)) {
               return UsageError(problem->message);
             }
-            if (state->broadcast_->count() > 0) {
-              const auto destination = ParseDestination(state->broadcast);
-              if (!destination) return UsageError("invalid --broadcast '" + state->broadcast + "'");
-              setOptions.destination = *destination;
-              setOptions.broadcastGiven = true;
-            }
-            PasswordSources sources;
-            sources.option = state->password_->count() > 0;
-            sources.optionValue = state->password;
-            if (state->passwordFile_->count() > 0) sources.file = state->passwordFile;
-            sources.environment = std::getenv("VELKARIN_PASSWORD");
-            const PasswordOutcome secret = ResolvePassword(sources);
-            if (!secret.error.empty()) return UsageError(secret.error);
-            if (!secret.warning.empty())
-              std::fprintf(stderr, "velkarin: warning: %s\n", secret.warning.c_str());
-            if (secret.password) {
-              std::string problem;
-              const auto wirePassword = WireText("--password", *secret.password, problem);
-              if (!wirePassword) return UsageError(problem);
-              setOptions.password = *wirePassword;
+            std::string problem;
+            if (!ReadBroadcastOption(state->broadcast, setOptions.destination,
+                                     setOptions.broadcastGiven, problem) ||
+                !ReadPasswordOptions(state->password, setOptions.password, problem)) {
+              return UsageError(problem);
             }
             if (const auto problem = BadArgumentProblem(setOptions)) return UsageError(*problem);
             const std::string interfaceProblem = ChooseSetInterface(setOptions);
