@@ -10,17 +10,14 @@ linux_build=${VELKARIN_BENCH_LINUX_BUILD:-$root/build/linux}
 bench=$win_build/tests/page/page_bench.exe
 dll=$win_build/src/entry/Velkarin.dll
 devsim=$linux_build/tools/devsim/velkarin-devsim
-if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
-  echo "page_bench: runs only inside scripts/netns-run.sh" >&2
-  exit 1
-fi
+source "$root/scripts/devsim.sh"
+devsim_require_netns page_bench
 for f in "$bench" "$dll" "$devsim"; do
   if [ ! -e "$f" ]; then
     echo "page_bench: skipped, $f is not built (make build-win32 build-linux)"
     exit 0
   fi
 done
-source "$root/scripts/devsim.sh"
 devsim_dir=$(mktemp -d)
 trap 'devsim_stop; rm -rf "$devsim_dir"' EXIT
 devsim_start fleet "$devsim" --fleet 200 || exit 1

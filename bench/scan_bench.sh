@@ -10,14 +10,11 @@ build=${VELKARIN_BENCH_LINUX_BUILD:-$root/build/linux}
 cli=$build/tools/cli/velkarin
 devsim=$build/tools/devsim/velkarin-devsim
 runs=${RUNS:-7}
-if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
-  echo "scan_bench: runs only inside scripts/netns-run.sh" >&2
-  exit 1
-fi
+source "$root/scripts/devsim.sh"
+devsim_require_netns scan_bench
 for f in "$cli" "$devsim"; do
   [ -x "$f" ] || { echo "scan_bench: skipped, $f is not built"; exit 0; }
 done
-source "$root/scripts/devsim.sh"
 work=$(mktemp -d)
 devsim_dir=$work
 trap 'devsim_stop; rm -rf "$work"' EXIT

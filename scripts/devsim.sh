@@ -3,6 +3,8 @@
 # background and wait until its port is bound.
 #
 #   source scripts/devsim.sh
+#   devsim_require_netns NAME         # ends the script unless it runs inside
+#                                     # scripts/netns-run.sh
 #   devsim_dir=$work                  # where ready files and output go
 #   devsim_start NAME PROGRAM ARGS... # returns 1, its output on stderr, when it
 #                                     # does not come up within 15 s
@@ -10,8 +12,13 @@
 #   devsim_pid NAME                   # its process
 #   devsim_stop                       # ends every simulator started here
 #
-# The caller runs inside a private network namespace and calls devsim_stop
-# (usually from its EXIT trap).
+# The caller calls devsim_stop, usually from its EXIT trap.
+
+devsim_require_netns() {
+  [ "${VELKARIN_IN_NETNS:-}" = 1 ] && return 0
+  echo "$1: runs only inside scripts/netns-run.sh" >&2
+  exit 1
+}
 
 devsim_dir=${devsim_dir:-}
 devsim_pids=()

@@ -15,10 +15,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run.sh
 source "$here/../../scripts/devsim.sh"
 
-if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
-  echo "wine_smoke_test: runs only inside scripts/netns-run.sh" >&2
-  exit 1
-fi
+devsim_require_netns wine_smoke_test
 if [ ! -x "$devsim" ]; then
   echo "wine_smoke_test: no simulator at $devsim (build the linux preset first)" >&2
   exit 1

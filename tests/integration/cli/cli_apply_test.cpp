@@ -17,19 +17,6 @@ namespace {
 
 using std::chrono::seconds;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// The configuration commands the simulator received (everything but discovery).
-std::vector<std::string> Commands(const DevsimProcess& devsim) {
-  std::vector<std::string> commands;
-  for (const std::string& bytes : devsim.Received()) {
-    if (bytes != "0 1 A") commands.push_back(bytes);
-  }
-  return commands;
-}
-
 // A file of the test's own, removed with it.
 class TempFile {
  public:

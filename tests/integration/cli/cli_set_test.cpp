@@ -13,19 +13,6 @@ namespace {
 
 using std::chrono::seconds;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// The configuration commands the simulator received (everything but discovery).
-std::vector<std::string> Commands(const DevsimProcess& devsim) {
-  std::vector<std::string> commands;
-  for (const std::string& bytes : devsim.Received()) {
-    if (bytes != "0 1 A") commands.push_back(bytes);
-  }
-  return commands;
-}
-
 const char* const kPump =
     "serial=1A2B,name=Pump,dhcp=0,ip=192.168.1.20,netmask=255.255.255.0,gateway=192.168.1.1";
 
