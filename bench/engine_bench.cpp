@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "collector_model.h"
 #include "devsim_process.h"
 #include "engine/device_collector.h"
 #include "engine/finder_facade.h"
@@ -62,31 +63,10 @@ std::vector<DeviceRecord> FleetRecords() {
   return records;
 }
 
-// The merge as a plain walk that converts both address texts at every
-// comparison: what the collector would cost without its converted values.
-struct TextCollector {
-  DeviceList list;
-  void Add(DeviceRecord r) {
-    for (auto e = list.begin(); e != list.end(); ++e) {
-      const bool equal = r == *e;
-      const bool sameDevice =
-          !r.deviceId.empty() && r.deviceId == e->deviceId &&
-          (r.commandSuffix < 0 || e->commandSuffix < 0 || r.commandSuffix == e->commandSuffix) &&
-          r.deviceIndex == e->deviceIndex;
-      if (equal || sameDevice) {
-        for (auto rest = std::next(e); rest != list.end(); ++rest) velkarin::CrossCheck(r, *rest);
-        if (equal) {
-          e->statusFlags = r.statusFlags;
-        } else {
-          *e = r;
-        }
-        return;
-      }
-      velkarin::CrossCheck(r, *e);
-    }
-    list.push_back(r);
-  }
-};
+// The merge as the plain model walks it, converting both address texts at
+// every comparison: what the collector would cost without its converted
+// values.
+using TextCollector = velkarin::test::CollectorModel;
 
 template <typename Collector>
 DeviceList Collect(Collector& collector, const std::vector<DeviceRecord>& records) {
@@ -96,7 +76,7 @@ DeviceList Collect(Collector& collector, const std::vector<DeviceRecord>& record
   if constexpr (std::is_same_v<Collector, DeviceCollector>) {
     return collector.Snapshot();
   } else {
-    return collector.list;
+    return DeviceList(collector.list.begin(), collector.list.end());
   }
 }
 
