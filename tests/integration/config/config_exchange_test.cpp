@@ -81,7 +81,8 @@ void RunScenariosTogether(const std::vector<Scenario>& scenarios) {
       std::vector<std::unique_ptr<FakeDevice>> devices;
       std::uint16_t port = 0;
       for (const auto& replies : scenarios[i].devices) {
-        devices.push_back(std::make_unique<FakeDevice>(replies, port));
+        devices.push_back(std::make_unique<FakeDevice>(port));
+        devices.back()->ReplyToEveryCommand(replies);
         port = devices.front()->port();
       }
       outcomes[i] = RunExchange(port);
@@ -205,7 +206,8 @@ TEST_F(ConfigExchange, ServesOneMessagePerSlice) {
   PumpCount count;
   count.thread = std::this_thread::get_id();
   platform::SetPumpHook(&CountPump, &count);
-  FakeDevice device({{100, "A1B2 5 1"}});
+  FakeDevice device;
+  device.ReplyToEveryCommand({{100, "A1B2 5 1"}});
   const Exchange exchange = RunExchange(device.port());
   platform::SetPumpHook(nullptr, nullptr);
   EXPECT_EQ(exchange.result, 1);
@@ -273,7 +275,8 @@ TEST_F(ConfigExchange, DispatchesWindowMessagesWhileWaiting) {
   ASSERT_NE(window, nullptr);
   for (int i = 0; i < 10; ++i) PostMessageA(window, WM_USER + 1, 0, 0);
 
-  FakeDevice device({{100, "A1B2 5 1"}});
+  FakeDevice device;
+  device.ReplyToEveryCommand({{100, "A1B2 5 1"}});
   const Exchange exchange = RunExchange(device.port());
   DestroyWindow(window);
   EXPECT_EQ(exchange.result, 1);

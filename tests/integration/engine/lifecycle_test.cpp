@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "engine_fixture.h"
-#include "fake_devices.h"
+#include "fake_device.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
 
@@ -36,7 +36,7 @@ FinderTiming QuickTiming() {
 using Lifecycle = EngineNetworkTest;
 
 TEST_F(Lifecycle, CreateTwiceStartTwiceStopWhenIdle) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   CreateEngine(fake.port(), FinderTiming());
   DeviceFinder* first = FinderInstance();
@@ -81,7 +81,7 @@ TEST_F(Lifecycle, CreateTwiceStartTwiceStopWhenIdle) {
 }
 
 TEST_F(Lifecycle, StopOrDestroyRightAfterStartNeverLeavesAWorker) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   Watchdog watchdog("start and stop loop", 240);
   for (int round = 0; round < 300; ++round) {
@@ -126,7 +126,7 @@ std::atomic<int> SlowNotification::finished{0};
 std::atomic<int> SlowNotification::copiedRecords{-1};
 
 TEST_F(Lifecycle, DestroyDuringANotificationWaitsForIt) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   Watchdog watchdog("destroy during notification", 60);
   for (int round = 0; round < 5; ++round) {
@@ -147,7 +147,7 @@ TEST_F(Lifecycle, DestroyDuringANotificationWaitsForIt) {
 }
 
 TEST_F(Lifecycle, ClearedNotificationIsNotCalledAgain) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   CreateEngine(fake.port(), FastTiming());
   FinderSetNotify(&NotifyCounter::Notify);
@@ -205,7 +205,7 @@ int SentMessage::served = 0;
 int SentMessage::copiedRecords = -1;
 
 TEST_F(Lifecycle, StopServesANotificationThatWaitsForIt) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   CreateEngine(fake.port(), FastTiming());
   FinderSetNotify(&SentMessage::Notify);
@@ -227,7 +227,7 @@ TEST_F(Lifecycle, StopServesANotificationThatWaitsForIt) {
 }
 
 TEST_F(Lifecycle, DestroyWhileHeldStopsAtOnceAndFreesOnRelease) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   CreateEngine(fake.port(), FastTiming());
   FinderSetNotify(&NotifyCounter::Notify);

@@ -9,7 +9,7 @@
 #include <atomic>
 
 #include "engine_fixture.h"
-#include "fake_devices.h"
+#include "fake_device.h"
 
 namespace velkarin::test {
 namespace {
@@ -48,7 +48,7 @@ TEST_F(SentMessage, StopRunsTheNotificationsMessage) {
                            windowClass.hInstance, nullptr);
   ASSERT_NE(window, nullptr);
 
-  FakeDevices fake;
+  FakeDevice fake;
   FakeAnnouncement device;
   device.serial = 0x51;
   fake.Answer({device});
