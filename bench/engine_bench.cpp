@@ -10,7 +10,6 @@
 // The second and third send datagrams, so they are measured only inside a
 // private network namespace (scripts/netns-run.sh); elsewhere only the first.
 #include <benchmark/benchmark.h>
-#include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
 

@@ -4,11 +4,7 @@
 //
 // The receive is measured on real UDP sockets on 127.0.0.1, so this program
 // runs only inside a private network namespace (scripts/netns-run.sh).
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/socket.h"
 #include "private_network.h"
 #include "protocol/address.h"
 #include "protocol/announcement.h"
@@ -62,23 +59,23 @@ void BM_SameAddress(benchmark::State& state) {
 }
 BENCHMARK(BM_SameAddress);
 
-// A sender and a non-blocking receiver on 127.0.0.1. Datagrams are queued in
-// batches outside the timed part, so the figure is one non-blocking receive
-// of a waiting announcement into a 1024-byte buffer.
+// A sender and a non-blocking receiver on 127.0.0.1, through the platform's
+// sockets as the worker uses them. Datagrams are queued in batches outside
+// the timed part, so the figure is one non-blocking receive of a waiting
+// announcement into a 1024-byte buffer.
 void BM_ReceiveAnnouncement(benchmark::State& state) {
-  const int receiver = socket(AF_INET, SOCK_DGRAM, 0);
-  const int sender = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (receiver < 0 || sender < 0 ||
-      bind(receiver, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-      fcntl(receiver, F_SETFL, fcntl(receiver, F_GETFL) | O_NONBLOCK) != 0) {
+  using namespace velkarin::platform;
+  constexpr std::uint32_t kLoopback = 0x7F000001;
+  const SocketHandle receiver = UdpSocketOpen();
+  const SocketHandle sender = UdpSocketOpen();
+  if (receiver == kInvalidSocket || sender == kInvalidSocket ||
+      !SocketBindAddress(receiver, kLoopback, 0) || !SocketSetNonBlocking(receiver)) {
     state.SkipWithError("cannot set up the loopback sockets");
+    SocketClose(sender);
+    SocketClose(receiver);
     return;
   }
+  const std::uint16_t port = SocketLocalPort(receiver);
 
   constexpr int kBatch = 64;  // fits the default receive queue
   char buffer[kReceiveBuffer];
@@ -87,17 +84,15 @@ void BM_ReceiveAnnouncement(benchmark::State& state) {
     if (waiting == 0) {
       state.PauseTiming();
       for (int i = 0; i < kBatch; ++i) {
-        sendto(sender, kAnnouncement.data(), kAnnouncement.size(), 0,
-               reinterpret_cast<sockaddr*>(&address), sizeof address);
+        SocketSendTo(sender, kAnnouncement.data(), kAnnouncement.size(), kLoopback, port);
       }
       waiting = kBatch;
       state.ResumeTiming();
     }
-    sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
-    const ssize_t count = recvfrom(receiver, buffer, sizeof buffer, 0,
-                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (count != static_cast<ssize_t>(kAnnouncement.size())) {
+    std::uint32_t from = 0;
+    std::uint16_t fromPort = 0;
+    const int count = SocketReceiveFrom(receiver, buffer, sizeof buffer, &from, &fromPort);
+    if (count != static_cast<int>(kAnnouncement.size())) {
       state.SkipWithError(
           ("receive returned " + std::to_string(count) + ", errno " + std::to_string(errno))
               .c_str());
@@ -106,8 +101,8 @@ void BM_ReceiveAnnouncement(benchmark::State& state) {
     benchmark::DoNotOptimize(buffer);
     --waiting;
   }
-  close(sender);
-  close(receiver);
+  SocketClose(sender);
+  SocketClose(receiver);
 }
 BENCHMARK(BM_ReceiveAnnouncement);
 
