@@ -109,10 +109,7 @@ TEST_F(DiscoveryCycle, NoDevicesNoChangeNoNotification) {
 TEST_F(DiscoveryCycle, DeviceThatStopsAnsweringLeavesAtTheNextCycle) {
   FakeDevice fake;
   fake.Answer({Device(0x11, "stays", "10.0.0.11"), Device(0x22, "leaves", "10.0.0.22")});
-  CreateEngine(fake.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
-  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
+  ASSERT_NO_FATAL_FAILURE(StartAndAwaitFirstList(fake.port(), FastTiming(), 5000));
   ASSERT_EQ(Serials(Published()), (std::vector<std::uint32_t>{0x11, 0x22}));
 
   const int callsBefore = NotifyCounter::calls;
@@ -136,10 +133,7 @@ TEST_F(DiscoveryCycle, EqualResultKeepsPublishedRecordsAndSetsNoChange) {
   device.extNumber1 = 5;
   device.commandSuffix = 3;
   fake.Answer({device});
-  CreateEngine(fake.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
-  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
+  ASSERT_NO_FATAL_FAILURE(StartAndAwaitFirstList(fake.port(), FastTiming(), 5000));
   DeviceList devices = Published();
   ASSERT_EQ(devices.size(), 1u);
   EXPECT_EQ(devices.front().extNumber1, 5);

@@ -24,4 +24,12 @@ void EngineNetworkTest::CreateEngine(std::uint16_t port, FinderTiming timing) {
   ASSERT_NE(FinderInstance(), nullptr);
 }
 
+void EngineNetworkTest::StartAndAwaitFirstList(std::uint16_t port, FinderTiming timing,
+                                               std::int64_t waitMs) {
+  ASSERT_NO_FATAL_FAILURE(CreateEngine(port, timing));
+  FinderSetNotify(&NotifyCounter::Notify);
+  ASSERT_EQ(FinderStart(), 1);
+  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, waitMs));
+}
+
 }  // namespace velkarin::test

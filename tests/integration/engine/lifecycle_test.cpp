@@ -149,10 +149,7 @@ TEST_F(Lifecycle, DestroyDuringANotificationWaitsForIt) {
 TEST_F(Lifecycle, ClearedNotificationIsNotCalledAgain) {
   FakeDevice fake;
   fake.Answer({OneDevice()});
-  CreateEngine(fake.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
-  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
+  ASSERT_NO_FATAL_FAILURE(StartAndAwaitFirstList(fake.port(), FastTiming(), 5000));
   FinderSetNotify(nullptr);
   const int calls = NotifyCounter::calls;
   // listChanged stays set (nobody copies), so a notification would repeat.
@@ -229,10 +226,7 @@ TEST_F(Lifecycle, StopServesANotificationThatWaitsForIt) {
 TEST_F(Lifecycle, DestroyWhileHeldStopsAtOnceAndFreesOnRelease) {
   FakeDevice fake;
   fake.Answer({OneDevice()});
-  CreateEngine(fake.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
-  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
+  ASSERT_NO_FATAL_FAILURE(StartAndAwaitFirstList(fake.port(), FastTiming(), 5000));
 
   DeviceFinder* held = FinderHold();
   ASSERT_NE(held, nullptr);
