@@ -13,6 +13,7 @@
 #include "config/config_command.h"
 #include "config/config_reply.h"
 #include "fake_device.h"
+#include "message_window.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
 #include "private_network.h"
@@ -265,13 +266,7 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 // The thread's real window messages are dispatched while the reply is awaited,
 // one per slice rather than all at once.
 TEST_F(ConfigExchange, DispatchesWindowMessagesWhileWaiting) {
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = &CountingProc;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "VelkarinReplyWaitTest";
-  RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, windowClass.hInstance, nullptr);
+  HWND window = test::CreateMessageWindow("VelkarinReplyWaitTest", &CountingProc);
   ASSERT_NE(window, nullptr);
   for (int i = 0; i < 10; ++i) PostMessageA(window, WM_USER + 1, 0, 0);
 
