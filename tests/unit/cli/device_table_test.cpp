@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "cli/display_text.h"
+#include "listed_record.h"
 
 namespace velkarin::cli {
 namespace {
+
+using test::ListedRecord;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -82,24 +85,9 @@ TEST(FormatDeviceTable, EmptyListGivesTheHeaderAlone) {
 }
 
 TEST(FormatDeviceTable, OneAlignedRowPerRecordInListOrder) {
-  DeviceList list;
-  DeviceRecord a;
-  a.serial = 0x1A2B;
-  a.name = "Pump 7";
-  a.dhcp = 0;
-  a.ipAddress = "192.168.1.20";
-  a.netmask = "255.255.255.0";
-  a.gateway = "";
-  a.statusFlags = 0x02;
-  DeviceRecord b;
-  b.serial = 0x12345678;
-  b.name = "V\x1B";
-  b.dhcp = 5;
-  b.ipAddress = "0.0.0.0";
-  b.netmask = "0.0.0.0";
-  b.gateway = "0.0.0.0";
-  list.push_back(a);
-  list.push_back(b);
+  const DeviceList list = {
+      ListedRecord(0x1A2B, "Pump 7", 0, "192.168.1.20", "255.255.255.0", "", 0x02),
+      ListedRecord(0x12345678, "V\x1B", 5, "0.0.0.0", "0.0.0.0", "0.0.0.0")};
 
   const std::vector<std::string> lines = Lines(FormatDeviceTable(list));
   ASSERT_EQ(lines.size(), 3u);
@@ -110,19 +98,12 @@ TEST(FormatDeviceTable, OneAlignedRowPerRecordInListOrder) {
 }
 
 TEST(FormatDeviceTable, LatinOneTextsComeOutInUtf8AndColumnsCountCharacters) {
-  DeviceList list;
-  DeviceRecord a;
-  a.serial = 1;
-  a.name =
-      "Pr\xFC"
-      "fstand-\xC4";  // Latin-1 bytes, as on the wire
-  a.ipAddress = "10.0.0.1";
-  DeviceRecord b;
-  b.serial = 2;
-  b.name = "Plain";
-  b.ipAddress = "10.0.0.2";
-  list.push_back(a);
-  list.push_back(b);
+  // Latin-1 bytes, as on the wire.
+  const DeviceList list = {ListedRecord(1,
+                                        "Pr\xFC"
+                                        "fstand-\xC4",
+                                        0, "10.0.0.1", "", ""),
+                           ListedRecord(2, "Plain", 0, "10.0.0.2", "", "")};
 
   const std::vector<std::string> lines = Lines(FormatDeviceTable(list));
   ASSERT_EQ(lines.size(), 3u);
