@@ -29,6 +29,7 @@
 #include "devsim_process.h"
 #include "engine/device_collector.h"
 #include "engine/finder_facade.h"
+#include "figures_reporter.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "private_network.h"
@@ -111,46 +112,6 @@ void BM_MergeCycle200TextWalk(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MergeCycle200TextWalk)->Unit(benchmark::kMicrosecond);
-
-class MeanReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    // The median when repetitions were asked for, else the one run.
-    for (const Run& run : runs) {
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-      if ((median || single) && run.iterations > 0) {
-        realNs_[run.run_name.str()] = run.GetAdjustedRealTime() * Scale(run.time_unit);
-        cpuNs_[run.run_name.str()] = run.GetAdjustedCPUTime() * Scale(run.time_unit);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  static double Scale(benchmark::TimeUnit unit) {
-    switch (unit) {
-      case benchmark::kSecond:
-        return 1e9;
-      case benchmark::kMillisecond:
-        return 1e6;
-      case benchmark::kMicrosecond:
-        return 1e3;
-      default:
-        return 1.0;
-    }
-  }
-  double CpuNs(const std::string& name) const {
-    auto it = cpuNs_.find(name);
-    return it == cpuNs_.end() ? 0.0 : it->second;
-  }
-  double RealNs(const std::string& name) const {
-    auto it = realNs_.find(name);
-    return it == realNs_.end() ? 0.0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> realNs_;
-  std::map<std::string, double> cpuNs_;
-};
 
 // ------------------------------------------------------- network measurements
 
@@ -314,11 +275,11 @@ int main(int argc, char** argv) {
   setenv("VELKARIN_DEVSIM", VELKARIN_DEVSIM_BUILT, 0);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  MeanReporter reporter;
+  velkarin::bench::FiguresReporter reporter("median");
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const double merge = reporter.RealNs("BM_MergeCycle200");
-  const double mergeCpu = reporter.CpuNs("BM_MergeCycle200");
-  const double text = reporter.RealNs("BM_MergeCycle200TextWalk");
+  const double merge = reporter.Of("BM_MergeCycle200").realNs;
+  const double mergeCpu = reporter.Of("BM_MergeCycle200").cpuNs;
+  const double text = reporter.Of("BM_MergeCycle200TextWalk").realNs;
   if (merge > 0) {
     std::printf(
         "\nmerge work of one cycle, %d devices: %.1f us (CPU %.1f us)   target < 1000 us: %s\n",

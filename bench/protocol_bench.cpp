@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "figures_reporter.h"
 #include "platform/socket.h"
 #include "private_network.h"
 #include "protocol/address.h"
@@ -106,48 +107,6 @@ void BM_ReceiveAnnouncement(benchmark::State& state) {
 }
 BENCHMARK(BM_ReceiveAnnouncement);
 
-// Keeps the real and CPU time per iteration of every benchmark, for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      // Single runs, or only the means when aggregates alone are reported.
-      const bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
-      if (run.run_type != Run::RT_Iteration && !mean) continue;
-      const double toNanoseconds = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      Times& entry = (mean ? means : times)[run.run_name.function_name];
-      entry.real += run.GetAdjustedRealTime() * toNanoseconds;
-      entry.cpu += run.GetAdjustedCPUTime() * toNanoseconds;
-      entry.runs += 1;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  struct Times {
-    double real = 0;  // nanoseconds per iteration, summed over the runs
-    double cpu = 0;
-    int runs = 0;
-  };
-
-  // Mean nanoseconds per iteration over the repetitions; zeros when none ran.
-  Times Mean(const std::string& name) const {
-    for (const auto* source : {&times, &means}) {
-      const auto found = source->find(name);
-      if (found == source->end()) continue;
-      const Times& t = found->second;
-      return {t.real / t.runs, t.cpu / t.runs, t.runs};
-    }
-    return Times();
-  }
-
- private:
-  std::map<std::string, Times> times;
-  std::map<std::string, Times> means;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,19 +118,21 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  velkarin::bench::FiguresReporter reporter("mean", isatty(STDOUT_FILENO)
+                                                        ? benchmark::ConsoleReporter::OO_Defaults
+                                                        : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
-  const RatioReporter::Times parse = reporter.Mean("BM_ParseAnnouncement");
-  const RatioReporter::Times receive = reporter.Mean("BM_ReceiveAnnouncement");
+  const auto parse = reporter.Of("BM_ParseAnnouncement");
+  const auto receive = reporter.Of("BM_ReceiveAnnouncement");
   if (parse.runs == 0 || receive.runs == 0) return 0;  // filtered out or failed
   std::printf("\nannouncement of %zu bytes, per datagram:\n", kAnnouncement.size());
-  std::printf("  real time: parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.real,
-              receive.real, parse.real / receive.real);
-  std::printf("  CPU time:  parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.cpu,
-              receive.cpu, parse.cpu / receive.cpu);
-  const double ratio = parse.real / receive.real;
+  std::printf("  real time: parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.realNs,
+              receive.realNs, parse.realNs / receive.realNs);
+  std::printf("  CPU time:  parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.cpuNs,
+              receive.cpuNs, parse.cpuNs / receive.cpuNs);
+  const double ratio = parse.realNs / receive.realNs;
   std::printf("target parse / receive < 0.6 (real time): %s\n", ratio < 0.6 ? "met" : "NOT MET");
   return 0;
 }
