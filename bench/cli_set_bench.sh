@@ -7,18 +7,10 @@
 # announce itself again) lasts at least 250 ms, and the reply wait at least
 # 3000 ms. The polls are counted from the simulator's log of what it received.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VELKARIN_BENCH_LINUX_BUILD:-$root/build/linux}
-cli=$build/tools/cli/velkarin
-devsim=$build/tools/devsim/velkarin-devsim
+source "$(dirname "$0")/linux_programs.sh"
+bench_require_netns
+bench_require_programs
 runs=${RUNS:-5}
-if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
-  echo "cli_set_bench: runs only inside scripts/netns-run.sh" >&2
-  exit 1
-fi
-for f in "$cli" "$devsim"; do
-  [ -x "$f" ] || { echo "cli_set_bench: skipped, $f is not built"; exit 0; }
-done
 work=$(mktemp -d)
 "$devsim" --device 'serial=A1B2,name=Bench,ip=10.0.0.5,netmask=255.255.255.0,gateway=10.0.0.1' \
   --log "$work/log" --ready-file "$work/ready" >"$work/devsim.out" 2>&1 &

@@ -5,18 +5,10 @@
 #   one device:        list / list --cycle            target <= 0.55
 #   1000 devices:      list (1000) / list (1)         target <= 1.10, all listed
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VELKARIN_BENCH_LINUX_BUILD:-$root/build/linux}
-cli=$build/tools/cli/velkarin
-devsim=$build/tools/devsim/velkarin-devsim
+source "$(dirname "$0")/linux_programs.sh"
+bench_require_netns
+bench_require_programs
 runs=${RUNS:-7}
-if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
-  echo "scan_bench: runs only inside scripts/netns-run.sh" >&2
-  exit 1
-fi
-for f in "$cli" "$devsim"; do
-  [ -x "$f" ] || { echo "scan_bench: skipped, $f is not built"; exit 0; }
-done
 work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
