@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "cli/display_text.h"
@@ -21,29 +23,31 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 TEST(SerialText, SixDigitsAtLeastUpperCase) {
-  EXPECT_EQ(SerialText(0x1A2B), "001A2B");
-  EXPECT_EQ(SerialText(0), "000000");
-  EXPECT_EQ(SerialText(0xABCDEF), "ABCDEF");
-  EXPECT_EQ(SerialText(0x1234567), "1234567");
-  EXPECT_EQ(SerialText(0xFFFFFFFFu), "FFFFFFFF");
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0x1A2B, "001A2B"},       {0, "000000"}, {0xABCDEF, "ABCDEF"}, {0x1234567, "1234567"},
+      {0xFFFFFFFF, "FFFFFFFF"},
+  };
+  for (const auto& [serial, text] : cases) EXPECT_EQ(SerialText(serial), text) << serial;
 }
 
 TEST(DhcpText, YesForAnyNonZeroValue) {
-  EXPECT_EQ(DhcpText(0), "No");
-  EXPECT_EQ(DhcpText(1), "Yes");
-  EXPECT_EQ(DhcpText(5), "Yes");
-  EXPECT_EQ(DhcpText(-1), "Yes");
+  const std::pair<std::int32_t, const char*> cases[] = {
+      {0, "No"}, {1, "Yes"}, {5, "Yes"}, {-1, "Yes"}};
+  for (const auto& [dhcp, text] : cases) EXPECT_EQ(DhcpText(dhcp), text) << dhcp;
 }
 
 TEST(StatusFlagWords, NamesEachBitLowestFirst) {
-  EXPECT_EQ(StatusFlagWords(0), "");
-  EXPECT_EQ(StatusFlagWords(0x01), "serial-shared-no-id");
-  EXPECT_EQ(StatusFlagWords(0x02), "address-conflict");
-  EXPECT_EQ(StatusFlagWords(0x04), "no-serial");
-  EXPECT_EQ(StatusFlagWords(0x08), "no-ip");
-  EXPECT_EQ(StatusFlagWords(0x10), "serial-clash");
-  EXPECT_EQ(StatusFlagWords(0x13), "serial-shared-no-id,address-conflict,serial-clash");
-  EXPECT_EQ(StatusFlagWords(0x80000008u), "no-ip,0x80000000");
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0, ""},
+      {0x01, "serial-shared-no-id"},
+      {0x02, "address-conflict"},
+      {0x04, "no-serial"},
+      {0x08, "no-ip"},
+      {0x10, "serial-clash"},
+      {0x13, "serial-shared-no-id,address-conflict,serial-clash"},
+      {0x80000008u, "no-ip,0x80000000"},
+  };
+  for (const auto& [flags, words] : cases) EXPECT_EQ(StatusFlagWords(flags), words) << flags;
 }
 
 TEST(DisplayText, EscapesWhatATerminalWouldActOn) {

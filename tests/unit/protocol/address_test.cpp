@@ -124,25 +124,34 @@ TEST(SameAddress, ComparesTheValuesOfTheTexts) {
 }
 
 TEST(SameTextIgnoringCase, FoldsOnlyTheAsciiLetters) {
-  EXPECT_TRUE(SameTextIgnoringCase("IOX-4a", "iox-4A"));
-  EXPECT_TRUE(SameTextIgnoringCase("", ""));
-  EXPECT_TRUE(SameTextIgnoringCase("@[`{", "@[`{"));
-  EXPECT_FALSE(SameTextIgnoringCase("abc", "abcd"));
-  EXPECT_FALSE(SameTextIgnoringCase("abcd", "abc"));
-  EXPECT_FALSE(SameTextIgnoringCase("", "a"));
-  EXPECT_FALSE(SameTextIgnoringCase("abc", "abd"));
-  // Neighbours of the letters do not fold: '@' is 'A' - 1, '`' is 'a' - 1,
-  // '[' is 'Z' + 1, '{' is 'z' + 1.
-  EXPECT_FALSE(SameTextIgnoringCase("@", "`"));
-  EXPECT_FALSE(SameTextIgnoringCase("[", "{"));
-  // Bytes above 0x7F match only themselves: Latin-1 capital and small A
-  // with grave accent, and the UTF-8 forms of the same two letters.
-  EXPECT_FALSE(SameTextIgnoringCase("\xC0", "\xE0"));
-  EXPECT_FALSE(SameTextIgnoringCase("\xC3\x80", "\xC3\xA0"));
-  EXPECT_TRUE(SameTextIgnoringCase("x\xC0y", "X\xC0Y"));
-  // Counted texts: an embedded NUL is compared like any byte.
-  EXPECT_FALSE(SameTextIgnoringCase(std::string("a\0b", 3), std::string("a\0c", 3)));
-  EXPECT_TRUE(SameTextIgnoringCase(std::string("a\0B", 3), std::string("A\0b", 3)));
+  const struct {
+    std::string a;
+    std::string b;
+    bool same;
+  } cases[] = {
+      {"IOX-4a", "iox-4A", true},
+      {"", "", true},
+      {"@[`{", "@[`{", true},
+      {"abc", "abcd", false},
+      {"abcd", "abc", false},
+      {"", "a", false},
+      {"abc", "abd", false},
+      // Neighbours of the letters do not fold: '@' is 'A' - 1, '`' is 'a' - 1,
+      // '[' is 'Z' + 1, '{' is 'z' + 1.
+      {"@", "`", false},
+      {"[", "{", false},
+      // Bytes above 0x7F match only themselves: Latin-1 capital and small A
+      // with grave accent, and the UTF-8 forms of the same two letters.
+      {"\xC0", "\xE0", false},
+      {"\xC3\x80", "\xC3\xA0", false},
+      {"x\xC0y", "X\xC0Y", true},
+      // Counted texts: an embedded NUL is compared like any byte.
+      {std::string("a\0b", 3), std::string("a\0c", 3), false},
+      {std::string("a\0B", 3), std::string("A\0b", 3), true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SameTextIgnoringCase(c.a, c.b), c.same) << '"' << c.a << "\" \"" << c.b << '"';
+  }
 }
 
 TEST(SameTextIgnoringCase, EveryPairOfBytes) {
