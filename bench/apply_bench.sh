@@ -4,16 +4,10 @@
 # address, so that every row is configured and verified, none skipped as done.
 # Runs inside the private namespace (make bench); needs the linux build.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VELKARIN_BENCH_LINUX_BUILD:-$root/build/linux}
-cli=$build/tools/cli/velkarin
-devsim=$build/tools/devsim/velkarin-devsim
+source "$(dirname "$0")/linux_programs.sh"
+bench_require_netns
+bench_require_programs
 runs=${RUNS:-3}
-source "$root/scripts/devsim.sh"
-devsim_require_netns apply_bench
-for f in "$cli" "$devsim"; do
-  [ -x "$f" ] || { echo "apply_bench: skipped, $f is not built"; exit 0; }
-done
 work=$(mktemp -d)
 devsim_dir=$work
 trap 'devsim_stop; rm -rf "$work"' EXIT

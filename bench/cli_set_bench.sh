@@ -7,16 +7,10 @@
 # announce itself again) lasts at least 250 ms, and the reply wait at least
 # 3000 ms. The polls are counted from the simulator's log of what it received.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VELKARIN_BENCH_LINUX_BUILD:-$root/build/linux}
-cli=$build/tools/cli/velkarin
-devsim=$build/tools/devsim/velkarin-devsim
+source "$(dirname "$0")/linux_programs.sh"
+bench_require_netns
+bench_require_programs
 runs=${RUNS:-5}
-source "$root/scripts/devsim.sh"
-devsim_require_netns cli_set_bench
-for f in "$cli" "$devsim"; do
-  [ -x "$f" ] || { echo "cli_set_bench: skipped, $f is not built"; exit 0; }
-done
 work=$(mktemp -d)
 devsim_dir=$work
 trap 'devsim_stop; rm -rf "$work"' EXIT

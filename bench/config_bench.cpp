@@ -8,18 +8,13 @@
 // private network namespace (scripts/netns-run.sh).
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <mutex>
-#include <string>
-#include <thread>
 
-#include "private_network.h"
 #include "config/config_reply.h"
 #include "config/config_transaction.h"
-#include "platform/socket.h"
+#include "fake_device.h"
+#include "private_network.h"
 
 namespace {
 
@@ -27,73 +22,11 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// Answers discovery with an announcement and every command with "accepted";
-// counts the discoveries and notes when the command came.
-class Device {
- public:
-  Device() {
-    socket_ = velkarin::platform::UdpSocketOpen();
-    velkarin::platform::SocketBindAny(socket_, 0);
-    port_ = velkarin::platform::SocketLocalPort(socket_);
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~Device() {
-    stop_ = true;
-    thread_.join();
-    velkarin::platform::SocketClose(socket_);
-  }
-  std::uint16_t port() const { return port_; }
-  void Reset() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    discoveries_ = 0;
-    commandAt_ = Clock::time_point();
-  }
-  int discoveries() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return discoveries_;
-  }
-  Clock::time_point commandAt() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return commandAt_;
-  }
-
- private:
-  void Run() {
-    static const char kAnnouncement[] = "A1B2 0 10.0.0.5 255.255.255.0 10.0.0.1 Bench";
-    static const char kAccepted[] = "A1B2 5 1";
-    char buffer[1024];
-    while (!stop_) {
-      if (velkarin::platform::SocketWaitReadable(socket_, 5) <= 0) continue;
-      std::uint32_t sender = 0;
-      std::uint16_t senderPort = 0;
-      const int length = velkarin::platform::SocketReceiveFrom(socket_, buffer, sizeof buffer,
-                                                               &sender, &senderPort);
-      if (length <= 0) continue;
-      const bool discovery = std::string(buffer, length) == "0 1 A";
-      {
-        std::lock_guard<std::mutex> guard(mutex_);
-        if (discovery) {
-          ++discoveries_;
-        } else {
-          commandAt_ = Clock::now();
-        }
-      }
-      const char* answer = discovery ? kAnnouncement : kAccepted;
-      velkarin::platform::SocketSendTo(socket_, answer, std::strlen(answer), sender, senderPort);
-    }
-  }
-
-  velkarin::platform::SocketHandle socket_;
-  std::uint16_t port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  int discoveries_ = 0;
-  Clock::time_point commandAt_;
-  std::thread thread_;
-};
-
 void BM_SuccessfulTransaction(benchmark::State& state) {
-  Device device;
+  // Answers discovery with an announcement and every command with "accepted".
+  velkarin::test::FakeDevice device;
+  device.AnswerRaw({"A1B2 0 10.0.0.5 255.255.255.0 10.0.0.1 Bench"});
+  device.ReplyToEveryCommand({{0, "A1B2 5 1"}});
   velkarin::DeviceFinder finder(velkarin::Destination{velkarin::kBroadcastAddress, device.port()});
   velkarin::DeviceRecord record;
   record.serial = 0xA1B2;
@@ -104,19 +37,20 @@ void BM_SuccessfulTransaction(benchmark::State& state) {
   double total = 0, floor = 0, search = 0, searchFloor = 0, reply = 0;
   int polls = 0, failures = 0;
   for (auto _ : state) {
-    device.Reset();
+    const int discoveriesBefore = device.discoveries();
     const Clock::time_point start = Clock::now();
     const velkarin::ConfigResult result = velkarin::ConfigureDevice(finder, record, nullptr);
     const Clock::time_point end = Clock::now();
     state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     if (result != velkarin::CONFIG_OK) ++failures;
-    const int n = device.discoveries();
+    const int n = device.discoveries() - discoveriesBefore;
+    const Clock::time_point commandAt = device.lastCommandAt();
     polls += n;
     total += Ms(end - start);
     floor += n * double(velkarin::kPollPauseMs) + velkarin::kReplyMinimumMs;
-    search += Ms(device.commandAt() - start);
+    search += Ms(commandAt - start);
     searchFloor += n * double(velkarin::kPollPauseMs);
-    reply += Ms(end - device.commandAt());
+    reply += Ms(end - commandAt);
   }
   const double runs = double(state.iterations());
   state.counters["failures"] = failures;

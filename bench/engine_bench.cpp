@@ -10,7 +10,6 @@
 // The second and third send datagrams, so they are measured only inside a
 // private network namespace (scripts/netns-run.sh); elsewhere only the first.
 #include <benchmark/benchmark.h>
-#include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -26,9 +25,11 @@
 #include <string>
 #include <vector>
 
+#include "collector_model.h"
 #include "devsim_process.h"
 #include "engine/device_collector.h"
 #include "engine/finder_facade.h"
+#include "figures_reporter.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "private_network.h"
@@ -62,31 +63,10 @@ std::vector<DeviceRecord> FleetRecords() {
   return records;
 }
 
-// The merge as a plain walk that converts both address texts at every
-// comparison: what the collector would cost without its converted values.
-struct TextCollector {
-  DeviceList list;
-  void Add(DeviceRecord r) {
-    for (auto e = list.begin(); e != list.end(); ++e) {
-      const bool equal = r == *e;
-      const bool sameDevice =
-          !r.deviceId.empty() && r.deviceId == e->deviceId &&
-          (r.commandSuffix < 0 || e->commandSuffix < 0 || r.commandSuffix == e->commandSuffix) &&
-          r.deviceIndex == e->deviceIndex;
-      if (equal || sameDevice) {
-        for (auto rest = std::next(e); rest != list.end(); ++rest) velkarin::CrossCheck(r, *rest);
-        if (equal) {
-          e->statusFlags = r.statusFlags;
-        } else {
-          *e = r;
-        }
-        return;
-      }
-      velkarin::CrossCheck(r, *e);
-    }
-    list.push_back(r);
-  }
-};
+// The merge as the plain model walks it, converting both address texts at
+// every comparison: what the collector would cost without its converted
+// values.
+using TextCollector = velkarin::test::CollectorModel;
 
 template <typename Collector>
 DeviceList Collect(Collector& collector, const std::vector<DeviceRecord>& records) {
@@ -96,7 +76,7 @@ DeviceList Collect(Collector& collector, const std::vector<DeviceRecord>& record
   if constexpr (std::is_same_v<Collector, DeviceCollector>) {
     return collector.Snapshot();
   } else {
-    return collector.list;
+    return DeviceList(collector.list.begin(), collector.list.end());
   }
 }
 
@@ -132,46 +112,6 @@ void BM_MergeCycle200TextWalk(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MergeCycle200TextWalk)->Unit(benchmark::kMicrosecond);
-
-class MeanReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    // The median when repetitions were asked for, else the one run.
-    for (const Run& run : runs) {
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-      if ((median || single) && run.iterations > 0) {
-        realNs_[run.run_name.str()] = run.GetAdjustedRealTime() * Scale(run.time_unit);
-        cpuNs_[run.run_name.str()] = run.GetAdjustedCPUTime() * Scale(run.time_unit);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  static double Scale(benchmark::TimeUnit unit) {
-    switch (unit) {
-      case benchmark::kSecond:
-        return 1e9;
-      case benchmark::kMillisecond:
-        return 1e6;
-      case benchmark::kMicrosecond:
-        return 1e3;
-      default:
-        return 1.0;
-    }
-  }
-  double CpuNs(const std::string& name) const {
-    auto it = cpuNs_.find(name);
-    return it == cpuNs_.end() ? 0.0 : it->second;
-  }
-  double RealNs(const std::string& name) const {
-    auto it = realNs_.find(name);
-    return it == realNs_.end() ? 0.0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> realNs_;
-  std::map<std::string, double> cpuNs_;
-};
 
 // ------------------------------------------------------- network measurements
 
@@ -335,11 +275,11 @@ int main(int argc, char** argv) {
   setenv("VELKARIN_DEVSIM", VELKARIN_DEVSIM_BUILT, 0);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  MeanReporter reporter;
+  velkarin::bench::FiguresReporter reporter("median");
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const double merge = reporter.RealNs("BM_MergeCycle200");
-  const double mergeCpu = reporter.CpuNs("BM_MergeCycle200");
-  const double text = reporter.RealNs("BM_MergeCycle200TextWalk");
+  const double merge = reporter.Of("BM_MergeCycle200").realNs;
+  const double mergeCpu = reporter.Of("BM_MergeCycle200").cpuNs;
+  const double text = reporter.Of("BM_MergeCycle200TextWalk").realNs;
   if (merge > 0) {
     std::printf(
         "\nmerge work of one cycle, %d devices: %.1f us (CPU %.1f us)   target < 1000 us: %s\n",

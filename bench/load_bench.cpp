@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +29,7 @@
 #include "devsim_process.h"
 #include "engine/finder_facade.h"
 #include "engine_aim.h"
+#include "load_support.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "private_network.h"
@@ -54,41 +54,7 @@ double CpuMs(clockid_t clock) {
   return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
-double ResidentMiB() {
-  std::ifstream statm("/proc/self/statm");
-  unsigned long long size = 0;
-  unsigned long long resident = 0;
-  if (!(statm >> size >> resident)) return 0;
-  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / kMiB;
-}
-
-// Datagrams the simulator logged as sent, and the seconds between the first
-// and the last of them.
-struct Sent {
-  unsigned long long datagrams = 0;
-  double seconds = 0;
-};
-
-Sent CountSent(const std::string& path) {
-  Sent sent;
-  std::ifstream log(path);
-  std::string line;
-  double first = 0;
-  double last = 0;
-  while (std::getline(log, line)) {
-    if (line.size() < 28 || line.compare(24, 4, " TX ") != 0) continue;
-    int hour = 0;
-    int minute = 0;
-    double second = 0;
-    if (std::sscanf(line.c_str() + 11, "%d:%d:%lf", &hour, &minute, &second) != 3) continue;
-    const double at = hour * 3600.0 + minute * 60.0 + second;
-    if (sent.datagrams == 0) first = at;
-    last = at;
-    ++sent.datagrams;
-  }
-  sent.seconds = last >= first ? last - first : last + 86400.0 - first;
-  return sent;
-}
+double ResidentMiB() { return static_cast<double>(velkarin::test::ResidentBytes()) / kMiB; }
 
 // The flooding device stops once it has taken a command (it vanishes).
 void EndFlood(std::uint16_t port) {
@@ -154,11 +120,13 @@ void MeasureFlood() {
   velkarin::FinderStop();
   EndFlood(sim.port());
   velkarin::FinderDestroy();
-  const Sent sent = CountSent(sim.directory() + "/devsim.log");
+  const velkarin::test::SentFigures sent =
+      velkarin::test::CountSent(sim.directory() + "/devsim.log");
 
   std::printf("\nflood of announcements, each a new device, for %.1f s:\n", wall / 1e3);
-  std::printf("  simulator sent %llu datagrams in %.2f s = %.0f per second\n", sent.datagrams,
-              sent.seconds, sent.seconds > 0 ? sent.datagrams / sent.seconds : 0.0);
+  std::printf("  simulator sent %llu datagrams in %.2f s = %.0f per second\n",
+              static_cast<unsigned long long>(sent.datagrams), sent.spanSeconds(),
+              sent.perSecond());
   std::string sizeText;
   for (std::size_t s : sizes) sizeText += " " + std::to_string(s);
   std::printf("  %u cycles completed; records listed after each:%s (bound 202)\n", cycles,

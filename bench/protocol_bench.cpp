@@ -4,11 +4,7 @@
 //
 // The receive is measured on real UDP sockets on 127.0.0.1, so this program
 // runs only inside a private network namespace (scripts/netns-run.sh).
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "figures_reporter.h"
+#include "platform/socket.h"
 #include "private_network.h"
 #include "protocol/address.h"
 #include "protocol/announcement.h"
@@ -62,23 +60,23 @@ void BM_SameAddress(benchmark::State& state) {
 }
 BENCHMARK(BM_SameAddress);
 
-// A sender and a non-blocking receiver on 127.0.0.1. Datagrams are queued in
-// batches outside the timed part, so the figure is one non-blocking receive
-// of a waiting announcement into a 1024-byte buffer.
+// A sender and a non-blocking receiver on 127.0.0.1, through the platform's
+// sockets as the worker uses them. Datagrams are queued in batches outside
+// the timed part, so the figure is one non-blocking receive of a waiting
+// announcement into a 1024-byte buffer.
 void BM_ReceiveAnnouncement(benchmark::State& state) {
-  const int receiver = socket(AF_INET, SOCK_DGRAM, 0);
-  const int sender = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (receiver < 0 || sender < 0 ||
-      bind(receiver, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-      fcntl(receiver, F_SETFL, fcntl(receiver, F_GETFL) | O_NONBLOCK) != 0) {
+  using namespace velkarin::platform;
+  constexpr std::uint32_t kLoopback = 0x7F000001;
+  const SocketHandle receiver = UdpSocketOpen();
+  const SocketHandle sender = UdpSocketOpen();
+  if (receiver == kInvalidSocket || sender == kInvalidSocket ||
+      !SocketBindAddress(receiver, kLoopback, 0) || !SocketSetNonBlocking(receiver)) {
     state.SkipWithError("cannot set up the loopback sockets");
+    SocketClose(sender);
+    SocketClose(receiver);
     return;
   }
+  const std::uint16_t port = SocketLocalPort(receiver);
 
   constexpr int kBatch = 64;  // fits the default receive queue
   char buffer[kReceiveBuffer];
@@ -87,17 +85,15 @@ void BM_ReceiveAnnouncement(benchmark::State& state) {
     if (waiting == 0) {
       state.PauseTiming();
       for (int i = 0; i < kBatch; ++i) {
-        sendto(sender, kAnnouncement.data(), kAnnouncement.size(), 0,
-               reinterpret_cast<sockaddr*>(&address), sizeof address);
+        SocketSendTo(sender, kAnnouncement.data(), kAnnouncement.size(), kLoopback, port);
       }
       waiting = kBatch;
       state.ResumeTiming();
     }
-    sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
-    const ssize_t count = recvfrom(receiver, buffer, sizeof buffer, 0,
-                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (count != static_cast<ssize_t>(kAnnouncement.size())) {
+    std::uint32_t from = 0;
+    std::uint16_t fromPort = 0;
+    const int count = SocketReceiveFrom(receiver, buffer, sizeof buffer, &from, &fromPort);
+    if (count != static_cast<int>(kAnnouncement.size())) {
       state.SkipWithError(
           ("receive returned " + std::to_string(count) + ", errno " + std::to_string(errno))
               .c_str());
@@ -106,52 +102,10 @@ void BM_ReceiveAnnouncement(benchmark::State& state) {
     benchmark::DoNotOptimize(buffer);
     --waiting;
   }
-  close(sender);
-  close(receiver);
+  SocketClose(sender);
+  SocketClose(receiver);
 }
 BENCHMARK(BM_ReceiveAnnouncement);
-
-// Keeps the real and CPU time per iteration of every benchmark, for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      // Single runs, or only the means when aggregates alone are reported.
-      const bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
-      if (run.run_type != Run::RT_Iteration && !mean) continue;
-      const double toNanoseconds = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      Times& entry = (mean ? means : times)[run.run_name.function_name];
-      entry.real += run.GetAdjustedRealTime() * toNanoseconds;
-      entry.cpu += run.GetAdjustedCPUTime() * toNanoseconds;
-      entry.runs += 1;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  struct Times {
-    double real = 0;  // nanoseconds per iteration, summed over the runs
-    double cpu = 0;
-    int runs = 0;
-  };
-
-  // Mean nanoseconds per iteration over the repetitions; zeros when none ran.
-  Times Mean(const std::string& name) const {
-    for (const auto* source : {&times, &means}) {
-      const auto found = source->find(name);
-      if (found == source->end()) continue;
-      const Times& t = found->second;
-      return {t.real / t.runs, t.cpu / t.runs, t.runs};
-    }
-    return Times();
-  }
-
- private:
-  std::map<std::string, Times> times;
-  std::map<std::string, Times> means;
-};
 
 }  // namespace
 
@@ -164,19 +118,21 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  velkarin::bench::FiguresReporter reporter("mean", isatty(STDOUT_FILENO)
+                                                        ? benchmark::ConsoleReporter::OO_Defaults
+                                                        : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
-  const RatioReporter::Times parse = reporter.Mean("BM_ParseAnnouncement");
-  const RatioReporter::Times receive = reporter.Mean("BM_ReceiveAnnouncement");
+  const auto parse = reporter.Of("BM_ParseAnnouncement");
+  const auto receive = reporter.Of("BM_ReceiveAnnouncement");
   if (parse.runs == 0 || receive.runs == 0) return 0;  // filtered out or failed
   std::printf("\nannouncement of %zu bytes, per datagram:\n", kAnnouncement.size());
-  std::printf("  real time: parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.real,
-              receive.real, parse.real / receive.real);
-  std::printf("  CPU time:  parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.cpu,
-              receive.cpu, parse.cpu / receive.cpu);
-  const double ratio = parse.real / receive.real;
+  std::printf("  real time: parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.realNs,
+              receive.realNs, parse.realNs / receive.realNs);
+  std::printf("  CPU time:  parse %.0f ns, receive %.0f ns, parse / receive = %.3f\n", parse.cpuNs,
+              receive.cpuNs, parse.cpuNs / receive.cpuNs);
+  const double ratio = parse.realNs / receive.realNs;
   std::printf("target parse / receive < 0.6 (real time): %s\n", ratio < 0.6 ? "met" : "NOT MET");
   return 0;
 }

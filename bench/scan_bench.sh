@@ -5,16 +5,10 @@
 #   one device:        list / list --cycle            target <= 0.55
 #   1000 devices:      list (1000) / list (1)         target <= 1.10, all listed
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VELKARIN_BENCH_LINUX_BUILD:-$root/build/linux}
-cli=$build/tools/cli/velkarin
-devsim=$build/tools/devsim/velkarin-devsim
+source "$(dirname "$0")/linux_programs.sh"
+bench_require_netns
+bench_require_programs
 runs=${RUNS:-7}
-source "$root/scripts/devsim.sh"
-devsim_require_netns scan_bench
-for f in "$cli" "$devsim"; do
-  [ -x "$f" ] || { echo "scan_bench: skipped, $f is not built"; exit 0; }
-done
 work=$(mktemp -d)
 devsim_dir=$work
 trap 'devsim_stop; rm -rf "$work"' EXIT

@@ -3,14 +3,9 @@
 # of all of them at once, so three should cost hardly more than one. Builds
 # its three segments in namespaces of its own (tests/support/segments.sh
 # states the network rule). Alternating runs; medians. Target <= 1.05.
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/linux_programs.sh"
 source "$root/tests/support/segments.sh"
-build=${VELKARIN_BENCH_LINUX_BUILD:-$root/build/linux}
-cli=$build/tools/cli/velkarin
-devsim=$build/tools/devsim/velkarin-devsim
-for f in "$cli" "$devsim"; do
-  [ -x "$f" ] || { echo "scan_interfaces_bench: skipped, $f is not built"; exit 0; }
-done
+bench_require_programs
 segments_enter "$0" "$@"
 set -uo pipefail
 runs=${RUNS:-7}

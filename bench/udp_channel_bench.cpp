@@ -14,8 +14,9 @@
 #include <cstring>
 #include <vector>
 
-#include "private_network.h"
+#include "figures_reporter.h"
 #include "platform/socket.h"
+#include "private_network.h"
 #include "protocol/udp_channel.h"
 
 namespace {
@@ -72,21 +73,6 @@ void BM_DiscoveryRoundTrip(benchmark::State& state) {
 }
 BENCHMARK(BM_DiscoveryRoundTrip)->Unit(benchmark::kMicrosecond);
 
-// Prints each figure beside its target, where it has one.
-class TargetReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.error_occurred || run.run_name.function_name != "BM_EmptyReceive") continue;
-      const double microseconds =
-          run.GetAdjustedRealTime() * 1e6 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      emptyReceiveUs = microseconds;
-    }
-  }
-  double emptyReceiveUs = -1;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,12 +84,14 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  TargetReporter reporter;
+  velkarin::bench::FiguresReporter reporter("mean");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  if (reporter.emptyReceiveUs >= 0) {
-    std::printf("\nempty receive: %.2f us, target below 50 us: %s\n", reporter.emptyReceiveUs,
-                reporter.emptyReceiveUs < 50 ? "met" : "NOT MET");
+  const velkarin::bench::FiguresReporter::Times emptyReceive = reporter.Of("BM_EmptyReceive");
+  if (emptyReceive.runs > 0) {
+    const double us = emptyReceive.realNs / 1e3;
+    std::printf("\nempty receive: %.2f us, target below 50 us: %s\n", us,
+                us < 50 ? "met" : "NOT MET");
   }
   return 0;
 }

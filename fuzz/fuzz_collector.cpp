@@ -15,15 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "collector_model.h"
 #include "engine/device_collector.h"
 #include "engine/device_list.h"
 #include "protocol/announcement.h"
-#include "support/collector_model.h"
 #include "support/fuzz_check.h"
 #include "support/record_fields.h"
 
 using namespace velkarin;
 using namespace velkarin::fuzz;
+using velkarin::test::CollectorModel;
 
 namespace {
 

@@ -30,6 +30,13 @@ std::vector<NetInterface> ListIpv4Interfaces();
 // IP_UNICAST_IF as Windows does, which picks the outgoing interface only.
 bool SocketSetOutgoingInterface(SocketHandle socket, std::uint32_t interfaceIndex);
 
+// Ties the socket to the device of this name alone, with no fallback: it
+// hears only what arrives there and sends only out of it. On Linux a socket
+// so tied and bound to 0.0.0.0 sends limited broadcasts with the source
+// address 0.0.0.0, as a device without an address does. Windows has no such
+// option: false there.
+bool SocketBindToDevice(SocketHandle socket, const char* name);
+
 // Asks for a receive queue of `bytes`, so that a burst of answers is not
 // dropped while the receiver is busy. Best effort: the system may grant less.
 void SocketSetReceiveBuffer(SocketHandle socket, int bytes);

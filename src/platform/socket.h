@@ -21,6 +21,8 @@ bool SocketSetBroadcast(SocketHandle socket);
 bool SocketSetReuseAddress(SocketHandle socket);
 bool SocketSetNonBlocking(SocketHandle socket);
 bool SocketBindAny(SocketHandle socket, std::uint16_t port);
+// As SocketBindAny, but to one local address (127.0.0.1, say) rather than all.
+bool SocketBindAddress(SocketHandle socket, std::uint32_t address, std::uint16_t port);
 // The local port the socket is bound to, 0 when unknown.
 std::uint16_t SocketLocalPort(SocketHandle socket);
 

@@ -1,18 +1,16 @@
-// Tests that send datagrams run only inside a private network namespace.
+// Tests that send datagrams run only inside a private network namespace, the
+// one the simulator insists on too (platform/private_network.h).
 #pragma once
+#include "platform/private_network.h"
 
 namespace velkarin::test {
 
-// True when this process runs in a namespace with loopback alone (on Linux:
-// no interface but lo; under Wine: started through scripts/netns-run.sh).
-bool InPrivateNetwork();
-
-}  // namespace velkarin::test
+using platform::InPrivateNetwork;
 
 // Ends the whole test program when the network is not private: nothing may
 // broadcast on a real network.
-#define REQUIRE_PRIVATE_NETWORK() ::velkarin::test::RequirePrivateNetworkOrDie()
-
-namespace velkarin::test {
 void RequirePrivateNetworkOrDie();
-}
+
+}  // namespace velkarin::test
+
+#define REQUIRE_PRIVATE_NETWORK() ::velkarin::test::RequirePrivateNetworkOrDie()

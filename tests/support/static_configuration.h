@@ -16,4 +16,11 @@ inline DeviceRecord StaticConfiguration(std::uint32_t serial, const char* ipAddr
   return record;
 }
 
+// The three address fields of a fixed configuration alone, as a form holds
+// them before a device is chosen.
+inline DeviceRecord FixedAddresses(const char* ipAddress, const char* netmask,
+                                   const char* gateway) {
+  return StaticConfiguration(0, ipAddress, netmask, gateway);
+}
+
 }  // namespace velkarin::test

@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/private_network.h"
+#include "platform/socket.h"
+
 namespace velkarin::devsim {
 
-// True when this process's network namespace has no interface but lo, or is
-// a segment of a multi-interface test: its own namespace (not that of
-// process 1) whose other links are all veth ends and which routes nowhere
-// through a gateway.
-bool InPrivateNetwork();
+// The simulator runs only where what it sends stays on this machine.
+using platform::InPrivateNetwork;
 
 struct Endpoint {
   std::uint32_t address = 0;  // host byte order
@@ -35,7 +35,7 @@ class DeviceSockets {
   // for those alone).
   bool OpenUnconfigured(std::string& error);
 
-  int fd() const { return fd_; }
+  int fd() const { return static_cast<int>(fd_); }
   std::uint16_t port() const { return port_; }
 
   // One non-blocking receive; false when nothing was waiting.
@@ -46,8 +46,8 @@ class DeviceSockets {
   bool SendUnconfigured(const std::string& datagram, std::uint16_t port);
 
  private:
-  int fd_ = -1;
-  int unconfiguredFd_ = -1;
+  platform::SocketHandle fd_ = platform::kInvalidSocket;
+  platform::SocketHandle unconfiguredFd_ = platform::kInvalidSocket;
   std::uint16_t port_ = 0;
 };
 

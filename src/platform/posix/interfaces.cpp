@@ -62,6 +62,11 @@ bool SocketSetOutgoingInterface(SocketHandle socket, std::uint32_t interfaceInde
   return setsockopt(Fd(socket), IPPROTO_IP, IP_UNICAST_IF, &index, sizeof index) == 0;
 }
 
+bool SocketBindToDevice(SocketHandle socket, const char* name) {
+  return setsockopt(Fd(socket), SOL_SOCKET, SO_BINDTODEVICE, name,
+                    static_cast<socklen_t>(std::strlen(name) + 1)) == 0;
+}
+
 void SocketSetReceiveBuffer(SocketHandle socket, int bytes) {
   // Beyond net.core.rmem_max only with CAP_NET_ADMIN; otherwise take the cap.
   if (setsockopt(Fd(socket), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {

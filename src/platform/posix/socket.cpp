@@ -58,6 +58,10 @@ bool SocketSetNonBlocking(SocketHandle socket) {
 }
 
 bool SocketBindAny(SocketHandle socket, std::uint16_t port) {
+  return SocketBindAddress(socket, INADDR_ANY, port);
+}
+
+bool SocketBindAddress(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
   if (FaultSet(Fault::SocketBind)) return false;
   // Linux may hand one ephemeral port to several sockets that all allow
   // address reuse, and then one hears another's answers. A port chosen for
@@ -67,7 +71,7 @@ bool SocketBindAny(SocketHandle socket, std::uint16_t port) {
     const int off = 0;
     if (setsockopt(Fd(socket), SOL_SOCKET, SO_REUSEADDR, &off, sizeof off) != 0) return false;
   }
-  const sockaddr_in local = Ipv4(INADDR_ANY, port);
+  const sockaddr_in local = Ipv4(address, port);
   return ::bind(Fd(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
 }
 

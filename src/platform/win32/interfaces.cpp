@@ -22,6 +22,10 @@ bool SocketSetOutgoingInterface(SocketHandle socket, std::uint32_t interfaceInde
                     sizeof index) == 0;
 }
 
+// Winsock ties a socket to no device; IP_UNICAST_IF (above) only picks the
+// outgoing interface and never sends from 0.0.0.0.
+bool SocketBindToDevice(SocketHandle, const char*) { return false; }
+
 void SocketSetReceiveBuffer(SocketHandle socket, int bytes) {
   setsockopt(Sock(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
              sizeof bytes);

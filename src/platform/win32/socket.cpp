@@ -60,6 +60,10 @@ bool SocketSetNonBlocking(SocketHandle socket) {
 }
 
 bool SocketBindAny(SocketHandle socket, std::uint16_t port) {
+  return SocketBindAddress(socket, INADDR_ANY, port);
+}
+
+bool SocketBindAddress(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
   if (FaultSet(Fault::SocketBind)) return false;
   // With address reuse allowed, a port chosen for us may be one that another
   // socket already holds (Wine over Linux does this), and then one hears the
@@ -71,7 +75,7 @@ bool SocketBindAny(SocketHandle socket, std::uint16_t port) {
       return false;
     }
   }
-  const sockaddr_in local = Ipv4(INADDR_ANY, port);
+  const sockaddr_in local = Ipv4(address, port);
   return ::bind(Sock(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
 }
 

@@ -13,6 +13,7 @@
 #include "config/config_command.h"
 #include "config/config_reply.h"
 #include "fake_device.h"
+#include "message_window.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
 #include "private_network.h"
@@ -81,7 +82,8 @@ void RunScenariosTogether(const std::vector<Scenario>& scenarios) {
       std::vector<std::unique_ptr<FakeDevice>> devices;
       std::uint16_t port = 0;
       for (const auto& replies : scenarios[i].devices) {
-        devices.push_back(std::make_unique<FakeDevice>(replies, port));
+        devices.push_back(std::make_unique<FakeDevice>(port));
+        devices.back()->ReplyToEveryCommand(replies);
         port = devices.front()->port();
       }
       outcomes[i] = RunExchange(port);
@@ -205,7 +207,8 @@ TEST_F(ConfigExchange, ServesOneMessagePerSlice) {
   PumpCount count;
   count.thread = std::this_thread::get_id();
   platform::SetPumpHook(&CountPump, &count);
-  FakeDevice device({{100, "A1B2 5 1"}});
+  FakeDevice device;
+  device.ReplyToEveryCommand({{100, "A1B2 5 1"}});
   const Exchange exchange = RunExchange(device.port());
   platform::SetPumpHook(nullptr, nullptr);
   EXPECT_EQ(exchange.result, 1);
@@ -263,17 +266,12 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 // The thread's real window messages are dispatched while the reply is awaited,
 // one per slice rather than all at once.
 TEST_F(ConfigExchange, DispatchesWindowMessagesWhileWaiting) {
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = &CountingProc;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "VelkarinReplyWaitTest";
-  RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, windowClass.hInstance, nullptr);
+  HWND window = test::CreateMessageWindow("VelkarinReplyWaitTest", &CountingProc);
   ASSERT_NE(window, nullptr);
   for (int i = 0; i < 10; ++i) PostMessageA(window, WM_USER + 1, 0, 0);
 
-  FakeDevice device({{100, "A1B2 5 1"}});
+  FakeDevice device;
+  device.ReplyToEveryCommand({{100, "A1B2 5 1"}});
   const Exchange exchange = RunExchange(device.port());
   DestroyWindow(window);
   EXPECT_EQ(exchange.result, 1);

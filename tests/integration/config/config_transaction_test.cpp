@@ -269,9 +269,10 @@ TEST_F(ConfigTransaction, ResultsOfTheReply) {
        CONFIG_FAILED, 4000, 4500 + kSlack, SentExactly({form5})},
       {"authenticated retry unanswered",
        [] {
-         return new TestDevices(std::make_unique<FakeDevice>(
-             std::string("A1B2 0 10.0.0.5 255.255.255.0 10.0.0.1 Fake") + '\0',
-             std::vector<std::vector<test::ScriptedReply>>{{{100, "A1B2 8 -1"}}}));
+         auto fake = std::make_unique<FakeDevice>();
+         fake->AnswerRaw({std::string("A1B2 0 10.0.0.5 255.255.255.0 10.0.0.1 Fake") + '\0'});
+         fake->ReplyToCommands({{{100, "A1B2 8 -1"}}});
+         return new TestDevices(std::move(fake));
        },
        pump, std::string("pw"), CONFIG_FAILED, 11500, 12000 + kSlack,
        [pump](const Case&, const Outcome&, const TestDevices& devices) {

@@ -130,10 +130,13 @@ TEST_F(DevsimCommands, RefusesWithOrWithoutAChallenge) {
   EXPECT_EQ(Replies(probe, sim, "0000C3 5 1   "), std::vector<std::string>{"C3 5 -1"});
 }
 
+// Requires a digest; hands out this challenge to the first command without one.
+const char* const kAuthenticating =
+    "serial=A1B2,onCommand=require-auth,password=secret,"
+    "challenges=[\"00112233445566778899AABBCCDDEEFF\"]";
+
 TEST_F(DevsimCommands, RequiresACorrectDigestOverItsCurrentChallenge) {
-  DevsimProcess sim({"--port", "0", "--device",
-                     "serial=A1B2,onCommand=require-auth,password=secret,"
-                     "challenges=[\"00112233445566778899AABBCCDDEEFF\"]"});
+  DevsimProcess sim({"--port", "0", "--device", kAuthenticating});
   ASSERT_SIM_READY(sim);
   ProbeSocket probe;
   // Unauthenticated: refused with the next challenge.
@@ -150,9 +153,7 @@ TEST_F(DevsimCommands, RequiresACorrectDigestOverItsCurrentChallenge) {
 }
 
 TEST_F(DevsimCommands, AcceptsTheDigestOverTheChallengeItHandedOut) {
-  DevsimProcess sim({"--port", "0", "--device",
-                     "serial=A1B2,onCommand=require-auth,password=secret,"
-                     "challenges=[\"00112233445566778899AABBCCDDEEFF\"]"});
+  DevsimProcess sim({"--port", "0", "--device", kAuthenticating});
   ASSERT_SIM_READY(sim);
   ProbeSocket probe;
   ASSERT_EQ(Replies(probe, sim, kForm5),

@@ -5,13 +5,9 @@
 #include <string>
 
 #include "devsim_test_support.h"
-
-#ifndef _WIN32
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+#include "platform/interfaces.h"
+#include "platform/socket.h"
+#include "protocol/udp_channel.h"
 
 namespace velkarin::test {
 namespace {
@@ -144,37 +140,30 @@ TEST_F(DevsimDiscovery, AnUnconfiguredDeviceSendsFromAddressZero) {
 TEST_F(DevsimDiscovery, ARequestFromAddressZeroIsAnsweredOnLoopback) {
   DevsimProcess sim({"--port", "0", "--device", "serial=E5"});
   ASSERT_SIM_READY(sim);
-  int s = socket(AF_INET, SOCK_DGRAM, 0);
-  ASSERT_GE(s, 0);
-  int one = 1;
-  ASSERT_EQ(setsockopt(s, SOL_SOCKET, SO_BROADCAST, &one, sizeof one), 0);
-  ASSERT_EQ(setsockopt(s, SOL_SOCKET, SO_BINDTODEVICE, "lo", 3), 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-  socklen_t size = sizeof local;
-  ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&local), &size), 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-  to.sin_port = htons(sim.port());
-  ASSERT_EQ(sendto(s, "0 1 A", 5, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 5);
-  timeval timeout{3, 0};
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  // Tied to lo and bound to 0.0.0.0, a socket sends from 0.0.0.0, as the
+  // simulator's unconfigured devices do.
+  const platform::SocketHandle s = platform::UdpSocketOpen();
+  ASSERT_NE(s, platform::kInvalidSocket);
+  ASSERT_TRUE(platform::SocketSetBroadcast(s));
+  ASSERT_TRUE(platform::SocketBindToDevice(s, "lo"));
+  ASSERT_TRUE(platform::SocketBindAny(s, 0));
+  const std::uint16_t localPort = platform::SocketLocalPort(s);
+  ASSERT_EQ(platform::SocketSendTo(s, "0 1 A", 5, kBroadcastAddress, sim.port()), 5);
   char buffer[64];
-  sockaddr_in from{};
-  size = sizeof from;
-  ssize_t n = recvfrom(s, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &size);
-  close(s);
+  int n = -1;
+  if (platform::SocketWaitReadable(s, 3000) == 1) {
+    n = platform::SocketReceiveFrom(s, buffer, sizeof buffer, nullptr, nullptr);
+  }
+  platform::SocketClose(s);
   ASSERT_GT(n, 0);
   EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(n)), "E5 0\0"s);
   std::vector<LoggedDatagram> log = sim.Datagrams();
   ASSERT_GE(log.size(), 2u);
   EXPECT_TRUE(log[0].received);
   EXPECT_EQ(log[0].address, "0.0.0.0");
-  EXPECT_EQ(log[0].port, ntohs(local.sin_port));
+  EXPECT_EQ(log[0].port, localPort);
   EXPECT_EQ(log[1].address, "127.0.0.1");
-  EXPECT_EQ(log[1].port, ntohs(local.sin_port));
+  EXPECT_EQ(log[1].port, localPort);
 }
 #endif
 

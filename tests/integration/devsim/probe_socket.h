@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/socket.h"
+
 namespace velkarin::test {
 
 struct ProbeDatagram {
@@ -33,7 +35,8 @@ class ProbeSocket {
   std::vector<ProbeDatagram> ReceiveAll(unsigned quietMs, unsigned maxMs = 10000);
 
  private:
-  std::intptr_t socket_ = -1;
+  platform::SocketHandle socket_ = platform::kInvalidSocket;
+  bool started_ = false;
   std::uint16_t port_ = 0;
 };
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
-#include "fake_devices.h"
+#include "fake_device.h"
 #include "platform/clock.h"
 
 namespace velkarin::test {
@@ -43,7 +43,7 @@ using DiscoveryCycle = EngineNetworkTest;
 // at least ten 60 ms sleeps, and the notification repeats until the list is
 // copied.
 TEST_F(DiscoveryCycle, RealCyclePublishesSortedDevicesAndRepeatsUntilCopied) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({Device(0x300, "third", "10.0.0.3", "C"), Device(0x100, "first dev", "10.0.0.1", "A"),
                Device(0x200, "second", "10.0.0.2", "B")});
   CreateEngine(fake.port(), FinderTiming());
@@ -93,7 +93,7 @@ TEST_F(DiscoveryCycle, RealCyclePublishesSortedDevicesAndRepeatsUntilCopied) {
 }
 
 TEST_F(DiscoveryCycle, NoDevicesNoChangeNoNotification) {
-  FakeDevices fake;
+  FakeDevice fake;
   CreateEngine(fake.port(), FastTiming());
   FinderSetNotify(&NotifyCounter::Notify);
   ASSERT_EQ(FinderStart(), 1);
@@ -107,12 +107,9 @@ TEST_F(DiscoveryCycle, NoDevicesNoChangeNoNotification) {
 }
 
 TEST_F(DiscoveryCycle, DeviceThatStopsAnsweringLeavesAtTheNextCycle) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({Device(0x11, "stays", "10.0.0.11"), Device(0x22, "leaves", "10.0.0.22")});
-  CreateEngine(fake.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
-  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
+  ASSERT_NO_FATAL_FAILURE(StartAndAwaitFirstList(fake.port(), FastTiming(), 5000));
   ASSERT_EQ(Serials(Published()), (std::vector<std::uint32_t>{0x11, 0x22}));
 
   const int callsBefore = NotifyCounter::calls;
@@ -131,15 +128,12 @@ TEST_F(DiscoveryCycle, DeviceThatStopsAnsweringLeavesAtTheNextCycle) {
 }
 
 TEST_F(DiscoveryCycle, EqualResultKeepsPublishedRecordsAndSetsNoChange) {
-  FakeDevices fake;
+  FakeDevice fake;
   FakeAnnouncement device = Device(0x5A, "steady", "10.0.0.5", "steady-id");
   device.extNumber1 = 5;
   device.commandSuffix = 3;
   fake.Answer({device});
-  CreateEngine(fake.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
-  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
+  ASSERT_NO_FATAL_FAILURE(StartAndAwaitFirstList(fake.port(), FastTiming(), 5000));
   DeviceList devices = Published();
   ASSERT_EQ(devices.size(), 1u);
   EXPECT_EQ(devices.front().extNumber1, 5);
@@ -173,7 +167,7 @@ TEST_F(DiscoveryCycle, EqualResultKeepsPublishedRecordsAndSetsNoChange) {
 }
 
 TEST_F(DiscoveryCycle, ClashesAreFlaggedInThePublishedList) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({Device(0x70, "one", "10.0.0.7", "dev-a"), Device(0x70, "two", "10.0.0.7", "dev-b"),
                Device(0, "no serial", "1.1.1.1")});
   CreateEngine(fake.port(), FastTiming());

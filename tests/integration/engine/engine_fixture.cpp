@@ -5,19 +5,6 @@
 
 namespace velkarin::test {
 
-std::atomic<int> NotifyCounter::calls{0};
-std::atomic<void*> NotifyCounter::lastFinder{nullptr};
-
-void NotifyCounter::Notify(void* finder) {
-  lastFinder = finder;
-  ++calls;
-}
-
-void NotifyCounter::Reset() {
-  calls = 0;
-  lastFinder = nullptr;
-}
-
 void EngineNetworkTest::SetUp() {
   REQUIRE_PRIVATE_NETWORK();
   ASSERT_EQ(FinderInstance(), nullptr);
@@ -35,6 +22,14 @@ void EngineNetworkTest::CreateEngine(std::uint16_t port, FinderTiming timing) {
   FinderSetCreateOptions(BroadcastTo(port), timing);
   ASSERT_TRUE(FinderCreate());
   ASSERT_NE(FinderInstance(), nullptr);
+}
+
+void EngineNetworkTest::StartAndAwaitFirstList(std::uint16_t port, FinderTiming timing,
+                                               std::int64_t waitMs) {
+  ASSERT_NO_FATAL_FAILURE(CreateEngine(port, timing));
+  FinderSetNotify(&NotifyCounter::Notify);
+  ASSERT_EQ(FinderStart(), 1);
+  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, waitMs));
 }
 
 }  // namespace velkarin::test

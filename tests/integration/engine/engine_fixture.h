@@ -1,24 +1,16 @@
 // Shared pieces of the engine's network tests: the engine aimed at a port of
-// the test's choosing and a recorder of notifications.
+// the test's choosing, with notifications counted.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 
 #include "engine/finder_facade.h"
 #include "engine_aim.h"
+#include "notify_counter.h"
 #include "waiting.h"
 
 namespace velkarin::test {
-
-// Counts the engine's notifications; installed with FinderSetNotify.
-struct NotifyCounter {
-  static void Notify(void* finder);
-  static void Reset();
-  static std::atomic<int> calls;
-  static std::atomic<void*> lastFinder;
-};
 
 // Every test starts and ends without an engine and without hooks.
 class EngineNetworkTest : public testing::Test {
@@ -27,6 +19,9 @@ class EngineNetworkTest : public testing::Test {
   void TearDown() override;
   // FinderCreate aimed at `port` with `timing`; asserts that an engine exists.
   void CreateEngine(std::uint16_t port, FinderTiming timing);
+  // CreateEngine, notifications counted, started; asserts that the first
+  // list is published within `waitMs`.
+  void StartAndAwaitFirstList(std::uint16_t port, FinderTiming timing, std::int64_t waitMs);
 };
 
 }  // namespace velkarin::test

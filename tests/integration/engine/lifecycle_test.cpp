@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "engine_fixture.h"
-#include "fake_devices.h"
+#include "fake_device.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
 
@@ -36,7 +36,7 @@ FinderTiming QuickTiming() {
 using Lifecycle = EngineNetworkTest;
 
 TEST_F(Lifecycle, CreateTwiceStartTwiceStopWhenIdle) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   CreateEngine(fake.port(), FinderTiming());
   DeviceFinder* first = FinderInstance();
@@ -81,7 +81,7 @@ TEST_F(Lifecycle, CreateTwiceStartTwiceStopWhenIdle) {
 }
 
 TEST_F(Lifecycle, StopOrDestroyRightAfterStartNeverLeavesAWorker) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   Watchdog watchdog("start and stop loop", 240);
   for (int round = 0; round < 300; ++round) {
@@ -126,7 +126,7 @@ std::atomic<int> SlowNotification::finished{0};
 std::atomic<int> SlowNotification::copiedRecords{-1};
 
 TEST_F(Lifecycle, DestroyDuringANotificationWaitsForIt) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   Watchdog watchdog("destroy during notification", 60);
   for (int round = 0; round < 5; ++round) {
@@ -147,12 +147,9 @@ TEST_F(Lifecycle, DestroyDuringANotificationWaitsForIt) {
 }
 
 TEST_F(Lifecycle, ClearedNotificationIsNotCalledAgain) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
-  CreateEngine(fake.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
-  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
+  ASSERT_NO_FATAL_FAILURE(StartAndAwaitFirstList(fake.port(), FastTiming(), 5000));
   FinderSetNotify(nullptr);
   const int calls = NotifyCounter::calls;
   // listChanged stays set (nobody copies), so a notification would repeat.
@@ -205,7 +202,7 @@ int SentMessage::served = 0;
 int SentMessage::copiedRecords = -1;
 
 TEST_F(Lifecycle, StopServesANotificationThatWaitsForIt) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
   CreateEngine(fake.port(), FastTiming());
   FinderSetNotify(&SentMessage::Notify);
@@ -227,12 +224,9 @@ TEST_F(Lifecycle, StopServesANotificationThatWaitsForIt) {
 }
 
 TEST_F(Lifecycle, DestroyWhileHeldStopsAtOnceAndFreesOnRelease) {
-  FakeDevices fake;
+  FakeDevice fake;
   fake.Answer({OneDevice()});
-  CreateEngine(fake.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
-  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
+  ASSERT_NO_FATAL_FAILURE(StartAndAwaitFirstList(fake.port(), FastTiming(), 5000));
 
   DeviceFinder* held = FinderHold();
   ASSERT_NE(held, nullptr);

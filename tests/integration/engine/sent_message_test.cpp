@@ -9,7 +9,8 @@
 #include <atomic>
 
 #include "engine_fixture.h"
-#include "fake_devices.h"
+#include "fake_device.h"
+#include "message_window.h"
 
 namespace velkarin::test {
 namespace {
@@ -39,16 +40,10 @@ void NotifyBySendMessage(void*) {
 using SentMessage = EngineNetworkTest;
 
 TEST_F(SentMessage, StopRunsTheNotificationsMessage) {
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = &WindowProcedure;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "VelkarinEngineTestWindow";
-  RegisterClassA(&windowClass);
-  window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           windowClass.hInstance, nullptr);
+  window = CreateMessageWindow("VelkarinEngineTestWindow", &WindowProcedure);
   ASSERT_NE(window, nullptr);
 
-  FakeDevices fake;
+  FakeDevice fake;
   FakeAnnouncement device;
   device.serial = 0x51;
   fake.Answer({device});

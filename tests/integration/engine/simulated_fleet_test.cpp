@@ -24,10 +24,7 @@ using SimulatedFleet = EngineNetworkTest;
 TEST_F(SimulatedFleet, FleetAppearsWithinOneCycleAndLeavesWhenSilent) {
   DevsimProcess sim({"--port", "0", "--fleet", "50", "--fleet-serial-base", "A00000"});
   ASSERT_SIM_READY(sim);
-  CreateEngine(sim.port(), FinderTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
-  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 3000));
+  ASSERT_NO_FATAL_FAILURE(StartAndAwaitFirstList(sim.port(), FinderTiming(), 3000));
   DeviceList devices = Published();
   ASSERT_EQ(devices.size(), 50u);
   std::uint32_t expected = 0xA00000;
@@ -95,13 +92,23 @@ TEST_F(SimulatedFleet, ContinuousFloodEndsEachPassAfter101Datagrams) {
                      "floodVary=true"});
   ASSERT_SIM_READY(sim);
   CreateEngine(sim.port(), FastTiming());
+  FinderSetNotify(&NotifyCounter::Notify);
   ASSERT_EQ(FinderStart(), 1);
   Watchdog watchdog("engine under a continuous flood", 60);
+  // Without the bound the pass that meets the flood would never end.
+  ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
+  EXPECT_LE(Published().size(), 202u);
   // The flood begins with the first discovery; the cycles after the first
   // run wholly under it.
-  ASSERT_TRUE(WaitUntil([] { return FinderInstance()->cyclesCompleted() >= 3; }, 8000));
+  const std::uint32_t cycles = FinderInstance()->cyclesCompleted();
+  ASSERT_TRUE(WaitUntil([&] { return FinderInstance()->cyclesCompleted() >= cycles + 3; }, 8000));
   const DeviceList devices = Published();
-  EXPECT_EQ(devices.size(), 202u);
+  ASSERT_EQ(devices.size(), 202u) << "two passes of 101 datagrams, every one a new device";
+  std::uint32_t previous = 0;
+  for (const DeviceRecord& r : devices) {
+    EXPECT_GT(r.serial, previous) << "sorted, one record per serial";
+    previous = r.serial;
+  }
   EXPECT_EQ(FinderStop(), 1);
   EXPECT_FALSE(FinderInstance()->running());
 }

@@ -28,10 +28,6 @@ const char* FaultName(Fault fault) {
   return fault == Fault::ThreadCreate ? "thread creation" : "?";
 }
 
-std::atomic<int> NotifyCounter::calls{0};
-
-void NotifyCounter::Notify(void*) { ++calls; }
-
 FastTransactionClock::FastTransactionClock(std::uint32_t stepMs) : stepMs_(stepMs) {
   platform::SetPumpHook(&Hook, this);
 }
@@ -82,7 +78,7 @@ DeviceRecord NewConfiguration() {
 void FaultTest::SetUp() {
   REQUIRE_PRIVATE_NETWORK();
   platform::ClearFaults();
-  NotifyCounter::calls = 0;
+  NotifyCounter::Reset();
   ASSERT_EQ(FinderInstance(), nullptr);
 }
 

@@ -12,6 +12,7 @@
 #include "devsim_process.h"
 #include "engine/device_finder.h"
 #include "engine_aim.h"
+#include "notify_counter.h"
 #include "platform/faults.h"
 #include "waiting.h"
 
@@ -26,12 +27,6 @@ struct NamedFault {
 // nothing.
 const std::vector<NamedFault>& SocketFaults();
 const char* FaultName(platform::Fault fault);
-
-// Counts the engine's notifications.
-struct NotifyCounter {
-  static void Notify(void* finder);
-  static std::atomic<int> calls;
-};
 
 // Installed as the pump hook of the calling thread's transaction: every
 // pumped message moves the tick count on by `stepMs`, so the searches and

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "listed_record.h"
+
 namespace velkarin::cli {
 namespace {
 
@@ -26,18 +28,10 @@ TEST(CsvField, QuotesOnlyWhatNeedsIt) {
 }
 
 TEST(FormatDeviceCsv, HeaderOfFieldNamesThenTheTablesCellsInUtf8) {
-  DeviceList list;
-  DeviceRecord r;
-  r.serial = 0xC0DE;
-  r.name =
-      "Pr\xFC"
-      "fstand, \"A\"";
-  r.dhcp = 1;
-  r.ipAddress = "10.0.0.1";
-  r.netmask = "255.0.0.0";
-  r.gateway = "";
-  r.statusFlags = 0x0A;
-  list.push_back(r);
+  const DeviceList list = {test::ListedRecord(0xC0DE,
+                                              "Pr\xFC"
+                                              "fstand, \"A\"",
+                                              1, "10.0.0.1", "255.0.0.0", "", 0x0A)};
   const std::string body =
       "serialText,name,dhcp,ipAddress,netmask,gateway,status\r\n"
       "00C0DE,\"Pr\xC3\xBC"

@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "cli/display_text.h"
+#include "listed_record.h"
 
 namespace velkarin::cli {
 namespace {
+
+using test::ListedRecord;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -18,29 +23,31 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 TEST(SerialText, SixDigitsAtLeastUpperCase) {
-  EXPECT_EQ(SerialText(0x1A2B), "001A2B");
-  EXPECT_EQ(SerialText(0), "000000");
-  EXPECT_EQ(SerialText(0xABCDEF), "ABCDEF");
-  EXPECT_EQ(SerialText(0x1234567), "1234567");
-  EXPECT_EQ(SerialText(0xFFFFFFFFu), "FFFFFFFF");
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0x1A2B, "001A2B"},       {0, "000000"}, {0xABCDEF, "ABCDEF"}, {0x1234567, "1234567"},
+      {0xFFFFFFFF, "FFFFFFFF"},
+  };
+  for (const auto& [serial, text] : cases) EXPECT_EQ(SerialText(serial), text) << serial;
 }
 
 TEST(DhcpText, YesForAnyNonZeroValue) {
-  EXPECT_EQ(DhcpText(0), "No");
-  EXPECT_EQ(DhcpText(1), "Yes");
-  EXPECT_EQ(DhcpText(5), "Yes");
-  EXPECT_EQ(DhcpText(-1), "Yes");
+  const std::pair<std::int32_t, const char*> cases[] = {
+      {0, "No"}, {1, "Yes"}, {5, "Yes"}, {-1, "Yes"}};
+  for (const auto& [dhcp, text] : cases) EXPECT_EQ(DhcpText(dhcp), text) << dhcp;
 }
 
 TEST(StatusFlagWords, NamesEachBitLowestFirst) {
-  EXPECT_EQ(StatusFlagWords(0), "");
-  EXPECT_EQ(StatusFlagWords(0x01), "serial-shared-no-id");
-  EXPECT_EQ(StatusFlagWords(0x02), "address-conflict");
-  EXPECT_EQ(StatusFlagWords(0x04), "no-serial");
-  EXPECT_EQ(StatusFlagWords(0x08), "no-ip");
-  EXPECT_EQ(StatusFlagWords(0x10), "serial-clash");
-  EXPECT_EQ(StatusFlagWords(0x13), "serial-shared-no-id,address-conflict,serial-clash");
-  EXPECT_EQ(StatusFlagWords(0x80000008u), "no-ip,0x80000000");
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0, ""},
+      {0x01, "serial-shared-no-id"},
+      {0x02, "address-conflict"},
+      {0x04, "no-serial"},
+      {0x08, "no-ip"},
+      {0x10, "serial-clash"},
+      {0x13, "serial-shared-no-id,address-conflict,serial-clash"},
+      {0x80000008u, "no-ip,0x80000000"},
+  };
+  for (const auto& [flags, words] : cases) EXPECT_EQ(StatusFlagWords(flags), words) << flags;
 }
 
 TEST(DisplayText, EscapesWhatATerminalWouldActOn) {
@@ -82,24 +89,9 @@ TEST(FormatDeviceTable, EmptyListGivesTheHeaderAlone) {
 }
 
 TEST(FormatDeviceTable, OneAlignedRowPerRecordInListOrder) {
-  DeviceList list;
-  DeviceRecord a;
-  a.serial = 0x1A2B;
-  a.name = "Pump 7";
-  a.dhcp = 0;
-  a.ipAddress = "192.168.1.20";
-  a.netmask = "255.255.255.0";
-  a.gateway = "";
-  a.statusFlags = 0x02;
-  DeviceRecord b;
-  b.serial = 0x12345678;
-  b.name = "V\x1B";
-  b.dhcp = 5;
-  b.ipAddress = "0.0.0.0";
-  b.netmask = "0.0.0.0";
-  b.gateway = "0.0.0.0";
-  list.push_back(a);
-  list.push_back(b);
+  const DeviceList list = {
+      ListedRecord(0x1A2B, "Pump 7", 0, "192.168.1.20", "255.255.255.0", "", 0x02),
+      ListedRecord(0x12345678, "V\x1B", 5, "0.0.0.0", "0.0.0.0", "0.0.0.0")};
 
   const std::vector<std::string> lines = Lines(FormatDeviceTable(list));
   ASSERT_EQ(lines.size(), 3u);
@@ -110,19 +102,12 @@ TEST(FormatDeviceTable, OneAlignedRowPerRecordInListOrder) {
 }
 
 TEST(FormatDeviceTable, LatinOneTextsComeOutInUtf8AndColumnsCountCharacters) {
-  DeviceList list;
-  DeviceRecord a;
-  a.serial = 1;
-  a.name =
-      "Pr\xFC"
-      "fstand-\xC4";  // Latin-1 bytes, as on the wire
-  a.ipAddress = "10.0.0.1";
-  DeviceRecord b;
-  b.serial = 2;
-  b.name = "Plain";
-  b.ipAddress = "10.0.0.2";
-  list.push_back(a);
-  list.push_back(b);
+  // Latin-1 bytes, as on the wire.
+  const DeviceList list = {ListedRecord(1,
+                                        "Pr\xFC"
+                                        "fstand-\xC4",
+                                        0, "10.0.0.1", "", ""),
+                           ListedRecord(2, "Plain", 0, "10.0.0.2", "", "")};
 
   const std::vector<std::string> lines = Lines(FormatDeviceTable(list));
   ASSERT_EQ(lines.size(), 3u);

@@ -5,19 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "static_configuration.h"
+
 namespace velkarin {
 namespace {
 
 using Rule = PlausibilityRule;
 
-DeviceRecord Fixed(const char* ip, const char* mask, const char* gw) {
-  DeviceRecord r;
-  r.dhcp = 0;
-  r.ipAddress = ip;
-  r.netmask = mask;
-  r.gateway = gw;
-  return r;
-}
+using test::FixedAddresses;
 
 std::vector<Rule> RulesOf(const std::vector<PlausibilityWarning>& warnings) {
   std::vector<Rule> rules;
@@ -60,13 +55,13 @@ TEST(AddressPlausibilityWarnings, FlagsEachRuleAndOnlyIt) {
        {Rule::kNetmaskNotContiguous, Rule::kGatewayOutsideSubnet}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(RulesOf(AddressPlausibilityWarnings(Fixed(c.ip, c.mask, c.gw))), c.rules)
+    EXPECT_EQ(RulesOf(AddressPlausibilityWarnings(FixedAddresses(c.ip, c.mask, c.gw))), c.rules)
         << c.ip << " " << c.mask << " " << c.gw;
   }
 }
 
 TEST(AddressPlausibilityWarnings, NoneForDhcp) {
-  DeviceRecord r = Fixed("192.168.1.0", "255.0.255.0", "10.0.0.1");
+  DeviceRecord r = FixedAddresses("192.168.1.0", "255.0.255.0", "10.0.0.1");
   r.dhcp = 1;
   EXPECT_TRUE(AddressPlausibilityWarnings(r).empty());
 }
@@ -99,7 +94,8 @@ TEST(AddressPlausibilityWarnings, TextNamesTheValueAndTheRule) {
   };
   for (const auto& c : cases) {
     std::string texts;
-    for (const PlausibilityWarning& w : AddressPlausibilityWarnings(Fixed(c.ip, c.mask, c.gw))) {
+    for (const PlausibilityWarning& w :
+         AddressPlausibilityWarnings(FixedAddresses(c.ip, c.mask, c.gw))) {
       texts += w.text + "\n";
     }
     for (const std::string& part : c.parts) {

@@ -20,41 +20,28 @@ Parsed Parse(const char* text) {
   return parsed;
 }
 
-TEST(ConfigReply, CodeAndStatus) {
-  Parsed p = Parse("A1B2 5 1");
-  EXPECT_EQ(p.serial, 0xA1B2u);
-  EXPECT_EQ(p.code, 5);
-  EXPECT_EQ(p.status, 1);
-  EXPECT_EQ(p.challenge, kOld);
-
-  p = Parse("  FFFFFFFF   8    -1   ");
-  EXPECT_EQ(p.code, 8);
-  EXPECT_EQ(p.status, -1);
-  EXPECT_EQ(p.challenge, kOld);
-
-  p = Parse("A1B2 4 2");
-  EXPECT_EQ(p.code, 4);
-  EXPECT_EQ(p.status, 2);
-}
-
-TEST(ConfigReply, MissingWordsLeaveZero) {
-  Parsed p = Parse("");
-  EXPECT_EQ(p.serial, 0u);
-  EXPECT_EQ(p.code, 0);
-  EXPECT_EQ(p.status, 0);
-  EXPECT_EQ(p.challenge, kOld);
-
-  p = Parse("A1B2");
-  EXPECT_EQ(p.code, 0);
-  EXPECT_EQ(p.status, 0);
-
-  p = Parse("A1B2 3");
-  EXPECT_EQ(p.code, 3);
-  EXPECT_EQ(p.status, 0);
-
-  p = Parse("A1B2 abc");
-  EXPECT_EQ(p.code, 0);
-  EXPECT_EQ(p.challenge, kOld);
+// Serial, code and status; a missing or unreadable word leaves zero, and
+// without thirty-two digits the challenge stays.
+TEST(ConfigReply, SerialCodeAndStatus) {
+  const struct {
+    const char* text;
+    std::uint32_t serial;
+    std::int32_t code;
+    std::int32_t status;
+  } cases[] = {
+      {"A1B2 5 1", 0xA1B2, 5, 1}, {"  FFFFFFFF   8    -1   ", 0xFFFFFFFF, 8, -1},
+      {"A1B2 4 2", 0xA1B2, 4, 2}, {"", 0, 0, 0},
+      {"A1B2", 0xA1B2, 0, 0},     {"A1B2 3", 0xA1B2, 3, 0},
+      {"A1B2 abc", 0xA1B2, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const Parsed p = Parse(c.text);
+    EXPECT_EQ(p.serial, c.serial);
+    EXPECT_EQ(p.code, c.code);
+    EXPECT_EQ(p.status, c.status);
+    EXPECT_EQ(p.challenge, kOld);
+  }
 }
 
 TEST(ConfigReply, ThirtyTwoDigitsRenewTheChallenge) {

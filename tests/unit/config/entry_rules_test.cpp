@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/config_command.h"
+#include "static_configuration.h"
 
 namespace velkarin {
 namespace {
@@ -35,24 +36,17 @@ TEST(IsValidGatewayText, AlsoAcceptsEmptyAndAllZeros) {
   EXPECT_FALSE(IsValidGatewayText("10.0.0.1 x"));
 }
 
-DeviceRecord Fixed(const char* ip, const char* mask, const char* gw) {
-  DeviceRecord r;
-  r.dhcp = 0;
-  r.ipAddress = ip;
-  r.netmask = mask;
-  r.gateway = gw;
-  return r;
-}
+using test::FixedAddresses;
 
 TEST(FirstInvalidAddressEntry, NamesTheFirstFieldInFormOrder) {
   const struct {
     DeviceRecord record;
     const char* field;
   } cases[] = {
-      {Fixed("10.0.0.5", "255.255.255.0", ""), nullptr},
-      {Fixed("10.0.0.5 x", "255.255.255.0", ""), "IP address"},
-      {Fixed("10.0.0.5", "255.255.255.0 1", "x"), "netmask"},
-      {Fixed("10.0.0.5", "255.255.255.0", "10.0.0.1\r"), "gateway"},
+      {FixedAddresses("10.0.0.5", "255.255.255.0", ""), nullptr},
+      {FixedAddresses("10.0.0.5 x", "255.255.255.0", ""), "IP address"},
+      {FixedAddresses("10.0.0.5", "255.255.255.0 1", "x"), "netmask"},
+      {FixedAddresses("10.0.0.5", "255.255.255.0", "10.0.0.1\r"), "gateway"},
   };
   for (const auto& c : cases) {
     const char* field = FirstInvalidAddressEntry(c.record);
@@ -70,7 +64,7 @@ TEST(CanonicalizeAddressEntries, SendsTheValueThatWasChecked) {
       {"192.168.1.20", "192.168.1.20"},   {"0.0.0.0", "0.0.0.0"}, {"", ""},
   };
   for (const auto& c : cases) {
-    DeviceRecord record = Fixed(c.typed, c.typed, c.typed);
+    DeviceRecord record = FixedAddresses(c.typed, c.typed, c.typed);
     CanonicalizeAddressEntries(record);
     EXPECT_EQ(record.ipAddress, c.sent);
     EXPECT_EQ(record.netmask, c.sent);
@@ -79,7 +73,7 @@ TEST(CanonicalizeAddressEntries, SendsTheValueThatWasChecked) {
 }
 
 TEST(BuildConfigCommand, NoFieldWithABlankOrControlCharacterReachesACommand) {
-  DeviceRecord sound = Fixed("10.0.0.5", "255.255.255.0", "");
+  DeviceRecord sound = FixedAddresses("10.0.0.5", "255.255.255.0", "");
   sound.serial = 0xA1B2;
   ASSERT_TRUE(BuildConfigCommand(sound, nullptr, ConfigChallenge{}));
   const struct {
@@ -114,7 +108,7 @@ TEST(BuildConfigCommand, NoFieldWithABlankOrControlCharacterReachesACommand) {
 TEST(ConfigurationDifferences, DhcpComparesOnlyTheDhcpValue) {
   DeviceRecord sent;
   sent.dhcp = 1;
-  DeviceRecord announced = Fixed("1.2.3.4", "255.0.0.0", "1.1.1.1");
+  DeviceRecord announced = FixedAddresses("1.2.3.4", "255.0.0.0", "1.1.1.1");
   announced.dhcp = 1;
   EXPECT_TRUE(IsDeviceConfigured(sent, announced));
   announced.dhcp = 0;
@@ -125,13 +119,14 @@ TEST(ConfigurationDifferences, DhcpComparesOnlyTheDhcpValue) {
 }
 
 TEST(ConfigurationDifferences, FixedComparesAddressesAsAddresses) {
-  const DeviceRecord sent = Fixed("10.0.0.5", "255.255.255.0", "");
-  EXPECT_TRUE(IsDeviceConfigured(sent, Fixed("10.0.0.5", "255.255.255.0", "10.0.0.1")));
-  EXPECT_TRUE(IsDeviceConfigured(sent, Fixed("10.0.0.05", "255.255.255.0", "")));
-  EXPECT_TRUE(IsDeviceConfigured(Fixed("10.0.0.5", "255.255.255.0", "10.0.0.1"),
-                                 Fixed("10.0.0.5", "255.255.255.0", "")));
-  const auto differences = ConfigurationDifferences(Fixed("10.0.0.5", "255.255.255.0", "10.0.0.1"),
-                                                    Fixed("10.0.0.6", "255.255.0.0", "10.0.0.2"));
+  const DeviceRecord sent = FixedAddresses("10.0.0.5", "255.255.255.0", "");
+  EXPECT_TRUE(IsDeviceConfigured(sent, FixedAddresses("10.0.0.5", "255.255.255.0", "10.0.0.1")));
+  EXPECT_TRUE(IsDeviceConfigured(sent, FixedAddresses("10.0.0.05", "255.255.255.0", "")));
+  EXPECT_TRUE(IsDeviceConfigured(FixedAddresses("10.0.0.5", "255.255.255.0", "10.0.0.1"),
+                                 FixedAddresses("10.0.0.5", "255.255.255.0", "")));
+  const auto differences =
+      ConfigurationDifferences(FixedAddresses("10.0.0.5", "255.255.255.0", "10.0.0.1"),
+                               FixedAddresses("10.0.0.6", "255.255.0.0", "10.0.0.2"));
   ASSERT_EQ(differences.size(), 3u);
   EXPECT_STREQ(differences[0].field, "IP address");
   EXPECT_EQ(differences[0].announced, "10.0.0.6");

@@ -68,21 +68,5 @@ TEST_F(Faults, ThreadCreationFailsWithoutRunningTheFunction) {
   EXPECT_EQ(calls.load(), 1);
 }
 
-TEST_F(Faults, FlagsAreIndependentAndClearTogether) {
-  SetFault(Fault::SocketSend, true);
-  SetFault(Fault::ThreadCreate, true);
-  EXPECT_TRUE(FaultSet(Fault::SocketSend));
-  EXPECT_TRUE(FaultSet(Fault::ThreadCreate));
-  EXPECT_FALSE(FaultSet(Fault::SocketReceive));
-  EXPECT_FALSE(FaultSet(Fault::SocketsStartup));
-  SetFault(Fault::SocketSend, false);
-  EXPECT_FALSE(FaultSet(Fault::SocketSend));
-  EXPECT_TRUE(FaultSet(Fault::ThreadCreate));
-  ClearFaults();
-  for (unsigned f = 0; f < static_cast<unsigned>(Fault::Count); ++f) {
-    EXPECT_FALSE(FaultSet(static_cast<Fault>(f))) << f;
-  }
-}
-
 }  // namespace
 }  // namespace velkarin::platform

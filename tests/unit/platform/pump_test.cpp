@@ -33,45 +33,44 @@ class PumpHooks : public testing::Test {
 void PumpFromThread(void*) { PumpOneMessage(); }
 void ServeFromThread(void*) { ServeSentMessages(); }
 
-TEST_F(PumpHooks, PumpOneMessageRunsItsHookOnTheCallingThread) {
-  HookLog pump, serve;
-  SetPumpHook(Log, &pump);
-  SetServeSentHook(Log, &serve);
-  PumpOneMessage();
-  PumpOneMessage();
-  EXPECT_EQ(pump.calls.load(), 2);
-  EXPECT_EQ(pump.lastThread, std::this_thread::get_id());
-  EXPECT_EQ(serve.calls.load(), 0);
+// Each call runs its own hook, never the other's, on the thread that calls
+// it, and nothing once its hook is cleared.
+TEST_F(PumpHooks, EachCallRunsItsOwnHookOnTheCallingThread) {
+  const struct {
+    const char* name;
+    void (*call)();
+    ThreadFunction callFromThread;
+    void (*setOwnHook)(PumpHook, void*);
+    bool pumpHook;  // which of the two hooks is the call's own
+  } cases[] = {
+      {"PumpOneMessage", &PumpOneMessage, &PumpFromThread, &SetPumpHook, true},
+      {"ServeSentMessages", &ServeSentMessages, &ServeFromThread, &SetServeSentHook, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HookLog pump, serve;
+    SetPumpHook(Log, &pump);
+    SetServeSentHook(Log, &serve);
+    HookLog& own = c.pumpHook ? pump : serve;
+    HookLog& other = c.pumpHook ? serve : pump;
+    c.call();
+    c.call();
+    EXPECT_EQ(own.calls.load(), 2);
+    EXPECT_EQ(own.lastThread, std::this_thread::get_id());
+    EXPECT_EQ(other.calls.load(), 0);
 
-  ThreadHandle thread = ThreadCreate(PumpFromThread, nullptr, 256 * 1024);
-  ASSERT_TRUE(thread.valid());
-  ThreadJoin(thread);
-  EXPECT_EQ(pump.calls.load(), 3);
-  EXPECT_NE(pump.lastThread, std::this_thread::get_id());
+    ThreadHandle thread = ThreadCreate(c.callFromThread, nullptr, 256 * 1024);
+    ASSERT_TRUE(thread.valid());
+    ThreadJoin(thread);
+    EXPECT_EQ(own.calls.load(), 3);
+    EXPECT_NE(own.lastThread, std::this_thread::get_id());
 
-  SetPumpHook(nullptr, nullptr);
-  PumpOneMessage();
-  EXPECT_EQ(pump.calls.load(), 3);
-}
-
-TEST_F(PumpHooks, ServeSentMessagesRunsItsHookOnTheCallingThread) {
-  HookLog pump, serve;
-  SetPumpHook(Log, &pump);
-  SetServeSentHook(Log, &serve);
-  ServeSentMessages();
-  EXPECT_EQ(serve.calls.load(), 1);
-  EXPECT_EQ(serve.lastThread, std::this_thread::get_id());
-  EXPECT_EQ(pump.calls.load(), 0);
-
-  ThreadHandle thread = ThreadCreate(ServeFromThread, nullptr, 256 * 1024);
-  ASSERT_TRUE(thread.valid());
-  ThreadJoin(thread);
-  EXPECT_EQ(serve.calls.load(), 2);
-  EXPECT_NE(serve.lastThread, std::this_thread::get_id());
-
-  SetServeSentHook(nullptr, nullptr);
-  ServeSentMessages();
-  EXPECT_EQ(serve.calls.load(), 2);
+    c.setOwnHook(nullptr, nullptr);
+    c.call();
+    EXPECT_EQ(own.calls.load(), 3);
+    SetPumpHook(nullptr, nullptr);
+    SetServeSentHook(nullptr, nullptr);
+  }
 }
 
 TEST_F(PumpHooks, HookGetsItsOwnContext) {

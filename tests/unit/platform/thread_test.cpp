@@ -46,12 +46,20 @@ void SleepThenMark(void* argument) {
   static_cast<ThreadRun*>(argument)->calls.fetch_add(1);
 }
 
-TEST(Thread, RunsTheFunctionWithItsArgumentOnANewThread) {
-  ThreadRun run;
-  ThreadHandle thread = ThreadCreate(Record, &run, kOneMiB);
+// Runs `function` on a thread of `stackSize` bytes to its end: it ran once,
+// and the join released the handle, which a second join leaves alone.
+void RunToEnd(ThreadFunction function, ThreadRun& run, std::size_t stackSize) {
+  ThreadHandle thread = ThreadCreate(function, &run, stackSize);
   ASSERT_TRUE(thread.valid());
   ThreadJoin(thread);
+  EXPECT_FALSE(thread.valid());
   EXPECT_EQ(run.calls.load(), 1);
+  ThreadJoin(thread);
+}
+
+TEST(Thread, RunsTheFunctionWithItsArgumentOnANewThread) {
+  ThreadRun run;
+  RunToEnd(Record, run, kOneMiB);
   EXPECT_NE(run.thread, std::this_thread::get_id());
 }
 
@@ -70,9 +78,7 @@ TEST(Thread, GetsTheStackSizeItAskedFor) {
   // one of these sizes.
   for (std::size_t asked : {kOneMiB, 3 * kOneMiB}) {
     ThreadRun run;
-    ThreadHandle thread = ThreadCreate(Record, &run, asked);
-    ASSERT_TRUE(thread.valid());
-    ThreadJoin(thread);
+    RunToEnd(Record, run, asked);
     EXPECT_GE(run.stack.left + 64 * 1024, asked) << "asked " << asked;
     EXPECT_LE(run.stack.total, asked + kRuntimeShare) << "asked " << asked;
   }
@@ -80,10 +86,7 @@ TEST(Thread, GetsTheStackSizeItAskedFor) {
 
 TEST(Thread, OneMebibyteStackHoldsALargeLocalArray) {
   ThreadRun run;
-  ThreadHandle thread = ThreadCreate(UseLargeStack, &run, kOneMiB);
-  ASSERT_TRUE(thread.valid());
-  ThreadJoin(thread);
-  EXPECT_EQ(run.calls.load(), 1);
+  RunToEnd(UseLargeStack, run, kOneMiB);
   long expected = 0;
   for (std::size_t i = 0; i < kLargeArray; i += 4096) expected += static_cast<long>(i & 0x7F);
   EXPECT_EQ(run.checksum, expected);
@@ -91,13 +94,8 @@ TEST(Thread, OneMebibyteStackHoldsALargeLocalArray) {
 
 TEST(Thread, JoinWaitsForTheEndAndReleasesTheHandle) {
   ThreadRun run;
-  ThreadHandle thread = ThreadCreate(SleepThenMark, &run, kOneMiB);
-  ASSERT_TRUE(thread.valid());
-  ThreadJoin(thread);
-  EXPECT_EQ(run.calls.load(), 1);
-  EXPECT_FALSE(thread.valid());
-  // Joining a released or never-made handle does nothing.
-  ThreadJoin(thread);
+  RunToEnd(SleepThenMark, run, kOneMiB);
+  // Joining a never-made handle does nothing.
   ThreadHandle none;
   ThreadJoin(none);
   EXPECT_FALSE(none.valid());

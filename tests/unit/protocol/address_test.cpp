@@ -91,49 +91,67 @@ TEST(AddressValue, EmptyIsZeroAndUnreadableIsAllOnes) {
   EXPECT_EQ(AddressValue("1.2.3.4"), 0x01020304u);
 }
 
+// Texts compare by their values: the empty text is 0 and an unreadable one
+// all ones.
 TEST(SameAddress, ComparesTheValuesOfTheTexts) {
-  EXPECT_TRUE(SameAddress("10.0.0.1", "10.0.0.1"));
-  EXPECT_FALSE(SameAddress("10.0.0.1", "10.0.0.2"));
-  EXPECT_TRUE(SameAddress("10.1", "10.0.0.1"));
-  EXPECT_TRUE(SameAddress("192.168.1.1", "192.168.01.01"));
-  EXPECT_TRUE(SameAddress("0xC0.168.1.1", "192.168.1.1"));
-  EXPECT_FALSE(SameAddress("192.168.1.010", "192.168.1.10"));  // octal 010 is 8
-  EXPECT_TRUE(SameAddress("0.0.0.0", "0.0.0.0"));
-  EXPECT_TRUE(SameAddress("1.1.1.1", "1.1.1.1"));
-  EXPECT_FALSE(SameAddress("0.0.0.0", "1.1.1.1"));
-}
-
-TEST(SameAddress, EmptyMeansZeroAndUnreadableMeansAllOnes) {
-  EXPECT_TRUE(SameAddress("", "0.0.0.0"));
-  EXPECT_TRUE(SameAddress("", ""));
-  EXPECT_FALSE(SameAddress("", "255.255.255.255"));
-  EXPECT_TRUE(SameAddress("abc", "xyz"));
-  EXPECT_TRUE(SameAddress("abc", "255.255.255.255"));
-  EXPECT_TRUE(SameAddress("1.2.3.4.5", "300.1.1.1"));
-  EXPECT_FALSE(SameAddress("abc", ""));
-  EXPECT_FALSE(SameAddress("abc", "0.0.0.0"));
+  const struct {
+    const char* a;
+    const char* b;
+    bool same;
+  } cases[] = {
+      {"10.0.0.1", "10.0.0.1", true},
+      {"10.0.0.1", "10.0.0.2", false},
+      {"10.1", "10.0.0.1", true},
+      {"192.168.1.1", "192.168.01.01", true},
+      {"0xC0.168.1.1", "192.168.1.1", true},
+      {"192.168.1.010", "192.168.1.10", false},  // octal 010 is 8
+      {"0.0.0.0", "0.0.0.0", true},
+      {"1.1.1.1", "1.1.1.1", true},
+      {"0.0.0.0", "1.1.1.1", false},
+      {"", "0.0.0.0", true},
+      {"", "", true},
+      {"", "255.255.255.255", false},
+      {"abc", "xyz", true},
+      {"abc", "255.255.255.255", true},
+      {"1.2.3.4.5", "300.1.1.1", true},
+      {"abc", "", false},
+      {"abc", "0.0.0.0", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SameAddress(c.a, c.b), c.same) << '"' << c.a << "\" \"" << c.b << '"';
+    EXPECT_EQ(SameAddress(c.b, c.a), c.same) << '"' << c.b << "\" \"" << c.a << '"';
+  }
 }
 
 TEST(SameTextIgnoringCase, FoldsOnlyTheAsciiLetters) {
-  EXPECT_TRUE(SameTextIgnoringCase("IOX-4a", "iox-4A"));
-  EXPECT_TRUE(SameTextIgnoringCase("", ""));
-  EXPECT_TRUE(SameTextIgnoringCase("@[`{", "@[`{"));
-  EXPECT_FALSE(SameTextIgnoringCase("abc", "abcd"));
-  EXPECT_FALSE(SameTextIgnoringCase("abcd", "abc"));
-  EXPECT_FALSE(SameTextIgnoringCase("", "a"));
-  EXPECT_FALSE(SameTextIgnoringCase("abc", "abd"));
-  // Neighbours of the letters do not fold: '@' is 'A' - 1, '`' is 'a' - 1,
-  // '[' is 'Z' + 1, '{' is 'z' + 1.
-  EXPECT_FALSE(SameTextIgnoringCase("@", "`"));
-  EXPECT_FALSE(SameTextIgnoringCase("[", "{"));
-  // Bytes above 0x7F match only themselves: Latin-1 capital and small A
-  // with grave accent, and the UTF-8 forms of the same two letters.
-  EXPECT_FALSE(SameTextIgnoringCase("\xC0", "\xE0"));
-  EXPECT_FALSE(SameTextIgnoringCase("\xC3\x80", "\xC3\xA0"));
-  EXPECT_TRUE(SameTextIgnoringCase("x\xC0y", "X\xC0Y"));
-  // Counted texts: an embedded NUL is compared like any byte.
-  EXPECT_FALSE(SameTextIgnoringCase(std::string("a\0b", 3), std::string("a\0c", 3)));
-  EXPECT_TRUE(SameTextIgnoringCase(std::string("a\0B", 3), std::string("A\0b", 3)));
+  const struct {
+    std::string a;
+    std::string b;
+    bool same;
+  } cases[] = {
+      {"IOX-4a", "iox-4A", true},
+      {"", "", true},
+      {"@[`{", "@[`{", true},
+      {"abc", "abcd", false},
+      {"abcd", "abc", false},
+      {"", "a", false},
+      {"abc", "abd", false},
+      // Neighbours of the letters do not fold: '@' is 'A' - 1, '`' is 'a' - 1,
+      // '[' is 'Z' + 1, '{' is 'z' + 1.
+      {"@", "`", false},
+      {"[", "{", false},
+      // Bytes above 0x7F match only themselves: Latin-1 capital and small A
+      // with grave accent, and the UTF-8 forms of the same two letters.
+      {"\xC0", "\xE0", false},
+      {"\xC3\x80", "\xC3\xA0", false},
+      {"x\xC0y", "X\xC0Y", true},
+      // Counted texts: an embedded NUL is compared like any byte.
+      {std::string("a\0b", 3), std::string("a\0c", 3), false},
+      {std::string("a\0B", 3), std::string("A\0b", 3), true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SameTextIgnoringCase(c.a, c.b), c.same) << '"' << c.a << "\" \"" << c.b << '"';
+  }
 }
 
 TEST(SameTextIgnoringCase, EveryPairOfBytes) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -64,65 +65,52 @@ TEST(ParseAnnouncement, ReadsEveryItemOfAllThreeSections) {
   EXPECT_EQ(r.sortKey, 0);
 }
 
-TEST(ParseAnnouncement, NothingUsableGivesTheDefaultRecord) {
-  for (const std::string& datagram : {"\0"s, " "s, "      "s, "   \0"s}) {
-    const DeviceRecord r = Parse(datagram);
-    EXPECT_EQ(r.serial, 0u);
-    EXPECT_EQ(r.dhcp, 0);
-    EXPECT_EQ(r.ipAddress, "");
-    EXPECT_EQ(r.netmask, "");
-    EXPECT_EQ(r.gateway, "");
-    EXPECT_EQ(r.name, "");
+// Section one alone: how its words are split, read and defaulted.
+TEST(ParseAnnouncement, SectionOne) {
+  struct Case {
+    const char* what;
+    std::string datagram;
+    std::uint32_t serial;
+    int dhcp;
+    const char* ip;
+    const char* netmask;
+    const char* gateway;
+    const char* name;
+  };
+  const Case cases[] = {
+      {"a NUL alone", "\0"s, 0, 0, "", "", "", ""},
+      {"a blank alone", " "s, 0, 0, "", "", "", ""},
+      {"blanks alone", "      "s, 0, 0, "", "", "", ""},
+      {"blanks and a NUL", "   \0"s, 0, 0, "", "", "", ""},
+      {"a serial alone", "abcdef"s, 0xABCDEF, 0, "", "", "", ""},
+      {"the name is the rest of the section with its blanks",
+       "  1   0  10.0.0.5 255.0.0.0   10.0.0.1    big  old\tbox  \0"s, 1, 0, "10.0.0.5",
+       "255.0.0.0", "10.0.0.1", "big  old\tbox  "},
+      // "12\t34" is one word; its number ends at the tab.
+      {"tabs and line breaks are part of a word", "12\t34 1 10.0.0.5\t\n x\0"s, 0x12, 1,
+       "10.0.0.5\t\n", "x", "", ""},
+      {"a serial that does not convert is still consumed", "xyz 1 10.0.0.5\0"s, 0, 1, "10.0.0.5",
+       "", "", ""},
+      {"numbers end where their digits do", "aB 1x 1.2.3.4\0"s, 0xAB, 1, "1.2.3.4", "", "", ""},
+      {"a flag that does not convert is still consumed", "aB x 1.2.3.4\0"s, 0xAB, 0, "1.2.3.4", "",
+       "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const DeviceRecord r = Parse(c.datagram);
+    EXPECT_EQ(r.serial, c.serial);
+    EXPECT_EQ(r.dhcp, c.dhcp);
+    EXPECT_EQ(r.ipAddress, c.ip);
+    EXPECT_EQ(r.netmask, c.netmask);
+    EXPECT_EQ(r.gateway, c.gateway);
+    EXPECT_EQ(r.name, c.name);
     ExpectSection2Defaults(r);
     ExpectSection3Defaults(r);
   }
 }
 
-TEST(ParseAnnouncement, ASerialAloneLeavesEverythingElseAtItsDefault) {
-  const DeviceRecord r = Parse("abcdef"s);
-  EXPECT_EQ(r.serial, 0xABCDEFu);
-  EXPECT_EQ(r.dhcp, 0);
-  EXPECT_EQ(r.ipAddress, "");
-  EXPECT_EQ(r.netmask, "");
-  EXPECT_EQ(r.gateway, "");
-  EXPECT_EQ(r.name, "");
-  ExpectSection2Defaults(r);
-  ExpectSection3Defaults(r);
-}
-
-TEST(ParseAnnouncement, NameIsTheRestOfSectionOneWithItsBlanks) {
-  const DeviceRecord r = Parse("  1   0  10.0.0.5 255.0.0.0   10.0.0.1    big  old\tbox  \0"s);
-  EXPECT_EQ(r.serial, 1u);
-  EXPECT_EQ(r.ipAddress, "10.0.0.5");
-  EXPECT_EQ(r.netmask, "255.0.0.0");
-  EXPECT_EQ(r.gateway, "10.0.0.1");
-  EXPECT_EQ(r.name, "big  old\tbox  ");
-}
-
-TEST(ParseAnnouncement, TabsAndLineBreaksArePartOfAWord) {
-  const DeviceRecord r = Parse("12\t34 1 10.0.0.5\t\n x\0"s);
-  EXPECT_EQ(r.serial, 0x12u);  // "12\t34" is one word; its number ends at the tab
-  EXPECT_EQ(r.dhcp, 1);
-  EXPECT_EQ(r.ipAddress, "10.0.0.5\t\n");
-  EXPECT_EQ(r.netmask, "x");
-}
-
-TEST(ParseAnnouncement, WordsThatDoNotConvertAreStillConsumed) {
-  DeviceRecord r = Parse("xyz 1 10.0.0.5\0"s);
-  EXPECT_EQ(r.serial, 0u);
-  EXPECT_EQ(r.dhcp, 1);
-  EXPECT_EQ(r.ipAddress, "10.0.0.5");
-
-  r = Parse("aB 1x 1.2.3.4\0"s);
-  EXPECT_EQ(r.serial, 0xABu);
-  EXPECT_EQ(r.dhcp, 1);
-  EXPECT_EQ(r.ipAddress, "1.2.3.4");
-
-  r = Parse("aB x 1.2.3.4\0"s);
-  EXPECT_EQ(r.dhcp, 0);
-  EXPECT_EQ(r.ipAddress, "1.2.3.4");
-
-  r = Parse("1\0x a b c d id y 3 e f -z\0"s);
+TEST(ParseAnnouncement, WordsOfSectionTwoThatDoNotConvertAreStillConsumed) {
+  const DeviceRecord r = Parse("1\0x a b c d id y 3 e f -z\0"s);
   EXPECT_EQ(r.extNumber1, 0);
   EXPECT_EQ(r.deviceId, "id");
   EXPECT_EQ(r.deviceIndex, 0);

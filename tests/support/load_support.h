@@ -1,5 +1,5 @@
-// Pieces shared by the load tests: the process's resident memory, and
-// figures about what the simulator sent.
+// Pieces shared by the load tests and the load benchmark: the process's
+// resident memory, and figures about what the simulator sent.
 #pragma once
 #include <gtest/gtest.h>
 

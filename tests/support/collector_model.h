@@ -1,6 +1,8 @@
-// A plain model of the device collector for the fuzz targets: the merge
-// rules written out step by step over a vector, with no shortcuts (the
-// collector itself caches address values and compares cheap fields first).
+// A plain model of the device collector: the merge rules written out step by
+// step over a vector, with no shortcuts (the collector itself caches address
+// values and compares cheap fields first). The collector's unit test and fuzz
+// target hold it against the collector; the engine benchmark times it as the
+// walk that converts address texts at every comparison.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -10,7 +12,7 @@
 #include "protocol/address.h"
 #include "protocol/device_record.h"
 
-namespace velkarin::fuzz {
+namespace velkarin::test {
 
 class CollectorModel {
  public:
@@ -143,4 +145,4 @@ class CollectorModel {
   bool changed = false;
 };
 
-}  // namespace velkarin::fuzz
+}  // namespace velkarin::test
