@@ -9,7 +9,6 @@
 #include "platform/clock.h"
 #include "platform/guarded.h"
 #include "platform/pump.h"
-#include "protocol/announcement.h"
 
 namespace velkarin {
 namespace {
@@ -91,12 +90,7 @@ void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
   // Bounded, so that a device that floods its answers cannot hold the poll,
   // and the page's thread with it, for as long as the flood lasts.
   for (int taken = 0; taken < kMaxPollDatagrams; ++taken) {
-    bool unconfigured = false;
-    const int length = channel.Receive(buffer, sizeof buffer, unconfigured);
-    if (length <= 0) break;
-    DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(length));
-    if (unconfigured) ApplyUnconfiguredSender(record);
-    collector.Add(record);
+    if (CollectAnnouncement(channel, buffer, collector) <= 0) break;
     platform::PumpOneMessage();
     if (platform::QuitRequested()) return;
   }

@@ -11,6 +11,16 @@
 
 namespace velkarin {
 
+int CollectAnnouncement(UdpChannel& channel, char* buffer, DeviceCollector& collector) {
+  bool senderUnconfigured = false;
+  const int count = channel.Receive(buffer, kReceiveBufferSize, senderUnconfigured);
+  if (count <= 0) return count;
+  DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(count));
+  if (senderUnconfigured) ApplyUnconfiguredSender(record);
+  collector.Add(std::move(record));
+  return count;
+}
+
 DeviceFinder::DeviceFinder(Destination destination, FinderTiming timing)
     : destination_(destination), timing_(timing), channel_(destination) {}
 
@@ -89,16 +99,11 @@ void DeviceFinder::RunCollectionPass(char* buffer) {
   // Ends after a run of empty receives, or after a bounded number of
   // datagrams so that a flood cannot hold the cycle open.
   while (datagrams < timing_.maxDatagramsPerPass && idle < timing_.idleReceivesPerPass) {
-    bool senderUnconfigured = false;
-    const int count = channel_.Receive(buffer, kReceiveBufferSize, senderUnconfigured);
-    if (count <= 0) {
+    if (CollectAnnouncement(channel_, buffer, collector_) <= 0) {
       platform::SleepMs(timing_.idleSleepMs);
       ++idle;
       continue;
     }
-    DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(count));
-    if (senderUnconfigured) ApplyUnconfiguredSender(record);
-    collector_.Add(std::move(record));
     ++datagrams;
     idle = 0;
   }

@@ -31,6 +31,12 @@ constexpr std::size_t kReceiveBufferSize = 1024;
 // Datagrams left from earlier cycles that a cycle discards before it begins.
 constexpr int kMaxStaleDatagrams = 4096;
 
+// One non-blocking receive on `channel` into `buffer` (kReceiveBufferSize
+// bytes): an announcement taken is parsed and added to `collector`. Gives the
+// receive's count, more than 0 when a record was added. The step of every
+// discovery loop: the worker's passes, the transaction's polls, the scan.
+int CollectAnnouncement(UdpChannel& channel, char* buffer, DeviceCollector& collector);
+
 class DeviceFinder {
  public:
   explicit DeviceFinder(Destination destination = Destination(),
