@@ -175,10 +175,10 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
 
   // Replies count only when they name the device that was found.
   const std::uint32_t target = found.serial;
-  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
+  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge()) == 0) {
     return CONFIG_BAD_ARGUMENT;
   }
-  const int reply = commandChannel.AwaitConfigReply(target, finder.configChallenge);
+  const int reply = commandChannel.AwaitConfigReply(target, finder.configChallenge());
   if (platform::QuitRequested()) return CONFIG_NO_REPLY;
   if (reply == kReplyAccepted) return CONFIG_OK;
   if (reply == kNoReply) return CONFIG_NO_REPLY;
@@ -186,10 +186,10 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
   if (password == nullptr) return CONFIG_REFUSED;
 
   // Refused: once more, authenticated with the challenge as the refusal left it.
-  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
+  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge()) == 0) {
     return CONFIG_BAD_ARGUMENT;
   }
-  const int retry = commandChannel.AwaitConfigReply(target, finder.configChallenge);
+  const int retry = commandChannel.AwaitConfigReply(target, finder.configChallenge());
   if (platform::QuitRequested()) return CONFIG_NO_REPLY;
   if (retry == kReplyAccepted) return CONFIG_OK;
   if (retry == kReplyRefused) return CONFIG_REFUSED;

@@ -67,14 +67,10 @@ class DeviceFinder {
   const Destination& destination() const { return destination_; }
   const FinderTiming& timing() const { return timing_; }
 
-  // Kept between configuration replies and authenticated commands; touched
-  // only by the thread that runs configuration transactions.
-  ConfigChallenge configChallenge{};  // all zeros until a reply brings one
-
-  // Bookkeeping of the facade (finder_facade.cpp), on the page's thread:
-  // the holds of FinderHold, and whether FinderDestroy ran while held.
-  std::atomic<int> holds{0};
-  std::atomic<bool> retired{false};
+  // For the configuration layer, which keeps its challenge with the engine
+  // from a reply to the next authenticated command (all zeros until a reply
+  // brings one); only the thread that runs a transaction touches it.
+  ConfigChallenge& configChallenge() { return configChallenge_; }
 
  private:
   static void DiscoveryWorker(void* finder) noexcept;
@@ -96,6 +92,7 @@ class DeviceFinder {
   std::atomic<FinderNotifyFn> notify_{nullptr};
   std::atomic<std::uint32_t> cyclesCompleted_{0};
   platform::Lock lock_;
+  ConfigChallenge configChallenge_{};
 };
 
 }  // namespace velkarin

@@ -42,7 +42,7 @@ TEST_F(FaultTest, EverySocketFaultEndsTheTransactionWithNotFound) {
     } else {
       EXPECT_EQ(after.discoveries, before.discoveries) << "nothing may leave a failed channel";
     }
-    EXPECT_EQ(finder.configChallenge, ConfigChallenge{});
+    EXPECT_EQ(finder.configChallenge(), ConfigChallenge{});
   }
 
   // The same transaction without a fault: the faults alone made it fail.
