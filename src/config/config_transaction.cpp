@@ -175,7 +175,7 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
 
   // Replies count only when they name the device that was found.
   const std::uint32_t target = found.serial;
-  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge()) == 0) {
+  if (!commandChannel.SendConfigCommand(record, password, finder.configChallenge())) {
     return CONFIG_BAD_ARGUMENT;
   }
   const int reply = commandChannel.AwaitConfigReply(target, finder.configChallenge());
@@ -186,7 +186,7 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
   if (password == nullptr) return CONFIG_REFUSED;
 
   // Refused: once more, authenticated with the challenge as the refusal left it.
-  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge()) == 0) {
+  if (!commandChannel.SendConfigCommand(record, password, finder.configChallenge())) {
     return CONFIG_BAD_ARGUMENT;
   }
   const int retry = commandChannel.AwaitConfigReply(target, finder.configChallenge());

@@ -29,7 +29,7 @@ DeviceFinder::~DeviceFinder() {
   Stop();
 }
 
-int DeviceFinder::Start() {
+bool DeviceFinder::Start() {
   Stop();
   stopRequested_ = false;
   // Running from now on: a stop that comes before the new thread has begun
@@ -38,12 +38,12 @@ int DeviceFinder::Start() {
   workerThread_ = platform::ThreadCreate(&DiscoveryWorker, this, kWorkerStackSize);
   if (!workerThread_.valid()) {
     running_ = false;
-    return -1;
+    return false;
   }
-  return 1;
+  return true;
 }
 
-int DeviceFinder::Stop() {
+void DeviceFinder::Stop() {
   stopRequested_ = true;
   while (running_) {
     // The worker may be inside a notification that waits for this thread.
@@ -52,7 +52,6 @@ int DeviceFinder::Stop() {
     stopRequested_ = true;
   }
   JoinWorker();
-  return 1;
 }
 
 void DeviceFinder::JoinWorker() {
@@ -73,10 +72,7 @@ DeviceList DeviceFinder::CopyOut() {
   return copy;
 }
 
-int DeviceFinder::SetNotify(FinderNotifyFn notify) {
-  notify_ = notify;
-  return 1;
-}
+void DeviceFinder::SetNotify(FinderNotifyFn notify) { notify_ = notify; }
 
 bool DeviceFinder::listChanged() {
   platform::LockGuard guard(lock_);

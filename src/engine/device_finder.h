@@ -45,18 +45,18 @@ class DeviceFinder {
   DeviceFinder(const DeviceFinder&) = delete;
   DeviceFinder& operator=(const DeviceFinder&) = delete;
 
-  // 1, or -1 when no thread could be made. Ends a worker that still runs
+  // False when no thread could be made. Ends a worker that still runs
   // first. The engine counts as running from before the thread exists, so a
   // stop or destroy right after start waits for the new worker.
-  int Start();
-  // Always 1, once no worker runs. While it waits it serves messages that
+  bool Start();
+  // Returns once no worker runs. While it waits it serves messages that
   // other threads send to this one, so a notification that waits for this
   // thread (a synchronous message to the page) can finish. Not for the
   // worker itself (from inside a notification): it would wait for itself.
-  int Stop();
+  void Stop();
   // The published list; clears listChanged, or sets it when the copy fails.
   DeviceList CopyOut();
-  int SetNotify(FinderNotifyFn notify);
+  void SetNotify(FinderNotifyFn notify);
 
   bool running() const { return running_.load(); }
   bool listChanged();

@@ -67,14 +67,16 @@ bool FinderDestroy() {
 int FinderStart() {
   return platform::Guarded(-1, [] {
     HeldFinder finder;
-    return finder.get() != nullptr ? finder.get()->Start() : -1;
+    return finder.get() != nullptr && finder.get()->Start() ? 1 : -1;
   });
 }
 
 int FinderStop() {
   return platform::Guarded(-1, [] {
     HeldFinder finder;
-    return finder.get() != nullptr ? finder.get()->Stop() : -1;
+    if (finder.get() == nullptr) return -1;
+    finder.get()->Stop();
+    return 1;
   });
 }
 
