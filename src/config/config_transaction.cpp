@@ -120,6 +120,22 @@ ConfigResult SearchFailed() {
   return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
 }
 
+// Sends the command once and waits for the reply of device `target`. Gives
+// the result when that settles it (the command does not fit, the host is
+// quitting, the device accepts); otherwise nothing, with the device's answer
+// in `reply`.
+std::optional<ConfigResult> SendAndAwait(UdpChannel& channel, DeviceFinder& finder,
+                                         const DeviceRecord& record, const char* password,
+                                         std::uint32_t target, int& reply) {
+  if (!channel.SendConfigCommand(record, password, finder.configChallenge())) {
+    return CONFIG_BAD_ARGUMENT;
+  }
+  reply = channel.AwaitConfigReply(target, finder.configChallenge());
+  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
+  if (reply == kReplyAccepted) return CONFIG_OK;
+  return std::nullopt;
+}
+
 // The transaction of ConfigureDevice and ConfigureNamedDevice. `exact`: with
 // a deviceId, only a device that announces both it and the record's serial
 // will do, and there is no fallback to the serial alone.
@@ -175,25 +191,19 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
 
   // Replies count only when they name the device that was found.
   const std::uint32_t target = found.serial;
-  if (!commandChannel.SendConfigCommand(record, password, finder.configChallenge())) {
-    return CONFIG_BAD_ARGUMENT;
+  int reply = kNoReply;
+  if (const auto settled = SendAndAwait(commandChannel, finder, record, password, target, reply)) {
+    return *settled;
   }
-  const int reply = commandChannel.AwaitConfigReply(target, finder.configChallenge());
-  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-  if (reply == kReplyAccepted) return CONFIG_OK;
   if (reply == kNoReply) return CONFIG_NO_REPLY;
   if (reply != kReplyRefused) return CONFIG_FAILED;
   if (password == nullptr) return CONFIG_REFUSED;
 
   // Refused: once more, authenticated with the challenge as the refusal left it.
-  if (!commandChannel.SendConfigCommand(record, password, finder.configChallenge())) {
-    return CONFIG_BAD_ARGUMENT;
+  if (const auto settled = SendAndAwait(commandChannel, finder, record, password, target, reply)) {
+    return *settled;
   }
-  const int retry = commandChannel.AwaitConfigReply(target, finder.configChallenge());
-  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-  if (retry == kReplyAccepted) return CONFIG_OK;
-  if (retry == kReplyRefused) return CONFIG_REFUSED;
-  return CONFIG_FAILED;
+  return reply == kReplyRefused ? CONFIG_REFUSED : CONFIG_FAILED;
 }
 
 }  // namespace

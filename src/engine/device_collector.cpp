@@ -108,22 +108,17 @@ bool DeviceCollector::Add(DeviceRecord record) {
   return true;
 }
 
-DeviceList DeviceCollector::CopyList() {
+DeviceList DeviceCollector::CopyList(bool takeChanged) {
   platform::CheckAllocation();
   DeviceList copy;
   platform::LockGuard guard(lock_);
   for (const Entry& entry : list_) copy.push_back(entry.record);
+  // Under the lock with the copy: an Add after it sets the flag again.
+  if (takeChanged) changed_ = false;
   return copy;
 }
 
-DeviceList DeviceCollector::Snapshot() {
-  platform::CheckAllocation();
-  DeviceList copy;
-  platform::LockGuard guard(lock_);
-  for (const Entry& entry : list_) copy.push_back(entry.record);
-  changed_ = false;
-  return copy;
-}
+DeviceList DeviceCollector::Snapshot() { return CopyList(true); }
 
 void DeviceCollector::Clear() {
   // Only the filling thread clears, but the lock costs nothing here and keeps
@@ -138,7 +133,7 @@ bool DeviceCollector::TakeChanged(bool clear) {
 
 bool DeviceCollector::FindByDeviceId(const std::string& deviceId, std::int32_t deviceIndex,
                                      DeviceRecord& found) {
-  DeviceList copy = CopyList();
+  DeviceList copy = CopyList(false);
   for (DeviceRecord& record : copy) record.sortKey = SORT_DEVICE_ID;
   if (copy.size() >= 2) copy.sort();
   for (const DeviceRecord& record : copy) {
@@ -152,7 +147,7 @@ bool DeviceCollector::FindByDeviceId(const std::string& deviceId, std::int32_t d
 }
 
 bool DeviceCollector::FindBySerial(std::uint32_t serial, DeviceRecord& found) {
-  DeviceList copy = CopyList();
+  DeviceList copy = CopyList(false);
   for (DeviceRecord& record : copy) record.sortKey = SORT_SERIAL;
   if (copy.size() >= 2) copy.sort();
   for (const DeviceRecord& record : copy) {

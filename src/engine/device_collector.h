@@ -48,7 +48,8 @@ class DeviceCollector {
     std::uint64_t lastSeen;  // the number of the Add that last matched it
   };
 
-  DeviceList CopyList();
+  // The listed records in arrival order; `takeChanged` also clears changed_.
+  DeviceList CopyList(bool takeChanged);
 
   std::atomic<bool> changed_{false};
   // In order of first arrival. Records are only appended or updated in place
