@@ -80,7 +80,7 @@ const char* ConfigResultName(ConfigResult result) {
   return "CONFIG_UNKNOWN";
 }
 
-void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
+void PollOnce(const DeviceFinder& finder, DeviceCollector& collector) {
   UdpChannel channel(finder.destination());
   channel.SendDiscovery();
   platform::PumpOneMessage();

@@ -107,11 +107,11 @@ DeviceFinder* FinderHold() {
   return finder;
 }
 
-void FinderRelease(DeviceFinder* held) {
-  if (held == nullptr) return;
+void FinderRelease(DeviceFinder* finder) {
+  if (finder == nullptr) return;
   // FinderHold gave it out, so it is one of the facade's engines.
-  auto* finder = static_cast<HeldEngine*>(held);
-  if (--finder->holds == 0 && finder->retired) delete finder;
+  auto* engine = static_cast<HeldEngine*>(finder);
+  if (--engine->holds == 0 && engine->retired) delete engine;
 }
 
 void FinderSetCreateOptions(Destination destination, FinderTiming timing) {
