@@ -195,8 +195,8 @@ TEST_F(Channel, SenderWithoutAddressIsUnconfigured) {
 TEST_F(Channel, FailedChannelSendsNothingAndReceivesNothing) {
   const SocketHandle receiver = OpenBoundSocket(0, kDevicePort);
   ASSERT_NE(receiver, kInvalidSocket);
-  for (platform::Fault fault : {platform::Fault::SocketsStartup, platform::Fault::SocketCreate,
-                                platform::Fault::SocketBind}) {
+  for (platform::Fault fault : {platform::Fault::SOCKETS_STARTUP, platform::Fault::SOCKET_CREATE,
+                                platform::Fault::SOCKET_BIND}) {
     platform::ClearFaults();
     platform::SetFault(fault, true);
     UdpChannel channel;
@@ -215,7 +215,7 @@ TEST_F(Channel, SendAndReceiveFaultsHideTheTraffic) {
   ASSERT_NE(receiver, kInvalidSocket);
   UdpChannel channel;
   {
-    platform::ScopedFault fault(platform::Fault::SocketSend);
+    platform::ScopedFault fault(platform::Fault::SOCKET_SEND);
     channel.SendDiscovery();
     EXPECT_EQ(channel.SendRaw("x", 1), -1);
   }
@@ -224,7 +224,7 @@ TEST_F(Channel, SendAndReceiveFaultsHideTheTraffic) {
   SendTo(channel.localPort(), "queued");
   ASSERT_EQ(platform::SocketWaitReadable(channel.socket(), 2000), 1);
   {
-    platform::ScopedFault fault(platform::Fault::SocketReceive);
+    platform::ScopedFault fault(platform::Fault::SOCKET_RECEIVE);
     EXPECT_LE(ReceiveNow(channel), 0);
   }
   // The fault failed the call without taking the datagram.

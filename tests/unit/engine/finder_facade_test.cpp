@@ -86,7 +86,7 @@ TEST_F(FacadeTest, StartFailsCleanlyWhenNoThreadCanBeMade) {
   ASSERT_TRUE(FinderCreate());
   FinderSetNotify(&NeverCalled);
   {
-    platform::ScopedFault noThreads(platform::Fault::ThreadCreate);
+    platform::ScopedFault noThreads(platform::Fault::THREAD_CREATE);
     EXPECT_EQ(FinderStart(), -1);
   }
   EXPECT_FALSE(FinderInstance()->running());
