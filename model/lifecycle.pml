@@ -181,7 +181,7 @@ active proctype Page() {
      configuring = true;
      Hold(runHeld);
      do
-     :: runHeld -> touch    /* destination(), configChallenge */
+     :: runHeld -> touch    /* destination(), configChallenge() */
      :: Serve()
      :: !closing -> Shutdown()  /* WM_DESTROY dispatched by the pump */
      :: break

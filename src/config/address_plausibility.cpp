@@ -50,25 +50,25 @@ std::vector<PlausibilityWarning> AddressPlausibilityWarnings(const DeviceRecord&
   const std::uint32_t hostBits = ~*mask;
   if (IsContiguous(*mask) && hostBits >= 3) {
     if ((*ip & hostBits) == 0) {
-      warnings.push_back({PlausibilityRule::kAddressIsNetworkAddress,
+      warnings.push_back({PlausibilityRule::ADDRESS_IS_NETWORK_ADDRESS,
                           "IP address " + record.ipAddress + " is the network address of subnet " +
                               subnet + ", which no device can use"});
     } else if ((*ip & hostBits) == hostBits) {
-      warnings.push_back({PlausibilityRule::kAddressIsBroadcastAddress,
+      warnings.push_back({PlausibilityRule::ADDRESS_IS_BROADCAST_ADDRESS,
                           "IP address " + record.ipAddress +
                               " is the broadcast address of subnet " + subnet +
                               ", which no device can use"});
     }
   }
   if (!IsContiguous(*mask)) {
-    warnings.push_back({PlausibilityRule::kNetmaskNotContiguous,
+    warnings.push_back({PlausibilityRule::NETMASK_NOT_CONTIGUOUS,
                         "netmask " + record.netmask +
                             " is not contiguous: its one-bits must all come first, with no "
                             "zero-bit between them"});
   }
   const std::optional<std::uint32_t> gateway = ParseIpv4(record.gateway);
   if (gateway && *gateway != 0 && (*gateway & *mask) != (*ip & *mask)) {
-    warnings.push_back({PlausibilityRule::kGatewayOutsideSubnet,
+    warnings.push_back({PlausibilityRule::GATEWAY_OUTSIDE_SUBNET,
                         "gateway " + record.gateway + " is outside subnet " + subnet +
                             " of IP address " + record.ipAddress + " and netmask " +
                             record.netmask + ", so the device cannot reach it"});

@@ -12,10 +12,10 @@
 namespace velkarin {
 
 enum class PlausibilityRule {
-  kNetmaskNotContiguous,
-  kGatewayOutsideSubnet,
-  kAddressIsNetworkAddress,
-  kAddressIsBroadcastAddress,
+  NETMASK_NOT_CONTIGUOUS,
+  GATEWAY_OUTSIDE_SUBNET,
+  ADDRESS_IS_NETWORK_ADDRESS,
+  ADDRESS_IS_BROADCAST_ADDRESS,
 };
 
 struct PlausibilityWarning {

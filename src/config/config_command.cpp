@@ -86,13 +86,13 @@ std::optional<std::string> BuildConfigCommand(const DeviceRecord& record, const 
   return text;
 }
 
-int UdpChannel::SendConfigCommand(const DeviceRecord& record, const char* password,
-                                  const ConfigChallenge& challenge) {
+bool UdpChannel::SendConfigCommand(const DeviceRecord& record, const char* password,
+                                   const ConfigChallenge& challenge) {
   const std::optional<std::string> text = BuildConfigCommand(record, password, challenge);
-  if (!text) return 0;
+  if (!text) return false;
   // A failed send shows later as a command nobody answered.
   SendRaw(text->data(), text->size());
-  return 1;
+  return true;
 }
 
 }  // namespace velkarin

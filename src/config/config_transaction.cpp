@@ -9,7 +9,6 @@
 #include "platform/clock.h"
 #include "platform/guarded.h"
 #include "platform/pump.h"
-#include "protocol/announcement.h"
 
 namespace velkarin {
 namespace {
@@ -81,7 +80,7 @@ const char* ConfigResultName(ConfigResult result) {
   return "CONFIG_UNKNOWN";
 }
 
-void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
+void PollOnce(const DeviceFinder& finder, DeviceCollector& collector) {
   UdpChannel channel(finder.destination());
   channel.SendDiscovery();
   platform::PumpOneMessage();
@@ -91,12 +90,7 @@ void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
   // Bounded, so that a device that floods its answers cannot hold the poll,
   // and the page's thread with it, for as long as the flood lasts.
   for (int taken = 0; taken < kMaxPollDatagrams; ++taken) {
-    bool unconfigured = false;
-    const int length = channel.Receive(buffer, sizeof buffer, unconfigured);
-    if (length <= 0) break;
-    DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(length));
-    if (unconfigured) ApplyUnconfiguredSender(record);
-    collector.Add(record);
+    if (CollectAnnouncement(channel, buffer, collector) <= 0) break;
     platform::PumpOneMessage();
     if (platform::QuitRequested()) return;
   }
@@ -126,32 +120,43 @@ ConfigResult SearchFailed() {
   return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
 }
 
+// Sends the command once and waits for the reply of device `target`. Gives
+// the result when that settles it (the command does not fit, the host is
+// quitting, the device accepts); otherwise nothing, with the device's answer
+// in `reply`.
+std::optional<ConfigResult> SendOnce(UdpChannel& channel, DeviceFinder& finder,
+                                     const DeviceRecord& record, const char* password,
+                                     std::uint32_t target, bool endOnAcceptance, int& reply) {
+  if (!channel.SendConfigCommand(record, password, finder.configChallenge())) {
+    return CONFIG_BAD_ARGUMENT;
+  }
+  reply = AwaitConfigReplyOn(channel, target, finder.configChallenge(), endOnAcceptance);
+  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
+  if (reply == kReplyAccepted) return CONFIG_OK;
+  return std::nullopt;
+}
+
 // The command to the device that was found, and its reply; refused, once
 // more with the password and the challenge as the refusal left it. Replies
 // count only when they name `target`, the serial of the device found.
 ConfigResult SendAndAwait(DeviceFinder& finder, UdpChannel& commandChannel,
                           const DeviceRecord& record, const char* password, std::uint32_t target,
                           bool endOnAcceptance) {
-  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
-    return CONFIG_BAD_ARGUMENT;
+  int reply = kNoReply;
+  if (const auto settled =
+          SendOnce(commandChannel, finder, record, password, target, endOnAcceptance, reply)) {
+    return *settled;
   }
-  const int reply =
-      AwaitConfigReplyOn(commandChannel, target, finder.configChallenge, endOnAcceptance);
-  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-  if (reply == kReplyAccepted) return CONFIG_OK;
   if (reply == kNoReply) return CONFIG_NO_REPLY;
   if (reply != kReplyRefused) return CONFIG_FAILED;
   if (password == nullptr) return CONFIG_REFUSED;
 
-  if (commandChannel.SendConfigCommand(record, password, finder.configChallenge) == 0) {
-    return CONFIG_BAD_ARGUMENT;
+  if (const auto settled =
+          SendOnce(commandChannel, finder, record, password, target, endOnAcceptance, reply)) {
+    return *settled;
   }
-  const int retry =
-      AwaitConfigReplyOn(commandChannel, target, finder.configChallenge, endOnAcceptance);
-  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-  if (retry == kReplyAccepted) return CONFIG_OK;
-  if (retry == kReplyRefused) return CONFIG_REFUSED;
-  return CONFIG_FAILED;
+  return reply == kReplyRefused ? CONFIG_REFUSED : CONFIG_FAILED;
+}
 }
 
 // The transaction of ConfigureDevice and ConfigureNamedDevice. `exact`: with

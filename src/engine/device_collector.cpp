@@ -9,32 +9,11 @@ namespace velkarin {
 
 namespace {
 
-struct AddressValues {
-  std::uint32_t ip;
-  std::uint32_t netmask;
-  std::uint32_t gateway;
-};
-
-AddressValues ValuesOf(const DeviceRecord& record) {
-  return {AddressValue(record.ipAddress), AddressValue(record.netmask),
-          AddressValue(record.gateway)};
-}
-
 // The two addresses that mean "this device has no usable address".
 bool IsPlaceholderAddress(std::uint32_t value) {
   static const std::uint32_t kZero = AddressValue("0.0.0.0");
   static const std::uint32_t kOnes = AddressValue("1.1.1.1");
   return value == kZero || value == kOnes;
-}
-
-// Record equality, with the addresses of both sides already converted.
-bool SameRecord(const DeviceRecord& a, const AddressValues& av, const DeviceRecord& b,
-                const AddressValues& bv) {
-  return a.serial == b.serial && a.dhcp == b.dhcp && a.deviceIndex == b.deviceIndex &&
-         a.extNumber2 == b.extNumber2 && a.auxNumber == b.auxNumber && av.ip == bv.ip &&
-         av.netmask == bv.netmask && av.gateway == bv.gateway && a.name == b.name &&
-         a.extTextB == b.extTextB && a.deviceId == b.deviceId && a.extTexts == b.extTexts &&
-         a.extTextA == b.extTextA && a.auxTextB == b.auxTextB && a.auxTextA == b.auxTextA;
 }
 
 // FNV-1a: texts with different digests differ, so most identifier
@@ -95,18 +74,17 @@ DeviceCollector::~DeviceCollector() {
 
 bool DeviceCollector::Add(DeviceRecord record) {
   platform::LockGuard guard(lock_);
-  const AddressValues values = ValuesOf(record);
+  const AddressValues values = AddressValuesOf(record);
   const bool placeholder = IsPlaceholderAddress(values.ip);
   const std::uint32_t digest = Digest(record.deviceId);
   const std::uint64_t seen = ++adds_;
   const std::size_t count = list_.size();
   for (std::size_t i = 0; i < count; ++i) {
     Entry& listed = list_[i];
-    const bool unchanged = SameRecord(record, values, listed.record,
-                                      {listed.ipValue, listed.netmaskValue, listed.gatewayValue});
+    const bool unchanged = SameRecord(record, values, listed.record, listed.addresses);
     if (unchanged || SameDeviceNewData(record, digest, listed.record, listed.deviceIdDigest)) {
       for (std::size_t j = i + 1; j < count; ++j) {
-        CrossCheckValues(record, values.ip, placeholder, list_[j].record, list_[j].ipValue);
+        CrossCheckValues(record, values.ip, placeholder, list_[j].record, list_[j].addresses.ip);
       }
       listed.lastSeen = seen;
       if (unchanged) {
@@ -117,37 +95,30 @@ bool DeviceCollector::Add(DeviceRecord record) {
         }
       } else {
         listed.record = std::move(record);
-        listed.ipValue = values.ip;
-        listed.netmaskValue = values.netmask;
-        listed.gatewayValue = values.gateway;
+        listed.addresses = values;
         listed.deviceIdDigest = digest;
         changed_ = true;
       }
       return true;
     }
-    CrossCheckValues(record, values.ip, placeholder, listed.record, listed.ipValue);
+    CrossCheckValues(record, values.ip, placeholder, listed.record, listed.addresses.ip);
   }
-  list_.push_back({std::move(record), values.ip, values.netmask, values.gateway, digest, seen});
+  list_.push_back({std::move(record), values, digest, seen});
   changed_ = true;
   return true;
 }
 
-DeviceList DeviceCollector::CopyList() {
+DeviceList DeviceCollector::CopyList(bool takeChanged) {
   platform::CheckAllocation();
   DeviceList copy;
   platform::LockGuard guard(lock_);
   for (const Entry& entry : list_) copy.push_back(entry.record);
+  // Under the lock with the copy: an Add after it sets the flag again.
+  if (takeChanged) changed_ = false;
   return copy;
 }
 
-DeviceList DeviceCollector::Snapshot() {
-  platform::CheckAllocation();
-  DeviceList copy;
-  platform::LockGuard guard(lock_);
-  for (const Entry& entry : list_) copy.push_back(entry.record);
-  changed_ = false;
-  return copy;
-}
+DeviceList DeviceCollector::Snapshot() { return CopyList(true); }
 
 void DeviceCollector::Clear() {
   // Only the filling thread clears, but the lock costs nothing here and keeps
@@ -162,7 +133,7 @@ bool DeviceCollector::TakeChanged(bool clear) {
 
 bool DeviceCollector::FindByDeviceId(const std::string& deviceId, std::int32_t deviceIndex,
                                      DeviceRecord& found) {
-  DeviceList copy = CopyList();
+  DeviceList copy = CopyList(false);
   for (DeviceRecord& record : copy) record.sortKey = SORT_DEVICE_ID;
   if (copy.size() >= 2) copy.sort();
   for (const DeviceRecord& record : copy) {
@@ -176,7 +147,7 @@ bool DeviceCollector::FindByDeviceId(const std::string& deviceId, std::int32_t d
 }
 
 bool DeviceCollector::FindBySerial(std::uint32_t serial, DeviceRecord& found) {
-  DeviceList copy = CopyList();
+  DeviceList copy = CopyList(false);
   for (DeviceRecord& record : copy) record.sortKey = SORT_SERIAL;
   if (copy.size() >= 2) copy.sort();
   for (const DeviceRecord& record : copy) {

@@ -43,14 +43,13 @@ class DeviceCollector {
   // same texts again and again nor compare identifiers that cannot be equal.
   struct Entry {
     DeviceRecord record;
-    std::uint32_t ipValue;
-    std::uint32_t netmaskValue;
-    std::uint32_t gatewayValue;
+    AddressValues addresses;
     std::uint32_t deviceIdDigest;
     std::uint64_t lastSeen;  // the number of the Add that last matched it
   };
 
-  DeviceList CopyList();
+  // The listed records in arrival order; `takeChanged` also clears changed_.
+  DeviceList CopyList(bool takeChanged);
 
   std::atomic<bool> changed_{false};
   // In order of first arrival. Records are only appended or updated in place

@@ -11,6 +11,16 @@
 
 namespace velkarin {
 
+int CollectAnnouncement(UdpChannel& channel, char* buffer, DeviceCollector& collector) {
+  bool senderUnconfigured = false;
+  const int count = channel.Receive(buffer, kReceiveBufferSize, senderUnconfigured);
+  if (count <= 0) return count;
+  DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(count));
+  if (senderUnconfigured) ApplyUnconfiguredSender(record);
+  collector.Add(std::move(record));
+  return count;
+}
+
 DeviceFinder::DeviceFinder(Destination destination, FinderTiming timing)
     : destination_(destination), timing_(timing), channel_(destination) {}
 
@@ -19,7 +29,7 @@ DeviceFinder::~DeviceFinder() {
   Stop();
 }
 
-int DeviceFinder::Start() {
+bool DeviceFinder::Start() {
   Stop();
   stopRequested_ = false;
   // Running from now on: a stop that comes before the new thread has begun
@@ -28,12 +38,12 @@ int DeviceFinder::Start() {
   workerThread_ = platform::ThreadCreate(&DiscoveryWorker, this, kWorkerStackSize);
   if (!workerThread_.valid()) {
     running_ = false;
-    return -1;
+    return false;
   }
-  return 1;
+  return true;
 }
 
-int DeviceFinder::Stop() {
+void DeviceFinder::Stop() {
   stopRequested_ = true;
   while (running_) {
     // The worker may be inside a notification that waits for this thread.
@@ -42,7 +52,6 @@ int DeviceFinder::Stop() {
     stopRequested_ = true;
   }
   JoinWorker();
-  return 1;
 }
 
 void DeviceFinder::JoinWorker() {
@@ -63,10 +72,7 @@ DeviceList DeviceFinder::CopyOut() {
   return copy;
 }
 
-int DeviceFinder::SetNotify(FinderNotifyFn notify) {
-  notify_ = notify;
-  return 1;
-}
+void DeviceFinder::SetNotify(FinderNotifyFn notify) { notify_ = notify; }
 
 bool DeviceFinder::listChanged() {
   platform::LockGuard guard(lock_);
@@ -89,16 +95,11 @@ void DeviceFinder::RunCollectionPass(char* buffer) {
   // Ends after a run of empty receives, or after a bounded number of
   // datagrams so that a flood cannot hold the cycle open.
   while (datagrams < timing_.maxDatagramsPerPass && idle < timing_.idleReceivesPerPass) {
-    bool senderUnconfigured = false;
-    const int count = channel_.Receive(buffer, kReceiveBufferSize, senderUnconfigured);
-    if (count <= 0) {
+    if (CollectAnnouncement(channel_, buffer, collector_) <= 0) {
       platform::SleepMs(timing_.idleSleepMs);
       ++idle;
       continue;
     }
-    DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(count));
-    if (senderUnconfigured) ApplyUnconfiguredSender(record);
-    collector_.Add(std::move(record));
     ++datagrams;
     idle = 0;
   }

@@ -31,6 +31,12 @@ constexpr std::size_t kReceiveBufferSize = 1024;
 // Datagrams left from earlier cycles that a cycle discards before it begins.
 constexpr int kMaxStaleDatagrams = 4096;
 
+// One non-blocking receive on `channel` into `buffer` (kReceiveBufferSize
+// bytes): an announcement taken is parsed and added to `collector`. Gives the
+// receive's count, more than 0 when a record was added. The step of every
+// discovery loop: the worker's passes, the transaction's polls, the scan.
+int CollectAnnouncement(UdpChannel& channel, char* buffer, DeviceCollector& collector);
+
 class DeviceFinder {
  public:
   explicit DeviceFinder(Destination destination = Destination(),
@@ -39,18 +45,18 @@ class DeviceFinder {
   DeviceFinder(const DeviceFinder&) = delete;
   DeviceFinder& operator=(const DeviceFinder&) = delete;
 
-  // 1, or -1 when no thread could be made. Ends a worker that still runs
+  // False when no thread could be made. Ends a worker that still runs
   // first. The engine counts as running from before the thread exists, so a
   // stop or destroy right after start waits for the new worker.
-  int Start();
-  // Always 1, once no worker runs. While it waits it serves messages that
+  bool Start();
+  // Returns once no worker runs. While it waits it serves messages that
   // other threads send to this one, so a notification that waits for this
   // thread (a synchronous message to the page) can finish. Not for the
   // worker itself (from inside a notification): it would wait for itself.
-  int Stop();
+  void Stop();
   // The published list; clears listChanged, or sets it when the copy fails.
   DeviceList CopyOut();
-  int SetNotify(FinderNotifyFn notify);
+  void SetNotify(FinderNotifyFn notify);
 
   bool running() const { return running_.load(); }
   bool listChanged();
@@ -61,14 +67,10 @@ class DeviceFinder {
   const Destination& destination() const { return destination_; }
   const FinderTiming& timing() const { return timing_; }
 
-  // Kept between configuration replies and authenticated commands; touched
-  // only by the thread that runs configuration transactions.
-  ConfigChallenge configChallenge{};  // all zeros until a reply brings one
-
-  // Bookkeeping of the facade (finder_facade.cpp), on the page's thread:
-  // the holds of FinderHold, and whether FinderDestroy ran while held.
-  std::atomic<int> holds{0};
-  std::atomic<bool> retired{false};
+  // For the configuration layer, which keeps its challenge with the engine
+  // from a reply to the next authenticated command (all zeros until a reply
+  // brings one); only the thread that runs a transaction touches it.
+  ConfigChallenge& configChallenge() { return configChallenge_; }
 
  private:
   static void DiscoveryWorker(void* finder) noexcept;
@@ -90,6 +92,7 @@ class DeviceFinder {
   std::atomic<FinderNotifyFn> notify_{nullptr};
   std::atomic<std::uint32_t> cyclesCompleted_{0};
   platform::Lock lock_;
+  ConfigChallenge configChallenge_{};
 };
 
 }  // namespace velkarin

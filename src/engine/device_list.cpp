@@ -18,14 +18,25 @@ bool TextLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-bool operator==(const DeviceRecord& a, const DeviceRecord& b) {
+AddressValues AddressValuesOf(const DeviceRecord& record) {
+  return {AddressValue(record.ipAddress), AddressValue(record.netmask),
+          AddressValue(record.gateway)};
+}
+
+bool SameRecord(const DeviceRecord& a, const AddressValues& aAddresses, const DeviceRecord& b,
+                const AddressValues& bAddresses) {
   // Cheap integer fields first: most unequal pairs differ in their serial.
   return a.serial == b.serial && a.dhcp == b.dhcp && a.deviceIndex == b.deviceIndex &&
-         a.extNumber2 == b.extNumber2 && a.auxNumber == b.auxNumber && a.name == b.name &&
-         a.extTextB == b.extTextB && a.deviceId == b.deviceId && a.extTexts == b.extTexts &&
-         a.extTextA == b.extTextA && a.auxTextB == b.auxTextB && a.auxTextA == b.auxTextA &&
-         SameAddress(a.ipAddress, b.ipAddress) && SameAddress(a.netmask, b.netmask) &&
-         SameAddress(a.gateway, b.gateway);
+         a.extNumber2 == b.extNumber2 && a.auxNumber == b.auxNumber &&
+         aAddresses.ip == bAddresses.ip && aAddresses.netmask == bAddresses.netmask &&
+         aAddresses.gateway == bAddresses.gateway && a.name == b.name && a.extTextB == b.extTextB &&
+         a.deviceId == b.deviceId && a.extTexts == b.extTexts && a.extTextA == b.extTextA &&
+         a.auxTextB == b.auxTextB && a.auxTextA == b.auxTextA;
+}
+
+bool operator==(const DeviceRecord& a, const DeviceRecord& b) {
+  // Unequal serials settle it before any address text is read.
+  return a.serial == b.serial && SameRecord(a, AddressValuesOf(a), b, AddressValuesOf(b));
 }
 
 bool operator!=(const DeviceRecord& a, const DeviceRecord& b) { return !(a == b); }

@@ -1,5 +1,6 @@
 // Lists of device records, their equality and their ordering.
 #pragma once
+#include <cstdint>
 #include <list>
 
 #include "protocol/device_record.h"
@@ -30,8 +31,20 @@ enum SortKey : std::int32_t {
   SORT_AUX_TEXT_A = 17,
 };
 
+// A record's three addresses as their comparison sees them (AddressValue).
+struct AddressValues {
+  std::uint32_t ip;
+  std::uint32_t netmask;
+  std::uint32_t gateway;
+};
+AddressValues AddressValuesOf(const DeviceRecord& record);
+
 // Equal in every compared field: extNumber1, commandSuffix, statusFlags and
-// sortKey take no part; the three addresses compare as addresses.
+// sortKey take no part; the three addresses compare as addresses, here as the
+// values of both sides converted already (AddressValuesOf).
+bool SameRecord(const DeviceRecord& a, const AddressValues& aAddresses, const DeviceRecord& b,
+                const AddressValues& bAddresses);
+// SameRecord, converting the addresses only when the serials agree.
 bool operator==(const DeviceRecord& a, const DeviceRecord& b);
 bool operator!=(const DeviceRecord& a, const DeviceRecord& b);
 // Compares the field named by a.sortKey.

@@ -7,7 +7,6 @@
 #include "engine/device_finder.h"
 #include "platform/clock.h"
 #include "platform/interfaces.h"
-#include "protocol/announcement.h"
 
 namespace velkarin {
 namespace {
@@ -28,17 +27,13 @@ bool Drain(Channel& channel, char* buffer) {
   constexpr int kMaxPerDrain = 256;
   bool any = false;
   for (int taken = 0; taken < kMaxPerDrain; ++taken) {
-    bool unconfigured = false;
-    const int count = channel.udp->Receive(buffer, kReceiveBufferSize, unconfigured);
+    const int count = CollectAnnouncement(*channel.udp, buffer, *channel.collector);
     if (count <= 0) {
       // A datagram too long for the buffer is dropped with an error, and
       // more may wait behind it.
       if (count < 0 && platform::SocketWaitReadable(channel.udp->socket(), 0) == 1) continue;
       break;
     }
-    DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(count));
-    if (unconfigured) ApplyUnconfiguredSender(record);
-    channel.collector->Add(std::move(record));
     any = true;
   }
   return any;

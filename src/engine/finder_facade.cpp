@@ -9,9 +9,19 @@ namespace velkarin {
 
 namespace {
 
+// An engine as the facade keeps it, with the bookkeeping of its holds (on the
+// page's thread): how many FinderHold gave out, and whether FinderDestroy ran
+// while it was held. Every engine the facade hands out is one of these.
+class HeldEngine : public DeviceFinder {
+ public:
+  using DeviceFinder::DeviceFinder;
+  std::atomic<int> holds{0};
+  std::atomic<bool> retired{false};
+};
+
 // The module's one engine, and the page's notification. Atomic because the
 // worker reads them from inside a notification.
-std::atomic<DeviceFinder*> finderInstance{nullptr};
+std::atomic<HeldEngine*> finderInstance{nullptr};
 std::atomic<FinderNotifyFn> notifyTarget{nullptr};
 
 Destination nextDestination;
@@ -29,7 +39,7 @@ void ForwardNotify(void* finder) {
 bool FinderCreate() {
   return platform::Guarded(false, [] {
     if (finderInstance.load() != nullptr) return true;
-    DeviceFinder* finder = new (std::nothrow) DeviceFinder(nextDestination, nextTiming);
+    HeldEngine* finder = new (std::nothrow) HeldEngine(nextDestination, nextTiming);
     if (finder == nullptr) return false;
     nextDestination = Destination();
     nextTiming = FinderTiming();
@@ -40,7 +50,7 @@ bool FinderCreate() {
 
 bool FinderDestroy() {
   return platform::Guarded(true, [] {
-    DeviceFinder* finder = finderInstance.exchange(nullptr);
+    HeldEngine* finder = finderInstance.exchange(nullptr);
     if (finder == nullptr) return true;
     if (finder->holds.load() > 0) {
       // A transaction still uses it: end the worker now, free it on release.
@@ -57,14 +67,16 @@ bool FinderDestroy() {
 int FinderStart() {
   return platform::Guarded(-1, [] {
     HeldFinder finder;
-    return finder.get() != nullptr ? finder.get()->Start() : -1;
+    return finder.get() != nullptr && finder.get()->Start() ? 1 : -1;
   });
 }
 
 int FinderStop() {
   return platform::Guarded(-1, [] {
     HeldFinder finder;
-    return finder.get() != nullptr ? finder.get()->Stop() : -1;
+    if (finder.get() == nullptr) return -1;
+    finder.get()->Stop();
+    return 1;
   });
 }
 
@@ -90,14 +102,16 @@ void FinderSetNotify(FinderNotifyFn notify) {
 DeviceFinder* FinderInstance() { return finderInstance; }
 
 DeviceFinder* FinderHold() {
-  DeviceFinder* finder = finderInstance;
+  HeldEngine* finder = finderInstance;
   if (finder != nullptr) ++finder->holds;
   return finder;
 }
 
 void FinderRelease(DeviceFinder* finder) {
   if (finder == nullptr) return;
-  if (--finder->holds == 0 && finder->retired) delete finder;
+  // FinderHold gave it out, so it is one of the facade's engines.
+  auto* engine = static_cast<HeldEngine*>(finder);
+  if (--engine->holds == 0 && engine->retired) delete engine;
 }
 
 void FinderSetCreateOptions(Destination destination, FinderTiming timing) {

@@ -11,6 +11,7 @@
 #include "config/entry_rules.h"
 #include "page/form_state.h"
 #include "page/list_cells.h"
+#include "page/page_controls.h"
 #include "page/page_ids.h"
 #include "page/page_state.h"
 #include "platform/pump.h"
@@ -19,12 +20,9 @@ namespace velkarin {
 namespace {
 
 constexpr std::uint32_t kAnnounceAgainTimeoutMs = 15000;
-constexpr int kSerialReadSize = 255;
-
-HWND Control(int id) { return GetDlgItem(pageState.pageWindow.load(), id); }
 
 std::string ControlText(int id) {
-  HWND control = Control(id);
+  HWND control = PageControl(id);
   const int length = GetWindowTextLengthA(control);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
   const int copied = GetWindowTextA(control, text.data(), length + 1);
@@ -64,7 +62,7 @@ class RunMark {
 
 void OnUseDhcpClicked() {
   pageState.formChanged = true;
-  const bool checked = SendMessageA(Control(IDC_USE_DHCP), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  const bool checked = SendMessageA(PageControl(IDC_USE_DHCP), BM_GETCHECK, 0, 0) == BST_CHECKED;
   SetAddressEditsEnabled(!checked);
 }
 
@@ -87,7 +85,7 @@ void SendConfiguration() {
   record.ipAddress = ControlText(IDC_IP_ADDRESS);
   record.netmask = ControlText(IDC_NETMASK);
   record.gateway = ControlText(IDC_GATEWAY);
-  record.dhcp = SendMessageA(Control(IDC_USE_DHCP), BM_GETCHECK, 0, 0) != 0 ? 1 : 0;
+  record.dhcp = SendMessageA(PageControl(IDC_USE_DHCP), BM_GETCHECK, 0, 0) != 0 ? 1 : 0;
 
   if (record.dhcp == 0 && !AreAddressEntriesValid(record)) {
     ShowSyntaxError(page);

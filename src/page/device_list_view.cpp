@@ -8,6 +8,7 @@
 #include "engine/finder_facade.h"
 #include "page/form_state.h"
 #include "page/list_cells.h"
+#include "page/page_controls.h"
 #include "page/page_ids.h"
 #include "page/page_state.h"
 #include "platform/guarded.h"
@@ -23,9 +24,6 @@ struct ColumnLayout {
 constexpr ColumnLayout kColumns[] = {
     {"Snr", 50}, {"Name", 70}, {"DHCP", 50}, {"IP", 100}, {"Netmask", 100}, {"Gateway", 100},
 };
-
-// Buffer size given to the list view when reading a serial cell.
-constexpr int kSerialReadSize = 255;
 
 void SetCell(HWND list, int row, int column, const char* text) {
   LVITEMA item = {};

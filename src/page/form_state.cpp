@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "page/list_cells.h"
+#include "page/page_controls.h"
 #include "page/page_ids.h"
 #include "page/page_state.h"
 
@@ -14,34 +15,29 @@ namespace velkarin {
 namespace {
 
 constexpr int kAddressEdits[] = {IDC_IP_ADDRESS, IDC_NETMASK, IDC_GATEWAY};
-// Cell buffers when filling the form: "Yes"/"No" and at most 15 characters
-// of an address.
-constexpr int kDhcpCellSize = 4;
-constexpr int kAddressCellSize = 16;
-
-HWND Control(int id) { return GetDlgItem(pageState.pageWindow.load(), id); }
 
 void EnableButtons(bool enabled) {
-  EnableWindow(Control(IDC_USE_DHCP), enabled ? TRUE : FALSE);
-  EnableWindow(Control(IDC_SEND_CONFIG), enabled ? TRUE : FALSE);
+  EnableWindow(PageControl(IDC_USE_DHCP), enabled ? TRUE : FALSE);
+  EnableWindow(PageControl(IDC_SEND_CONFIG), enabled ? TRUE : FALSE);
 }
 
 }  // namespace
 
 void SetAddressEditsEnabled(bool enabled) {
-  for (int id : kAddressEdits) EnableWindow(Control(id), enabled ? TRUE : FALSE);
-  for (int id : kAddressEdits) SendMessageA(Control(id), EM_SETREADONLY, enabled ? FALSE : TRUE, 0);
+  for (int id : kAddressEdits) EnableWindow(PageControl(id), enabled ? TRUE : FALSE);
+  for (int id : kAddressEdits)
+    SendMessageA(PageControl(id), EM_SETREADONLY, enabled ? FALSE : TRUE, 0);
 }
 
 bool IsFormModified() {
   for (int id : kAddressEdits) {
-    if (SendMessageA(Control(id), EM_GETMODIFY, 0, 0) != 0) return true;
+    if (SendMessageA(PageControl(id), EM_GETMODIFY, 0, 0) != 0) return true;
   }
   return pageState.formChanged;
 }
 
 void ClearFormModified() {
-  for (int id : kAddressEdits) SendMessageA(Control(id), EM_SETMODIFY, FALSE, 0);
+  for (int id : kAddressEdits) SendMessageA(PageControl(id), EM_SETMODIFY, FALSE, 0);
   pageState.formChanged = false;
 }
 
@@ -61,7 +57,8 @@ void SelectDevice(std::int32_t index, bool fill) {
   SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
 
   EnableButtons(true);
-  const bool dhcpChecked = SendMessageA(Control(IDC_USE_DHCP), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  const bool dhcpChecked =
+      SendMessageA(PageControl(IDC_USE_DHCP), BM_GETCHECK, 0, 0) == BST_CHECKED;
   SetAddressEditsEnabled(!dhcpChecked);
   if (!fill) return;
 
@@ -73,14 +70,15 @@ void SelectDevice(std::int32_t index, bool fill) {
   ReadCellText(list, index, COLUMN_GATEWAY, address[2], kAddressCellSize);
 
   if (std::strcmp(dhcp, "Yes") == 0) {
-    SendMessageA(Control(IDC_USE_DHCP), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(PageControl(IDC_USE_DHCP), BM_SETCHECK, BST_CHECKED, 0);
     SetAddressEditsEnabled(false);
   } else {
-    SendMessageA(Control(IDC_USE_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageA(PageControl(IDC_USE_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
     SetAddressEditsEnabled(true);
   }
   for (int i = 0; i < 3; ++i) {
-    SendMessageA(Control(kAddressEdits[i]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(address[i]));
+    SendMessageA(PageControl(kAddressEdits[i]), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(address[i]));
   }
   ClearFormModified();
   SetFocus(list);

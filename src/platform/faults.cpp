@@ -7,7 +7,7 @@
 namespace velkarin::platform {
 namespace {
 
-constexpr std::size_t kFaultCount = static_cast<std::size_t>(Fault::Count);
+constexpr std::size_t kFaultCount = static_cast<std::size_t>(Fault::COUNT);
 
 // Read by any thread that makes a platform call, written by the test thread.
 std::atomic<bool> faults[kFaultCount];
@@ -37,7 +37,7 @@ std::uint32_t FaultHits(Fault fault) {
 }
 
 void CheckAllocation() {
-  if (FaultSet(Fault::Allocation)) throw std::bad_alloc();
+  if (FaultSet(Fault::ALLOCATION)) throw std::bad_alloc();
 }
 
 }  // namespace velkarin::platform

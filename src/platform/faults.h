@@ -6,16 +6,16 @@
 namespace velkarin::platform {
 
 enum class Fault : unsigned {
-  SocketsStartup,
-  SocketCreate,
-  SocketBind,
-  SocketSend,
-  SocketReceive,
-  ThreadCreate,
+  SOCKETS_STARTUP,
+  SOCKET_CREATE,
+  SOCKET_BIND,
+  SOCKET_SEND,
+  SOCKET_RECEIVE,
+  THREAD_CREATE,
   // Memory running out where the core copies records and lists: the check
   // below throws std::bad_alloc there, as operator new would.
-  Allocation,
-  Count
+  ALLOCATION,
+  COUNT
 };
 
 void SetFault(Fault fault, bool on);
@@ -25,7 +25,7 @@ void ClearFaults();  // also sets every hit count back to 0
 std::uint32_t FaultHits(Fault fault);
 
 // At an allocation point of the core: throws std::bad_alloc while
-// Fault::Allocation is set.
+// Fault::ALLOCATION is set.
 void CheckAllocation();
 
 // Sets a fault for the lifetime of the object.

@@ -37,10 +37,7 @@ UdpChannel::~UdpChannel() {
   if (started_) platform::SocketsCleanup();
 }
 
-bool UdpChannel::SendDiscovery() {
-  SendRaw(kDiscoveryDatagram, sizeof kDiscoveryDatagram);
-  return true;
-}
+void UdpChannel::SendDiscovery() { SendRaw(kDiscoveryDatagram, sizeof kDiscoveryDatagram); }
 
 int UdpChannel::Receive(char* buffer, std::size_t size, bool& senderUnconfigured) {
   senderUnconfigured = false;

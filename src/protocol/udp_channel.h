@@ -29,16 +29,16 @@ class UdpChannel {
   UdpChannel(const UdpChannel&) = delete;
   UdpChannel& operator=(const UdpChannel&) = delete;
 
-  // Broadcasts "0 1 A". Always true.
-  bool SendDiscovery();
+  // Broadcasts "0 1 A". A failed send shows later as a silent network.
+  void SendDiscovery();
   // One non-blocking receive: the byte count, or 0 or less when nothing was
   // taken. A datagram longer than `size` is lost and gives 0 or less.
   int Receive(char* buffer, std::size_t size, bool& senderUnconfigured);
 
   // Configuration commands and their replies (defined with the configuration).
-  // Returns 1; 0 when the command would not fit and nothing was sent.
-  int SendConfigCommand(const DeviceRecord& record, const char* password,
-                        const ConfigChallenge& challenge);
+  // False when the command would not fit and nothing was sent.
+  bool SendConfigCommand(const DeviceRecord& record, const char* password,
+                         const ConfigChallenge& challenge);
   // Counts only the replies that name `serial`.
   int AwaitConfigReply(std::uint32_t serial, ConfigChallenge& challenge);
 

@@ -2,7 +2,7 @@
 // there, the dialog procedure answers FALSE to user32, and the page goes on.
 // The module exports nothing to fail on purpose, so this program links its
 // own copy of the page code and shows it in the sheet with the built
-// module's template; while Fault::Allocation is set every allocation of this
+// module's template; while Fault::ALLOCATION is set every allocation of this
 // program fails, the page code's own included.
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 #include "platform/faults.h"
 
 void* operator new(std::size_t size) {
-  if (velkarin::platform::FaultSet(velkarin::platform::Fault::Allocation)) throw std::bad_alloc();
+  if (velkarin::platform::FaultSet(velkarin::platform::Fault::ALLOCATION)) throw std::bad_alloc();
   void* block = std::malloc(size == 0 ? 1 : size);
   if (block == nullptr) throw std::bad_alloc();
   return block;
@@ -87,11 +87,11 @@ TEST_P(PageBarrier, TheMessageFailsAloneAndThePageGoesOn) {
 
   LRESULT answer = -1;
   {
-    platform::ScopedFault noMemory(Fault::Allocation);
+    platform::ScopedFault noMemory(Fault::ALLOCATION);
     answer = SendMessageA(sheet().page(), GetParam().message, GetParam().wParam, 0);
   }
   EXPECT_EQ(answer, FALSE);
-  EXPECT_GT(platform::FaultHits(Fault::Allocation), 0u) << "nothing met the failure";
+  EXPECT_GT(platform::FaultHits(Fault::ALLOCATION), 0u) << "nothing met the failure";
   EXPECT_TRUE(boxes().seen().empty());
   EXPECT_TRUE(CommandsReceived().empty());
   // The list is there again, offered by the engine once memory is back.

@@ -59,7 +59,7 @@ int RunList(const ListOptions& options) {
   if (!options.cycle && !options.watch) return RunScanList(options);
   InstallInterruptHandler();
   DeviceFinder finder(options.destination);
-  if (finder.Start() != 1) {
+  if (!finder.Start()) {
     std::fprintf(stderr, "velkarin: cannot start the discovery thread\n");
     return EXIT_ERROR;
   }

@@ -33,12 +33,12 @@ bool SetIntOption(SocketHandle socket, int option) {
 }  // namespace
 
 // There is no sockets library to start here; the fault still makes it fail.
-bool SocketsStartup() { return !FaultSet(Fault::SocketsStartup); }
+bool SocketsStartup() { return !FaultSet(Fault::SOCKETS_STARTUP); }
 
 void SocketsCleanup() {}
 
 SocketHandle UdpSocketOpen() {
-  if (FaultSet(Fault::SocketCreate)) return kInvalidSocket;
+  if (FaultSet(Fault::SOCKET_CREATE)) return kInvalidSocket;
   // Close-on-exec: a program this process starts must not hold our ports.
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   return fd < 0 ? kInvalidSocket : static_cast<SocketHandle>(fd);
@@ -62,7 +62,7 @@ bool SocketBindAny(SocketHandle socket, std::uint16_t port) {
 }
 
 bool SocketBindAddress(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
-  if (FaultSet(Fault::SocketBind)) return false;
+  if (FaultSet(Fault::SOCKET_BIND)) return false;
   // Linux may hand one ephemeral port to several sockets that all allow
   // address reuse, and then one hears another's answers. A port chosen for
   // us must be ours alone, as Winsock makes it; reuse only matters for a
@@ -85,7 +85,7 @@ std::uint16_t SocketLocalPort(SocketHandle socket) {
 
 int SocketSendTo(SocketHandle socket, const void* data, std::size_t size, std::uint32_t address,
                  std::uint16_t port) {
-  if (FaultSet(Fault::SocketSend)) return -1;
+  if (FaultSet(Fault::SOCKET_SEND)) return -1;
   const sockaddr_in to = Ipv4(address, port);
   const ssize_t sent =
       ::sendto(Fd(socket), data, size, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -94,7 +94,7 @@ int SocketSendTo(SocketHandle socket, const void* data, std::size_t size, std::u
 
 int SocketReceiveFrom(SocketHandle socket, void* buffer, std::size_t size, std::uint32_t* sender,
                       std::uint16_t* senderPort) {
-  if (FaultSet(Fault::SocketReceive)) return -1;
+  if (FaultSet(Fault::SOCKET_RECEIVE)) return -1;
   sockaddr_in from{};
   iovec part{buffer, size};
   msghdr message{};

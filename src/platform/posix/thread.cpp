@@ -54,7 +54,7 @@ std::size_t StackSizeFor(std::size_t requested, const pthread_attr_t* attributes
 
 ThreadHandle ThreadCreate(ThreadFunction function, void* argument, std::size_t stackSize) {
   ThreadHandle handle;
-  if (FaultSet(Fault::ThreadCreate) || function == nullptr) return handle;
+  if (FaultSet(Fault::THREAD_CREATE) || function == nullptr) return handle;
 
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return handle;

@@ -30,7 +30,7 @@ int ClampedSize(std::size_t size) {
 }  // namespace
 
 bool SocketsStartup() {
-  if (FaultSet(Fault::SocketsStartup)) return false;
+  if (FaultSet(Fault::SOCKETS_STARTUP)) return false;
   WSADATA data;
   return WSAStartup(MAKEWORD(1, 1), &data) == 0;
 }
@@ -38,7 +38,7 @@ bool SocketsStartup() {
 void SocketsCleanup() { WSACleanup(); }
 
 SocketHandle UdpSocketOpen() {
-  if (FaultSet(Fault::SocketCreate)) return kInvalidSocket;
+  if (FaultSet(Fault::SOCKET_CREATE)) return kInvalidSocket;
   const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
   if (s == INVALID_SOCKET) return kInvalidSocket;
   // A program this process starts must not inherit our ports.
@@ -64,7 +64,7 @@ bool SocketBindAny(SocketHandle socket, std::uint16_t port) {
 }
 
 bool SocketBindAddress(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
-  if (FaultSet(Fault::SocketBind)) return false;
+  if (FaultSet(Fault::SOCKET_BIND)) return false;
   // With address reuse allowed, a port chosen for us may be one that another
   // socket already holds (Wine over Linux does this), and then one hears the
   // other's answers. Reuse only matters for a port asked for by number.
@@ -89,7 +89,7 @@ std::uint16_t SocketLocalPort(SocketHandle socket) {
 
 int SocketSendTo(SocketHandle socket, const void* data, std::size_t size, std::uint32_t address,
                  std::uint16_t port) {
-  if (FaultSet(Fault::SocketSend)) return -1;
+  if (FaultSet(Fault::SOCKET_SEND)) return -1;
   const sockaddr_in to = Ipv4(address, port);
   const int sent = ::sendto(Sock(socket), static_cast<const char*>(data), ClampedSize(size), 0,
                             reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -98,7 +98,7 @@ int SocketSendTo(SocketHandle socket, const void* data, std::size_t size, std::u
 
 int SocketReceiveFrom(SocketHandle socket, void* buffer, std::size_t size, std::uint32_t* sender,
                       std::uint16_t* senderPort) {
-  if (FaultSet(Fault::SocketReceive)) return -1;
+  if (FaultSet(Fault::SOCKET_RECEIVE)) return -1;
   sockaddr_in from{};
   int length = sizeof from;
   // A datagram longer than the buffer fails with WSAEMSGSIZE and is dropped.

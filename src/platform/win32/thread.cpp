@@ -26,7 +26,7 @@ unsigned __stdcall Trampoline(void* raw) {
 
 ThreadHandle ThreadCreate(ThreadFunction function, void* argument, std::size_t stackSize) {
   ThreadHandle handle;
-  if (FaultSet(Fault::ThreadCreate) || function == nullptr) return handle;
+  if (FaultSet(Fault::THREAD_CREATE) || function == nullptr) return handle;
   // cppcheck misreads nothrow new with braces; the thread takes `start` over.
   // cppcheck-suppress [unreadVariable, unusedAllocatedMemory]
   Start* start = new (std::nothrow) Start{function, argument};

@@ -107,7 +107,7 @@ void RunCasesTogether(const std::vector<Case>& cases) {
       outcomes[i].result =
           ConfigureDevice(finder, record, c.password ? c.password->c_str() : nullptr);
       outcomes[i].elapsedMs = NowMs() - start;
-      outcomes[i].challenge = finder.configChallenge;
+      outcomes[i].challenge = finder.configChallenge();
     });
   }
   for (std::thread& thread : threads) thread.join();

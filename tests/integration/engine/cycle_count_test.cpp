@@ -10,7 +10,7 @@ TEST_F(EngineNetworkTest, CyclesAreCountedOnAQuietNetworkWithoutAnyChange) {
   // A port nobody listens on: every cycle ends empty.
   DeviceFinder finder(BroadcastTo(9), FastTiming());
   EXPECT_EQ(finder.cyclesCompleted(), 0u);
-  ASSERT_EQ(finder.Start(), 1);
+  ASSERT_TRUE(finder.Start());
   ASSERT_TRUE(WaitUntil([&] { return finder.cyclesCompleted() >= 3; }, 20000));
   EXPECT_FALSE(finder.listChanged());
   EXPECT_TRUE(finder.CopyOut().empty());

@@ -20,8 +20,8 @@ namespace {
 using platform::Fault;
 
 bool ChannelOpensAtConstruction(Fault fault) {
-  return fault == Fault::SocketsStartup || fault == Fault::SocketCreate ||
-         fault == Fault::SocketBind;
+  return fault == Fault::SOCKETS_STARTUP || fault == Fault::SOCKET_CREATE ||
+         fault == Fault::SOCKET_BIND;
 }
 
 // Starts an engine aimed at the simulator, with the notification counted.
@@ -64,7 +64,7 @@ TEST_F(FaultTest, EverySocketFaultLeavesARunningEngineWithAnEmptyList) {
     EXPECT_FALSE(finder->listChanged());
     EXPECT_EQ(NotifyCounter::calls.load(), 0);
     const Traffic during = TrafficOf(sim);
-    if (f.fault == Fault::SocketReceive) {
+    if (f.fault == Fault::SOCKET_RECEIVE) {
       // The device was asked and answered; only the engine did not hear it.
       EXPECT_GT(during.discoveries, before.discoveries);
     } else {
@@ -99,7 +99,7 @@ TEST_F(FaultTest, NoThreadForTheWorkerFailsStartOnly) {
   FinderSetCreateOptions(BroadcastTo(sim.port()), FastTiming());
 
   {
-    platform::ScopedFault noThreads(Fault::ThreadCreate);
+    platform::ScopedFault noThreads(Fault::THREAD_CREATE);
     // Made, failed to start, destroyed at once.
     ASSERT_TRUE(FinderCreate());
     EXPECT_EQ(FinderStart(), -1);
@@ -130,7 +130,7 @@ TEST_F(FaultTest, NoThreadForTheWorkerFailsStartOnly) {
   EXPECT_TRUE(ListsOnlyTheDevice(devices));
 
   {
-    platform::ScopedFault noThreads(Fault::ThreadCreate);
+    platform::ScopedFault noThreads(Fault::THREAD_CREATE);
     // A start that cannot make the next worker has still ended the last one.
     EXPECT_EQ(FinderStart(), -1);
     EXPECT_FALSE(FinderInstance()->running());
@@ -161,7 +161,7 @@ TEST_F(FaultTest, MemoryRunningOutCostsTheCycleAndKeepsTheLastList) {
   DevsimProcess sim(OneDevice());
   ASSERT_TRUE(sim.ready()) << sim.error();
   Watchdog watchdog("engine without memory", 120);
-  const auto hits = [] { return platform::FaultHits(Fault::Allocation); };
+  const auto hits = [] { return platform::FaultHits(Fault::ALLOCATION); };
   DeviceFinder* finder = StartEngine(sim);
   ASSERT_NE(finder, nullptr);
   ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls.load() >= 1; }, 5000));
@@ -170,7 +170,7 @@ TEST_F(FaultTest, MemoryRunningOutCostsTheCycleAndKeepsTheLastList) {
   ASSERT_TRUE(ListsOnlyTheDevice(devices));
 
   // Every cycle fails from here on, while the device goes away.
-  platform::SetFault(Fault::Allocation, true);
+  platform::SetFault(Fault::ALLOCATION, true);
   ASSERT_TRUE(WaitUntil([&] { return hits() >= 1; }, 5000));
   const std::uint32_t cycles = finder->cyclesCompleted();
   const int notifications = NotifyCounter::calls.load();
@@ -183,17 +183,17 @@ TEST_F(FaultTest, MemoryRunningOutCostsTheCycleAndKeepsTheLastList) {
   EXPECT_EQ(NotifyCounter::calls.load(), notifications);
   // Stopped meanwhile, the worker leaves the list it published last.
   EXPECT_EQ(FinderStop(), 1);
-  platform::SetFault(Fault::Allocation, false);
+  platform::SetFault(Fault::ALLOCATION, false);
   FinderGetDevices(devices);
   EXPECT_TRUE(ListsOnlyTheDevice(devices)) << devices.size() << " records";
 
   // A worker failing from its first cycle on publishes once memory is back.
-  platform::SetFault(Fault::Allocation, true);
+  platform::SetFault(Fault::ALLOCATION, true);
   const std::uint32_t hitsBeforeStart = hits();
   ASSERT_EQ(FinderStart(), 1);
   ASSERT_TRUE(WaitUntil([&] { return hits() >= hitsBeforeStart + 2; }, 5000));
   EXPECT_EQ(finder->cyclesCompleted(), cycles);
-  platform::SetFault(Fault::Allocation, false);
+  platform::SetFault(Fault::ALLOCATION, false);
   ASSERT_TRUE(WaitUntil([&] { return NotifyCounter::calls.load() > notifications; }, 5000));
   FinderGetDevices(devices);
   EXPECT_TRUE(devices.empty());
@@ -203,7 +203,7 @@ TEST_F(FaultTest, MemoryRunningOutCostsTheCycleAndKeepsTheLastList) {
   const int beforeFailedCopy = NotifyCounter::calls.load();
   DeviceList callers(1);
   {
-    platform::ScopedFault noMemory(Fault::Allocation);
+    platform::ScopedFault noMemory(Fault::ALLOCATION);
     FinderGetDevices(callers);
   }
   ASSERT_EQ(callers.size(), 1u);
@@ -231,13 +231,13 @@ TEST_F(FaultTest, MemoryRunningOutFailsAConfigurationRunAlone) {
   };
   for (const auto& [name, run] : runs) {
     SCOPED_TRACE(name);
-    const std::uint32_t hits = platform::FaultHits(Fault::Allocation);
+    const std::uint32_t hits = platform::FaultHits(Fault::ALLOCATION);
     const std::size_t commands = TrafficOf(sim).commands;
     {
-      platform::ScopedFault noMemory(Fault::Allocation);
+      platform::ScopedFault noMemory(Fault::ALLOCATION);
       EXPECT_FALSE(run());
     }
-    EXPECT_GT(platform::FaultHits(Fault::Allocation), hits) << "nothing met the failure";
+    EXPECT_GT(platform::FaultHits(Fault::ALLOCATION), hits) << "nothing met the failure";
     EXPECT_EQ(TrafficOf(sim).commands, commands);
     // The failure alone made it fail.
     EXPECT_TRUE(run());

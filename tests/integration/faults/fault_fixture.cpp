@@ -12,11 +12,11 @@ using platform::Fault;
 
 const std::vector<NamedFault>& SocketFaults() {
   static const std::vector<NamedFault> faults = {
-      {Fault::SocketsStartup, "sockets start-up"},
-      {Fault::SocketCreate, "socket creation"},
-      {Fault::SocketBind, "bind"},
-      {Fault::SocketSend, "send"},
-      {Fault::SocketReceive, "receive"},
+      {Fault::SOCKETS_STARTUP, "sockets start-up"},
+      {Fault::SOCKET_CREATE, "socket creation"},
+      {Fault::SOCKET_BIND, "bind"},
+      {Fault::SOCKET_SEND, "send"},
+      {Fault::SOCKET_RECEIVE, "receive"},
   };
   return faults;
 }
@@ -25,7 +25,7 @@ const char* FaultName(Fault fault) {
   for (const NamedFault& f : SocketFaults()) {
     if (f.fault == fault) return f.name;
   }
-  return fault == Fault::ThreadCreate ? "thread creation" : "?";
+  return fault == Fault::THREAD_CREATE ? "thread creation" : "?";
 }
 
 FastTransactionClock::FastTransactionClock(std::uint32_t stepMs) : stepMs_(stepMs) {

@@ -50,7 +50,7 @@ class FastTransactionClock {
   std::uint32_t bias_ = 0;
   std::atomic<int> calls_{0};
   std::atomic<int> switchedAt_{0};
-  platform::Fault fault_ = platform::Fault::Count;
+  platform::Fault fault_ = platform::Fault::COUNT;
   int faultAtCall_ = 0;
   bool faultOn_ = true;
 };

@@ -37,12 +37,12 @@ TEST_F(FaultTest, EverySocketFaultEndsTheTransactionWithNotFound) {
     platform::SleepMs(200);  // anything sent has arrived by now
     const Traffic after = TrafficOf(sim);
     EXPECT_EQ(after.commands, before.commands) << "no command without the device";
-    if (f.fault == Fault::SocketReceive) {
+    if (f.fault == Fault::SOCKET_RECEIVE) {
       EXPECT_GT(after.discoveries, before.discoveries);
     } else {
       EXPECT_EQ(after.discoveries, before.discoveries) << "nothing may leave a failed channel";
     }
-    EXPECT_EQ(finder.configChallenge, ConfigChallenge{});
+    EXPECT_EQ(finder.configChallenge(), ConfigChallenge{});
   }
 
   // The same transaction without a fault: the faults alone made it fail.
@@ -52,8 +52,8 @@ TEST_F(FaultTest, EverySocketFaultEndsTheTransactionWithNotFound) {
 
 TEST_F(FaultTest, SendOrReceiveFailingOnceTheDeviceIsFoundGivesNoReply) {
   Watchdog watchdog("transactions with a late fault", 120);
-  for (const Fault fault : {Fault::SocketSend, Fault::SocketReceive}) {
-    const bool send = fault == Fault::SocketSend;
+  for (const Fault fault : {Fault::SOCKET_SEND, Fault::SOCKET_RECEIVE}) {
+    const bool send = fault == Fault::SOCKET_SEND;
     SCOPED_TRACE(FaultName(fault));
     DevsimProcess sim(OneDevice());
     ASSERT_TRUE(sim.ready()) << sim.error();
@@ -86,7 +86,7 @@ TEST_F(FaultTest, CommandChannelThatCouldNotOpenGivesNoReply) {
   DevsimProcess sim(OneDevice());
   ASSERT_TRUE(sim.ready()) << sim.error();
   DeviceFinder finder(BroadcastTo(sim.port()));
-  for (const Fault fault : {Fault::SocketsStartup, Fault::SocketCreate, Fault::SocketBind}) {
+  for (const Fault fault : {Fault::SOCKETS_STARTUP, Fault::SOCKET_CREATE, Fault::SOCKET_BIND}) {
     SCOPED_TRACE(FaultName(fault));
     const Traffic before = TrafficOf(sim);
     ConfigResult result = CONFIG_OK;

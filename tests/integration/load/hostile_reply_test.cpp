@@ -101,11 +101,11 @@ TEST(HostileReplies, ResultsAndChallengeContents) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     threads.emplace_back([&, i] {
       DeviceFinder finder(BroadcastTo(simulators[i]->port()));
-      finder.configChallenge = kBefore;
+      finder.configChallenge() = kBefore;
       const std::int64_t start = NowMs();
       outcomes[i].result = ConfigureDevice(finder, NewConfiguration(), nullptr);
       outcomes[i].elapsedMs = NowMs() - start;
-      outcomes[i].challenge = finder.configChallenge;
+      outcomes[i].challenge = finder.configChallenge();
     });
   }
   for (std::thread& thread : threads) thread.join();

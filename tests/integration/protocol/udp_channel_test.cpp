@@ -66,7 +66,7 @@ TEST_F(Channel, DiscoveryIsFiveBytesBroadcastToPort8001) {
 
   UdpChannel channel;
   ASSERT_NE(channel.localPort(), 0);
-  EXPECT_TRUE(channel.SendDiscovery());
+  channel.SendDiscovery();
 
   const Datagram d = test::ReceiveWithDestination(receiver, 2000);
   ASSERT_EQ(d.count, 5);
@@ -84,7 +84,7 @@ TEST_F(Channel, DestinationReportIsTheAddressSentTo) {
   const SocketHandle receiver = OpenBoundSocket(0, kDevicePort);
   ASSERT_NE(receiver, kInvalidSocket);
   UdpChannel channel(Destination{kLoopback, kDevicePort});
-  EXPECT_TRUE(channel.SendDiscovery());
+  channel.SendDiscovery();
   const Datagram d = test::ReceiveWithDestination(receiver, 2000);
   EXPECT_EQ(d.count, 5);
   EXPECT_EQ(d.destination, kLoopback) << std::hex << d.destination;
@@ -96,7 +96,7 @@ TEST_F(Channel, DiscoveryGoesToAChosenDestination) {
   ASSERT_NE(receiver, kInvalidSocket);
   const std::uint16_t port = platform::SocketLocalPort(receiver);
   UdpChannel channel(Destination{kLoopback, port});
-  EXPECT_TRUE(channel.SendDiscovery());
+  channel.SendDiscovery();
   const Datagram d = ReceiveWithin(receiver, 2000);
   EXPECT_EQ(d.bytes, "0 1 A");
   EXPECT_EQ(d.senderPort, channel.localPort());
@@ -195,13 +195,13 @@ TEST_F(Channel, SenderWithoutAddressIsUnconfigured) {
 TEST_F(Channel, FailedChannelSendsNothingAndReceivesNothing) {
   const SocketHandle receiver = OpenBoundSocket(0, kDevicePort);
   ASSERT_NE(receiver, kInvalidSocket);
-  for (platform::Fault fault : {platform::Fault::SocketsStartup, platform::Fault::SocketCreate,
-                                platform::Fault::SocketBind}) {
+  for (platform::Fault fault : {platform::Fault::SOCKETS_STARTUP, platform::Fault::SOCKET_CREATE,
+                                platform::Fault::SOCKET_BIND}) {
     platform::ClearFaults();
     platform::SetFault(fault, true);
     UdpChannel channel;
     platform::ClearFaults();
-    EXPECT_TRUE(channel.SendDiscovery());
+    channel.SendDiscovery();
     EXPECT_EQ(channel.localPort(), 0);
     EXPECT_LE(ReceiveNow(channel), 0);
     EXPECT_EQ(ReceiveWithin(receiver, 300).count, -1)
@@ -215,8 +215,8 @@ TEST_F(Channel, SendAndReceiveFaultsHideTheTraffic) {
   ASSERT_NE(receiver, kInvalidSocket);
   UdpChannel channel;
   {
-    platform::ScopedFault fault(platform::Fault::SocketSend);
-    EXPECT_TRUE(channel.SendDiscovery());
+    platform::ScopedFault fault(platform::Fault::SOCKET_SEND);
+    channel.SendDiscovery();
     EXPECT_EQ(channel.SendRaw("x", 1), -1);
   }
   EXPECT_EQ(ReceiveWithin(receiver, 300).count, -1);
@@ -224,7 +224,7 @@ TEST_F(Channel, SendAndReceiveFaultsHideTheTraffic) {
   SendTo(channel.localPort(), "queued");
   ASSERT_EQ(platform::SocketWaitReadable(channel.socket(), 2000), 1);
   {
-    platform::ScopedFault fault(platform::Fault::SocketReceive);
+    platform::ScopedFault fault(platform::Fault::SOCKET_RECEIVE);
     EXPECT_LE(ReceiveNow(channel), 0);
   }
   // The fault failed the call without taking the datagram.

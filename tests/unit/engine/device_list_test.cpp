@@ -64,6 +64,32 @@ TEST(RecordEquality, EveryComparedFieldMatters) {
     EXPECT_FALSE(base == other) << field;
     EXPECT_FALSE(other == base) << field;
     EXPECT_TRUE(base != other) << field;
+    EXPECT_FALSE(SameRecord(base, AddressValuesOf(base), other, AddressValuesOf(other))) << field;
+  }
+}
+
+// The collector compares with the values it converted when a record was
+// listed: those decide, not the texts beside them.
+TEST(RecordEquality, SameRecordComparesTheGivenAddressValues) {
+  const DeviceRecord a = FullRecord();
+  DeviceRecord b = a;
+  b.gateway = "192.168.257";
+  const AddressValues values = AddressValuesOf(a);
+  EXPECT_EQ(values.ip, 0xC0A80114u);
+  EXPECT_EQ(values.netmask, 0xFFFFFF00u);
+  EXPECT_EQ(values.gateway, 0xC0A80101u);
+  EXPECT_TRUE(SameRecord(a, values, b, AddressValuesOf(b)));
+
+  const std::vector<std::pair<const char*, std::uint32_t AddressValues::*>> fields = {
+      {"ip", &AddressValues::ip},
+      {"netmask", &AddressValues::netmask},
+      {"gateway", &AddressValues::gateway},
+  };
+  for (const auto& [field, member] : fields) {
+    AddressValues other = values;
+    other.*member += 1;
+    EXPECT_FALSE(SameRecord(a, values, a, other)) << field;
+    EXPECT_FALSE(SameRecord(a, other, a, values)) << field;
   }
 }
 

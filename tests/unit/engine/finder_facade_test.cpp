@@ -86,7 +86,7 @@ TEST_F(FacadeTest, StartFailsCleanlyWhenNoThreadCanBeMade) {
   ASSERT_TRUE(FinderCreate());
   FinderSetNotify(&NeverCalled);
   {
-    platform::ScopedFault noThreads(platform::Fault::ThreadCreate);
+    platform::ScopedFault noThreads(platform::Fault::THREAD_CREATE);
     EXPECT_EQ(FinderStart(), -1);
   }
   EXPECT_FALSE(FinderInstance()->running());
@@ -107,13 +107,13 @@ TEST_F(FacadeTest, DestroyWhileHeldFreesOnLastRelease) {
   // Still usable by its holders.
   EXPECT_FALSE(held->running());
   EXPECT_TRUE(held->CopyOut().empty());
-  held->configChallenge[0] = 0x5A;
+  held->configChallenge()[0] = 0x5A;
 
   // A new engine may be made meanwhile; it is a different one.
   ASSERT_TRUE(FinderCreate());
   EXPECT_NE(FinderInstance(), nullptr);
   FinderRelease(held);
-  EXPECT_EQ(held->configChallenge[0], 0x5A) << "one hold remains";
+  EXPECT_EQ(held->configChallenge()[0], 0x5A) << "one hold remains";
   FinderRelease(held);  // frees it; the sanitizer builds catch a leak or a double free
   EXPECT_NE(FinderInstance(), nullptr);
 }

@@ -19,7 +19,7 @@ void Count(void* argument) { static_cast<std::atomic<int>*>(argument)->fetch_add
 
 TEST_F(Faults, SocketsStartupFails) {
   {
-    ScopedFault fault(Fault::SocketsStartup);
+    ScopedFault fault(Fault::SOCKETS_STARTUP);
     EXPECT_FALSE(SocketsStartup());
   }
   ASSERT_TRUE(SocketsStartup());
@@ -29,7 +29,7 @@ TEST_F(Faults, SocketsStartupFails) {
 TEST_F(Faults, SocketCreationFails) {
   ASSERT_TRUE(SocketsStartup());
   {
-    ScopedFault fault(Fault::SocketCreate);
+    ScopedFault fault(Fault::SOCKET_CREATE);
     EXPECT_EQ(UdpSocketOpen(), kInvalidSocket);
   }
   const SocketHandle socket = UdpSocketOpen();
@@ -43,7 +43,7 @@ TEST_F(Faults, BindFailsAndLeavesTheSocketUnbound) {
   const SocketHandle socket = UdpSocketOpen();
   ASSERT_NE(socket, kInvalidSocket);
   {
-    ScopedFault fault(Fault::SocketBind);
+    ScopedFault fault(Fault::SOCKET_BIND);
     EXPECT_FALSE(SocketBindAny(socket, 0));
   }
   EXPECT_EQ(SocketLocalPort(socket), 0);
@@ -56,7 +56,7 @@ TEST_F(Faults, BindFailsAndLeavesTheSocketUnbound) {
 TEST_F(Faults, ThreadCreationFailsWithoutRunningTheFunction) {
   std::atomic<int> calls{0};
   {
-    ScopedFault fault(Fault::ThreadCreate);
+    ScopedFault fault(Fault::THREAD_CREATE);
     ThreadHandle thread = ThreadCreate(Count, &calls, 64 * 1024);
     EXPECT_FALSE(thread.valid());
     ThreadJoin(thread);
