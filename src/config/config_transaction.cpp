@@ -157,7 +157,6 @@ ConfigResult SendAndAwait(DeviceFinder& finder, UdpChannel& commandChannel,
   }
   return reply == kReplyRefused ? CONFIG_REFUSED : CONFIG_FAILED;
 }
-}
 
 // The transaction of ConfigureDevice and ConfigureNamedDevice. `exact`: with
 // a deviceId, only a device that announces both it and the record's serial

@@ -7,7 +7,7 @@
 
 #include "devsim_process.h"
 #include "engine/device_finder.h"
-#include "fake_devices.h"
+#include "fake_device.h"
 #include "platform/socket.h"
 #include "private_network.h"
 
@@ -38,7 +38,7 @@ TEST(CollectAnnouncement, EachDatagramIsOneReceiveAndAtMostOneRecord) {
                             "0 t0 t1 t2 t3 VALVE-1 2 0 ta tb -1";
   // Longer than the buffer: lost whole, and what follows is still taken.
   const std::string tooLong = "D4 0 10.0.0.7 255.255.255.0 10.0.0.254 " + std::string(1100, 'x');
-  FakeDevices devices;
+  FakeDevice devices;
   devices.AnswerRaw({plain, tooLong, named, plain});
   UdpChannel channel(Destination{kBroadcastAddress, devices.port()});
   DeviceCollector collector;
