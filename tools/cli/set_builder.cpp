@@ -74,7 +74,7 @@ BuiltCommand AddSetCommand(CLI::App& app) {
                 !ReadPasswordOptions(state->password, setOptions.password, problem)) {
               return UsageError(problem);
             }
-            if (const auto problem = BadArgumentProblem(setOptions)) return UsageError(*problem);
+            if (const auto bad = BadArgumentProblem(setOptions)) return UsageError(*bad);
             const std::string interfaceProblem = ChooseSetInterface(setOptions);
             if (!interfaceProblem.empty()) return UsageError(interfaceProblem);
             return RunSet(setOptions);
