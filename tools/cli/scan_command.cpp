@@ -32,20 +32,9 @@ std::string ProgressText(const ListOptions& options, const std::vector<ScanTarge
 
 int RunScanList(const ListOptions& options) {
   std::vector<ScanTarget> targets;
-  if (options.broadcastGiven && options.interfaces.empty()) {
-    targets.push_back({std::string(), options.destination});
-  } else {
-    std::string unknown;
-    targets = ScanTargetsFor(platform::ListIpv4Interfaces(), options.interfaces,
-                             options.destination, unknown);
-    if (!unknown.empty()) {
-      std::fprintf(stderr, "velkarin: no IPv4 interface named '%s' is up\n", unknown.c_str());
-      return EXIT_USAGE;
-    }
-    if (targets.empty()) {
-      std::fprintf(stderr, "velkarin: no IPv4 interface is up\n");
-      return EXIT_NO_INTERFACE;
-    }
+  if (const int status = ChooseScanTargets(options.broadcastGiven, options.interfaces,
+                                           options.destination, targets)) {
+    return status;
   }
 
   InstallInterruptHandler();

@@ -1,11 +1,13 @@
 #include "cli/scan_listing.h"
 
 #include <array>
+#include <cstdio>
 
 #include "cli/device_csv.h"
 #include "cli/device_json.h"
 #include "cli/device_table.h"
 #include "cli/display_text.h"
+#include "cli/result_words.h"
 
 namespace velkarin::cli {
 
@@ -85,6 +87,25 @@ nlohmann::ordered_json ScanToJson(const std::vector<ScannedDevice>& devices) {
     array.push_back(std::move(o));
   }
   return array;
+}
+
+int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names,
+                      const Destination& destination, std::vector<ScanTarget>& targets) {
+  if (broadcastGiven && names.empty()) {
+    targets = {{std::string(), destination}};
+    return 0;
+  }
+  std::string unknown;
+  targets = ScanTargetsFor(platform::ListIpv4Interfaces(), names, destination, unknown);
+  if (!unknown.empty()) {
+    std::fprintf(stderr, "velkarin: no IPv4 interface named '%s' is up\n", unknown.c_str());
+    return EXIT_USAGE;
+  }
+  if (targets.empty()) {
+    std::fprintf(stderr, "velkarin: no IPv4 interface is up\n");
+    return EXIT_NO_INTERFACE;
+  }
+  return 0;
 }
 
 }  // namespace velkarin::cli

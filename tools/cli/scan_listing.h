@@ -23,6 +23,12 @@ std::vector<ScanTarget> ScanTargetsFor(const std::vector<platform::NetInterface>
                                        const std::vector<std::string>& names,
                                        const Destination& destination, std::string& unknown);
 
+// The targets of a command's scan: the --broadcast destination alone when it
+// was given without --interface, else ScanTargetsFor over the interfaces that
+// are up. 0, or the exit code after its message on standard error.
+int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names,
+                      const Destination& destination, std::vector<ScanTarget>& targets);
+
 // As the device table, with a last column naming the interface ("-" when the
 // system chose it).
 // The device table's cells with one more column, the interface ("-" when

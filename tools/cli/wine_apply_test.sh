@@ -20,16 +20,7 @@ if [ ! -x "$devsim" ]; then
   exit 1
 fi
 dir=$(mktemp -d /tmp/velkarin-apply-wine.XXXXXX)
-devsim_pid=
-cleanup() {
-  if [ -n "$devsim_pid" ]; then
-    touch "$dir/stop"
-    for _ in $(seq 50); do kill -0 "$devsim_pid" 2>/dev/null || break; sleep 0.1; done
-  fi
-  devsim_stop
-  rm -rf "$dir"
-}
-trap cleanup EXIT
+trap 'devsim_stop; rm -rf "$dir"' EXIT
 fail() {
   echo "FAIL ($arch): $*" >&2
   exit 1
@@ -62,9 +53,8 @@ JSON
 printf 'sesame\n' >"$dir/password"
 
 devsim_dir=$dir
-devsim_start fleet "$devsim" --stop-file "$dir/stop" --log "$dir/devsim.log" --max-runtime 300 \
+devsim_start fleet "$devsim" --log "$dir/devsim.log" --max-runtime 300 \
   --config "$dir/fleet.json" || fail "simulator not ready"
-devsim_pid=$(devsim_pid fleet)
 
 commands() { grep ' RX ' "$dir/devsim.log" | grep -vc 'text="0 1 A"' || true; }
 # The files as the Windows program names them: a leading '/' would be an option.

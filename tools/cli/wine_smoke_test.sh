@@ -29,16 +29,7 @@ id_latin1=$'Pr\xfc''f-1'
 pruef_utf8='Prüfstand-Ä'
 id_utf8='Prüf-1'
 dir=$(mktemp -d /tmp/velkarin-cli-wine.XXXXXX)
-devsim_pid=
-cleanup() {
-  if [ -n "$devsim_pid" ]; then
-    touch "$dir/stop"
-    for _ in $(seq 50); do kill -0 "$devsim_pid" 2>/dev/null || break; sleep 0.1; done
-  fi
-  devsim_stop
-  rm -rf "$dir"
-}
-trap cleanup EXIT
+trap 'devsim_stop; rm -rf "$dir"' EXIT
 
 fail() {
   echo "FAIL ($arch): $*" >&2
@@ -47,12 +38,11 @@ fail() {
 }
 
 devsim_dir=$dir
-devsim_start fleet "$devsim" --stop-file "$dir/stop" --log "$dir/devsim.log" --max-runtime 300 \
+devsim_start fleet "$devsim" --log "$dir/devsim.log" --max-runtime 300 \
   --device 'serial=1A2B,name="Pump 7",dhcp=0,ip=192.168.1.20,netmask=255.255.255.0,gateway=192.168.1.1' \
   --device "serial=C0DE,name=Caf${e9},dhcp=1,ip=192.168.1.21,netmask=255.255.255.0,gateway=192.168.1.1" \
   --device "serial=D00D,name=${pruef_latin1},deviceId=${id_latin1},dhcp=0,ip=192.168.1.22,netmask=255.255.255.0,gateway=192.168.1.1" \
   || fail "simulator not ready"
-devsim_pid=$(devsim_pid fleet)
 
 # velkarin.exe ARGS... -> stdout without carriage returns; exit status kept.
 # A UTF-8 locale, so that Wine hands the program the arguments' real letters.
