@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
   wine wine64 wine32:i386
   xvfb x11-utils imagemagick
-  iproute2 util-linux
+  iproute2 util-linux nftables
   spin tshark jq libxml2-utils
   help2man lintian zip unzip man-db groff-base dpkg-dev
   libclang-rt-14-dev
