@@ -45,6 +45,7 @@ EntryNames PlanEntryNames() {
   names.gateway = "gateway";
   names.deviceId = "device_id";
   names.password = "password";
+  names.serial = "serial";
   return names;
 }
 
@@ -103,12 +104,7 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
     if (!wire) return refuse("password", "invalid password: it holds a letter no device takes");
     entries.password = *wire;
   }
-  if (auto bad = BadArgumentProblem(entries, names)) {
-    const std::string name = bad->rfind("password", 0) == 0 ? "password"
-                             : bad->rfind("serial", 0) == 0 ? "serial"
-                                                            : "device_id";
-    return refuse(name, *bad);
-  }
+  if (auto bad = BadArgumentProblem(entries, names)) return refuse(bad->field, bad->message);
   return row;
 }
 

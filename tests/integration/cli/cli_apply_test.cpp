@@ -66,6 +66,11 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
        "# cell 4\nserial,ip,netmask\n\nA1,10.1.0.1,255.0.255.0x\n", "line 4, netmask:"},
       {"unassignable address", "serial,ip,netmask\nA1,127.0.0.5,255.0.0.0\n",
        "line 2, ip: no device can be given ip 127.0.0.5"},
+      // The column at fault, though the message mentions the gateway.
+      {"a /32 prefix", "serial,ip,netmask,gateway\nA1,10.0.0.5/32,,\n",
+       "line 2, ip: no device can be given ip 10.0.0.5 with netmask 255.255.255.255"},
+      {"a /32 netmask", "serial,ip,netmask,gateway\nA1,10.0.0.5,255.255.255.255,\n",
+       "line 2, netmask: no device can be given"},
       {"fixed row without address", "serial,dhcp,ip,netmask\nA1,no,,\n",
        "line 2, ip: a row needs dhcp yes, or ip and netmask"},
       {"bad dhcp word", "serial,dhcp\nA1,maybe\n", "line 2, dhcp: invalid dhcp 'maybe'"},
