@@ -228,6 +228,10 @@ int RunApply(const ApplyOptions& options) {
     return EXIT_USAGE;
   }
   const Plan plan = ReadPlan(text, options.allowPasswordColumn);
+  if (plan.readAsWindows1252) {
+    WriteText(stderr, "velkarin: " + options.planPath +
+                          ": not UTF-8 text, read as Windows-1252 (the ANSI code page)\n");
+  }
   if (!plan.problems.empty()) {
     for (const PlanProblem& problem : plan.problems) {
       WriteText(stderr, "velkarin: " + options.planPath + ": " +

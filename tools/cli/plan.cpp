@@ -7,6 +7,7 @@
 #include "cli/csv_reader.h"
 #include "cli/device_table.h"
 #include "cli/set_entries.h"
+#include "cli/text_encoding.h"
 #include "config/address_plausibility.h"
 #include "protocol/address.h"
 
@@ -37,6 +38,8 @@ std::string Lower(std::string text) {
   }
   return text;
 }
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
 EntryNames PlanEntryNames() {
   EntryNames names;
@@ -70,11 +73,16 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
                   "invalid serial number '" + serialText + "' (1 to 8 hexadecimal digits)");
   }
   entries.serial = *serial;
+  // As spreadsheets write a truth value, in English and in German.
+  static const char* const kYes[] = {"yes", "y", "true", "1", "ja", "j", "wahr"};
+  static const char* const kNo[] = {"", "no", "n", "false", "0", "nein", "falsch"};
   const std::string dhcp = Lower(field(kDhcp));
-  if (!dhcp.empty() && dhcp != "yes" && dhcp != "no") {
-    return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
-  }
-  entries.dhcp = dhcp == "yes";
+  bool yes = false;
+  bool no = false;
+  for (const char* word : kYes) yes = yes || dhcp == word;
+  for (const char* word : kNo) no = no || dhcp == word;
+  if (!yes && !no) return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
+  entries.dhcp = yes;
   // A DHCP row keeps what the other columns say: list's CSV shows the
   // addresses a DHCP device got.
   if (!entries.dhcp) {
@@ -119,7 +127,14 @@ bool SameDevice(const PlanRow& a, const PlanRow& b) {
 
 Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   Plan plan;
-  const CsvText csv = ReadCsv(text);
+  if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
+    plan.problems.push_back(
+        {0, "", "the plan is UTF-16 text; save it as CSV in UTF-8 or in the ANSI code page"});
+    return plan;
+  }
+  // Spreadsheets on western Windows save CSV in its ANSI code page.
+  plan.readAsWindows1252 = !IsUtf8(text);
+  const CsvText csv = ReadCsv(plan.readAsWindows1252 ? Windows1252ToUtf8(text) : text);
   if (csv.records.empty()) {
     if (!csv.error.empty()) {
       plan.problems.push_back({0, "", csv.error});
@@ -129,8 +144,11 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
     return plan;
   }
   const CsvRecord& header = csv.records.front();
+  // A spreadsheet adds an empty column name after a trailing separator.
+  std::size_t columns = header.fields.size();
+  while (columns > 0 && IsBlank(header.fields[columns - 1])) --columns;
   std::map<Column, std::size_t> at;
-  for (std::size_t i = 0; i < header.fields.size(); ++i) {
+  for (std::size_t i = 0; i < columns; ++i) {
     const std::string name = Lower(header.fields[i]);
     const ColumnName* known = nullptr;
     for (const ColumnName& c : kColumns) {
@@ -167,11 +185,13 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
 
   for (std::size_t r = 1; r < csv.records.size(); ++r) {
     const CsvRecord& record = csv.records[r];
-    if (record.fields.size() != header.fields.size()) {
-      plan.problems.push_back({record.line, "",
-                               std::to_string(record.fields.size()) +
-                                   " fields where the header has " +
-                                   std::to_string(header.fields.size())});
+    // Fields past the named columns count only when they hold something.
+    std::size_t used = record.fields.size();
+    while (used > columns && IsBlank(record.fields[used - 1])) --used;
+    if (used != columns) {
+      plan.problems.push_back(
+          {record.line, "",
+           std::to_string(used) + " fields where the header has " + std::to_string(columns)});
       continue;
     }
     PlanProblem problem;

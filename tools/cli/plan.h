@@ -28,6 +28,7 @@ struct PlanProblem {
 struct Plan {
   std::vector<PlanRow> rows;
   std::vector<PlanProblem> problems;  // any: the plan is refused
+  bool readAsWindows1252 = false;     // the file was no UTF-8
 };
 
 // Reads and checks a whole plan. Columns (any order, any case): serial
