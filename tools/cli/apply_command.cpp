@@ -111,11 +111,17 @@ std::string InterfaceText(const RowRun& run) {
   return run.row->interfaceName.empty() ? "-" : run.row->interfaceName;
 }
 
+// The name the device announces, else the plan's name column.
+std::string NameText(const RowRun& run) {
+  if (run.heard) return DisplayDeviceText(run.device.record.name);
+  return run.row->name.empty() ? "-" : DisplayUtf8(run.row->name);
+}
+
 std::string PreviewTable(const std::vector<RowRun>& runs) {
   std::vector<std::vector<std::string>> rows = {
-      {"Line", "Serial", "Interface", "Current", "Planned", "Action"}};
+      {"Line", "Serial", "Name", "Interface", "Current", "Planned", "Action"}};
   for (const RowRun& run : runs) {
-    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial),
+    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial), NameText(run),
                     InterfaceText(run), run.heard ? ConfigurationText(run.device.record) : "-",
                     ConfigurationText(run.planned), ActionWords(run.action)});
   }
@@ -124,11 +130,11 @@ std::string PreviewTable(const std::vector<RowRun>& runs) {
 
 std::string ReportTable(const std::vector<RowRun>& runs, bool passwordGiven) {
   std::vector<std::vector<std::string>> rows = {
-      {"Line", "Serial", "Interface", "Planned", "Result"}};
+      {"Line", "Serial", "Name", "Interface", "Planned", "Result"}};
   for (const RowRun& run : runs) {
     std::string result = ResultWords(run, passwordGiven);
     if (!run.detail.empty()) result += ": " + run.detail;
-    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial),
+    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial), NameText(run),
                     InterfaceText(run), ConfigurationText(run.planned), result});
   }
   return FormatTableRows(rows);
@@ -138,13 +144,13 @@ std::string ReportCsv(const std::vector<RowRun>& runs, bool passwordGiven) {
   std::vector<std::vector<std::string>> rows = {{}};
   for (const RowRun& run : runs) {
     const DeviceRecord& p = run.planned;
-    rows.push_back({std::to_string(run.row->line), SerialText(p.serial), Latin1ToUtf8(p.deviceId),
-                    InterfaceText(run), p.dhcp != 0 ? "yes" : "no", p.dhcp != 0 ? "" : p.ipAddress,
-                    p.dhcp != 0 ? "" : p.netmask, p.dhcp != 0 ? "" : p.gateway,
-                    ResultWords(run, passwordGiven), run.detail});
+    rows.push_back({std::to_string(run.row->line), SerialText(p.serial), NameText(run),
+                    Latin1ToUtf8(p.deviceId), InterfaceText(run), p.dhcp != 0 ? "yes" : "no",
+                    p.dhcp != 0 ? "" : p.ipAddress, p.dhcp != 0 ? "" : p.netmask,
+                    p.dhcp != 0 ? "" : p.gateway, ResultWords(run, passwordGiven), run.detail});
   }
   return FormatCsvRows(rows,
-                       {"line", "serial", "device_id", "interface", "dhcp", "ip", "netmask",
+                       {"line", "serial", "name", "device_id", "interface", "dhcp", "ip", "netmask",
                         "gateway", "result", "detail"},
                        false);
 }
@@ -156,6 +162,7 @@ std::string ReportJson(const std::vector<RowRun>& runs, bool passwordGiven) {
     nlohmann::ordered_json o;
     o["line"] = run.row->line;
     o["serialText"] = SerialText(p.serial);
+    o["name"] = NameText(run);
     o["deviceId"] = Latin1ToUtf8(p.deviceId);
     o["interface"] = InterfaceText(run);
     o["dhcp"] = p.dhcp != 0;

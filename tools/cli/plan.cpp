@@ -1,5 +1,6 @@
 #include "cli/plan.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -14,22 +15,40 @@
 namespace velkarin::cli {
 namespace {
 
-enum Column { kSerial, kDeviceId, kDhcp, kIp, kNetmask, kGateway, kInterface, kPassword, kIgnored };
+enum Column {
+  kSerial,
+  kDeviceId,
+  kDhcp,
+  kIp,
+  kNetmask,
+  kGateway,
+  kInterface,
+  kPassword,
+  kName,
+  kIgnored
+};
 
 struct ColumnName {
   const char* name;
   Column column;
 };
 
-// The plan's own names first, then those of `list --csv`.
+// The plan's own names first, then those of `list --csv` and of the report,
+// then the notes people add (read by no one but people).
 const ColumnName kColumns[] = {
     {"serial", kSerial},       {"device_id", kDeviceId},
     {"dhcp", kDhcp},           {"ip", kIp},
     {"netmask", kNetmask},     {"gateway", kGateway},
     {"interface", kInterface}, {"password", kPassword},
     {"serialtext", kSerial},   {"deviceid", kDeviceId},
-    {"ipaddress", kIp},        {"name", kIgnored},
-    {"status", kIgnored},
+    {"ipaddress", kIp},        {"name", kName},
+    {"status", kIgnored},      {"line", kIgnored},
+    {"result", kIgnored},      {"detail", kIgnored},
+    {"note", kIgnored},        {"notes", kIgnored},
+    {"comment", kIgnored},     {"location", kIgnored},
+    {"description", kIgnored}, {"bemerkung", kIgnored},
+    {"notiz", kIgnored},       {"kommentar", kIgnored},
+    {"standort", kIgnored},    {"beschreibung", kIgnored},
 };
 
 std::string Lower(std::string text) {
@@ -39,7 +58,47 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// Edits from one text to the other (Levenshtein).
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// A column nobody knows is refused, never ignored: a mistyped "gateway"
+// would otherwise configure devices without one.
+std::string UnknownColumnText(const std::string& name) {
+  const std::string lower = Lower(name);
+  const char* nearest = nullptr;
+  std::size_t best = std::max<std::size_t>(2, lower.size() / 3) + 1;
+  for (const ColumnName& c : kColumns) {
+    const std::size_t d = EditDistance(lower, c.name);
+    if (d < best) best = d, nearest = c.name;
+  }
+  std::string text = "unknown column '" + name + "'";
+  if (nearest != nullptr) text += ": did you mean " + std::string(nearest) + "?";
+  if (name.empty()) text = "a column has no name";
+  return text +
+         " (columns: serial, device_id, dhcp, ip, netmask, gateway, interface; ignored: name, "
+         "status, note, location, and any whose name starts with '#')";
+}
+
 bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
+
+std::string Trimmed(const std::string& text) {
+  if (IsBlank(text)) return std::string();
+  return text.substr(text.find_first_not_of(" \t"),
+                     text.find_last_not_of(" \t") - text.find_first_not_of(" \t") + 1);
+}
 
 EntryNames PlanEntryNames() {
   EntryNames names;
@@ -65,6 +124,7 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
   };
   PlanRow row;
   row.line = record.line;
+  row.name = field(kName);
   SetOptions& entries = row.entries;
   const std::string serialText = field(kSerial);
   const std::optional<std::uint32_t> serial = ParseSerialText(serialText);
@@ -149,16 +209,15 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   while (columns > 0 && IsBlank(header.fields[columns - 1])) --columns;
   std::map<Column, std::size_t> at;
   for (std::size_t i = 0; i < columns; ++i) {
-    const std::string name = Lower(header.fields[i]);
+    const std::string name = Lower(Trimmed(header.fields[i]));
+    if (!name.empty() && name.front() == '#') continue;
     const ColumnName* known = nullptr;
     for (const ColumnName& c : kColumns) {
       if (name == c.name) known = &c;
     }
     if (known == nullptr) {
-      plan.problems.push_back({header.line, header.fields[i],
-                               "unknown column '" + header.fields[i] +
-                                   "' (serial, device_id, dhcp, ip, netmask, gateway, "
-                                   "interface)"});
+      plan.problems.push_back(
+          {header.line, header.fields[i], UnknownColumnText(Trimmed(header.fields[i]))});
       continue;
     }
     if (known->column == kPassword && !allowPasswordColumn) {

@@ -16,6 +16,7 @@ struct PlanRow {
   // row's own password, if the plan has a password column and it is filled.
   SetOptions entries;
   std::string interfaceName;  // empty: wherever the scan hears the device
+  std::string name;           // the name column's text (UTF-8), for people
 };
 
 // A refusal: the line of the plan, the column ("" for the whole line), and why.
@@ -31,14 +32,16 @@ struct Plan {
   bool readAsWindows1252 = false;     // the file was no UTF-8
 };
 
-// Reads and checks a whole plan. Columns (any order, any case): serial
-// (or list's serialText), device_id (deviceId), dhcp (yes/no), ip
-// (ipAddress), netmask, gateway, interface, and password only with
-// `allowPasswordColumn`; list's name and status columns are read and
-// ignored, so that `velkarin list --csv` output is a plan (its interface
-// "-" is none). A row is DHCP when
-// dhcp says yes, else fixed. Refused besides each bad row: two rows for the
-// same device, and two devices given the same fixed address.
+// Reads and checks a whole plan: UTF-8, or else Windows-1252; commas, or
+// semicolons (see ReadCsv). Columns (any order, any case): serial (or list's
+// serialText), device_id (deviceId), dhcp (yes/no), ip (ipAddress), netmask,
+// gateway, interface, and password only with `allowPasswordColumn`. Read
+// for people and otherwise ignored: name, the other columns of `list --csv`
+// and of the report, notes (note, location, ...) and any column whose name
+// starts with '#'; any other name is refused with the nearest known one. So
+// `velkarin list --csv` output is a plan (its interface "-" is none). A row
+// is DHCP when dhcp says yes, else fixed. Refused besides each bad row: two
+// rows for the same device, and two devices given the same fixed address.
 Plan ReadPlan(const std::string& text, bool allowPasswordColumn);
 
 // Whether the row names this device: the serial, and the identifier when the

@@ -67,7 +67,7 @@ apply() {
     --password-file "$(win "$dir/password")" --report "$(win "$dir/report.csv")" \
     >"$dir/out" 2>"$dir/err" || status=$?
   [ -f "$dir/report.csv" ] || fail "no report written (exit $status): $(cat "$dir/err")"
-  tr -d '\r' <"$dir/report.csv" | tail -n +2 | awk -F, '{print $2 "," $9}' >"$dir/results"
+  tr -d '\r' <"$dir/report.csv" | tail -n +2 | awk -F, '{print $2 "," $10}' >"$dir/results"
   return $status
 }
 result_of() { grep "^$1," "$dir/results" | cut -d, -f2; }

@@ -81,6 +81,9 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
       {"address of a device outside the plan", "serial,ip,netmask\nA1,10.0.0.3,255.0.0.0\n",
        "line 2, ip: address 10.0.0.3 is announced by device 0000A3, which is not in the plan"},
       {"unknown column", "serial,dhcp,colour\nA1,yes,red\n", "line 1, colour: unknown column"},
+      {"a mistyped column", "serial,ip,netmask,Gatway\nA1,10.1.0.1,255.0.0.0,10.1.0.254\n",
+       "line 1, Gatway: unknown column 'Gatway': did you mean gateway?"},
+      {"a column without a name", "serial,,dhcp\nA1,,yes\n", "line 1: a column has no name"},
       {"missing serial column", "device_id,dhcp\nX,yes\n",
        "line 1, serial: the plan has no serial"},
       {"missing configuration columns", "serial,gateway\nA1,10.0.0.254\n",
@@ -127,7 +130,7 @@ std::map<std::string, std::string> ResultsBySerial(const std::string& reportCsv)
     std::stringstream row(lines[i]);
     std::string field;
     while (std::getline(row, field, ',')) fields.push_back(field);
-    if (fields.size() >= 9) results[fields[1]] = fields[8];
+    if (fields.size() >= 10) results[fields[1]] = fields[9];
   }
   return results;
 }
@@ -203,7 +206,7 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
   // The table on standard output says the same.
   bool tabled = false;
   for (const std::string& line : Lines(first.out)) {
-    tabled = tabled || (line.rfind("4     100002  lo ", 0) == 0 &&
+    tabled = tabled || (line.rfind("4     100002  Sim device 3   lo ", 0) == 0 &&
                         Contains(line, " 10.2.0.2/255.255.0.0 gw 10.2.255.254 ") &&
                         line.substr(line.size() - 12) == "  configured");
   }

@@ -29,13 +29,20 @@ TEST(ReadPlan, ReadsPlansAsSpreadsheetsSaveThem) {
        "serial,dhcp,ip,netmask,\r\nA1,no,10.0.0.1,255.0.0.0,\r\n,,,,\r\n , ,,,\r\nA2,yes,,,\r\n",
        {{2, 0xA1, "10.0.0.1"}, {5, 0xA2, "DHCP"}},
        false},
+      {"the columns of list --csv and of the report, padded names",
+       "line,serialText,name,dhcp,ipAddress,netmask,gateway,status, interface ,result,detail\n"
+       "3,0000A1,Press,Yes,10.0.0.7,255.0.0.0,,-,eth0,already done,\n",
+       {{2, 0xA1, "DHCP"}},
+       false},
       {"rows without the trailing separator's field",
        "serial,dhcp,\nA1,yes\nA2,yes,\n",
        {{2, 0xA1, "DHCP"}, {3, 0xA2, "DHCP"}},
        false},
-      {"semicolons, Windows-1252, CRLF, German truth values",
-       "serial;device_id;dhcp;ip;netmask\r\nA1;Pr\xFC"
-       "f-1;FALSCH;10.0.0.1;255.0.0.0\r\n;;;;\r\nA2;;Ja;;\r\n",
+      {"semicolons, Windows-1252, CRLF, German truth values, notes",
+       "serial;Name;device_id;dhcp;ip;netmask;Bemerkung;#Pr\xFC"
+       "fer\r\nA1;Stra\xDF"
+       "e;Pr\xFC"
+       "f-1;FALSCH;10.0.0.1;255.0.0.0;neu, 2\x80;x\r\n;;;;;;;\r\nA2;;;Ja;;;;\r\n",
        {{2, 0xA1, "10.0.0.1"}, {4, 0xA2, "DHCP"}},
        true},
   };
@@ -53,7 +60,7 @@ TEST(ReadPlan, ReadsPlansAsSpreadsheetsSaveThem) {
     }
   }
   // The identifier's umlaut reaches the device as the Latin-1 byte it was.
-  const Plan german = ReadPlan(cases[2].text, false);
+  const Plan german = ReadPlan(cases[3].text, false);
   ASSERT_FALSE(german.rows.empty());
   EXPECT_EQ(german.rows[0].entries.deviceId,
             "Pr\xFC"
