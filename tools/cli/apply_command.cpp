@@ -234,7 +234,7 @@ int RunApply(const ApplyOptions& options) {
     std::fprintf(stderr, "velkarin: cannot read the plan %s\n", options.planPath.c_str());
     return EXIT_USAGE;
   }
-  const Plan plan = ReadPlan(text, options.allowPasswordColumn);
+  Plan plan = ReadPlan(text, options.allowPasswordColumn);
   if (plan.readAsWindows1252) {
     WriteText(stderr, "velkarin: " + options.planPath +
                           ": not UTF-8 text, read as Windows-1252 (the ANSI code page)\n");
@@ -261,15 +261,16 @@ int RunApply(const ApplyOptions& options) {
                                            options.destination, targets)) {
     return status;
   }
-  for (const PlanRow& row : plan.rows) {
+  // A plan made on another computer names that computer's interfaces.
+  for (PlanRow& row : plan.rows) {
     if (row.interfaceName.empty()) continue;
     bool scanned = false;
     for (const ScanTarget& t : targets) scanned = scanned || t.interfaceName == row.interfaceName;
     if (!scanned) {
-      WriteText(stderr, "velkarin: " + options.planPath + ": line " + std::to_string(row.line) +
-                            ", interface: no IPv4 interface named '" + row.interfaceName +
-                            "' is up and scanned\nvelkarin: nothing was sent\n");
-      return EXIT_USAGE;
+      PrintWarning(options.planPath + ": line " + std::to_string(row.line) +
+                   ", interface: no IPv4 interface named '" + DisplayUtf8(row.interfaceName) +
+                   "' is up and scanned here; the device is looked for on every interface");
+      row.interfaceName.clear();
     }
   }
 

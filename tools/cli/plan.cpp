@@ -118,14 +118,16 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
     const auto it = at.find(c);
     return it == at.end() ? std::string() : record.fields[it->second];
   };
-  auto refuse = [&](const std::string& name, const std::string& message) {
-    problem = {record.line, name, message};
-    return std::nullopt;
-  };
   PlanRow row;
   row.line = record.line;
   row.name = field(kName);
   SetOptions& entries = row.entries;
+  // Once the serial is read, a problem names the device as people know it.
+  std::string device;
+  auto refuse = [&](const std::string& name, const std::string& message) {
+    problem = {record.line, name, message + device};
+    return std::nullopt;
+  };
   const std::string serialText = field(kSerial);
   const std::optional<std::uint32_t> serial = ParseSerialText(serialText);
   if (!serial) {
@@ -133,6 +135,7 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
                   "invalid serial number '" + serialText + "' (1 to 8 hexadecimal digits)");
   }
   entries.serial = *serial;
+  device = " (device " + SerialText(*serial) + (row.name.empty() ? "" : ", " + row.name) + ")";
   // As spreadsheets write a truth value, in English and in German.
   static const char* const kYes[] = {"yes", "y", "true", "1", "ja", "j", "wahr"};
   static const char* const kNo[] = {"", "no", "n", "false", "0", "nein", "falsch"};
@@ -145,7 +148,9 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
   entries.dhcp = yes;
   // A DHCP row keeps what the other columns say: list's CSV shows the
   // addresses a DHCP device got.
-  if (!entries.dhcp) {
+  if (entries.dhcp) {
+    row.dhcpAddresses = {field(kIp), field(kNetmask), field(kGateway)};
+  } else {
     entries.ipAddress = field(kIp);
     entries.netmask = field(kNetmask);
     entries.gateway = field(kGateway);
@@ -161,10 +166,6 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
   if (auto bad = CheckConfigurationEntries(entries, !entries.netmask.empty(), names)) {
     return refuse(bad->field, bad->message);
   }
-  if (!IsCommandFieldText(row.interfaceName)) {
-    return refuse("interface", "invalid interface '" + row.interfaceName +
-                                   "': it may hold no blank and no control character");
-  }
   const std::string password = field(kPassword);
   if (!password.empty()) {
     std::string why;
@@ -174,6 +175,24 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
   }
   if (auto bad = BadArgumentProblem(entries, names)) return refuse(bad->field, bad->message);
   return row;
+}
+
+bool SameAddressText(const std::string& a, const std::string& b) {
+  return a == b || (ParseIpv4(a) && ParseIpv4(b) && SameAddress(a, b));
+}
+
+// The same configuration for the same device: one row of work.
+bool SameWork(const PlanRow& a, const PlanRow& b) {
+  const SetOptions& x = a.entries;
+  const SetOptions& y = b.entries;
+  bool same = x.dhcp == y.dhcp && x.password == y.password &&
+              SameTextIgnoringCase(x.deviceId, y.deviceId) &&
+              SameAddressText(x.ipAddress, y.ipAddress) && SameAddressText(x.netmask, y.netmask) &&
+              SameAddressText(x.gateway, y.gateway);
+  for (std::size_t i = 0; same && i < a.dhcpAddresses.size(); ++i) {
+    same = same && SameAddressText(a.dhcpAddresses[i], b.dhcpAddresses[i]);
+  }
+  return same;
 }
 
 bool SameDevice(const PlanRow& a, const PlanRow& b) {
@@ -262,15 +281,18 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   }
   if (!csv.error.empty()) plan.problems.push_back({0, "", csv.error});
 
-  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
-    const PlanRow& row = plan.rows[i];
-    for (std::size_t j = 0; j < i; ++j) {
-      const PlanRow& earlier = plan.rows[j];
+  std::vector<PlanRow> rows;
+  for (PlanRow& row : plan.rows) {
+    bool kept = true;
+    for (const PlanRow& earlier : rows) {
+      // list --csv names a device once per interface it was heard on.
       if (SameDevice(row, earlier)) {
+        kept = false;
+        if (SameWork(row, earlier)) break;
         plan.problems.push_back({row.line, "serial",
                                  "device " + SerialText(row.entries.serial) +
                                      " is planned on line " + std::to_string(earlier.line) +
-                                     " as well"});
+                                     " as well, with another configuration"});
         break;
       }
       if (!row.entries.dhcp && !earlier.entries.dhcp &&
@@ -281,7 +303,9 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
         break;
       }
     }
+    if (kept) rows.push_back(std::move(row));
   }
+  plan.rows = std::move(rows);
   return plan;
 }
 

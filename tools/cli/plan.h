@@ -15,8 +15,12 @@ struct PlanRow {
   // identifier in Latin-1, the addresses checked and in dotted decimal; the
   // row's own password, if the plan has a password column and it is filled.
   SetOptions entries;
-  std::string interfaceName;  // empty: wherever the scan hears the device
-  std::string name;           // the name column's text (UTF-8), for people
+  // Empty: wherever the scan hears the device. Any text: it is never sent.
+  std::string interfaceName;
+  std::string name;  // the name column's text (UTF-8), for people
+  // A DHCP row's ip, netmask and gateway columns as written: list's CSV
+  // shows what the device got; an edit there has no meaning for DHCP.
+  std::vector<std::string> dhcpAddresses;
 };
 
 // A refusal: the line of the plan, the column ("" for the whole line), and why.

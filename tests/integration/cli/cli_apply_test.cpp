@@ -74,8 +74,13 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
       {"fixed row without address", "serial,dhcp,ip,netmask\nA1,no,,\n",
        "line 2, ip: a row needs dhcp yes, or ip and netmask"},
       {"bad dhcp word", "serial,dhcp\nA1,maybe\n", "line 2, dhcp: invalid dhcp 'maybe'"},
-      {"duplicate serial", "serial,dhcp\nA1,yes\nA2,yes\na1,yes\n",
-       "line 4, serial: device 0000A1 is planned on line 2 as well"},
+      {"a device planned twice, differently",
+       "serial,dhcp,ip,netmask\nA1,yes,,\nA2,yes,,\na1,no,10.1.0.9,255.0.0.0\n",
+       "line 4, serial: device 0000A1 is planned on line 2 as well, with another configuration"},
+      {"a factory-new device as list shows it",
+       "serialText,name,dhcp,ipAddress,netmask\nA2,Press 4,No,0.0.0.0,0.0.0.0\n",
+       "line 2, ip: invalid IP configuration: invalid IP address '0.0.0.0' (device 0000A2, Press "
+       "4)"},
       {"duplicate address", "serial,ip,netmask\nA1,10.1.0.1,255.0.0.0\nA2,10.1.0.01,255.0.0.0\n",
        "line 3, ip: address 10.1.0.1 is planned on line 2 as well"},
       {"address of a device outside the plan", "serial,ip,netmask\nA1,10.0.0.3,255.0.0.0\n",
@@ -267,6 +272,27 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
     }
   }
   EXPECT_EQ(configure, 1u) << dry.out;
+  // Interface names of another computer, with a blank as Windows names them:
+  // a warning, and each device is looked for on every interface.
+  std::string elsewhere = list.out;
+  for (std::size_t at = 0; (at = elsewhere.find(",lo\r\n", at)) != std::string::npos;) {
+    elsewhere.replace(at, 5, ",Ethernet 2\r\n");
+  }
+  TempFile otherComputer(elsewhere);
+  const RunResult there = RunCli({"apply", otherComputer.path(), "--dry-run"});
+  EXPECT_EQ(there.exitCode, 0) << there.err;
+  EXPECT_TRUE(Contains(there.err, "warning: " + otherComputer.path() +
+                                      ": line 2, interface: no IPv4 interface named 'Ethernet 2'"))
+      << there.err;
+  EXPECT_FALSE(Contains(there.out, "not found\n")) << there.out;
+  EXPECT_FALSE(Contains(there.out, "configure\n")) << there.out;
+  // The report is a plan too: only the unfinished rows are left to do.
+  const RunResult fromReport = RunCli({"apply", report.path(), "--dry-run"});
+  EXPECT_EQ(fromReport.exitCode, 0) << fromReport.err;
+  std::size_t toDo = 0;
+  for (const std::string& line : Lines(fromReport.out))
+    toDo += Contains(line, "  configure") ? 1 : 0;
+  EXPECT_EQ(toDo, 2u) << fromReport.out;
   // Heard where the system chose the interface, list names none ("-"): the
   // plan takes that as no interface of its own.
   const RunResult broadcastList = RunCli({"list", "--csv", "--broadcast", "255.255.255.255"});
