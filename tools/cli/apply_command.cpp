@@ -186,6 +186,14 @@ bool ReadFile(const std::string& path, std::string& text) {
   return !in.bad();
 }
 
+int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems) {
+  for (const PlanProblem& problem : problems) {
+    WriteText(stderr, "velkarin: " + path + ": " + DisplayUtf8(PlanProblemText(problem)) + "\n");
+  }
+  std::fprintf(stderr, "velkarin: nothing was sent\n");
+  return EXIT_USAGE;
+}
+
 // Asked on a terminal before anything is sent. Ctrl-C at the question ends
 // the tool at once: there is nothing to finish yet.
 bool Confirmed(std::size_t count) {
@@ -239,14 +247,7 @@ int RunApply(const ApplyOptions& options) {
     WriteText(stderr, "velkarin: " + options.planPath +
                           ": not UTF-8 text, read as Windows-1252 (the ANSI code page)\n");
   }
-  if (!plan.problems.empty()) {
-    for (const PlanProblem& problem : plan.problems) {
-      WriteText(stderr, "velkarin: " + options.planPath + ": " +
-                            DisplayUtf8(PlanProblemText(problem)) + "\n");
-    }
-    std::fprintf(stderr, "velkarin: nothing was sent\n");
-    return EXIT_USAGE;
-  }
+  if (!plan.problems.empty()) return RefusePlan(options.planPath, plan.problems);
   if (!options.quiet) {
     for (const PlanRow& row : plan.rows) {
       for (const std::string& warning :
@@ -305,6 +306,7 @@ int RunApply(const ApplyOptions& options) {
 
   std::vector<RowRun> runs(plan.rows.size());
   std::vector<RowRun*> queue;
+  std::vector<PlanProblem> edited;
   for (std::size_t i = 0; i < plan.rows.size(); ++i) {
     RowRun& run = runs[i];
     run.row = &plan.rows[i];
@@ -314,6 +316,7 @@ int RunApply(const ApplyOptions& options) {
       if (!run.row->interfaceName.empty() && d.interfaceName != run.row->interfaceName) continue;
       run.heard = true;
       run.device = d;
+      if (auto problem = EditedDhcpProblem(*run.row, d.record)) edited.push_back(*problem);
       break;
     }
     if (!run.heard) {
@@ -330,6 +333,8 @@ int RunApply(const ApplyOptions& options) {
       queue.push_back(&run);
     }
   }
+
+  if (!edited.empty()) return RefusePlan(options.planPath, edited);
 
   if (options.dryRun || (!options.yes && !queue.empty())) {
     if (!WriteText(stdout, PreviewTable(runs))) return EXIT_ERROR;

@@ -111,6 +111,16 @@ EntryNames PlanEntryNames() {
   return names;
 }
 
+// " (device 00C0DE, Press-2)": how a problem names the row's device.
+std::string DeviceText(const PlanRow& row) {
+  return " (device " + SerialText(row.entries.serial) + (row.name.empty() ? "" : ", " + row.name) +
+         ")";
+}
+
+bool SameAddressText(const std::string& a, const std::string& b) {
+  return a == b || (ParseIpv4(a) && ParseIpv4(b) && SameAddress(a, b));
+}
+
 // The row's device and configuration, or the first problem found in it.
 std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, std::size_t>& at,
                                PlanProblem& problem) {
@@ -135,7 +145,7 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
                   "invalid serial number '" + serialText + "' (1 to 8 hexadecimal digits)");
   }
   entries.serial = *serial;
-  device = " (device " + SerialText(*serial) + (row.name.empty() ? "" : ", " + row.name) + ")";
+  device = DeviceText(row);
   // As spreadsheets write a truth value, in English and in German.
   static const char* const kYes[] = {"yes", "y", "true", "1", "ja", "j", "wahr"};
   static const char* const kNo[] = {"", "no", "n", "false", "0", "nein", "falsch"};
@@ -175,10 +185,6 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
   }
   if (auto bad = BadArgumentProblem(entries, names)) return refuse(bad->field, bad->message);
   return row;
-}
-
-bool SameAddressText(const std::string& a, const std::string& b) {
-  return a == b || (ParseIpv4(a) && ParseIpv4(b) && SameAddress(a, b));
 }
 
 // The same configuration for the same device: one row of work.
@@ -334,6 +340,22 @@ std::vector<PlanProblem> AnnouncedAddressProblems(const std::vector<PlanRow>& ro
                             SerialText(others.front().serial) + ", which is not in the plan"});
   }
   return problems;
+}
+
+std::optional<PlanProblem> EditedDhcpProblem(const PlanRow& row, const DeviceRecord& device) {
+  if (!row.entries.dhcp) return std::nullopt;
+  const char* const names[] = {"ip", "netmask", "gateway"};
+  const std::string announced[] = {device.ipAddress, device.netmask, device.gateway};
+  for (std::size_t i = 0; i < row.dhcpAddresses.size(); ++i) {
+    const std::string& text = row.dhcpAddresses[i];
+    if (IsBlank(text) || SameAddressText(text, announced[i])) continue;
+    return PlanProblem{row.line, names[i],
+                       "dhcp is yes, but " + std::string(names[i]) + " " + text +
+                           " is not what the device announces (" + Latin1ToUtf8(announced[i]) +
+                           "): set dhcp to no for a fixed address, or clear the address" +
+                           DeviceText(row)};
+  }
+  return std::nullopt;
 }
 
 std::string PlanProblemText(const PlanProblem& problem) {

@@ -1,6 +1,7 @@
 // A plan for `velkarin apply`: one device and its configuration per row of a
 // CSV file, every row checked as `set` checks its options.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,11 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn);
 // Whether the row names this device: the serial, and the identifier when the
 // row gives one (ignoring case).
 bool RowNamesDevice(const PlanRow& row, const DeviceRecord& device);
+
+// A DHCP row whose ip, netmask or gateway column differs from what its
+// device announces now: was a fixed address meant, or DHCP? Refused. An
+// unedited row of `list --csv`, or one with the addresses cleared, passes.
+std::optional<PlanProblem> EditedDhcpProblem(const PlanRow& row, const DeviceRecord& device);
 
 // Fixed addresses of the plan that a device outside the plan announces.
 std::vector<PlanProblem> AnnouncedAddressProblems(const std::vector<PlanRow>& rows,

@@ -272,6 +272,22 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
     }
   }
   EXPECT_EQ(configure, 1u) << dry.out;
+  // A DHCP device's address edited while dhcp still says yes: which was meant?
+  std::string dhcpEdited = list.out;
+  const std::string dhcpListed = "\r\n100003,Sim device 4,Yes,";
+  const std::size_t dhcpRow = dhcpEdited.find(dhcpListed) + dhcpListed.size();
+  dhcpEdited.replace(dhcpRow, dhcpEdited.find(',', dhcpRow) - dhcpRow, "10.4.0.200");
+  TempFile ambiguous(dhcpEdited);
+  const RunResult refused = RunCli({"apply", ambiguous.path(), "--yes"});
+  EXPECT_EQ(refused.exitCode, 2) << refused.out << refused.err;
+  EXPECT_TRUE(Contains(refused.err,
+                       ", ip: dhcp is yes, but ip 10.4.0.200 is not what the device "
+                       "announces"))
+      << refused.err;
+  EXPECT_TRUE(Contains(refused.err,
+                       "set dhcp to no for a fixed address, or clear the address "
+                       "(device 100003, Sim device 4)\nvelkarin: nothing was sent\n"))
+      << refused.err;
   // Interface names of another computer, with a blank as Windows names them:
   // a warning, and each device is looked for on every interface.
   std::string elsewhere = list.out;
