@@ -242,7 +242,7 @@ int RunApply(const ApplyOptions& options) {
     std::fprintf(stderr, "velkarin: cannot read the plan %s\n", options.planPath.c_str());
     return EXIT_USAGE;
   }
-  Plan plan = ReadPlan(text, options.allowPasswordColumn);
+  Plan plan = ReadPlan(text, options.allowPasswordColumn, options.password);
   if (plan.readAsWindows1252) {
     WriteText(stderr, "velkarin: " + options.planPath +
                           ": not UTF-8 text, read as Windows-1252 (the ANSI code page)\n");

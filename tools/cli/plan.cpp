@@ -123,6 +123,7 @@ bool SameAddressText(const std::string& a, const std::string& b) {
 
 // The row's device and configuration, or the first problem found in it.
 std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, std::size_t>& at,
+                               const std::optional<std::string>& planPassword,
                                PlanProblem& problem) {
   auto field = [&](Column c) -> std::string {
     const auto it = at.find(c);
@@ -183,7 +184,10 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
     if (!wire) return refuse("password", "invalid password: it holds a letter no device takes");
     entries.password = *wire;
   }
-  if (auto bad = BadArgumentProblem(entries, names)) return refuse(bad->field, bad->message);
+  // Checked with the password the row will be sent with.
+  SetOptions sent = entries;
+  if (!sent.password) sent.password = planPassword;
+  if (auto bad = BadArgumentProblem(sent, names)) return refuse(bad->field, bad->message);
   return row;
 }
 
@@ -210,7 +214,8 @@ bool SameDevice(const PlanRow& a, const PlanRow& b) {
 
 }  // namespace
 
-Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
+Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
+              const std::optional<std::string>& planPassword) {
   Plan plan;
   if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
     plan.problems.push_back(
@@ -279,7 +284,7 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
       continue;
     }
     PlanProblem problem;
-    if (std::optional<PlanRow> row = ReadRow(record, at, problem)) {
+    if (std::optional<PlanRow> row = ReadRow(record, at, planPassword, problem)) {
       plan.rows.push_back(std::move(*row));
     } else {
       plan.problems.push_back(problem);

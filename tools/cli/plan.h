@@ -47,7 +47,10 @@ struct Plan {
 // `velkarin list --csv` output is a plan (its interface "-" is none). A row
 // is DHCP when dhcp says yes, else fixed. Refused besides each bad row: two
 // rows for the same device, and two devices given the same fixed address.
-Plan ReadPlan(const std::string& text, bool allowPasswordColumn);
+// `planPassword`: the one for rows without their own, which makes the
+// command longer.
+Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
+              const std::optional<std::string>& planPassword = std::nullopt);
 
 // Whether the row names this device: the serial, and the identifier when the
 // row gives one (ignoring case).

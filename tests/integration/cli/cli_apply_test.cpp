@@ -114,6 +114,16 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
     EXPECT_TRUE(Contains(run.err, "velkarin: nothing was sent\n")) << c.what << "\n" << run.err;
     EXPECT_EQ(run.out, "") << c.what;
   }
+  // The plan's password makes the command longer: an identifier that fits
+  // without one is too long with it.
+  TempFile longId("serial,device_id,dhcp\nA1," + std::string(220, 'D') + ",yes\n");
+  TempFile password("pw\n");
+  const RunResult withPassword =
+      RunCli({"apply", longId.path(), "--yes", "--password-file", password.path()});
+  EXPECT_EQ(withPassword.exitCode, 2) << withPassword.err;
+  EXPECT_TRUE(Contains(withPassword.err, "line 2, device_id: device_id is too long"))
+      << withPassword.err;
+  EXPECT_EQ(RunCli({"apply", longId.path(), "--dry-run"}).exitCode, 0);
   // --allow-duplicates is the way past an address announced outside the plan,
   // and only past that one.
   TempFile taken("serial,ip,netmask\nA1,10.0.0.3,255.0.0.0\n");
