@@ -333,5 +333,42 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
   EXPECT_EQ(Commands(devsim).size(), all.size());
 }
 
+// As a German spreadsheet saves a plan: semicolons, Windows-1252, CRLF, an
+// empty row, a notes column, German truth values; the identifier's umlaut
+// must reach the device as the byte it announces.
+const char* const kGermanPlan =
+    "serial;name;device_id;dhcp;ip;netmask;gateway;Bemerkung\r\n"
+    "C0DE;Pr\xFC"
+    "fstand-\xC4;Pr\xFC"
+    "f-1;nein;10.5.0.1;255.255.0.0;10.5.255.254;Halle 2 \x96 S\xFC"
+    "d\r\n"
+    ";;;;;;;\r\n"
+    "1A2B;Plain;;ja;;;;\"neu; gepr\xFC"
+    "ft\"\r\n";
+
+TEST_F(CliTest, APlanSavedByAGermanSpreadsheetIsApplied) {
+  DevsimProcess devsim({"--device",
+                        "serial=C0DE,name=Pr\xFC"
+                        "fstand-\xC4,deviceId=Pr\xFC"
+                        "f-1,ip=10.0.0.1,netmask=255.0.0.0,gateway=10.0.0.254",
+                        "--device",
+                        "serial=1A2B,name=Plain,ip=10.0.0.2,netmask=255.0.0.0,gateway=10.0.0.254"});
+  ASSERT_DEVSIM_READY(devsim);
+  TempFile plan(kGermanPlan);
+  TempFile report;
+  const RunResult run = RunCli({"apply", plan.path(), "--yes", "--report", report.path()});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.err, plan.path() + ": not UTF-8 text, read as Windows-1252")) << run.err;
+  const std::map<std::string, std::string> results = ResultsBySerial(report.Read());
+  EXPECT_EQ(results, (std::map<std::string, std::string>{{"001A2B", "configured"},
+                                                         {"00C0DE", "configured"}}))
+      << report.Read();
+  EXPECT_TRUE(Contains(run.out,
+                       "Pr\xC3\xBC"
+                       "fstand-\xC3\x84"))
+      << run.out;
+}
+
 }  // namespace
 }  // namespace velkarin::test
