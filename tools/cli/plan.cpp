@@ -82,7 +82,10 @@ std::string UnknownColumnText(const std::string& name) {
   std::size_t best = std::max<std::size_t>(2, lower.size() / 3) + 1;
   for (const ColumnName& c : kColumns) {
     const std::size_t d = EditDistance(lower, c.name);
-    if (d < best) best = d, nearest = c.name;
+    if (d < best) {
+      best = d;
+      nearest = c.name;
+    }
   }
   std::string text = "unknown column '" + name + "'";
   if (nearest != nullptr) text += ": did you mean " + std::string(nearest) + "?";
