@@ -111,11 +111,17 @@ std::string InterfaceText(const RowRun& run) {
   return run.row->interfaceName.empty() ? "-" : run.row->interfaceName;
 }
 
+// The name the device announces, else the plan's name column.
+std::string NameText(const RowRun& run) {
+  if (run.heard) return DisplayDeviceText(run.device.record.name);
+  return run.row->name.empty() ? "-" : DisplayUtf8(run.row->name);
+}
+
 std::string PreviewTable(const std::vector<RowRun>& runs) {
   std::vector<std::vector<std::string>> rows = {
-      {"Line", "Serial", "Interface", "Current", "Planned", "Action"}};
+      {"Line", "Serial", "Name", "Interface", "Current", "Planned", "Action"}};
   for (const RowRun& run : runs) {
-    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial),
+    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial), NameText(run),
                     InterfaceText(run), run.heard ? ConfigurationText(run.device.record) : "-",
                     ConfigurationText(run.planned), ActionWords(run.action)});
   }
@@ -124,11 +130,11 @@ std::string PreviewTable(const std::vector<RowRun>& runs) {
 
 std::string ReportTable(const std::vector<RowRun>& runs, bool passwordGiven) {
   std::vector<std::vector<std::string>> rows = {
-      {"Line", "Serial", "Interface", "Planned", "Result"}};
+      {"Line", "Serial", "Name", "Interface", "Planned", "Result"}};
   for (const RowRun& run : runs) {
     std::string result = ResultWords(run, passwordGiven);
     if (!run.detail.empty()) result += ": " + run.detail;
-    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial),
+    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial), NameText(run),
                     InterfaceText(run), ConfigurationText(run.planned), result});
   }
   return FormatTableRows(rows);
@@ -138,13 +144,13 @@ std::string ReportCsv(const std::vector<RowRun>& runs, bool passwordGiven) {
   std::vector<std::vector<std::string>> rows = {{}};
   for (const RowRun& run : runs) {
     const DeviceRecord& p = run.planned;
-    rows.push_back({std::to_string(run.row->line), SerialText(p.serial), Latin1ToUtf8(p.deviceId),
-                    InterfaceText(run), p.dhcp != 0 ? "yes" : "no", p.dhcp != 0 ? "" : p.ipAddress,
-                    p.dhcp != 0 ? "" : p.netmask, p.dhcp != 0 ? "" : p.gateway,
-                    ResultWords(run, passwordGiven), run.detail});
+    rows.push_back({std::to_string(run.row->line), SerialText(p.serial), NameText(run),
+                    Latin1ToUtf8(p.deviceId), InterfaceText(run), p.dhcp != 0 ? "yes" : "no",
+                    p.dhcp != 0 ? "" : p.ipAddress, p.dhcp != 0 ? "" : p.netmask,
+                    p.dhcp != 0 ? "" : p.gateway, ResultWords(run, passwordGiven), run.detail});
   }
   return FormatCsvRows(rows,
-                       {"line", "serial", "device_id", "interface", "dhcp", "ip", "netmask",
+                       {"line", "serial", "name", "device_id", "interface", "dhcp", "ip", "netmask",
                         "gateway", "result", "detail"},
                        false);
 }
@@ -156,6 +162,7 @@ std::string ReportJson(const std::vector<RowRun>& runs, bool passwordGiven) {
     nlohmann::ordered_json o;
     o["line"] = run.row->line;
     o["serialText"] = SerialText(p.serial);
+    o["name"] = NameText(run);
     o["deviceId"] = Latin1ToUtf8(p.deviceId);
     o["interface"] = InterfaceText(run);
     o["dhcp"] = p.dhcp != 0;
@@ -177,6 +184,14 @@ bool ReadFile(const std::string& path, std::string& text) {
   content << in.rdbuf();
   text = content.str();
   return !in.bad();
+}
+
+int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems) {
+  for (const PlanProblem& problem : problems) {
+    WriteText(stderr, "velkarin: " + path + ": " + DisplayUtf8(PlanProblemText(problem)) + "\n");
+  }
+  std::fprintf(stderr, "velkarin: nothing was sent\n");
+  return EXIT_USAGE;
 }
 
 // Asked on a terminal before anything is sent. Ctrl-C at the question ends
@@ -227,15 +242,12 @@ int RunApply(const ApplyOptions& options) {
     std::fprintf(stderr, "velkarin: cannot read the plan %s\n", options.planPath.c_str());
     return EXIT_USAGE;
   }
-  const Plan plan = ReadPlan(text, options.allowPasswordColumn);
-  if (!plan.problems.empty()) {
-    for (const PlanProblem& problem : plan.problems) {
-      WriteText(stderr, "velkarin: " + options.planPath + ": " +
-                            DisplayUtf8(PlanProblemText(problem)) + "\n");
-    }
-    std::fprintf(stderr, "velkarin: nothing was sent\n");
-    return EXIT_USAGE;
+  Plan plan = ReadPlan(text, options.allowPasswordColumn, options.password);
+  if (plan.readAsWindows1252) {
+    WriteText(stderr, "velkarin: " + options.planPath +
+                          ": not UTF-8 text, read as Windows-1252 (the ANSI code page)\n");
   }
+  if (!plan.problems.empty()) return RefusePlan(options.planPath, plan.problems);
   if (!options.quiet) {
     for (const PlanRow& row : plan.rows) {
       for (const std::string& warning :
@@ -250,15 +262,16 @@ int RunApply(const ApplyOptions& options) {
                                            options.destination, targets)) {
     return status;
   }
-  for (const PlanRow& row : plan.rows) {
+  // A plan made on another computer names that computer's interfaces.
+  for (PlanRow& row : plan.rows) {
     if (row.interfaceName.empty()) continue;
     bool scanned = false;
     for (const ScanTarget& t : targets) scanned = scanned || t.interfaceName == row.interfaceName;
     if (!scanned) {
-      WriteText(stderr, "velkarin: " + options.planPath + ": line " + std::to_string(row.line) +
-                            ", interface: no IPv4 interface named '" + row.interfaceName +
-                            "' is up and scanned\nvelkarin: nothing was sent\n");
-      return EXIT_USAGE;
+      PrintWarning(options.planPath + ": line " + std::to_string(row.line) +
+                   ", interface: no IPv4 interface named '" + DisplayUtf8(row.interfaceName) +
+                   "' is up and scanned here; the device is looked for on every interface");
+      row.interfaceName.clear();
     }
   }
 
@@ -293,6 +306,7 @@ int RunApply(const ApplyOptions& options) {
 
   std::vector<RowRun> runs(plan.rows.size());
   std::vector<RowRun*> queue;
+  std::vector<PlanProblem> edited;
   for (std::size_t i = 0; i < plan.rows.size(); ++i) {
     RowRun& run = runs[i];
     run.row = &plan.rows[i];
@@ -302,6 +316,7 @@ int RunApply(const ApplyOptions& options) {
       if (!run.row->interfaceName.empty() && d.interfaceName != run.row->interfaceName) continue;
       run.heard = true;
       run.device = d;
+      if (auto problem = EditedDhcpProblem(*run.row, d.record)) edited.push_back(*problem);
       break;
     }
     if (!run.heard) {
@@ -318,6 +333,8 @@ int RunApply(const ApplyOptions& options) {
       queue.push_back(&run);
     }
   }
+
+  if (!edited.empty()) return RefusePlan(options.planPath, edited);
 
   if (options.dryRun || (!options.yes && !queue.empty())) {
     if (!WriteText(stdout, PreviewTable(runs))) return EXIT_ERROR;

@@ -41,8 +41,7 @@ std::optional<std::string> UnusableGatewayReason(std::uint32_t address) {
   return std::nullopt;
 }
 
-std::optional<std::string> UnassignableReason(std::uint32_t address, std::uint32_t netmask) {
-  if (auto why = UnusableGatewayReason(address)) return why;
+std::optional<std::string> UnusableNetmaskReason(std::uint32_t netmask) {
   const std::optional<int> prefix = PrefixLength(netmask);
   if (!prefix) {
     return "the netmask " + Dotted(netmask) + " is not a run of ones followed by zeros";
@@ -53,6 +52,13 @@ std::optional<std::string> UnassignableReason(std::uint32_t address, std::uint32
         "the netmask 255.255.255.255 (/32) leaves the device without a neighbour, "
         "not even its gateway");
   }
+  return std::nullopt;
+}
+
+std::optional<std::string> UnassignableReason(std::uint32_t address, std::uint32_t netmask) {
+  if (auto why = UnusableGatewayReason(address)) return why;
+  if (auto why = UnusableNetmaskReason(netmask)) return why;
+  const std::optional<int> prefix = PrefixLength(netmask);
   if (*prefix <= 30) {
     const std::uint32_t network = address & netmask;
     const std::string subnet = Dotted(network) + "/" + std::to_string(*prefix);

@@ -16,6 +16,10 @@ namespace velkarin::cli {
 // link: both addresses belong to hosts).
 std::optional<std::string> UnassignableReason(std::uint32_t address, std::uint32_t netmask);
 
+// Why no device can have `netmask`, whatever its address: the netmask rules
+// of UnassignableReason.
+std::optional<std::string> UnusableNetmaskReason(std::uint32_t netmask);
+
 // Why a gateway cannot be `address`: the ranges above (0.0.0.0 itself, which
 // means no gateway, is not passed here).
 std::optional<std::string> UnusableGatewayReason(std::uint32_t address);

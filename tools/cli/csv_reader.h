@@ -12,6 +12,7 @@ struct CsvRecord {
 
 struct CsvText {
   std::vector<CsvRecord> records;
+  char separator = ',';
   // Empty, or "line N: why" for text that is no CSV (a quote left open, a
   // character after a closing quote); the records before it are kept.
   std::string error;
@@ -19,8 +20,11 @@ struct CsvText {
 
 // Fields separated by commas, records by CRLF or LF; a field in double
 // quotes may hold commas, quotes (doubled) and line breaks. A UTF-8
-// byte-order mark at the start is dropped. Blank lines, and lines whose
-// first character is '#', are no records.
+// byte-order mark at the start is dropped. Blank lines, lines whose first
+// character is '#', and rows whose fields are all empty or blank (a
+// spreadsheet's empty row: ",,,") are no records. Semicolons separate the
+// fields instead when the first record's line has semicolons and no comma,
+// as spreadsheets write CSV where the comma is the decimal sign.
 CsvText ReadCsv(const std::string& text);
 
 }  // namespace velkarin::cli

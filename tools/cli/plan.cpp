@@ -1,5 +1,6 @@
 #include "cli/plan.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -7,28 +8,47 @@
 #include "cli/csv_reader.h"
 #include "cli/device_table.h"
 #include "cli/set_entries.h"
+#include "cli/text_encoding.h"
 #include "config/address_plausibility.h"
 #include "protocol/address.h"
 
 namespace velkarin::cli {
 namespace {
 
-enum Column { kSerial, kDeviceId, kDhcp, kIp, kNetmask, kGateway, kInterface, kPassword, kIgnored };
+enum Column {
+  kSerial,
+  kDeviceId,
+  kDhcp,
+  kIp,
+  kNetmask,
+  kGateway,
+  kInterface,
+  kPassword,
+  kName,
+  kIgnored
+};
 
 struct ColumnName {
   const char* name;
   Column column;
 };
 
-// The plan's own names first, then those of `list --csv`.
+// The plan's own names first, then those of `list --csv` and of the report,
+// then the notes people add (read by no one but people).
 const ColumnName kColumns[] = {
     {"serial", kSerial},       {"device_id", kDeviceId},
     {"dhcp", kDhcp},           {"ip", kIp},
     {"netmask", kNetmask},     {"gateway", kGateway},
     {"interface", kInterface}, {"password", kPassword},
     {"serialtext", kSerial},   {"deviceid", kDeviceId},
-    {"ipaddress", kIp},        {"name", kIgnored},
-    {"status", kIgnored},
+    {"ipaddress", kIp},        {"name", kName},
+    {"status", kIgnored},      {"line", kIgnored},
+    {"result", kIgnored},      {"detail", kIgnored},
+    {"note", kIgnored},        {"notes", kIgnored},
+    {"comment", kIgnored},     {"location", kIgnored},
+    {"description", kIgnored}, {"bemerkung", kIgnored},
+    {"notiz", kIgnored},       {"kommentar", kIgnored},
+    {"standort", kIgnored},    {"beschreibung", kIgnored},
 };
 
 std::string Lower(std::string text) {
@@ -38,6 +58,51 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// Edits from one text to the other (Levenshtein).
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// A column nobody knows is refused, never ignored: a mistyped "gateway"
+// would otherwise configure devices without one.
+std::string UnknownColumnText(const std::string& name) {
+  const std::string lower = Lower(name);
+  const char* nearest = nullptr;
+  std::size_t best = std::max<std::size_t>(2, lower.size() / 3) + 1;
+  for (const ColumnName& c : kColumns) {
+    const std::size_t d = EditDistance(lower, c.name);
+    if (d < best) {
+      best = d;
+      nearest = c.name;
+    }
+  }
+  std::string text = "unknown column '" + name + "'";
+  if (nearest != nullptr) text += ": did you mean " + std::string(nearest) + "?";
+  if (name.empty()) text = "a column has no name";
+  return text +
+         " (columns: serial, device_id, dhcp, ip, netmask, gateway, interface; ignored: name, "
+         "status, note, location, and any whose name starts with '#')";
+}
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
+
+std::string Trimmed(const std::string& text) {
+  if (IsBlank(text)) return std::string();
+  return text.substr(text.find_first_not_of(" \t"),
+                     text.find_last_not_of(" \t") - text.find_first_not_of(" \t") + 1);
+}
+
 EntryNames PlanEntryNames() {
   EntryNames names;
   names.ip = "ip";
@@ -45,23 +110,38 @@ EntryNames PlanEntryNames() {
   names.gateway = "gateway";
   names.deviceId = "device_id";
   names.password = "password";
+  names.serial = "serial";
   return names;
+}
+
+// " (device 00C0DE, Press-2)": how a problem names the row's device.
+std::string DeviceText(const PlanRow& row) {
+  return " (device " + SerialText(row.entries.serial) + (row.name.empty() ? "" : ", " + row.name) +
+         ")";
+}
+
+bool SameAddressText(const std::string& a, const std::string& b) {
+  return a == b || (ParseIpv4(a) && ParseIpv4(b) && SameAddress(a, b));
 }
 
 // The row's device and configuration, or the first problem found in it.
 std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, std::size_t>& at,
+                               const std::optional<std::string>& planPassword,
                                PlanProblem& problem) {
   auto field = [&](Column c) -> std::string {
     const auto it = at.find(c);
     return it == at.end() ? std::string() : record.fields[it->second];
   };
-  auto refuse = [&](const std::string& name, const std::string& message) {
-    problem = {record.line, name, message};
-    return std::nullopt;
-  };
   PlanRow row;
   row.line = record.line;
+  row.name = field(kName);
   SetOptions& entries = row.entries;
+  // Once the serial is read, a problem names the device as people know it.
+  std::string device;
+  auto refuse = [&](const std::string& name, const std::string& message) {
+    problem = {record.line, name, message + device};
+    return std::nullopt;
+  };
   const std::string serialText = field(kSerial);
   const std::optional<std::uint32_t> serial = ParseSerialText(serialText);
   if (!serial) {
@@ -69,14 +149,22 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
                   "invalid serial number '" + serialText + "' (1 to 8 hexadecimal digits)");
   }
   entries.serial = *serial;
+  device = DeviceText(row);
+  // As spreadsheets write a truth value, in English and in German.
+  static const char* const kYes[] = {"yes", "y", "true", "1", "ja", "j", "wahr"};
+  static const char* const kNo[] = {"", "no", "n", "false", "0", "nein", "falsch"};
   const std::string dhcp = Lower(field(kDhcp));
-  if (!dhcp.empty() && dhcp != "yes" && dhcp != "no") {
-    return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
-  }
-  entries.dhcp = dhcp == "yes";
+  bool yes = false;
+  bool no = false;
+  for (const char* word : kYes) yes = yes || dhcp == word;
+  for (const char* word : kNo) no = no || dhcp == word;
+  if (!yes && !no) return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
+  entries.dhcp = yes;
   // A DHCP row keeps what the other columns say: list's CSV shows the
   // addresses a DHCP device got.
-  if (!entries.dhcp) {
+  if (entries.dhcp) {
+    row.dhcpAddresses = {field(kIp), field(kNetmask), field(kGateway)};
+  } else {
     entries.ipAddress = field(kIp);
     entries.netmask = field(kNetmask);
     entries.gateway = field(kGateway);
@@ -92,10 +180,6 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
   if (auto bad = CheckConfigurationEntries(entries, !entries.netmask.empty(), names)) {
     return refuse(bad->field, bad->message);
   }
-  if (!IsCommandFieldText(row.interfaceName)) {
-    return refuse("interface", "invalid interface '" + row.interfaceName +
-                                   "': it may hold no blank and no control character");
-  }
   const std::string password = field(kPassword);
   if (!password.empty()) {
     std::string why;
@@ -103,13 +187,25 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
     if (!wire) return refuse("password", "invalid password: it holds a letter no device takes");
     entries.password = *wire;
   }
-  if (auto bad = BadArgumentProblem(entries, names)) {
-    const std::string name = bad->rfind("password", 0) == 0 ? "password"
-                             : bad->rfind("serial", 0) == 0 ? "serial"
-                                                            : "device_id";
-    return refuse(name, *bad);
-  }
+  // Checked with the password the row will be sent with.
+  SetOptions sent = entries;
+  if (!sent.password) sent.password = planPassword;
+  if (auto bad = BadArgumentProblem(sent, names)) return refuse(bad->field, bad->message);
   return row;
+}
+
+// The same configuration for the same device: one row of work.
+bool SameWork(const PlanRow& a, const PlanRow& b) {
+  const SetOptions& x = a.entries;
+  const SetOptions& y = b.entries;
+  bool same = x.dhcp == y.dhcp && x.password == y.password &&
+              SameTextIgnoringCase(x.deviceId, y.deviceId) &&
+              SameAddressText(x.ipAddress, y.ipAddress) && SameAddressText(x.netmask, y.netmask) &&
+              SameAddressText(x.gateway, y.gateway);
+  for (std::size_t i = 0; same && i < a.dhcpAddresses.size(); ++i) {
+    same = same && SameAddressText(a.dhcpAddresses[i], b.dhcpAddresses[i]);
+  }
+  return same;
 }
 
 bool SameDevice(const PlanRow& a, const PlanRow& b) {
@@ -121,9 +217,17 @@ bool SameDevice(const PlanRow& a, const PlanRow& b) {
 
 }  // namespace
 
-Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
+Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
+              const std::optional<std::string>& planPassword) {
   Plan plan;
-  const CsvText csv = ReadCsv(text);
+  if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
+    plan.problems.push_back(
+        {0, "", "the plan is UTF-16 text; save it as CSV in UTF-8 or in the ANSI code page"});
+    return plan;
+  }
+  // Spreadsheets on western Windows save CSV in its ANSI code page.
+  plan.readAsWindows1252 = !IsUtf8(text);
+  const CsvText csv = ReadCsv(plan.readAsWindows1252 ? Windows1252ToUtf8(text) : text);
   if (csv.records.empty()) {
     if (!csv.error.empty()) {
       plan.problems.push_back({0, "", csv.error});
@@ -133,18 +237,20 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
     return plan;
   }
   const CsvRecord& header = csv.records.front();
+  // A spreadsheet adds an empty column name after a trailing separator.
+  std::size_t columns = header.fields.size();
+  while (columns > 0 && IsBlank(header.fields[columns - 1])) --columns;
   std::map<Column, std::size_t> at;
-  for (std::size_t i = 0; i < header.fields.size(); ++i) {
-    const std::string name = Lower(header.fields[i]);
+  for (std::size_t i = 0; i < columns; ++i) {
+    const std::string name = Lower(Trimmed(header.fields[i]));
+    if (!name.empty() && name.front() == '#') continue;
     const ColumnName* known = nullptr;
     for (const ColumnName& c : kColumns) {
       if (name == c.name) known = &c;
     }
     if (known == nullptr) {
-      plan.problems.push_back({header.line, header.fields[i],
-                               "unknown column '" + header.fields[i] +
-                                   "' (serial, device_id, dhcp, ip, netmask, gateway, "
-                                   "interface)"});
+      plan.problems.push_back(
+          {header.line, header.fields[i], UnknownColumnText(Trimmed(header.fields[i]))});
       continue;
     }
     if (known->column == kPassword && !allowPasswordColumn) {
@@ -171,15 +277,17 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
 
   for (std::size_t r = 1; r < csv.records.size(); ++r) {
     const CsvRecord& record = csv.records[r];
-    if (record.fields.size() != header.fields.size()) {
-      plan.problems.push_back({record.line, "",
-                               std::to_string(record.fields.size()) +
-                                   " fields where the header has " +
-                                   std::to_string(header.fields.size())});
+    // Fields past the named columns count only when they hold something.
+    std::size_t used = record.fields.size();
+    while (used > columns && IsBlank(record.fields[used - 1])) --used;
+    if (used != columns) {
+      plan.problems.push_back(
+          {record.line, "",
+           std::to_string(used) + " fields where the header has " + std::to_string(columns)});
       continue;
     }
     PlanProblem problem;
-    if (std::optional<PlanRow> row = ReadRow(record, at, problem)) {
+    if (std::optional<PlanRow> row = ReadRow(record, at, planPassword, problem)) {
       plan.rows.push_back(std::move(*row));
     } else {
       plan.problems.push_back(problem);
@@ -187,15 +295,18 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   }
   if (!csv.error.empty()) plan.problems.push_back({0, "", csv.error});
 
-  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
-    const PlanRow& row = plan.rows[i];
-    for (std::size_t j = 0; j < i; ++j) {
-      const PlanRow& earlier = plan.rows[j];
+  std::vector<PlanRow> rows;
+  for (PlanRow& row : plan.rows) {
+    bool kept = true;
+    for (const PlanRow& earlier : rows) {
+      // list --csv names a device once per interface it was heard on.
       if (SameDevice(row, earlier)) {
+        kept = false;
+        if (SameWork(row, earlier)) break;
         plan.problems.push_back({row.line, "serial",
                                  "device " + SerialText(row.entries.serial) +
                                      " is planned on line " + std::to_string(earlier.line) +
-                                     " as well"});
+                                     " as well, with another configuration"});
         break;
       }
       if (!row.entries.dhcp && !earlier.entries.dhcp &&
@@ -206,7 +317,9 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
         break;
       }
     }
+    if (kept) rows.push_back(std::move(row));
   }
+  plan.rows = std::move(rows);
   return plan;
 }
 
@@ -235,6 +348,22 @@ std::vector<PlanProblem> AnnouncedAddressProblems(const std::vector<PlanRow>& ro
                             SerialText(others.front().serial) + ", which is not in the plan"});
   }
   return problems;
+}
+
+std::optional<PlanProblem> EditedDhcpProblem(const PlanRow& row, const DeviceRecord& device) {
+  if (!row.entries.dhcp) return std::nullopt;
+  const char* const names[] = {"ip", "netmask", "gateway"};
+  const std::string announced[] = {device.ipAddress, device.netmask, device.gateway};
+  for (std::size_t i = 0; i < row.dhcpAddresses.size(); ++i) {
+    const std::string& text = row.dhcpAddresses[i];
+    if (IsBlank(text) || SameAddressText(text, announced[i])) continue;
+    return PlanProblem{row.line, names[i],
+                       "dhcp is yes, but " + std::string(names[i]) + " " + text +
+                           " is not what the device announces (" + Latin1ToUtf8(announced[i]) +
+                           "): set dhcp to no for a fixed address, or clear the address" +
+                           DeviceText(row)};
+  }
+  return std::nullopt;
 }
 
 std::string PlanProblemText(const PlanProblem& problem) {

@@ -74,7 +74,7 @@ BuiltCommand AddSetCommand(CLI::App& app) {
                 !ReadPasswordOptions(state->password, setOptions.password, problem)) {
               return UsageError(problem);
             }
-            if (const auto bad = BadArgumentProblem(setOptions)) return UsageError(*bad);
+            if (const auto bad = BadArgumentProblem(setOptions)) return UsageError(bad->message);
             const std::string interfaceProblem = ChooseSetInterface(setOptions);
             if (!interfaceProblem.empty()) return UsageError(interfaceProblem);
             return RunSet(setOptions);

@@ -20,23 +20,25 @@ DeviceRecord ConfigurationRecord(const SetOptions& options) {
   return record;
 }
 
-std::optional<std::string> TakeIpPrefix(SetOptions& options, bool netmaskGiven,
-                                        const EntryNames& names) {
+std::optional<EntryProblem> TakeIpPrefix(SetOptions& options, bool netmaskGiven,
+                                         const EntryNames& names) {
   const std::optional<AddressWithPrefix> split = SplitAddressPrefix(options.ipAddress);
   if (!split) {
-    return "invalid " + names.ip + " '" + options.ipAddress +
-           "': the prefix after '/' must be 1 to 32";
+    return EntryProblem{names.ip, "invalid " + names.ip + " '" + options.ipAddress +
+                                      "': the prefix after '/' must be 1 to 32"};
   }
   if (!split->prefix) {
     if (!netmaskGiven) {
-      return names.ip + " needs " + names.netmask + ", or a prefix (" + names.ip + " 10.0.0.5/24)";
+      return EntryProblem{names.ip, names.ip + " needs " + names.netmask + ", or a prefix (" +
+                                        names.ip + " 10.0.0.5/24)"};
     }
     return std::nullopt;
   }
   const std::string netmask = PrefixNetmask(*split->prefix);
   if (netmaskGiven && !SameAddress(options.netmask, netmask)) {
-    return names.ip + " " + options.ipAddress + " gives the netmask " + netmask + ", but " +
-           names.netmask + " is '" + options.netmask + "'";
+    return EntryProblem{names.netmask, names.ip + " " + options.ipAddress + " gives the netmask " +
+                                           netmask + ", but " + names.netmask + " is '" +
+                                           options.netmask + "'"};
   }
   options.ipAddress = split->address;
   // The mask as typed when it agrees, so that the device gets what was asked.
@@ -44,39 +46,48 @@ std::optional<std::string> TakeIpPrefix(SetOptions& options, bool netmaskGiven,
   return std::nullopt;
 }
 
-std::optional<std::string> AssignmentProblem(const SetOptions& options, const EntryNames& names) {
+std::optional<EntryProblem> AssignmentProblem(const SetOptions& options, const EntryNames& names) {
   const std::optional<std::uint32_t> address = ParseIpv4(options.ipAddress);
   const std::optional<std::uint32_t> netmask = ParseIpv4(options.netmask);
   if (address && netmask) {
     if (const auto why = UnassignableReason(*address, *netmask)) {
-      return "no device can be given " + names.ip + " " + options.ipAddress + " with " +
-             names.netmask + " " + options.netmask + ": " + *why;
+      // The address's own range first, as UnassignableReason judges it.
+      const bool maskAtFault = !UnusableGatewayReason(*address) && UnusableNetmaskReason(*netmask);
+      return EntryProblem{maskAtFault ? names.netmask : names.ip,
+                          "no device can be given " + names.ip + " " + options.ipAddress +
+                              " with " + names.netmask + " " + options.netmask + ": " + *why};
     }
   }
   const std::optional<std::uint32_t> gateway = ParseIpv4(options.gateway);
   if (gateway && *gateway != 0) {
     if (const auto why = UnusableGatewayReason(*gateway)) {
-      return "no device can use " + names.gateway + " " + options.gateway + ": " + *why;
+      return EntryProblem{names.gateway, "no device can use " + names.gateway + " " +
+                                             options.gateway + ": " + *why};
     }
   }
   return std::nullopt;
 }
 
-std::optional<std::string> BadArgumentProblem(const SetOptions& options, const EntryNames& names) {
+std::optional<EntryProblem> BadArgumentProblem(const SetOptions& options, const EntryNames& names) {
   if (options.serial == 0 && options.deviceId.empty()) {
-    return "serial number 0 names no device; give its " + names.deviceId + " as well";
+    return EntryProblem{names.serial,
+                        "serial number 0 names no device; give its " + names.deviceId + " as well"};
   }
   if (options.password && options.password->size() > kMaxPasswordLength) {
-    return names.password + " has " + std::to_string(options.password->size()) +
-           " characters; a device takes " + std::to_string(kMaxPasswordLength) + " at most";
+    return EntryProblem{names.password, names.password + " has " +
+                                            std::to_string(options.password->size()) +
+                                            " characters; a device takes " +
+                                            std::to_string(kMaxPasswordLength) + " at most"};
   }
   // The command as the transaction would first build it: naming the device
   // by its identifier when one is given.
   const DeviceRecord record = ConfigurationRecord(options);
   const char* password = options.password ? options.password->c_str() : nullptr;
   if (!BuildConfigCommand(record, password, ConfigChallenge{})) {
-    return names.deviceId + " is too long: the command naming the device by it would exceed " +
-           std::to_string(kCommandBufferSize - 1) + " characters";
+    return EntryProblem{names.deviceId,
+                        names.deviceId +
+                            " is too long: the command naming the device by it would exceed " +
+                            std::to_string(kCommandBufferSize - 1) + " characters"};
   }
   return std::nullopt;
 }
@@ -93,10 +104,7 @@ std::optional<std::string> WireText(const std::string& name, const std::string& 
 std::optional<EntryProblem> CheckConfigurationEntries(SetOptions& options, bool netmaskGiven,
                                                       const EntryNames& names) {
   if (!options.dhcp) {
-    if (auto problem = TakeIpPrefix(options, netmaskGiven, names)) {
-      const bool maskAtFault = problem->find(", but " + names.netmask) != std::string::npos;
-      return EntryProblem{maskAtFault ? names.netmask : names.ip, *problem};
-    }
+    if (auto problem = TakeIpPrefix(options, netmaskGiven, names)) return problem;
     // Checked as the configuration form checks its entries.
     const char* field = FirstInvalidAddressEntry(ConfigurationRecord(options));
     if (field != nullptr) {
@@ -112,8 +120,9 @@ std::optional<EntryProblem> CheckConfigurationEntries(SetOptions& options, bool 
                           "invalid IP configuration: invalid " + which + " '" + text + "'"};
     }
     if (auto problem = AssignmentProblem(options, names)) {
-      const bool gatewayAtFault = problem->find(names.gateway) != std::string::npos;
-      return EntryProblem{gatewayAtFault ? names.gateway : names.ip, *problem};
+      // A netmask that came with the address's prefix was typed as the address.
+      if (problem->field == names.netmask && !netmaskGiven) problem->field = names.ip;
+      return problem;
     }
     DeviceRecord entries = ConfigurationRecord(options);
     // The device gets the values that were checked, in plain dotted decimal.

@@ -16,6 +16,7 @@ struct EntryNames {
   std::string gateway = "--gateway";
   std::string deviceId = "--device-id";
   std::string password = "--password";
+  std::string serial = "SERIAL";
 };
 
 // A refused entry: the name of the one at fault, and why.
@@ -31,19 +32,19 @@ DeviceRecord ConfigurationRecord(const SetOptions& options);
 // Takes a prefix off --ip ("10.0.0.5/24") and makes it the netmask; an
 // explicit --netmask must then name the same mask. Without a prefix, --ip
 // needs --netmask. `netmaskGiven`: --netmask was on the command line.
-std::optional<std::string> TakeIpPrefix(SetOptions& options, bool netmaskGiven,
-                                        const EntryNames& names = EntryNames());
+std::optional<EntryProblem> TakeIpPrefix(SetOptions& options, bool netmaskGiven,
+                                         const EntryNames& names = EntryNames());
 
 // For a fixed configuration whose texts passed the form's checks: an address,
 // netmask or gateway no device can have (see assignable_address.h).
-std::optional<std::string> AssignmentProblem(const SetOptions& options,
-                                             const EntryNames& names = EntryNames());
+std::optional<EntryProblem> AssignmentProblem(const SetOptions& options,
+                                              const EntryNames& names = EntryNames());
 
 // What the transaction would refuse as a bad argument: serial number 0
 // without an identifier, a password longer than it takes, or an identifier
 // that makes the command longer than a device reads.
-std::optional<std::string> BadArgumentProblem(const SetOptions& options,
-                                              const EntryNames& names = EntryNames());
+std::optional<EntryProblem> BadArgumentProblem(const SetOptions& options,
+                                               const EntryNames& names = EntryNames());
 
 // Every check of a configuration's entries before anything is sent, in this
 // order: for a fixed one the prefix (TakeIpPrefix), the configuration

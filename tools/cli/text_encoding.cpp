@@ -22,6 +22,28 @@ std::string Latin1ToUtf8(const std::string& latin1) {
   return utf8;
 }
 
+bool IsUtf8(const std::string& text) {
+  char32_t c = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    if (!DecodeUtf8(text, i, c)) return false;
+  }
+  return true;
+}
+
+std::string Windows1252ToUtf8(const std::string& text) {
+  static const char16_t k80To9F[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::string utf8;
+  utf8.reserve(text.size());
+  for (char c : text) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    AppendUtf8(utf8, b >= 0x80 && b <= 0x9F ? k80To9F[b - 0x80] : b);
+  }
+  return utf8;
+}
+
 bool DecodeUtf8(const std::string& utf8, std::size_t& i, char32_t& character) {
   const std::string& s = utf8;
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };

@@ -12,6 +12,15 @@ namespace velkarin::cli {
 // U+0080-U+00FF), written in UTF-8.
 std::string Latin1ToUtf8(const std::string& latin1);
 
+// Whether the whole text is strict UTF-8 (see DecodeUtf8).
+bool IsUtf8(const std::string& text);
+
+// Windows-1252 (the ANSI code page of western Windows) in UTF-8: as Latin-1,
+// but 0x80-0x9F are its letters and signs (0x80 '€', 0x9A 'š'); the five
+// bytes it leaves free become U+0081, U+008D, U+008F, U+0090, U+009D, as
+// Windows converts them.
+std::string Windows1252ToUtf8(const std::string& text);
+
 // The bytes a device gets for a UTF-8 text. Refuses malformed UTF-8 and any
 // character above U+00FF: nullopt, with `problem` naming the first offender
 // ("U+20AC '€' is not a Latin-1 character").

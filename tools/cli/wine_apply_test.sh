@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build's `velkarin.exe apply` under Wine against the Linux
 # simulator: the 50-row plan of the Linux test (46 devices of a fleet, one
-# that refuses, one silent, one with a password, one absent), its report,
-# and a rerun that sends nothing to the devices that are done.
+# that refuses, one silent, one with a password, one absent), saved as a
+# German spreadsheet saves it, its report, and a rerun that sends nothing to
+# the devices that are done.
 #   wine_apply_test.sh win32|win64 path/to/velkarin.exe path/to/velkarin-devsim
 # Sends datagrams: runs only inside scripts/netns-run.sh, as ctest of the
 # Windows presets does.
@@ -37,18 +38,20 @@ cat >"$dir/fleet.json" <<'JSON'
   ]
 }
 JSON
+# As a German spreadsheet saves it: semicolons, Windows-1252 (0xFC 'ü',
+# 0x96 '–'), CRLF, empty rows, a notes column, German truth values.
 {
-  printf 'serial,device_id,dhcp,ip,netmask,gateway\r\n'
-  printf '100000,,no,10.0.0.1,255.0.0.0,10.0.0.254\r\n'
+  printf 'serial;device_id;dhcp;ip;netmask;gateway;Bemerkung\r\n'
+  printf '100000;;nein;10.0.0.1;255.0.0.0;10.0.0.254;gepr\xfcft\r\n;;;;;;\r\n'
   for i in $(seq 1 45); do
     if [ $((i % 2)) -eq 1 ]; then
-      printf '%X,,yes,,,\r\n' $((0x100000 + i))
+      printf '%X;;ja;;;;Halle 2 \x96 S\xfcd\r\n' $((0x100000 + i))
     else
-      printf '%X,,no,10.2.0.%d,255.255.0.0,10.2.255.254\r\n' $((0x100000 + i)) "$i"
+      printf '%X;;nein;10.2.0.%d;255.255.0.0;10.2.255.254;\r\n' $((0x100000 + i)) "$i"
     fi
   done
-  printf 'A1,,no,10.3.0.1,255.255.0.0,\r\nB1,,no,10.3.0.2,255.255.0.0,\r\n'
-  printf 'C1,lock-1,no,10.3.0.3/16,,\r\nDEAD,,yes,,,\r\n'
+  printf 'A1;;nein;10.3.0.1;255.255.0.0;;\r\nB1;;nein;10.3.0.2;255.255.0.0;;\r\n;;;;;;\r\n'
+  printf 'C1;lock-1;nein;10.3.0.3/16;;;\r\nDEAD;;ja;;;;\r\n'
 } >"$dir/plan.csv"
 printf 'sesame\n' >"$dir/password"
 
@@ -67,7 +70,7 @@ apply() {
     --password-file "$(win "$dir/password")" --report "$(win "$dir/report.csv")" \
     >"$dir/out" 2>"$dir/err" || status=$?
   [ -f "$dir/report.csv" ] || fail "no report written (exit $status): $(cat "$dir/err")"
-  tr -d '\r' <"$dir/report.csv" | tail -n +2 | awk -F, '{print $2 "," $9}' >"$dir/results"
+  tr -d '\r' <"$dir/report.csv" | tail -n +2 | awk -F, '{print $2 "," $10}' >"$dir/results"
   return $status
 }
 result_of() { grep "^$1," "$dir/results" | cut -d, -f2; }
@@ -75,6 +78,7 @@ result_of() { grep "^$1," "$dir/results" | cut -d, -f2; }
 status=0
 apply || status=$?
 [ $status -eq 7 ] || fail "apply ended with $status instead of 7: $(cat "$dir/err")"
+grep -q 'not UTF-8 text, read as Windows-1252' "$dir/err" || fail "no word of Windows-1252: $(cat "$dir/err")"
 [ "$(wc -l <"$dir/results")" -eq 50 ] || fail "the report has not 50 rows: $(cat "$dir/report.csv")"
 [ "$(grep -c ',configured$' "$dir/results")" -eq 46 ] || fail "not 46 configured: $(cat "$dir/results")"
 [ "$(result_of 100000)" = "already done" ] || fail "100000: $(result_of 100000)"

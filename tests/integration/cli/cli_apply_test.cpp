@@ -66,16 +66,29 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
        "# cell 4\nserial,ip,netmask\n\nA1,10.1.0.1,255.0.255.0x\n", "line 4, netmask:"},
       {"unassignable address", "serial,ip,netmask\nA1,127.0.0.5,255.0.0.0\n",
        "line 2, ip: no device can be given ip 127.0.0.5"},
+      // The column at fault, though the message mentions the gateway.
+      {"a /32 prefix", "serial,ip,netmask,gateway\nA1,10.0.0.5/32,,\n",
+       "line 2, ip: no device can be given ip 10.0.0.5 with netmask 255.255.255.255"},
+      {"a /32 netmask", "serial,ip,netmask,gateway\nA1,10.0.0.5,255.255.255.255,\n",
+       "line 2, netmask: no device can be given"},
       {"fixed row without address", "serial,dhcp,ip,netmask\nA1,no,,\n",
        "line 2, ip: a row needs dhcp yes, or ip and netmask"},
       {"bad dhcp word", "serial,dhcp\nA1,maybe\n", "line 2, dhcp: invalid dhcp 'maybe'"},
-      {"duplicate serial", "serial,dhcp\nA1,yes\nA2,yes\na1,yes\n",
-       "line 4, serial: device 0000A1 is planned on line 2 as well"},
+      {"a device planned twice, differently",
+       "serial,dhcp,ip,netmask\nA1,yes,,\nA2,yes,,\na1,no,10.1.0.9,255.0.0.0\n",
+       "line 4, serial: device 0000A1 is planned on line 2 as well, with another configuration"},
+      {"a factory-new device as list shows it",
+       "serialText,name,dhcp,ipAddress,netmask\nA2,Press 4,No,0.0.0.0,0.0.0.0\n",
+       "line 2, ip: invalid IP configuration: invalid IP address '0.0.0.0' (device 0000A2, Press "
+       "4)"},
       {"duplicate address", "serial,ip,netmask\nA1,10.1.0.1,255.0.0.0\nA2,10.1.0.01,255.0.0.0\n",
        "line 3, ip: address 10.1.0.1 is planned on line 2 as well"},
       {"address of a device outside the plan", "serial,ip,netmask\nA1,10.0.0.3,255.0.0.0\n",
        "line 2, ip: address 10.0.0.3 is announced by device 0000A3, which is not in the plan"},
       {"unknown column", "serial,dhcp,colour\nA1,yes,red\n", "line 1, colour: unknown column"},
+      {"a mistyped column", "serial,ip,netmask,Gatway\nA1,10.1.0.1,255.0.0.0,10.1.0.254\n",
+       "line 1, Gatway: unknown column 'Gatway': did you mean gateway?"},
+      {"a column without a name", "serial,,dhcp\nA1,,yes\n", "line 1: a column has no name"},
       {"missing serial column", "device_id,dhcp\nX,yes\n",
        "line 1, serial: the plan has no serial"},
       {"missing configuration columns", "serial,gateway\nA1,10.0.0.254\n",
@@ -101,6 +114,16 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
     EXPECT_TRUE(Contains(run.err, "velkarin: nothing was sent\n")) << c.what << "\n" << run.err;
     EXPECT_EQ(run.out, "") << c.what;
   }
+  // The plan's password makes the command longer: an identifier that fits
+  // without one is too long with it.
+  TempFile longId("serial,device_id,dhcp\nA1," + std::string(220, 'D') + ",yes\n");
+  TempFile password("pw\n");
+  const RunResult withPassword =
+      RunCli({"apply", longId.path(), "--yes", "--password-file", password.path()});
+  EXPECT_EQ(withPassword.exitCode, 2) << withPassword.err;
+  EXPECT_TRUE(Contains(withPassword.err, "line 2, device_id: device_id is too long"))
+      << withPassword.err;
+  EXPECT_EQ(RunCli({"apply", longId.path(), "--dry-run"}).exitCode, 0);
   // --allow-duplicates is the way past an address announced outside the plan,
   // and only past that one.
   TempFile taken("serial,ip,netmask\nA1,10.0.0.3,255.0.0.0\n");
@@ -122,7 +145,7 @@ std::map<std::string, std::string> ResultsBySerial(const std::string& reportCsv)
     std::stringstream row(lines[i]);
     std::string field;
     while (std::getline(row, field, ',')) fields.push_back(field);
-    if (fields.size() >= 9) results[fields[1]] = fields[8];
+    if (fields.size() >= 10) results[fields[1]] = fields[9];
   }
   return results;
 }
@@ -198,7 +221,7 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
   // The table on standard output says the same.
   bool tabled = false;
   for (const std::string& line : Lines(first.out)) {
-    tabled = tabled || (line.rfind("4     100002  lo ", 0) == 0 &&
+    tabled = tabled || (line.rfind("4     100002  Sim device 3   lo ", 0) == 0 &&
                         Contains(line, " 10.2.0.2/255.255.0.0 gw 10.2.255.254 ") &&
                         line.substr(line.size() - 12) == "  configured");
   }
@@ -259,6 +282,43 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
     }
   }
   EXPECT_EQ(configure, 1u) << dry.out;
+  // A DHCP device's address edited while dhcp still says yes: which was meant?
+  std::string dhcpEdited = list.out;
+  const std::string dhcpListed = "\r\n100003,Sim device 4,Yes,";
+  const std::size_t dhcpRow = dhcpEdited.find(dhcpListed) + dhcpListed.size();
+  dhcpEdited.replace(dhcpRow, dhcpEdited.find(',', dhcpRow) - dhcpRow, "10.4.0.200");
+  TempFile ambiguous(dhcpEdited);
+  const RunResult refused = RunCli({"apply", ambiguous.path(), "--yes"});
+  EXPECT_EQ(refused.exitCode, 2) << refused.out << refused.err;
+  EXPECT_TRUE(Contains(refused.err,
+                       ", ip: dhcp is yes, but ip 10.4.0.200 is not what the device "
+                       "announces"))
+      << refused.err;
+  EXPECT_TRUE(Contains(refused.err,
+                       "set dhcp to no for a fixed address, or clear the address "
+                       "(device 100003, Sim device 4)\nvelkarin: nothing was sent\n"))
+      << refused.err;
+  // Interface names of another computer, with a blank as Windows names them:
+  // a warning, and each device is looked for on every interface.
+  std::string elsewhere = list.out;
+  for (std::size_t at = 0; (at = elsewhere.find(",lo\r\n", at)) != std::string::npos;) {
+    elsewhere.replace(at, 5, ",Ethernet 2\r\n");
+  }
+  TempFile otherComputer(elsewhere);
+  const RunResult there = RunCli({"apply", otherComputer.path(), "--dry-run"});
+  EXPECT_EQ(there.exitCode, 0) << there.err;
+  EXPECT_TRUE(Contains(there.err, "warning: " + otherComputer.path() +
+                                      ": line 2, interface: no IPv4 interface named 'Ethernet 2'"))
+      << there.err;
+  EXPECT_FALSE(Contains(there.out, "not found\n")) << there.out;
+  EXPECT_FALSE(Contains(there.out, "configure\n")) << there.out;
+  // The report is a plan too: only the unfinished rows are left to do.
+  const RunResult fromReport = RunCli({"apply", report.path(), "--dry-run"});
+  EXPECT_EQ(fromReport.exitCode, 0) << fromReport.err;
+  std::size_t toDo = 0;
+  for (const std::string& line : Lines(fromReport.out))
+    toDo += Contains(line, "  configure") ? 1 : 0;
+  EXPECT_EQ(toDo, 2u) << fromReport.out;
   // Heard where the system chose the interface, list names none ("-"): the
   // plan takes that as no interface of its own.
   const RunResult broadcastList = RunCli({"list", "--csv", "--broadcast", "255.255.255.255"});
@@ -271,6 +331,43 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
   EXPECT_FALSE(Contains(viaBroadcast.out, "configure\n")) << viaBroadcast.out;
   EXPECT_FALSE(Contains(viaBroadcast.out, "not found\n")) << viaBroadcast.out;
   EXPECT_EQ(Commands(devsim).size(), all.size());
+}
+
+// As a German spreadsheet saves a plan: semicolons, Windows-1252, CRLF, an
+// empty row, a notes column, German truth values; the identifier's umlaut
+// must reach the device as the byte it announces.
+const char* const kGermanPlan =
+    "serial;name;device_id;dhcp;ip;netmask;gateway;Bemerkung\r\n"
+    "C0DE;Pr\xFC"
+    "fstand-\xC4;Pr\xFC"
+    "f-1;nein;10.5.0.1;255.255.0.0;10.5.255.254;Halle 2 \x96 S\xFC"
+    "d\r\n"
+    ";;;;;;;\r\n"
+    "1A2B;Plain;;ja;;;;\"neu; gepr\xFC"
+    "ft\"\r\n";
+
+TEST_F(CliTest, APlanSavedByAGermanSpreadsheetIsApplied) {
+  DevsimProcess devsim({"--device",
+                        "serial=C0DE,name=Pr\xFC"
+                        "fstand-\xC4,deviceId=Pr\xFC"
+                        "f-1,ip=10.0.0.1,netmask=255.0.0.0,gateway=10.0.0.254",
+                        "--device",
+                        "serial=1A2B,name=Plain,ip=10.0.0.2,netmask=255.0.0.0,gateway=10.0.0.254"});
+  ASSERT_DEVSIM_READY(devsim);
+  TempFile plan(kGermanPlan);
+  TempFile report;
+  const RunResult run = RunCli({"apply", plan.path(), "--yes", "--report", report.path()});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.err, plan.path() + ": not UTF-8 text, read as Windows-1252")) << run.err;
+  const std::map<std::string, std::string> results = ResultsBySerial(report.Read());
+  EXPECT_EQ(results, (std::map<std::string, std::string>{{"001A2B", "configured"},
+                                                         {"00C0DE", "configured"}}))
+      << report.Read();
+  EXPECT_TRUE(Contains(run.out,
+                       "Pr\xC3\xBC"
+                       "fstand-\xC3\x84"))
+      << run.out;
 }
 
 }  // namespace

@@ -36,13 +36,14 @@ TEST(TakeIpPrefix, GivesTheNetmaskAndRefusesAConflictingOne) {
     SetOptions options;
     options.ipAddress = c.ip;
     if (c.netmask != nullptr) options.netmask = c.netmask;
-    const std::optional<std::string> problem = TakeIpPrefix(options, c.netmask != nullptr);
+    const std::optional<EntryProblem> problem = TakeIpPrefix(options, c.netmask != nullptr);
     if (c.problem != nullptr) {
       ASSERT_TRUE(problem) << c.ip;
-      EXPECT_NE(problem->find(c.problem), std::string::npos) << c.ip << ": " << *problem;
+      EXPECT_NE(problem->message.find(c.problem), std::string::npos)
+          << c.ip << ": " << problem->message;
       continue;
     }
-    EXPECT_FALSE(problem) << c.ip << ": " << *problem;
+    EXPECT_FALSE(problem) << c.ip << ": " << problem->message;
     EXPECT_EQ(options.ipAddress, c.takenIp);
     EXPECT_EQ(options.netmask, c.takenNetmask);
   }
@@ -53,30 +54,37 @@ struct AssignmentCase {
   const char* netmask;
   const char* gateway;
   const char* problem;  // nullptr: accepted
+  const char* field;    // the option at fault
 };
 
 TEST(AssignmentProblem, NamesTheOptionTheValueAndTheRule) {
   const AssignmentCase cases[] = {
-      {"127.0.0.1", "255.0.0.0", "", "--ip 127.0.0.1 with --netmask 255.0.0.0: 127.0.0.0/8"},
-      {"10.0.0.5", "255.255.255.255", "", "(/32)"},
-      {"10.0.0.5", "255.0.0.0", "224.0.0.1", "--gateway 224.0.0.1: 224.0.0.0/4"},
-      {"10.0.0.5", "255.0.0.0", "127.1", "--gateway 127.1: 127.0.0.0/8"},
+      {"127.0.0.1", "255.0.0.0", "", "--ip 127.0.0.1 with --netmask 255.0.0.0: 127.0.0.0/8",
+       "--ip"},
+      // The message mentions the gateway; the netmask is at fault.
+      {"10.0.0.5", "255.255.255.255", "", "(/32)", "--netmask"},
+      {"10.0.0.5", "255.0.255.0", "", "not a run of ones", "--netmask"},
+      {"10.0.0.0", "255.255.255.0", "", "network address", "--ip"},
+      {"127.0.0.1", "255.0.255.0", "", "127.0.0.0/8", "--ip"},
+      {"10.0.0.5", "255.0.0.0", "224.0.0.1", "--gateway 224.0.0.1: 224.0.0.0/4", "--gateway"},
+      {"10.0.0.5", "255.0.0.0", "127.1", "--gateway 127.1: 127.0.0.0/8", "--gateway"},
       // No gateway, in both of its spellings.
-      {"10.0.0.5", "255.0.0.0", "", nullptr},
-      {"10.0.0.5", "255.0.0.0", "0.0.0.0", nullptr},
-      {"10.0.0.5", "255.0.0.0", "10.0.0.1", nullptr},
+      {"10.0.0.5", "255.0.0.0", "", nullptr, nullptr},
+      {"10.0.0.5", "255.0.0.0", "0.0.0.0", nullptr, nullptr},
+      {"10.0.0.5", "255.0.0.0", "10.0.0.1", nullptr, nullptr},
   };
   for (const AssignmentCase& c : cases) {
     SetOptions options;
     options.ipAddress = c.ip;
     options.netmask = c.netmask;
     options.gateway = c.gateway;
-    const std::optional<std::string> problem = AssignmentProblem(options);
+    const std::optional<EntryProblem> problem = AssignmentProblem(options);
     if (c.problem == nullptr) {
-      EXPECT_FALSE(problem) << c.ip << " " << c.gateway << ": " << *problem;
+      EXPECT_FALSE(problem) << c.ip << " " << c.gateway << ": " << problem->message;
     } else {
       ASSERT_TRUE(problem) << c.ip << " " << c.gateway;
-      EXPECT_NE(problem->find(c.problem), std::string::npos) << *problem;
+      EXPECT_NE(problem->message.find(c.problem), std::string::npos) << problem->message;
+      EXPECT_EQ(problem->field, c.field) << problem->message;
     }
   }
 }
@@ -110,12 +118,13 @@ TEST(BadArgumentProblem, FindsBeforeAnySearchWhatTheTransactionWouldRefuse) {
     options.netmask = "255.0.0.0";
     options.deviceId = c.deviceId;
     options.password = c.password;
-    const std::optional<std::string> problem = BadArgumentProblem(options);
+    const std::optional<EntryProblem> problem = BadArgumentProblem(options);
     if (c.problem == nullptr) {
-      EXPECT_FALSE(problem) << c.what << ": " << *problem;
+      EXPECT_FALSE(problem) << c.what << ": " << problem->message;
     } else {
       ASSERT_TRUE(problem) << c.what;
-      EXPECT_NE(problem->find(c.problem), std::string::npos) << c.what << ": " << *problem;
+      EXPECT_NE(problem->message.find(c.problem), std::string::npos)
+          << c.what << ": " << problem->message;
     }
   }
 }

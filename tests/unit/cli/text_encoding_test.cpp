@@ -83,6 +83,20 @@ TEST(TextEncoding, MalformedBytesCountAndConvertOneByOne) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD83D)) + u"x"), "\xEF\xBF\xBDx");
 }
 
+// Windows-1252's own signs in 0x80-0x9F, its free bytes as the C1 controls,
+// the rest as Latin-1; strict UTF-8 is told from it.
+TEST(TextEncoding, Windows1252BecomesUtf8) {
+  EXPECT_EQ(Windows1252ToUtf8("\x80\x81\x8A\x9F\xA0\xFCx"),
+            u8"\u20AC\u0081\u0160\u0178\u00A0\u00FCx");
+  EXPECT_TRUE(
+      IsUtf8("Pr\xC3\xBC"
+             "f"));
+  EXPECT_FALSE(
+      IsUtf8("Pr\xFC"
+             "f"));
+  EXPECT_FALSE(IsUtf8("\xC3"));
+}
+
 TEST(TextEncoding, NameCharacterShowsTheLetterUnlessATerminalWouldActOnIt) {
   EXPECT_EQ(NameCharacter(0xFC), "U+00FC '\xC3\xBC'");
   EXPECT_EQ(NameCharacter(0x20AC), "U+20AC '\xE2\x82\xAC'");

@@ -1,0 +1,79 @@
+#include "cli/plan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace velkarin::cli {
+namespace {
+
+// A row as the test states it: its line, serial, and "DHCP" or the address.
+struct ExpectedRow {
+  int line;
+  std::uint32_t serial;
+  const char* address;
+};
+
+struct AcceptedCase {
+  const char* what;
+  std::string text;
+  std::vector<ExpectedRow> rows;
+  bool windows1252;
+};
+
+// Plans as spreadsheets and people save them are read, row for row.
+TEST(ReadPlan, ReadsPlansAsSpreadsheetsSaveThem) {
+  const std::string kGerman =
+      "serial;Name;device_id;dhcp;ip;netmask;Bemerkung;#Pr\xFC"
+      "fer\r\nA1;Stra\xDF"
+      "e;Pr\xFC"
+      "f-1;FALSCH;10.0.0.1;255.0.0.0;neu, 2\x80;x\r\n;;;;;;;\r\nA2;;;Ja;;;;\r\n";
+  const AcceptedCase cases[] = {
+      {"empty rows and a trailing separator",
+       "serial,dhcp,ip,netmask,\r\nA1,no,10.0.0.1,255.0.0.0,\r\n,,,,\r\n , ,,,\r\nA2,yes,,,\r\n",
+       {{2, 0xA1, "10.0.0.1"}, {5, 0xA2, "DHCP"}},
+       false},
+      {"the columns of list --csv and of the report, padded names",
+       "line,serialText,name,dhcp,ipAddress,netmask,gateway,status, interface ,result,detail\n"
+       "3,0000A1,Press,Yes,10.0.0.7,255.0.0.0,,-,Ethernet 2,already done,\n",
+       {{2, 0xA1, "DHCP"}},
+       false},
+      {"a device listed once per interface it was heard on",
+       "serialText,name,dhcp,ipAddress,netmask,gateway,status,interface\n"
+       "0000A1,P,Yes,10.0.0.7,255.0.0.0,,-,eth0\n0000A2,Q,No,10.0.0.8,255.0.0.0,,-,eth0\n"
+       "0000A1,P,Yes,10.0.0.7,255.0.0.0,,-,eth1\n0000A2,Q,No,10.0.0.8,255.0.0.0,,-,eth1\n",
+       {{2, 0xA1, "DHCP"}, {3, 0xA2, "10.0.0.8"}},
+       false},
+      {"rows without the trailing separator's field",
+       "serial,dhcp,\nA1,yes\nA2,yes,\n",
+       {{2, 0xA1, "DHCP"}, {3, 0xA2, "DHCP"}},
+       false},
+      {"semicolons, Windows-1252, CRLF, German truth values, notes",
+       kGerman,
+       {{2, 0xA1, "10.0.0.1"}, {4, 0xA2, "DHCP"}},
+       true},
+  };
+  for (const AcceptedCase& c : cases) {
+    const Plan plan = ReadPlan(c.text, false);
+    EXPECT_EQ(plan.readAsWindows1252, c.windows1252) << c.what;
+    for (const PlanProblem& p : plan.problems)
+      ADD_FAILURE() << c.what << ": " << PlanProblemText(p);
+    ASSERT_EQ(plan.rows.size(), c.rows.size()) << c.what;
+    for (std::size_t i = 0; i < c.rows.size(); ++i) {
+      const PlanRow& row = plan.rows[i];
+      EXPECT_EQ(row.line, c.rows[i].line) << c.what;
+      EXPECT_EQ(row.entries.serial, c.rows[i].serial) << c.what;
+      EXPECT_EQ(row.entries.dhcp ? "DHCP" : row.entries.ipAddress, c.rows[i].address) << c.what;
+    }
+  }
+  // The identifier's umlaut reaches the device as the Latin-1 byte it was.
+  const Plan german = ReadPlan(kGerman, false);
+  ASSERT_FALSE(german.rows.empty());
+  EXPECT_EQ(german.rows[0].entries.deviceId,
+            "Pr\xFC"
+            "f-1");
+}
+
+}  // namespace
+}  // namespace velkarin::cli
