@@ -55,7 +55,7 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, applyOptions.destination,
                                      applyOptions.broadcastGiven, problem)) {
-              return UsageError(problem);
+              return ValueError(problem);
             }
             // Asked before the scan, so that nothing goes out unless it can go on.
             if (!applyOptions.dryRun && !applyOptions.yes && !StdinIsTerminal()) {
@@ -64,7 +64,7 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
                   "(or --dry-run to see what it would do)");
             }
             if (!ReadPasswordOptions(state->password, applyOptions.password, problem)) {
-              return UsageError(problem);
+              return ValueError(problem);
             }
             return RunApply(applyOptions);
           }};

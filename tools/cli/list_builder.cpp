@@ -39,7 +39,7 @@ BuiltCommand AddListCommand(CLI::App& app) {
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, state->options.destination,
                                      state->options.broadcastGiven, problem)) {
-              return UsageError(problem);
+              return ValueError(problem);
             }
             return RunList(state->options);
           }};

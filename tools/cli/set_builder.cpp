@@ -17,6 +17,7 @@ BuiltCommand AddSetCommand(CLI::App& app) {
     std::string serialText;
     BroadcastOption broadcast;
     PasswordOptions password;
+    CLI::Option* serial = nullptr;
     CLI::Option* ip = nullptr;
     CLI::Option* netmask = nullptr;
   };
@@ -24,8 +25,9 @@ BuiltCommand AddSetCommand(CLI::App& app) {
   SetOptions& options = state->options;
   CLI::App* set =
       app.add_subcommand("set", "Give the device with serial number SERIAL a new IP configuration");
-  set->add_option("SERIAL", state->serialText, "the serial number as `list` shows it (hexadecimal)")
-      ->required();
+  // Checked by the command, not by the parser, to explain the password case.
+  state->serial = set->add_option("SERIAL", state->serialText,
+                                  "the serial number as `list` shows it (hexadecimal)");
   CLI::Option* dhcp = set->add_flag("--dhcp", options.dhcp, "let the device use DHCP");
   state->ip = set->add_option("--ip", options.ipAddress,
                               "fixed IP address; ADDRESS/PREFIX (10.0.0.5/24) gives the "
@@ -55,9 +57,20 @@ BuiltCommand AddSetCommand(CLI::App& app) {
 
   return {set, [state]() {
             SetOptions& setOptions = state->options;
+            if (state->serial->count() == 0) {
+              const std::string& taken = state->password.value;
+              // "set --password 0042F0 --dhcp": the serial went to --password.
+              if (state->password.valueOption->count() > 0 && ParseSerialText(taken)) {
+                return UsageError("set needs SERIAL, but --password took '" + taken +
+                                  "' as the password; to be asked for the password, give "
+                                  "SERIAL first (velkarin set " +
+                                  taken + " --password --dhcp)");
+              }
+              return UsageError("set needs SERIAL, the serial number of the device");
+            }
             const auto serial = ParseSerialText(state->serialText);
             if (!serial) {
-              return UsageError("invalid serial number '" + state->serialText +
+              return ValueError("invalid serial number '" + state->serialText +
                                 "' (1 to 8 hexadecimal digits)");
             }
             setOptions.serial = *serial;
@@ -66,17 +79,16 @@ BuiltCommand AddSetCommand(CLI::App& app) {
             }
             if (const auto problem =
                     CheckConfigurationEntries(setOptions, state->netmask->count() > 0)) {
-              return UsageError(problem->message);
+              return ValueError(problem->message);
             }
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, setOptions.destination,
                                      setOptions.broadcastGiven, problem) ||
                 !ReadPasswordOptions(state->password, setOptions.password, problem)) {
-              return UsageError(problem);
+              return ValueError(problem);
             }
-            if (const auto bad = BadArgumentProblem(setOptions)) return UsageError(*bad);
-            const std::string interfaceProblem = ChooseSetInterface(setOptions);
-            if (!interfaceProblem.empty()) return UsageError(interfaceProblem);
+            if (const auto bad = BadArgumentProblem(setOptions)) return ValueError(*bad);
+            if (const int status = ChooseSetInterface(setOptions)) return status;
             return RunSet(setOptions);
           }};
 }

@@ -36,7 +36,8 @@ TEST_F(CliTest, HelpListsTheCommandsAndTheExitCodes) {
 
 struct UsageCase {
   std::vector<std::string> arguments;
-  const char* message;  // part of what stderr says
+  std::string message;  // part of what stderr says
+  bool shape = false;   // a command line of the wrong shape: points to --help
 };
 
 TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
@@ -45,22 +46,22 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
   ASSERT_DEVSIM_READY(devsim);
 
   const std::vector<UsageCase> cases = {
-      {{}, "subcommand is required"},
-      {{"frobnicate"}, "unknown command 'frobnicate'"},
-      {{"list", "extra"}, "extra"},
-      {{"list", "--bogus"}, "--bogus"},
-      {{"list", "--broadcast"}, "--broadcast"},
+      {{}, "subcommand is required", true},
+      {{"frobnicate"}, "unknown command 'frobnicate'", true},
+      {{"list", "extra"}, "extra", true},
+      {{"list", "--bogus"}, "--bogus", true},
+      {{"list", "--broadcast"}, "--broadcast", true},
       {{"list", "--broadcast", "1.2.3.4:99999"}, "invalid --broadcast '1.2.3.4:99999'"},
       {{"list", "--broadcast", "0.0.0.0"}, "invalid --broadcast '0.0.0.0'"},
       {{"list", "--broadcast", "devices.local"}, "invalid --broadcast"},
-      {{"set"}, "SERIAL"},
-      {{"set", "1A2B"}, "set needs --dhcp, or --ip with --netmask"},
+      {{"set"}, "SERIAL", true},
+      {{"set", "1A2B"}, "set needs --dhcp, or --ip with --netmask", true},
       {{"set", "XYZ", "--dhcp"}, "invalid serial number 'XYZ'"},
       {{"set", "123456789", "--dhcp"}, "invalid serial number '123456789'"},
-      {{"set", "1A2B", "--dhcp", "--ip", "10.0.0.5", "--netmask", "255.0.0.0"}, "excludes"},
+      {{"set", "1A2B", "--dhcp", "--ip", "10.0.0.5", "--netmask", "255.0.0.0"}, "excludes", true},
       {{"set", "1A2B", "--ip", "10.0.0.5"}, "--netmask"},
-      {{"set", "1A2B", "--netmask", "255.0.0.0"}, "--ip"},
-      {{"set", "1A2B", "--dhcp", "--gateway", "10.0.0.1"}, "excludes"},
+      {{"set", "1A2B", "--netmask", "255.0.0.0"}, "--ip", true},
+      {{"set", "1A2B", "--dhcp", "--gateway", "10.0.0.1"}, "excludes", true},
       {{"set", "1A2B", "--ip", "192.168.0.300", "--netmask", "255.255.255.0"},
        "invalid IP configuration: invalid IP address '192.168.0.300'"},
       {{"set", "1A2B", "--ip", "abc", "--netmask", "255.255.255.0"}, "invalid IP address 'abc'"},
@@ -104,7 +105,7 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
         "255.0.0.0"},
        "--device-id is too long"},
       {{"set", "0", "--dhcp"}, "serial number 0 names no device"},
-      {{"list", "--csv", "--json"}, "excludes"},
+      {{"list", "--csv", "--json"}, "excludes", true},
       // Device texts are Latin-1: what it lacks is named, nothing is sent.
       {{"set", "1A2B", "--dhcp", "--device-id",
         "Pr\xC3\xBC"
@@ -115,6 +116,18 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
       {{"set", "1A2B", "--dhcp", "--device-id", "Pr\xC3"},
        "invalid --device-id 'Pr\\xC3': malformed UTF-8 (byte 0xC3 at offset 2)"},
       {{"set", "1A2B", "--dhcp", "--password", "\xE2\x82\xAC"}, "invalid --password"},
+      // What a newcomer types: the reply says what was meant.
+      {{"set", "--password", "0042F0", "--dhcp"},
+       "--password took '0042F0' as the password; to be asked for the password, give SERIAL first",
+       true},
+      {{"set", "1A2B", "--dhcp", "--gw", "10.0.0.1"}, "(--gw: did you mean --gateway?)", true},
+      {{"list", "--jsn"}, "(--jsn: did you mean --json?)", true},
+      {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "24"},
+       "invalid --netmask '24': a prefix length goes after the address (--ip 10.0.0.5/24)"},
+      {{"list", "--interface", "eth7"}, "no IPv4 interface named 'eth7' is up (up: lo)"},
+      {{"set", "1A2B", "--dhcp", "--interface", "eth7"}, "named 'eth7' is up (up: lo)"},
+      {{"apply", "/nonexistent/plan.csv", "--yes"},
+       "cannot read the plan /nonexistent/plan.csv: No such file or directory"},
   };
   for (const UsageCase& c : cases) {
     std::string shown;
@@ -125,9 +138,23 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
     EXPECT_EQ(run.out, "") << shown;
     EXPECT_EQ(run.err.rfind("velkarin: ", 0), 0u) << shown << "\n" << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << shown << "\n" << run.err;
+    EXPECT_EQ(run.err.find("Run with --help") != std::string::npos, c.shape) << shown << "\n"
+                                                                             << run.err;
   }
   // Not even a search: the devices' port received nothing.
   EXPECT_TRUE(devsim.Received().empty());
+}
+
+TEST_F(CliTest, WithNoInterfaceUpEveryCommandEndsAlike) {
+  // A namespace of its own, whose loopback is down.
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"list"}, {"set", "1A2B", "--dhcp"}}) {
+    std::vector<std::string> command = {"/usr/bin/unshare", "--net", CliPath()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const RunResult run = RunProgram(command);
+    EXPECT_EQ(run.exitCode, 6) << arguments.front() << ": " << run.err;
+    EXPECT_EQ(run.err, "velkarin: no IPv4 interface is up\n") << arguments.front();
+  }
 }
 
 TEST_F(CliTest, AcceptedEntriesMatchTheFormsRules) {
