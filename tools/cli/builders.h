@@ -16,6 +16,8 @@ using CommandRunner = std::function<int()>;
 struct BuiltCommand {
   CLI::App* command = nullptr;
   CommandRunner run;
+  // A clearer message for the parser's error, when the command has one ("").
+  std::function<std::string()> explain = nullptr;
 };
 
 BuiltCommand AddListCommand(CLI::App& app);

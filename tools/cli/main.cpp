@@ -38,8 +38,8 @@ int ValueError(const std::string& message) {
 const char* const kBroadcastHelp =
     "send discovery and commands to ADDRESS[:PORT] instead of 255.255.255.255:8001";
 const char* const kInterfaceHelp =
-    "send by the interface NAME only (list, apply: repeatable; by default every interface that "
-    "can broadcast; set: by default the one the device is heard on)";
+    "send by the interface NAME only (repeatable; by default by every interface that can "
+    "broadcast)";
 
 }  // namespace velkarin::cli
 
@@ -122,6 +122,7 @@ int Run(int argc, char** argv) {
     std::string message = error.what();
     for (const BuiltCommand& c : commands) {
       if (argc < 2 || c.command->get_name() != argv[1]) continue;
+      if (c.explain && !c.explain().empty()) message = c.explain();
       for (const std::string& extra : c.command->remaining()) {
         const std::string near = NearestOption(*c.command, extra);
         if (!near.empty()) message += " (" + extra + ": did you mean " + near + "?)";

@@ -25,9 +25,9 @@ BuiltCommand AddSetCommand(CLI::App& app) {
   SetOptions& options = state->options;
   CLI::App* set =
       app.add_subcommand("set", "Give the device with serial number SERIAL a new IP configuration");
-  // Checked by the command, not by the parser, to explain the password case.
   state->serial = set->add_option("SERIAL", state->serialText,
-                                  "the serial number as `list` shows it (hexadecimal)");
+                                  "the serial number as `list` shows it (hexadecimal)")
+                      ->required();
   CLI::Option* dhcp = set->add_flag("--dhcp", options.dhcp, "let the device use DHCP");
   state->ip = set->add_option("--ip", options.ipAddress,
                               "fixed IP address; ADDRESS/PREFIX (10.0.0.5/24) gives the "
@@ -49,25 +49,31 @@ BuiltCommand AddSetCommand(CLI::App& app) {
   AddPasswordOptions(*set, state->password,
                      "send the authenticated command (20 characters at most); without a "
                      "value, ask for it on the terminal without echo");
-  set->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
+  set->add_option("--interface", options.interfaces,
+                  "send by the interface NAME (by default by the one on which the device is "
+                  "heard)")
+      ->type_name("NAME")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   set->add_flag("--quiet", options.quiet,
                 "print no warnings (about the entries or an address another device announces)");
   AddBroadcastOption(*set, state->broadcast);
   set->footer(ExitCodeHelp(HelpScope::kSet));
 
-  return {set, [state]() {
+  // "set --password 0042F0 --dhcp": the serial went to --password.
+  const auto explain = [state]() -> std::string {
+    const std::string& taken = state->password.value;
+    if (state->serial->count() > 0 || state->password.valueOption->count() == 0 ||
+        !ParseSerialText(taken)) {
+      return "";
+    }
+    return "set needs SERIAL, but --password took '" + taken +
+           "' as the password; to be asked for the password, give SERIAL first (velkarin set " +
+           taken + " --password --dhcp)";
+  };
+  return {set,
+          [state]() {
             SetOptions& setOptions = state->options;
-            if (state->serial->count() == 0) {
-              const std::string& taken = state->password.value;
-              // "set --password 0042F0 --dhcp": the serial went to --password.
-              if (state->password.valueOption->count() > 0 && ParseSerialText(taken)) {
-                return UsageError("set needs SERIAL, but --password took '" + taken +
-                                  "' as the password; to be asked for the password, give "
-                                  "SERIAL first (velkarin set " +
-                                  taken + " --password --dhcp)");
-              }
-              return UsageError("set needs SERIAL, the serial number of the device");
-            }
             const auto serial = ParseSerialText(state->serialText);
             if (!serial) {
               return ValueError("invalid serial number '" + state->serialText +
@@ -90,7 +96,8 @@ BuiltCommand AddSetCommand(CLI::App& app) {
             if (const auto bad = BadArgumentProblem(setOptions)) return ValueError(*bad);
             if (const int status = ChooseSetInterface(setOptions)) return status;
             return RunSet(setOptions);
-          }};
+          },
+          explain};
 }
 
 }  // namespace velkarin::cli

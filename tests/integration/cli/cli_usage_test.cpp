@@ -11,7 +11,7 @@ TEST_F(CliTest, HelpListsTheCommandsAndTheExitCodes) {
   const RunResult help = RunCli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   for (const char* part :
-       {"list", "set", "Exit codes:", "  2   bad options", "  17  set: no reply"}) {
+       {"list", "set", "Exit codes:", "  2    bad options", "  17   set: no reply"}) {
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
   }
   const RunResult setHelp = RunCli({"set", "--help"});
@@ -30,7 +30,19 @@ TEST_F(CliTest, HelpListsTheCommandsAndTheExitCodes) {
     EXPECT_EQ(listHelp.out.find(part), std::string::npos) << part;
   }
   EXPECT_NE(setHelp.out.find("  17 "), std::string::npos);
-  EXPECT_EQ(setHelp.out.find("  130 "), std::string::npos);
+  // Ctrl-C and SIGTERM end every command alike.
+  EXPECT_NE(setHelp.out.find("  130  interrupted by Ctrl-C"), std::string::npos);
+  EXPECT_NE(setHelp.out.find("  143  terminated (SIGTERM)"), std::string::npos);
+  // set sends by one interface; list and apply by several.
+  EXPECT_EQ(setHelp.out.find("repeatable"), std::string::npos);
+  EXPECT_EQ(setHelp.out.find("--interface NAME ..."), std::string::npos);
+  EXPECT_NE(listHelp.out.find("repeatable"), std::string::npos);
+  // The plan's form, in the help of the command that reads it.
+  const RunResult applyHelp = RunCli({"apply", "--help"});
+  for (const char* part : {"`velkarin list --csv` prints is a plan", "dhcp (yes or no",
+                           "Lines that start with # are comments"}) {
+    EXPECT_NE(applyHelp.out.find(part), std::string::npos) << part;
+  }
   EXPECT_NE(setHelp.out.find("ADDRESS[/PREFIX]"), std::string::npos);
 }
 
