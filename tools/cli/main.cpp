@@ -124,8 +124,8 @@ int Run(int argc, char** argv) {
       if (argc < 2 || c.command->get_name() != argv[1]) continue;
       if (c.explain && !c.explain().empty()) message = c.explain();
       for (const std::string& extra : c.command->remaining()) {
-        const std::string near = NearestOption(*c.command, extra);
-        if (!near.empty()) message += " (" + extra + ": did you mean " + near + "?)";
+        const std::string nearest = NearestOption(*c.command, extra);
+        if (!nearest.empty()) message += " (" + extra + ": did you mean " + nearest + "?)";
       }
     }
     return UsageError(message);
