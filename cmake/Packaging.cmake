@@ -39,7 +39,7 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man)
 set(man_include_velkarin ${CMAKE_BINARY_DIR}/man/velkarin-commands.h2m)
 add_custom_command(
   OUTPUT ${man_include_velkarin}
-  COMMAND ${dist_scripts}/subcommand-help.sh $<TARGET_FILE:velkarin> list set > ${man_include_velkarin}
+  COMMAND ${dist_scripts}/subcommand-help.sh $<TARGET_FILE:velkarin> > ${man_include_velkarin}
   DEPENDS velkarin ${dist_scripts}/subcommand-help.sh
   VERBATIM)
 set(man_include_velkarin-devsim "")

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # A help2man include with a section per subcommand, made from the program's
 # own `SUBCOMMAND --help`, so the man page shows them as the program does.
-#   subcommand-help.sh PROGRAM SUBCOMMAND... > FILE
+# Without SUBCOMMANDs, every one that `PROGRAM --help` lists.
+#   subcommand-help.sh PROGRAM [SUBCOMMAND...] > FILE
 set -euo pipefail
 program=$1
 shift
+if [ $# -eq 0 ]; then
+  # shellcheck disable=SC2046
+  set -- $("$program" --help | sed -n '/^Subcommands:$/,/^$/{s/^  \([a-z][a-z-]*\) .*/\1/p}')
+fi
+[ $# -gt 0 ] || { echo "subcommand-help: $program --help lists no subcommand" >&2; exit 1; }
 echo "[COMMANDS]"
 for command in "$@"; do
   echo ".SS $command"

@@ -48,14 +48,20 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
   apply->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
   apply->add_flag("--quiet", options.quiet, "print no warnings about the plan's entries");
   AddBroadcastOption(*apply, state->broadcast);
-  apply->footer(ExitCodeHelp(HelpScope::kApply));
+  apply->footer(
+      "The plan is CSV with a header row naming its columns: serial (required), device_id, "
+      "dhcp (yes or no, in any case; empty: no), ip (ADDRESS or ADDRESS/PREFIX), netmask, "
+      "gateway, interface, and password with --allow-password-column. What `velkarin list "
+      "--csv` prints is a plan: edit its addresses and apply it (its other columns are "
+      "ignored). Lines that start with # are comments.\n\n" +
+      ExitCodeHelp(HelpScope::kApply));
 
   return {apply, [state]() {
             ApplyOptions& applyOptions = state->options;
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, applyOptions.destination,
                                      applyOptions.broadcastGiven, problem)) {
-              return UsageError(problem);
+              return ValueError(problem);
             }
             // Asked before the scan, so that nothing goes out unless it can go on.
             if (!applyOptions.dryRun && !applyOptions.yes && !StdinIsTerminal()) {
@@ -64,7 +70,7 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
                   "(or --dry-run to see what it would do)");
             }
             if (!ReadPasswordOptions(state->password, applyOptions.password, problem)) {
-              return UsageError(problem);
+              return ValueError(problem);
             }
             return RunApply(applyOptions);
           }};

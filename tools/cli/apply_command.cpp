@@ -4,7 +4,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -16,6 +15,7 @@
 #include "cli/device_csv.h"
 #include "cli/device_table.h"
 #include "cli/display_text.h"
+#include "cli/file_io.h"
 #include "cli/json_writer.h"
 #include "cli/plan.h"
 #include "cli/result_words.h"
@@ -177,6 +177,7 @@ std::string ReportJson(const std::vector<RowRun>& runs, bool passwordGiven) {
   return WriteJson(array, 2) + "\n";
 }
 
+<<<<<<< HEAD
 bool ReadFile(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -194,6 +195,8 @@ int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems
   return EXIT_USAGE;
 }
 
+=======
+>>>>>>> winhelp
 // Asked on a terminal before anything is sent. Ctrl-C at the question ends
 // the tool at once: there is nothing to finish yet.
 bool Confirmed(std::size_t count) {
@@ -238,8 +241,9 @@ void ConfigureRows(const std::vector<RowRun*>& queue, const std::vector<ScanTarg
 
 int RunApply(const ApplyOptions& options) {
   std::string text;
-  if (!ReadFile(options.planPath, text)) {
-    std::fprintf(stderr, "velkarin: cannot read the plan %s\n", options.planPath.c_str());
+  std::string reason;
+  if (!ReadWholeFile(options.planPath, text, reason)) {
+    WriteText(stderr, "velkarin: cannot read the plan " + options.planPath + ": " + reason + "\n");
     return EXIT_USAGE;
   }
   Plan plan = ReadPlan(text, options.allowPasswordColumn, options.password);
@@ -409,11 +413,10 @@ int RunApply(const ApplyOptions& options) {
       stdout, options.json ? ReportJson(runs, passwordGiven) : ReportTable(runs, passwordGiven));
   int status = EXIT_OK;
   if (!options.reportPath.empty()) {
-    std::ofstream report(options.reportPath, std::ios::binary | std::ios::trunc);
-    report << ReportCsv(runs, passwordGiven);
-    report.close();
-    if (!report) {
-      std::fprintf(stderr, "velkarin: cannot write the report %s\n", options.reportPath.c_str());
+    std::string reason;
+    if (!WriteWholeFile(options.reportPath, ReportCsv(runs, passwordGiven), reason)) {
+      WriteText(stderr,
+                "velkarin: cannot write the report " + options.reportPath + ": " + reason + "\n");
       status = EXIT_ERROR;
     }
   }

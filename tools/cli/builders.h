@@ -16,6 +16,8 @@ using CommandRunner = std::function<int()>;
 struct BuiltCommand {
   CLI::App* command = nullptr;
   CommandRunner run;
+  // A clearer message for the parser's error, when the command has one ("").
+  std::function<std::string()> explain = nullptr;
 };
 
 BuiltCommand AddListCommand(CLI::App& app);
@@ -23,7 +25,10 @@ BuiltCommand AddSetCommand(CLI::App& app);
 BuiltCommand AddApplyCommand(CLI::App& app);
 
 // "velkarin: MESSAGE" and the hint to --help on standard error; EXIT_USAGE.
+// For a command line of the wrong shape (an unknown option, one missing).
 int UsageError(const std::string& message);
+// "velkarin: MESSAGE" alone; EXIT_USAGE. For a value the message explains.
+int ValueError(const std::string& message);
 
 // Help shared by the commands that send.
 extern const char* const kBroadcastHelp;

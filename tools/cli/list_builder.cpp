@@ -14,7 +14,10 @@ BuiltCommand AddListCommand(CLI::App& app) {
   };
   auto state = std::make_shared<State>();
   ListOptions& options = state->options;
-  CLI::App* list = app.add_subcommand("list", "List the devices found by one discovery cycle");
+  CLI::App* list = app.add_subcommand(
+      "list",
+      "List the devices that answer discovery (by every interface that can broadcast; the list "
+      "is complete once the network has been quiet for 0.6 s)");
   CLI::Option* json = list->add_flag("--json", options.json,
                                      "print a JSON array of device records instead of a table "
                                      "(ASCII: other characters as \\u escapes)");
@@ -24,7 +27,9 @@ BuiltCommand AddListCommand(CLI::App& app) {
       ->excludes(json);
   list->add_flag("--watch", options.watch,
                  "keep running and print the list again whenever it changes, until Ctrl-C "
-                 "(with --json, one array per line; with --csv, a blank line between lists)");
+                 "(with --json, one array per line; with --csv, a blank line between lists); a "
+                 "watch follows the discovery engine's cycles by the system's choice of "
+                 "interface, as --cycle does, so its lists have no interface column");
   AddBroadcastOption(*list, state->broadcast);
   list->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
   list->add_flag("--cycle", options.cycle,
@@ -39,7 +44,7 @@ BuiltCommand AddListCommand(CLI::App& app) {
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, state->options.destination,
                                      state->options.broadcastGiven, problem)) {
-              return UsageError(problem);
+              return ValueError(problem);
             }
             return RunList(state->options);
           }};

@@ -1,6 +1,7 @@
 // velkarin: lists the devices that answer discovery on the local network and
 // sends one of them a new IP configuration.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -29,17 +30,62 @@ int UsageError(const std::string& message) {
   return EXIT_USAGE;
 }
 
+int ValueError(const std::string& message) {
+  WriteText(stderr, "velkarin: " + DisplayUtf8(message) + "\n");
+  return EXIT_USAGE;
+}
+
 const char* const kBroadcastHelp =
     "send discovery and commands to ADDRESS[:PORT] instead of 255.255.255.255:8001";
 const char* const kInterfaceHelp =
-    "send by the interface NAME only (list, apply: repeatable; by default every interface that "
-    "can broadcast; set: by default the one the device is heard on)";
+    "send by the interface NAME only (repeatable; by default by every interface that can "
+    "broadcast)";
 
 }  // namespace velkarin::cli
 
 namespace {
 
 using namespace velkarin::cli;
+
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The option of `command` that a mistyped "--word" most likely meant ("--gw":
+// "--gateway"): one it begins, one whose letters it keeps in order from the
+// first, or one a slip or two away. "" when none is near.
+std::string NearestOption(const CLI::App& command, const std::string& typed) {
+  if (typed.rfind("--", 0) != 0 || typed.size() < 4) return "";
+  const std::string word = typed.substr(2, typed.find('=') - 2);
+  std::string best;
+  std::size_t bestScore = 3;
+  for (const CLI::Option* option : command.get_options()) {
+    for (const std::string& name : option->get_lnames()) {
+      std::size_t kept = 0;
+      for (char c : name) kept += kept < word.size() && word[kept] == c ? 1 : 0;
+      const bool inOrder = kept == word.size() && name[0] == word[0];
+      const std::size_t score = name.rfind(word, 0) == 0 || inOrder
+                                    ? 0
+                                    : EditDistance(word, name) + (word.size() < 4 ? 1 : 0);
+      if (score < bestScore) {
+        best = "--" + name;
+        bestScore = score;
+      }
+    }
+  }
+  return best;
+}
 
 int Run(int argc, char** argv) {
   CLI::App app{
@@ -73,7 +119,16 @@ int Run(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     // Help goes out as CLI11 writes it; errors get the tool's own prefix.
     if (error.get_exit_code() == 0) return app.exit(error) == 0 ? EXIT_OK : EXIT_USAGE;
-    return UsageError(error.what());
+    std::string message = error.what();
+    for (const BuiltCommand& c : commands) {
+      if (argc < 2 || c.command->get_name() != argv[1]) continue;
+      if (c.explain && !c.explain().empty()) message = c.explain();
+      for (const std::string& extra : c.command->remaining()) {
+        const std::string nearest = NearestOption(*c.command, extra);
+        if (!nearest.empty()) message += " (" + extra + ": did you mean " + nearest + "?)";
+      }
+    }
+    return UsageError(message);
   }
   for (const BuiltCommand& c : commands) {
     if (c.command->parsed()) return c.run();

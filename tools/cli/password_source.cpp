@@ -1,9 +1,9 @@
 #include "cli/password_source.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 
+#include "cli/file_io.h"
 #include "config/config_transaction.h"
 
 #ifdef _WIN32
@@ -22,10 +22,11 @@ void StripLineEnd(std::string& line) {
 
 bool ReadFirstLine(const std::string& path, std::string& line) {
   if (path == "-") return static_cast<bool>(std::getline(std::cin, line)) || !line.empty();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::getline(in, line);
-  return !in.bad();
+  std::string content;
+  std::string reason;
+  if (!ReadWholeFile(path, content, reason)) return false;
+  line = content.substr(0, content.find('\n'));
+  return true;
 }
 
 }  // namespace

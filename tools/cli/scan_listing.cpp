@@ -8,6 +8,7 @@
 #include "cli/device_table.h"
 #include "cli/display_text.h"
 #include "cli/result_words.h"
+#include "cli/text_output.h"
 
 namespace velkarin::cli {
 
@@ -50,6 +51,14 @@ std::vector<ScanTarget> ScanTargetsFor(const std::vector<platform::NetInterface>
     targets.push_back({i.name, aimed});
   }
   return targets;
+}
+
+std::string UnknownInterfaceProblem(const std::string& name,
+                                    const std::vector<platform::NetInterface>& all) {
+  std::string up;
+  for (const platform::NetInterface& i : all) up += (up.empty() ? "" : ", ") + i.name;
+  return "no IPv4 interface named '" + name + "' is up (" +
+         (up.empty() ? std::string("none is") : "up: " + up) + ")";
 }
 
 std::vector<std::vector<std::string>> ScanTableCells(const std::vector<ScannedDevice>& devices) {
@@ -96,9 +105,10 @@ int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names
     return 0;
   }
   std::string unknown;
-  targets = ScanTargetsFor(platform::ListIpv4Interfaces(), names, destination, unknown);
+  const std::vector<platform::NetInterface> all = platform::ListIpv4Interfaces();
+  targets = ScanTargetsFor(all, names, destination, unknown);
   if (!unknown.empty()) {
-    std::fprintf(stderr, "velkarin: no IPv4 interface named '%s' is up\n", unknown.c_str());
+    WriteText(stderr, "velkarin: " + DisplayUtf8(UnknownInterfaceProblem(unknown, all)) + "\n");
     return EXIT_USAGE;
   }
   if (targets.empty()) {

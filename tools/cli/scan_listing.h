@@ -23,6 +23,11 @@ std::vector<ScanTarget> ScanTargetsFor(const std::vector<platform::NetInterface>
                                        const std::vector<std::string>& names,
                                        const Destination& destination, std::string& unknown);
 
+// What to say of an --interface NAME that is no IPv4 interface that is up:
+// the names of those that are, to choose from.
+std::string UnknownInterfaceProblem(const std::string& name,
+                                    const std::vector<platform::NetInterface>& all);
+
 // The targets of a command's scan: the --broadcast destination alone when it
 // was given without --interface, else ScanTargetsFor over the interfaces that
 // are up. 0, or the exit code after its message on standard error.

@@ -17,6 +17,7 @@ BuiltCommand AddSetCommand(CLI::App& app) {
     std::string serialText;
     BroadcastOption broadcast;
     PasswordOptions password;
+    CLI::Option* serial = nullptr;
     CLI::Option* ip = nullptr;
     CLI::Option* netmask = nullptr;
   };
@@ -24,8 +25,9 @@ BuiltCommand AddSetCommand(CLI::App& app) {
   SetOptions& options = state->options;
   CLI::App* set =
       app.add_subcommand("set", "Give the device with serial number SERIAL a new IP configuration");
-  set->add_option("SERIAL", state->serialText, "the serial number as `list` shows it (hexadecimal)")
-      ->required();
+  state->serial = set->add_option("SERIAL", state->serialText,
+                                  "the serial number as `list` shows it (hexadecimal)")
+                      ->required();
   CLI::Option* dhcp = set->add_flag("--dhcp", options.dhcp, "let the device use DHCP");
   state->ip = set->add_option("--ip", options.ipAddress,
                               "fixed IP address; ADDRESS/PREFIX (10.0.0.5/24) gives the "
@@ -47,17 +49,34 @@ BuiltCommand AddSetCommand(CLI::App& app) {
   AddPasswordOptions(*set, state->password,
                      "send the authenticated command (20 characters at most); without a "
                      "value, ask for it on the terminal without echo");
-  set->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
+  set->add_option("--interface", options.interfaces,
+                  "send by the interface NAME (by default by the one on which the device is "
+                  "heard)")
+      ->type_name("NAME")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   set->add_flag("--quiet", options.quiet,
                 "print no warnings (about the entries or an address another device announces)");
   AddBroadcastOption(*set, state->broadcast);
   set->footer(ExitCodeHelp(HelpScope::kSet));
 
-  return {set, [state]() {
+  // "set --password 0042F0 --dhcp": the serial went to --password.
+  const auto explain = [state]() -> std::string {
+    const std::string& taken = state->password.value;
+    if (state->serial->count() > 0 || state->password.valueOption->count() == 0 ||
+        !ParseSerialText(taken)) {
+      return "";
+    }
+    return "set needs SERIAL, but --password took '" + taken +
+           "' as the password; to be asked for the password, give SERIAL first (velkarin set " +
+           taken + " --password --dhcp)";
+  };
+  return {set,
+          [state]() {
             SetOptions& setOptions = state->options;
             const auto serial = ParseSerialText(state->serialText);
             if (!serial) {
-              return UsageError("invalid serial number '" + state->serialText +
+              return ValueError("invalid serial number '" + state->serialText +
                                 "' (1 to 8 hexadecimal digits)");
             }
             setOptions.serial = *serial;
@@ -66,19 +85,25 @@ BuiltCommand AddSetCommand(CLI::App& app) {
             }
             if (const auto problem =
                     CheckConfigurationEntries(setOptions, state->netmask->count() > 0)) {
-              return UsageError(problem->message);
+              return ValueError(problem->message);
             }
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, setOptions.destination,
                                      setOptions.broadcastGiven, problem) ||
                 !ReadPasswordOptions(state->password, setOptions.password, problem)) {
-              return UsageError(problem);
+              return ValueError(problem);
             }
+<<<<<<< HEAD
             if (const auto bad = BadArgumentProblem(setOptions)) return UsageError(bad->message);
             const std::string interfaceProblem = ChooseSetInterface(setOptions);
             if (!interfaceProblem.empty()) return UsageError(interfaceProblem);
+=======
+            if (const auto bad = BadArgumentProblem(setOptions)) return ValueError(*bad);
+            if (const int status = ChooseSetInterface(setOptions)) return status;
+>>>>>>> winhelp
             return RunSet(setOptions);
-          }};
+          },
+          explain};
 }
 
 }  // namespace velkarin::cli

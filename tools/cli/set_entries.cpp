@@ -105,6 +105,15 @@ std::optional<EntryProblem> CheckConfigurationEntries(SetOptions& options, bool 
                                                       const EntryNames& names) {
   if (!options.dhcp) {
     if (auto problem = TakeIpPrefix(options, netmaskGiven, names)) return problem;
+    // "--netmask 24" is a prefix length, which belongs after the address.
+    const std::string& mask = options.netmask;
+    if (!mask.empty() && mask.size() <= 2 &&
+        mask.find_first_not_of("0123456789") == std::string::npos && std::stoi(mask) >= 1 &&
+        std::stoi(mask) <= 32) {
+      return EntryProblem{names.netmask, "invalid " + names.netmask + " '" + mask +
+                                             "': a prefix length goes after the address (" +
+                                             names.ip + " " + options.ipAddress + "/" + mask + ")"};
+    }
     // Checked as the configuration form checks its entries.
     const char* field = FirstInvalidAddressEntry(ConfigurationRecord(options));
     if (field != nullptr) {

@@ -1,24 +1,22 @@
 #include "cli/set_interface.h"
 
+#include "cli/builders.h"
 #include "cli/scan_listing.h"
 #include "engine/device_scan.h"
 #include "platform/interfaces.h"
 
 namespace velkarin::cli {
 
-std::string ChooseSetInterface(SetOptions& options) {
-  if (options.interfaces.size() > 1) return "set sends by one --interface only";
-  if (options.broadcastGiven && options.interfaces.empty()) return "";
-  const std::vector<platform::NetInterface> all = platform::ListIpv4Interfaces();
-  std::string unknown;
-  const std::vector<ScanTarget> targets =
-      ScanTargetsFor(all, options.interfaces, options.destination, unknown);
-  if (!unknown.empty()) return "no IPv4 interface named '" + unknown + "' is up";
-  if (!options.interfaces.empty() || targets.size() == 1) {
-    if (!targets.empty()) options.destination = targets.front().destination;
-    return "";
+int ChooseSetInterface(SetOptions& options) {
+  if (options.interfaces.size() > 1) return UsageError("set sends by one --interface only");
+  std::vector<ScanTarget> targets;
+  const int status =
+      ChooseScanTargets(options.broadcastGiven, options.interfaces, options.destination, targets);
+  if (status != 0) return status;
+  if (targets.size() == 1) {
+    options.destination = targets.front().destination;
+    return 0;
   }
-  if (targets.empty()) return "";
   const ScanResult scan = ScanDevices(targets, ScanTiming());
   const ScannedDevice* chosen = nullptr;
   for (const ScannedDevice& d : scan.devices) {
@@ -27,11 +25,11 @@ std::string ChooseSetInterface(SetOptions& options) {
     if (chosen == nullptr || idMatches) chosen = &d;
     if (idMatches) break;
   }
-  if (chosen == nullptr) return "";
+  if (chosen == nullptr) return 0;
   for (const ScanTarget& t : targets) {
     if (t.interfaceName == chosen->interfaceName) options.destination = t.destination;
   }
-  return "";
+  return 0;
 }
 
 }  // namespace velkarin::cli

@@ -3,7 +3,8 @@
 # simulator: the 50-row plan of the Linux test (46 devices of a fleet, one
 # that refuses, one silent, one with a password, one absent), saved as a
 # German spreadsheet saves it, its report, and a rerun that sends nothing to
-# the devices that are done.
+# the devices that are done. The plan, the report and the password file have
+# names with umlauts, as German users name them.
 #   wine_apply_test.sh win32|win64 path/to/velkarin.exe path/to/velkarin-devsim
 # Sends datagrams: runs only inside scripts/netns-run.sh, as ctest of the
 # Windows presets does.
@@ -52,8 +53,8 @@ JSON
   done
   printf 'A1;;nein;10.3.0.1;255.255.0.0;;\r\nB1;;nein;10.3.0.2;255.255.0.0;;\r\n;;;;;;\r\n'
   printf 'C1;lock-1;nein;10.3.0.3/16;;;\r\nDEAD;;ja;;;;\r\n'
-} >"$dir/plan.csv"
-printf 'sesame\n' >"$dir/password"
+} >"$dir/Prüfplan.csv"
+printf 'sesame\n' >"$dir/Passwort-für-C1"
 
 devsim_dir=$dir
 devsim_start fleet "$devsim" --log "$dir/devsim.log" --max-runtime 300 \
@@ -65,12 +66,13 @@ win() { printf 'Z:%s' "${1//\//\\}"; }
 # velkarin.exe apply; the report's "serial,result" pairs in $dir/results.
 apply() {
   local status=0
-  rm -f "$dir/report.csv"
-  "$wine_run" "$arch" "$exe" apply "$(win "$dir/plan.csv")" --yes \
-    --password-file "$(win "$dir/password")" --report "$(win "$dir/report.csv")" \
+  rm -f "$dir"/Bericht*
+  LC_ALL=C.UTF-8 "$wine_run" "$arch" "$exe" apply "$(win "$dir/Prüfplan.csv")" --yes \
+    --password-file "$(win "$dir/Passwort-für-C1")" --report "$(win "$dir/Bericht-Müller.csv")" \
     >"$dir/out" 2>"$dir/err" || status=$?
-  [ -f "$dir/report.csv" ] || fail "no report written (exit $status): $(cat "$dir/err")"
-  tr -d '\r' <"$dir/report.csv" | tail -n +2 | awk -F, '{print $2 "," $10}' >"$dir/results"
+  [ -f "$dir/Bericht-Müller.csv" ] ||
+    fail "no report Bericht-Müller.csv (exit $status): $(ls "$dir") $(cat "$dir/err")"
+  tr -d '\r' <"$dir/Bericht-Müller.csv" | tail -n +2 | awk -F, '{print $2 "," $10}' >"$dir/results"
   return $status
 }
 result_of() { grep "^$1," "$dir/results" | cut -d, -f2; }
@@ -79,7 +81,7 @@ status=0
 apply || status=$?
 [ $status -eq 7 ] || fail "apply ended with $status instead of 7: $(cat "$dir/err")"
 grep -q 'not UTF-8 text, read as Windows-1252' "$dir/err" || fail "no word of Windows-1252: $(cat "$dir/err")"
-[ "$(wc -l <"$dir/results")" -eq 50 ] || fail "the report has not 50 rows: $(cat "$dir/report.csv")"
+[ "$(wc -l <"$dir/results")" -eq 50 ] || fail "the report has not 50 rows: $(cat "$dir/Bericht-Müller.csv")"
 [ "$(grep -c ',configured$' "$dir/results")" -eq 46 ] || fail "not 46 configured: $(cat "$dir/results")"
 [ "$(result_of 100000)" = "already done" ] || fail "100000: $(result_of 100000)"
 [ "$(result_of 0000A1)" = "refused by the device" ] || fail "0000A1: $(result_of 0000A1)"

@@ -21,10 +21,8 @@ if [ ! -x "$devsim" ]; then
   exit 1
 fi
 
-e9=$'\xe9'  # a Latin-1 letter in a device name
 # What the simulator sends for "Prüfstand-Ä" and "Prüf-1" (Latin-1), and the
-# same texts as the tool prints them and takes them (UTF-8).
-pruef_latin1=$'Pr\xfcfstand-\xc4'
+# same texts as the simulator, the tool and its user write them (UTF-8).
 id_latin1=$'Pr\xfc''f-1'
 pruef_utf8='Prüfstand-Ä'
 id_utf8='Prüf-1'
@@ -40,8 +38,8 @@ fail() {
 devsim_dir=$dir
 devsim_start fleet "$devsim" --log "$dir/devsim.log" --max-runtime 300 \
   --device 'serial=1A2B,name="Pump 7",dhcp=0,ip=192.168.1.20,netmask=255.255.255.0,gateway=192.168.1.1' \
-  --device "serial=C0DE,name=Caf${e9},dhcp=1,ip=192.168.1.21,netmask=255.255.255.0,gateway=192.168.1.1" \
-  --device "serial=D00D,name=${pruef_latin1},deviceId=${id_latin1},dhcp=0,ip=192.168.1.22,netmask=255.255.255.0,gateway=192.168.1.1" \
+  --device "serial=C0DE,name=Café,dhcp=1,ip=192.168.1.21,netmask=255.255.255.0,gateway=192.168.1.1" \
+  --device "serial=D00D,name=${pruef_utf8},deviceId=${id_utf8},dhcp=0,ip=192.168.1.22,netmask=255.255.255.0,gateway=192.168.1.1" \
   || fail "simulator not ready"
 
 # velkarin.exe ARGS... -> stdout without carriage returns; exit status kept.

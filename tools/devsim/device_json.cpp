@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 
 #include "byte_text.h"
+#include "cli/text_encoding.h"
 
 namespace velkarin::devsim {
 namespace {
@@ -20,6 +22,38 @@ std::string AsString(const std::string& key, const json& v) {
   if (v.is_string()) return v.get<std::string>();
   if (v.is_number_integer()) return std::to_string(v.get<long long>());
   Bad(key, "expected a text");
+}
+
+// A text the device sends: written in UTF-8, sent in Latin-1 as devices send
+// it; "\xNN" gives the byte NN as it is and "\\" one backslash.
+std::string AsText(const std::string& key, const json& v) {
+  const std::string text = AsString(key, v);
+  std::string bytes;
+  std::string plain;  // the UTF-8 since the last escape
+  const auto convert = [&key, &bytes, &plain] {
+    std::string problem;
+    const std::optional<std::string> latin1 = cli::Utf8ToLatin1(plain, problem);
+    if (!latin1) Bad(key, problem + " (write a byte as \\xNN)");
+    bytes += *latin1;
+    plain.clear();
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (text[i] != '\\' || (next != '\\' && next != 'x')) {
+      plain += text[i];
+      continue;
+    }
+    convert();
+    const std::size_t length = next == 'x' ? 4 : 2;
+    try {
+      bytes += DecodeByteText("text:" + text.substr(i, length));
+    } catch (const std::invalid_argument& e) {
+      Bad(key, e.what());
+    }
+    i += length - 1;
+  }
+  convert();
+  return bytes;
 }
 
 long long AsInteger(const std::string& key, const json& v) {
@@ -165,31 +199,31 @@ struct KeyRule {
 // Every key a device may have, in the order of the README's table.
 constexpr KeyRule kKeys[] = {
     {"serial", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.serial = AsHex32(k, v); }},
-    {"name", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.name = AsString(k, v); }},
+    {"name", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.name = AsText(k, v); }},
     {"dhcp", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.dhcp = AsInt(k, v); }},
-    {"ip", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.ip = AsString(k, v); }},
-    {"netmask", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.netmask = AsString(k, v); }},
-    {"gateway", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.gateway = AsString(k, v); }},
+    {"ip", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.ip = AsText(k, v); }},
+    {"netmask", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.netmask = AsText(k, v); }},
+    {"gateway", 1, [](Reading& r, auto& k, auto& v) { r.d.announced.gateway = AsText(k, v); }},
     {"extNumber1", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extNumber1 = AsInt(k, v); }},
     {"extTexts", 2,
      [](Reading& r, auto& k, auto& v) {
        const json& list = AsArray(k, v);
        if (list.size() > 4) Bad(k, "at most 4 texts");
        for (std::size_t i = 0; i < 4; ++i) {
-         r.d.announced.extTexts[i] = i < list.size() ? AsString(k, list[i]) : std::string();
+         r.d.announced.extTexts[i] = i < list.size() ? AsText(k, list[i]) : std::string();
        }
      }},
-    {"deviceId", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.deviceId = AsString(k, v); }},
+    {"deviceId", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.deviceId = AsText(k, v); }},
     {"deviceIndex", 2,
      [](Reading& r, auto& k, auto& v) { r.d.announced.deviceIndex = AsInt(k, v); }},
     {"extNumber2", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extNumber2 = AsInt(k, v); }},
-    {"extTextA", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extTextA = AsString(k, v); }},
-    {"extTextB", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extTextB = AsString(k, v); }},
+    {"extTextA", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extTextA = AsText(k, v); }},
+    {"extTextB", 2, [](Reading& r, auto& k, auto& v) { r.d.announced.extTextB = AsText(k, v); }},
     {"commandSuffix", 2,
      [](Reading& r, auto& k, auto& v) { r.d.announced.commandSuffix = AsInt(k, v); }},
     {"auxNumber", 3, [](Reading& r, auto& k, auto& v) { r.d.announced.auxNumber = AsHex32(k, v); }},
-    {"auxTextA", 3, [](Reading& r, auto& k, auto& v) { r.d.announced.auxTextA = AsString(k, v); }},
-    {"auxTextB", 3, [](Reading& r, auto& k, auto& v) { r.d.announced.auxTextB = AsString(k, v); }},
+    {"auxTextA", 3, [](Reading& r, auto& k, auto& v) { r.d.announced.auxTextA = AsText(k, v); }},
+    {"auxTextB", 3, [](Reading& r, auto& k, auto& v) { r.d.announced.auxTextB = AsText(k, v); }},
     {"sections", 1,
      [](Reading& r, auto& k, auto& v) {
        r.sections = AsInt(k, v);
@@ -251,7 +285,7 @@ constexpr KeyRule kKeys[] = {
     {"replyDelayMs", 1,
      [](Reading& r, auto& k, auto& v) { r.d.replyDelayMs = AsNonNegative(k, v); }},
     {"matchIndex", 1, [](Reading& r, auto& k, auto& v) { r.d.matchIndex = AsBool(k, v); }},
-    {"password", 1, [](Reading& r, auto& k, auto& v) { r.d.password = AsString(k, v); }},
+    {"password", 1, [](Reading& r, auto& k, auto& v) { r.d.password = AsText(k, v); }},
     {"challenge", 1, [](Reading& r, auto& k, auto& v) { r.d.challenge = AsKey16(k, v); }},
     {"challenges", 1,
      [](Reading& r, auto& k, auto& v) {

@@ -30,13 +30,16 @@ std::vector<NetInterface> ListIpv4Interfaces() {
   for (const ifaddrs* a = all; a != nullptr; a = a->ifa_next) {
     if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
     if ((a->ifa_flags & IFF_UP) == 0) continue;
-    bool known = false;
-    for (const NetInterface& f : found) known = known || f.name == a->ifa_name;
-    if (known) continue;  // a second address of the same interface
     NetInterface i;
-    i.name = a->ifa_name;
     i.index = if_nametoindex(a->ifa_name);
     if (i.index == 0) continue;
+    // A labelled alias ("eth0:1") is another address of eth0, with eth0's
+    // index: one interface, one entry, under the interface's own name.
+    bool known = false;
+    for (const NetInterface& f : found) known = known || f.index == i.index;
+    if (known) continue;
+    char name[IF_NAMESIZE] = {};
+    i.name = if_indextoname(i.index, name) != nullptr ? name : a->ifa_name;
     i.address = ntohl(reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr);
     if (a->ifa_netmask != nullptr) {
       i.prefixLength = PrefixLength(

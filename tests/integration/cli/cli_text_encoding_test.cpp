@@ -13,8 +13,8 @@ namespace {
 
 // "Prüfstand-Ä" and "Prüf-1" as a device sends them.
 const char* const kUmlautDevice =
-    "serial=C0DE,name=Pr\xFC"
-    "fstand-\xC4,deviceId=Pr\xFC"
+    "serial=C0DE,name=Pr\xC3\xBC"
+    "fstand-\xC3\x84,deviceId=Pr\xC3\xBC"
     "f-1,dhcp=0,ip=192.168.1.20,"
     "netmask=255.255.255.0,gateway=192.168.1.1";
 const char* const kPlainDevice =

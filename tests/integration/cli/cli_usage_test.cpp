@@ -11,7 +11,7 @@ TEST_F(CliTest, HelpListsTheCommandsAndTheExitCodes) {
   const RunResult help = RunCli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   for (const char* part :
-       {"list", "set", "Exit codes:", "  2   bad options", "  17  set: no reply"}) {
+       {"list", "set", "Exit codes:", "  2    bad options", "  17   set: no reply"}) {
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
   }
   const RunResult setHelp = RunCli({"set", "--help"});
@@ -30,13 +30,26 @@ TEST_F(CliTest, HelpListsTheCommandsAndTheExitCodes) {
     EXPECT_EQ(listHelp.out.find(part), std::string::npos) << part;
   }
   EXPECT_NE(setHelp.out.find("  17 "), std::string::npos);
-  EXPECT_EQ(setHelp.out.find("  130 "), std::string::npos);
+  // Ctrl-C and SIGTERM end every command alike.
+  EXPECT_NE(setHelp.out.find("  130  interrupted by Ctrl-C"), std::string::npos);
+  EXPECT_NE(setHelp.out.find("  143  terminated (SIGTERM)"), std::string::npos);
+  // set sends by one interface; list and apply by several.
+  EXPECT_EQ(setHelp.out.find("repeatable"), std::string::npos);
+  EXPECT_EQ(setHelp.out.find("--interface NAME ..."), std::string::npos);
+  EXPECT_NE(listHelp.out.find("repeatable"), std::string::npos);
+  // The plan's form, in the help of the command that reads it.
+  const RunResult applyHelp = RunCli({"apply", "--help"});
+  for (const char* part : {"`velkarin list --csv` prints is a plan", "dhcp (yes or no",
+                           "Lines that start with # are comments"}) {
+    EXPECT_NE(applyHelp.out.find(part), std::string::npos) << part;
+  }
   EXPECT_NE(setHelp.out.find("ADDRESS[/PREFIX]"), std::string::npos);
 }
 
 struct UsageCase {
   std::vector<std::string> arguments;
-  const char* message;  // part of what stderr says
+  std::string message;  // part of what stderr says
+  bool shape = false;   // a command line of the wrong shape: points to --help
 };
 
 TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
@@ -45,22 +58,22 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
   ASSERT_DEVSIM_READY(devsim);
 
   const std::vector<UsageCase> cases = {
-      {{}, "subcommand is required"},
-      {{"frobnicate"}, "unknown command 'frobnicate'"},
-      {{"list", "extra"}, "extra"},
-      {{"list", "--bogus"}, "--bogus"},
-      {{"list", "--broadcast"}, "--broadcast"},
+      {{}, "subcommand is required", true},
+      {{"frobnicate"}, "unknown command 'frobnicate'", true},
+      {{"list", "extra"}, "extra", true},
+      {{"list", "--bogus"}, "--bogus", true},
+      {{"list", "--broadcast"}, "--broadcast", true},
       {{"list", "--broadcast", "1.2.3.4:99999"}, "invalid --broadcast '1.2.3.4:99999'"},
       {{"list", "--broadcast", "0.0.0.0"}, "invalid --broadcast '0.0.0.0'"},
       {{"list", "--broadcast", "devices.local"}, "invalid --broadcast"},
-      {{"set"}, "SERIAL"},
-      {{"set", "1A2B"}, "set needs --dhcp, or --ip with --netmask"},
+      {{"set"}, "SERIAL", true},
+      {{"set", "1A2B"}, "set needs --dhcp, or --ip with --netmask", true},
       {{"set", "XYZ", "--dhcp"}, "invalid serial number 'XYZ'"},
       {{"set", "123456789", "--dhcp"}, "invalid serial number '123456789'"},
-      {{"set", "1A2B", "--dhcp", "--ip", "10.0.0.5", "--netmask", "255.0.0.0"}, "excludes"},
+      {{"set", "1A2B", "--dhcp", "--ip", "10.0.0.5", "--netmask", "255.0.0.0"}, "excludes", true},
       {{"set", "1A2B", "--ip", "10.0.0.5"}, "--netmask"},
-      {{"set", "1A2B", "--netmask", "255.0.0.0"}, "--ip"},
-      {{"set", "1A2B", "--dhcp", "--gateway", "10.0.0.1"}, "excludes"},
+      {{"set", "1A2B", "--netmask", "255.0.0.0"}, "--ip", true},
+      {{"set", "1A2B", "--dhcp", "--gateway", "10.0.0.1"}, "excludes", true},
       {{"set", "1A2B", "--ip", "192.168.0.300", "--netmask", "255.255.255.0"},
        "invalid IP configuration: invalid IP address '192.168.0.300'"},
       {{"set", "1A2B", "--ip", "abc", "--netmask", "255.255.255.0"}, "invalid IP address 'abc'"},
@@ -104,7 +117,7 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
         "255.0.0.0"},
        "--device-id is too long"},
       {{"set", "0", "--dhcp"}, "serial number 0 names no device"},
-      {{"list", "--csv", "--json"}, "excludes"},
+      {{"list", "--csv", "--json"}, "excludes", true},
       // Device texts are Latin-1: what it lacks is named, nothing is sent.
       {{"set", "1A2B", "--dhcp", "--device-id",
         "Pr\xC3\xBC"
@@ -115,6 +128,18 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
       {{"set", "1A2B", "--dhcp", "--device-id", "Pr\xC3"},
        "invalid --device-id 'Pr\\xC3': malformed UTF-8 (byte 0xC3 at offset 2)"},
       {{"set", "1A2B", "--dhcp", "--password", "\xE2\x82\xAC"}, "invalid --password"},
+      // What a newcomer types: the reply says what was meant.
+      {{"set", "--password", "0042F0", "--dhcp"},
+       "--password took '0042F0' as the password; to be asked for the password, give SERIAL first",
+       true},
+      {{"set", "1A2B", "--dhcp", "--gw", "10.0.0.1"}, "(--gw: did you mean --gateway?)", true},
+      {{"list", "--jsn"}, "(--jsn: did you mean --json?)", true},
+      {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "24"},
+       "invalid --netmask '24': a prefix length goes after the address (--ip 10.0.0.5/24)"},
+      {{"list", "--interface", "eth7"}, "no IPv4 interface named 'eth7' is up (up: lo)"},
+      {{"set", "1A2B", "--dhcp", "--interface", "eth7"}, "named 'eth7' is up (up: lo)"},
+      {{"apply", "/nonexistent/plan.csv", "--yes"},
+       "cannot read the plan /nonexistent/plan.csv: No such file or directory"},
   };
   for (const UsageCase& c : cases) {
     std::string shown;
@@ -125,9 +150,23 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
     EXPECT_EQ(run.out, "") << shown;
     EXPECT_EQ(run.err.rfind("velkarin: ", 0), 0u) << shown << "\n" << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << shown << "\n" << run.err;
+    EXPECT_EQ(run.err.find("Run with --help") != std::string::npos, c.shape) << shown << "\n"
+                                                                             << run.err;
   }
   // Not even a search: the devices' port received nothing.
   EXPECT_TRUE(devsim.Received().empty());
+}
+
+TEST_F(CliTest, WithNoInterfaceUpEveryCommandEndsAlike) {
+  // A namespace of its own, whose loopback is down.
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"list"}, {"set", "1A2B", "--dhcp"}}) {
+    std::vector<std::string> command = {"/usr/bin/unshare", "--net", CliPath()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const RunResult run = RunProgram(command);
+    EXPECT_EQ(run.exitCode, 6) << arguments.front() << ": " << run.err;
+    EXPECT_EQ(run.err, "velkarin: no IPv4 interface is up\n") << arguments.front();
+  }
 }
 
 TEST_F(CliTest, AcceptedEntriesMatchTheFormsRules) {

@@ -19,7 +19,7 @@ using DevsimDiscovery = DevsimTest;
 TEST_F(DevsimDiscovery, AnswersWithTheExactAnnouncementBytesFromItsPort) {
   DevsimProcess sim({"--port", "0"}, R"({"devices": [{
       "serial": "A1B2", "dhcp": 0, "ip": "192.168.1.20", "netmask": "255.255.255.0",
-      "gateway": "192.168.1.1", "name": "Pump 3  west",
+      "gateway": "192.168.1.1", "name": "Pump 3  west \\xA0\\\\ \u00d6l",
       "extNumber1": 7, "extTexts": ["a", "b", "c", "d"], "deviceId": "0050C2123456",
       "deviceIndex": 1, "extNumber2": 42, "extTextA": "alpha", "extTextB": "beta",
       "commandSuffix": 2, "auxNumber": "1F", "auxTextA": "x", "auxTextB": "y"}]})");
@@ -31,7 +31,7 @@ TEST_F(DevsimDiscovery, AnswersWithTheExactAnnouncementBytesFromItsPort) {
   std::vector<ProbeDatagram> answers = Discover(probe, sim);
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(answers[0].bytes,
-            "A1B2 0 192.168.1.20 255.255.255.0 192.168.1.1 Pump 3  west\0"
+            "A1B2 0 192.168.1.20 255.255.255.0 192.168.1.1 Pump 3  west \xA0\\ \xD6l\0"
             "7 a b c d 0050C2123456 1 42 alpha beta 2\0"
             "1F x y\0"s);
   EXPECT_EQ(answers[0].sender, "127.0.0.1");
@@ -41,7 +41,8 @@ TEST_F(DevsimDiscovery, AnswersWithTheExactAnnouncementBytesFromItsPort) {
 TEST_F(DevsimDiscovery, SendsTheSectionsItIsToldToAndEndsASectionAtAnEmptyText) {
   DevsimProcess sim({"--port", "0", "--device",
                      "serial=1,ip=10.0.0.1,netmask=255.0.0.0,gateway=10.0.0.9", "--device",
-                     "serial=2,sections=2,name=Two,ip=10.0.0.2,netmask=255.0.0.0,"
+                     "serial=2,sections=2,name=Pr\xC3\xBC"
+                     "fstand,ip=10.0.0.2,netmask=255.0.0.0,"
                      "gateway=10.0.0.9,deviceId=D2,deviceIndex=0",
                      "--device",
                      "serial=3,sections=3,terminateLastSection=false,dhcp=1,"
@@ -54,7 +55,8 @@ TEST_F(DevsimDiscovery, SendsTheSectionsItIsToldToAndEndsASectionAtAnEmptyText) 
   std::sort(answers.begin(), answers.end());
   const std::vector<std::string> expected = {
       "1 0 10.0.0.1 255.0.0.0 10.0.0.9\0"s,
-      "2 0 10.0.0.2 255.0.0.0 10.0.0.9 Two\0"
+      "2 0 10.0.0.2 255.0.0.0 10.0.0.9 Pr\xFC"
+      "fstand\0"
       "0 - - - - D2 0 0 - - -1\0"s,
       "3 1 10.0.0.3 255.0.0.0 10.0.0.9 Three\0"
       "0 - - - -\0"

@@ -223,6 +223,9 @@ TEST_F(DevsimLifecycle, BadOptionsAndConfigurationsExitWith2AndNameWhatIsWrong) 
       {"--device serial=1 --device serial=C0DE,ipp=1", {"--device serial=C0DE", "\"ipp\""}},
       {"--config " + dir + "/fleet.json", {"fleet.json: device 2 (serial B2)", "\"ipp\""}},
       {"--config " + dir + "/bad-fleet.json", {"bad-fleet.json: fleet device 1", "\"nmae\""}},
+      // Device texts travel in Latin-1: what it lacks is refused, not sent in UTF-8.
+      {"--device 'serial=1,name=\xE2\x82\xAC 5'", {"\"name\"", "U+20AC", "\\xNN"}},
+      {"--device 'serial=1,deviceId=A\\xZ1'", {"\"deviceId\"", "\\x needs two hex digits"}},
   };
   for (const Case& c : cases) {
     const ShellRun run = RunSimulator(c.arguments, dir);

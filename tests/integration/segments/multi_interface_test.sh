@@ -32,6 +32,8 @@ if [[ "${cli[0]}" == wine* ]]; then
 fi
 
 segments_add 1 10.71.1.2/24
+# A labelled alias address: still one interface, scanned once.
+ip addr add 10.71.1.201/24 brd + dev vh1 label vh1:1
 segments_add 2 10.71.2.2/24
 segments_add 3 192.168.213.7/24
 segments_default_route 1
