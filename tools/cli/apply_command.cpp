@@ -177,16 +177,6 @@ std::string ReportJson(const std::vector<RowRun>& runs, bool passwordGiven) {
   return WriteJson(array, 2) + "\n";
 }
 
-<<<<<<< HEAD
-bool ReadFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream content;
-  content << in.rdbuf();
-  text = content.str();
-  return !in.bad();
-}
-
 int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems) {
   for (const PlanProblem& problem : problems) {
     WriteText(stderr, "velkarin: " + path + ": " + DisplayUtf8(PlanProblemText(problem)) + "\n");
@@ -195,8 +185,6 @@ int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems
   return EXIT_USAGE;
 }
 
-=======
->>>>>>> winhelp
 // Asked on a terminal before anything is sent. Ctrl-C at the question ends
 // the tool at once: there is nothing to finish yet.
 bool Confirmed(std::size_t count) {

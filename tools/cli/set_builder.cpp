@@ -93,14 +93,8 @@ BuiltCommand AddSetCommand(CLI::App& app) {
                 !ReadPasswordOptions(state->password, setOptions.password, problem)) {
               return ValueError(problem);
             }
-<<<<<<< HEAD
-            if (const auto bad = BadArgumentProblem(setOptions)) return UsageError(bad->message);
-            const std::string interfaceProblem = ChooseSetInterface(setOptions);
-            if (!interfaceProblem.empty()) return UsageError(interfaceProblem);
-=======
-            if (const auto bad = BadArgumentProblem(setOptions)) return ValueError(*bad);
+            if (const auto bad = BadArgumentProblem(setOptions)) return ValueError(bad->message);
             if (const int status = ChooseSetInterface(setOptions)) return status;
->>>>>>> winhelp
             return RunSet(setOptions);
           },
           explain};
