@@ -347,10 +347,10 @@ const char* const kGermanPlan =
     "ft\"\r\n";
 
 TEST_F(CliTest, APlanSavedByAGermanSpreadsheetIsApplied) {
+  // The simulator takes its texts in UTF-8 and announces them in Latin-1.
   DevsimProcess devsim({"--device",
-                        "serial=C0DE,name=Pr\xFC"
-                        "fstand-\xC4,deviceId=Pr\xFC"
-                        "f-1,ip=10.0.0.1,netmask=255.0.0.0,gateway=10.0.0.254",
+                        "serial=C0DE,name=Prüfstand-Ä,deviceId=Prüf-1,"
+                        "ip=10.0.0.1,netmask=255.0.0.0,gateway=10.0.0.254",
                         "--device",
                         "serial=1A2B,name=Plain,ip=10.0.0.2,netmask=255.0.0.0,gateway=10.0.0.254"});
   ASSERT_DEVSIM_READY(devsim);
