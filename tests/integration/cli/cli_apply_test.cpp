@@ -191,7 +191,7 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
     std::snprintf(serial, sizeof serial, "%X", 0x100000 + i);
     EXPECT_EQ(results[serial], "configured") << serial;
   }
-  EXPECT_EQ(results["0000A1"], "refused by the device");
+  EXPECT_EQ(results["0000A1"], "refused by the device; the password may be wrong");
   EXPECT_EQ(results["0000B1"], "no reply from the device");
   EXPECT_EQ(results["0000C1"], "configured");
   EXPECT_EQ(results["00DEAD"], "not found");
@@ -232,7 +232,7 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
     EXPECT_EQ(results[serial], "already done") << serial;
   }
   EXPECT_EQ(results["0000C1"], "already done");
-  EXPECT_EQ(results["0000A1"], "refused by the device");
+  EXPECT_EQ(results["0000A1"], "refused by the device; the password may be wrong");
   EXPECT_EQ(results["00DEAD"], "not found");
   const std::vector<std::string> all = Commands(devsim);
   sent =
