@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -458,6 +459,57 @@ TEST_F(CliTest, ASecondInterruptEndsTheRunAtOnce) {
   EXPECT_EQ(results.at("0000B1"), "unknown (interrupted while being configured)");
   EXPECT_EQ(results.at("0000A1"), "not started (interrupted)");
   EXPECT_EQ(Commands(devsim).size(), 1u);
+}
+
+// Worker threads that cannot be started, and a worker whose memory runs out,
+// with the system failing under velkarin (a preloaded library): each failure
+// is its row's result, and the rest of the run goes on.
+TEST_F(CliTest, AWorkerThatCannotStartOrFailsCostsOnlyItsRows) {
+#ifndef VELKARIN_SYSTEM_FAULTS
+  GTEST_SKIP() << "the system's faults are preloaded only into the plain build";
+#else
+  struct Case {
+    const char* what;
+    const char* variable;
+    const char* value;
+    const char* jobs;
+    int exitCode;
+    const char* resultA1;
+    const char* resultA2;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"no thread at all", "VELKARIN_FAIL_THREADS_AFTER", "0", "2", 7,
+       "not started (no worker thread could be started)",
+       "not started (no worker thread could be started)",
+       "velkarin: warning: 2 of 2 worker threads could not be started\n"},
+      {"one thread of two", "VELKARIN_FAIL_THREADS_AFTER", "1", "2", 0, "configured", "configured",
+       "velkarin: warning: 1 of 2 worker threads could not be started\n"},
+      {"memory runs out on the worker", "VELKARIN_FAIL_THREAD_MEMORY", "1", "1", 7,
+       "failed in the tool", "configured", "velkarin: 1 of 2 rows succeeded"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DevsimProcess devsim({"--device", kThreeDevices[0], "--device", kThreeDevices[1]});
+    ASSERT_DEVSIM_READY(devsim);
+    TempFile plan("serial,ip,netmask\nA1,10.0.0.11,255.0.0.0\nA2,10.0.0.12,255.0.0.0\n");
+    TempFile report;
+    setenv("LD_PRELOAD", VELKARIN_SYSTEM_FAULTS, 1);
+    setenv(c.variable, c.value, 1);
+    ChildProcess tool(
+        {CliPath(), "apply", plan.path(), "--yes", "--jobs", c.jobs, "--report", report.path()});
+    unsetenv(c.variable);
+    unsetenv("LD_PRELOAD");
+    ASSERT_TRUE(tool.WaitForExit(seconds(60)));
+    EXPECT_FALSE(tool.endedBySignal()) << tool.err();
+    EXPECT_EQ(tool.exitCode(), c.exitCode) << tool.err();
+    EXPECT_TRUE(Contains(tool.err(), c.err)) << tool.err();
+    std::map<std::string, std::string> results = ResultsBySerial(report.Read());
+    // The memory fault hits the first row its worker takes.
+    EXPECT_EQ(results["0000A1"], c.resultA1) << report.Read();
+    EXPECT_EQ(results["0000A2"], c.resultA2) << report.Read();
+  }
+#endif
 }
 
 }  // namespace
