@@ -357,13 +357,13 @@ void HintNoneFound(const std::vector<RowRun>& runs, const ScanResult& scan,
 bool RunWorkers(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
                 const ApplyOptions& options) {
   Counters counters;
-  const Workers w{&queue, &targets, &options, &counters};
+  Workers w{&queue, &targets, &options, &counters};
   const std::size_t jobs =
       std::min<std::size_t>(static_cast<std::size_t>(options.jobs), queue.size());
   std::vector<platform::ThreadHandle> threads;
   for (std::size_t j = 0; j < jobs; ++j) {
     platform::ThreadHandle thread =
-        platform::ThreadCreate(ConfigureRows, const_cast<Workers*>(&w), 0);
+        platform::ThreadCreate(ConfigureRows, &w, 0);
     if (thread.valid()) threads.push_back(thread);
   }
   if (threads.size() < jobs) {
