@@ -246,7 +246,7 @@ void RemoveStaleReport(const ApplyOptions& options) {
   }
 }
 
-// Ends a run that wrote its report without this one's problems: `status`.
+// The exit code once the report is written: its own failure, else `status`.
 int Ended(int reportStatus, int status) { return reportStatus != EXIT_OK ? reportStatus : status; }
 
 struct Counters {
