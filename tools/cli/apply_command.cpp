@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <exception>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -249,18 +250,16 @@ void RemoveStaleReport(const ApplyOptions& options) {
 // The exit code once the report is written: its own failure, else `status`.
 int Ended(int reportStatus, int status) { return reportStatus != EXIT_OK ? reportStatus : status; }
 
-struct Counters {
-  std::atomic<std::size_t> next{0};
-  std::atomic<int> done{0};
-  std::atomic<int> failed{0};
-  std::atomic<int> workersDone{0};
-};
-
+// What the workers share. It outlives a run that a second interrupt ended,
+// since the workers are not waited for then.
 struct Workers {
   const std::vector<RowRun*>* queue;
   const std::vector<ScanTarget>* targets;
   const ApplyOptions* options;
-  Counters* counters;
+  std::atomic<std::size_t> next{0};
+  std::atomic<int> done{0};
+  std::atomic<int> failed{0};
+  std::atomic<int> workersDone{0};
 };
 
 // One row's transaction. Each gets an engine of its own, so the
@@ -284,19 +283,19 @@ void ConfigureRow(RowRun& run, const std::vector<ScanTarget>& targets,
 // One worker: takes the next row to configure until none is left or an
 // interrupt came.
 void ConfigureRows(void* argument) {
-  const Workers& w = *static_cast<const Workers*>(argument);
+  Workers& w = *static_cast<Workers*>(argument);
   for (;;) {
     if (Interrupted()) break;
-    const std::size_t index = w.counters->next.fetch_add(1);
+    const std::size_t index = w.next.fetch_add(1);
     if (index >= w.queue->size()) break;
     RowRun& run = *(*w.queue)[index];
     run.state.store(kRunning);
     ConfigureRow(run, *w.targets, *w.options);
     const bool ok = run.failure.empty() && run.result == CONFIG_OK;
     run.state.store(kFinished);
-    ++(ok ? w.counters->done : w.counters->failed);
+    ++(ok ? w.done : w.failed);
   }
-  ++w.counters->workersDone;
+  ++w.workersDone;
 }
 
 // The rows whose configuration the scan shows already, or that it did not
@@ -356,14 +355,16 @@ void HintNoneFound(const std::vector<RowRun>& runs, const ScanResult& scan,
 // still be running then, and the rows they hold are theirs.
 bool RunWorkers(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
                 const ApplyOptions& options) {
-  Counters counters;
-  Workers w{&queue, &targets, &options, &counters};
+  auto shared = std::make_unique<Workers>();
+  Workers& w = *shared;
+  w.queue = &queue;
+  w.targets = &targets;
+  w.options = &options;
   const std::size_t jobs =
       std::min<std::size_t>(static_cast<std::size_t>(options.jobs), queue.size());
   std::vector<platform::ThreadHandle> threads;
   for (std::size_t j = 0; j < jobs; ++j) {
-    platform::ThreadHandle thread =
-        platform::ThreadCreate(ConfigureRows, &w, 0);
+    platform::ThreadHandle thread = platform::ThreadCreate(ConfigureRows, &w, 0);
     if (thread.valid()) threads.push_back(thread);
   }
   if (threads.size() < jobs) {
@@ -373,9 +374,10 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>
   Spinner spinner;
   const int total = static_cast<int>(queue.size());
   bool toldInterrupt = false;
-  while (counters.workersDone.load() < static_cast<int>(threads.size())) {
+  while (w.workersDone.load() < static_cast<int>(threads.size())) {
     if (InterruptCount() >= 2) {
       spinner.Clear();
+      static_cast<void>(shared.release());  // still in the workers' hands
       return false;
     }
     if (Interrupted() && !toldInterrupt) {
@@ -385,8 +387,8 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>
                    "stop at once)\n");
       toldInterrupt = true;
     }
-    const int done = counters.done.load();
-    const int failed = counters.failed.load();
+    const int done = w.done.load();
+    const int failed = w.failed.load();
     spinner.Tick((Interrupted() ? "finishing: " : "configuring: ") + std::to_string(done) +
                  " done, " + std::to_string(failed) + " failed, " +
                  std::to_string(total - done - failed) + " left");
