@@ -5,6 +5,13 @@
 #include "protocol/address.h"
 
 namespace velkarin {
+namespace {
+
+// How often the wait looks again for an interface whose socket could not be
+// opened (one removed since the first scan, say).
+constexpr std::uint32_t kReopenSliceMs = 100;
+
+}  // namespace
 
 std::vector<ObservedConfiguration> AwaitConfigurations(
     const std::vector<ScanTarget>& targets, const std::vector<ExpectedConfiguration>& expected,
@@ -19,6 +26,12 @@ std::vector<ObservedConfiguration> AwaitConfigurations(
   };
   while (left > 0 && !stopped) {
     const ScanResult scan = ScanDevices(targets, timing, goOn);
+    if (scan.channelsOpen == 0) {
+      // Nothing to listen on: wait as a scan would, then try again.
+      for (std::uint32_t waited = 0; waited < timing.idleMs && goOn(); waited += kReopenSliceMs) {
+        platform::SleepMs(kReopenSliceMs);
+      }
+    }
     for (std::size_t i = 0; i < expected.size(); ++i) {
       if (observed[i].configured) continue;
       const ExpectedConfiguration& e = expected[i];

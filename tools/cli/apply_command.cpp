@@ -1,13 +1,14 @@
 // velkarin apply: one scan, then every row of a plan that needs it configured
 // and verified, several devices at once.
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <iostream>
+#include <cstdlib>
+#include <exception>
+#include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli/address_entry.h"
@@ -28,6 +29,8 @@
 #include "config/config_transaction.h"
 #include "config/configuration_wait.h"
 #include "engine/device_finder.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
 
 namespace velkarin::cli {
 namespace {
@@ -45,7 +48,13 @@ enum class Outcome {
   kNotSeenAgain,   // accepted, then not heard within the wait
   kNotConfigured,  // accepted, but announces something else
   kNotVerified,    // accepted; interrupted before it was seen again
+  kFailed,         // the tool failed while configuring it: `detail` says how
+  kUnknown,        // in flight when a second interrupt ended the run
 };
+
+// Where a worker is with a row. A finished row's result may be read once
+// `state` says so; a row still running is the worker's alone.
+enum JobState : int { kWaiting, kRunning, kFinished };
 
 struct RowRun {
   const PlanRow* row = nullptr;
@@ -54,9 +63,12 @@ struct RowRun {
   bool heard = false;
   ScannedDevice device;    // as the scan heard it, when heard
   std::size_t target = 0;  // the scan target it was heard by
-  bool started = false;    // a worker took it
-  Outcome outcome = Outcome::kPending;
+  std::atomic<int> state{kWaiting};
+  // Written by the worker before it finishes the row.
   ConfigResult result = CONFIG_OK;
+  std::string failure;  // what went wrong in the tool, if anything
+  // Written by the main thread alone.
+  Outcome outcome = Outcome::kPending;
   std::string detail;
 };
 
@@ -76,10 +88,16 @@ bool Succeeded(const RowRun& run) {
   return run.outcome == Outcome::kConfigured || run.outcome == Outcome::kAlreadyDone;
 }
 
-std::string ResultWords(const RowRun& run, bool passwordGiven) {
+// How a run ended for the rows it did not start: "interrupted", "dry run".
+struct Ending {
+  bool passwordGiven = false;
+  std::string notStarted = "interrupted";
+};
+
+std::string ResultWords(const RowRun& run, const Ending& ending) {
   switch (run.outcome) {
     case Outcome::kPending:
-      return "not started (interrupted)";
+      return "not started (" + ending.notStarted + ")";
     case Outcome::kConfigured:
       return "configured";
     case Outcome::kAlreadyDone:
@@ -87,13 +105,17 @@ std::string ResultWords(const RowRun& run, bool passwordGiven) {
     case Outcome::kNotFound:
       return "not found";
     case Outcome::kTransaction:
-      return ConfigOutcomeWords(run.result, passwordGiven || run.row->entries.password);
+      return ConfigOutcomeWords(run.result, ending.passwordGiven || run.row->entries.password);
     case Outcome::kNotSeenAgain:
       return "accepted, not seen again within " + std::to_string(kAnnounceAgainMs / 1000) + " s";
     case Outcome::kNotConfigured:
       return "not configured as sent";
     case Outcome::kNotVerified:
       return "accepted, not verified (interrupted)";
+    case Outcome::kFailed:
+      return "failed in the tool";
+    case Outcome::kUnknown:
+      return "unknown (interrupted while being configured)";
   }
   return "";
 }
@@ -128,11 +150,11 @@ std::string PreviewTable(const std::vector<RowRun>& runs) {
   return FormatTableRows(rows);
 }
 
-std::string ReportTable(const std::vector<RowRun>& runs, bool passwordGiven) {
+std::string ReportTable(const std::vector<RowRun>& runs, const Ending& ending) {
   std::vector<std::vector<std::string>> rows = {
       {"Line", "Serial", "Name", "Interface", "Planned", "Result"}};
   for (const RowRun& run : runs) {
-    std::string result = ResultWords(run, passwordGiven);
+    std::string result = ResultWords(run, ending);
     if (!run.detail.empty()) result += ": " + run.detail;
     rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial), NameText(run),
                     InterfaceText(run), ConfigurationText(run.planned), result});
@@ -140,14 +162,14 @@ std::string ReportTable(const std::vector<RowRun>& runs, bool passwordGiven) {
   return FormatTableRows(rows);
 }
 
-std::string ReportCsv(const std::vector<RowRun>& runs, bool passwordGiven) {
+std::string ReportCsv(const std::vector<RowRun>& runs, const Ending& ending) {
   std::vector<std::vector<std::string>> rows = {{}};
   for (const RowRun& run : runs) {
     const DeviceRecord& p = run.planned;
     rows.push_back({std::to_string(run.row->line), SerialText(p.serial), NameText(run),
                     Latin1ToUtf8(p.deviceId), InterfaceText(run), p.dhcp != 0 ? "yes" : "no",
                     p.dhcp != 0 ? "" : p.ipAddress, p.dhcp != 0 ? "" : p.netmask,
-                    p.dhcp != 0 ? "" : p.gateway, ResultWords(run, passwordGiven), run.detail});
+                    p.dhcp != 0 ? "" : p.gateway, ResultWords(run, ending), run.detail});
   }
   return FormatCsvRows(rows,
                        {"line", "serial", "name", "device_id", "interface", "dhcp", "ip", "netmask",
@@ -155,7 +177,7 @@ std::string ReportCsv(const std::vector<RowRun>& runs, bool passwordGiven) {
                        false);
 }
 
-std::string ReportJson(const std::vector<RowRun>& runs, bool passwordGiven) {
+std::string ReportJson(const std::vector<RowRun>& runs, const Ending& ending) {
   nlohmann::ordered_json array = nlohmann::ordered_json::array();
   for (const RowRun& run : runs) {
     const DeviceRecord& p = run.planned;
@@ -169,7 +191,7 @@ std::string ReportJson(const std::vector<RowRun>& runs, bool passwordGiven) {
     o["ipAddress"] = p.dhcp != 0 ? "" : p.ipAddress;
     o["netmask"] = p.dhcp != 0 ? "" : p.netmask;
     o["gateway"] = p.dhcp != 0 ? "" : p.gateway;
-    o["result"] = ResultWords(run, passwordGiven);
+    o["result"] = ResultWords(run, ending);
     o["succeeded"] = Succeeded(run);
     o["detail"] = run.detail;
     array.push_back(o);
@@ -185,44 +207,272 @@ int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems
   return EXIT_USAGE;
 }
 
-// Asked on a terminal before anything is sent. Ctrl-C at the question ends
-// the tool at once: there is nothing to finish yet.
+// Asked before anything is sent; with --json on stderr, so that standard
+// output stays JSON. An interrupt ends the question (Interrupted() says so).
 bool Confirmed(std::size_t count) {
-  std::signal(SIGINT, SIG_DFL);
   std::fprintf(stderr, "velkarin: configure %zu device%s? [y/N] ", count, count == 1 ? "" : "s");
   std::fflush(stderr);
   std::string answer;
-  const bool read = static_cast<bool>(std::getline(std::cin, answer));
-  InstallInterruptHandler();
+  const bool read = ReadInputLine(answer);
+  if (Interrupted()) std::fputc('\n', stderr);
   return read && (answer == "y" || answer == "Y" || answer == "yes");
 }
 
-struct Counters {
+int InterruptedExit() { return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED; }
+
+// The report of this run: on standard output when `print`, and in the
+// --report file. Every way out once the plan has been read comes here, so
+// that the file never shows an earlier run. EXIT_OK, or EXIT_ERROR after its
+// message.
+int WriteReport(const std::vector<RowRun>& runs, const ApplyOptions& options, const Ending& ending,
+                bool print) {
+  int status = EXIT_OK;
+  if (print &&
+      !WriteText(stdout, options.json ? ReportJson(runs, ending) : ReportTable(runs, ending))) {
+    status = EXIT_ERROR;  // main says why
+  }
+  if (!options.reportPath.empty()) {
+    std::string reason;
+    if (!WriteWholeFile(options.reportPath, ReportCsv(runs, ending), reason)) {
+      WriteText(stderr,
+                "velkarin: cannot write the report " + options.reportPath + ": " + reason + "\n");
+      status = EXIT_ERROR;
+    }
+  }
+  return status;
+}
+
+// A plan that is not run leaves no report of an earlier run behind.
+void RemoveStaleReport(const ApplyOptions& options) {
+  if (options.reportPath.empty()) return;
+  if (std::remove(options.reportPath.c_str()) == 0) {
+    std::fprintf(stderr,
+                 "velkarin: removed the report %s of an earlier run: this plan was not run\n",
+                 options.reportPath.c_str());
+  }
+}
+
+// The exit code once the report is written: its own failure, else `status`.
+int Ended(int reportStatus, int status) { return reportStatus != EXIT_OK ? reportStatus : status; }
+
+// What the workers share. It outlives a run that a second interrupt ended,
+// since the workers are not waited for then.
+struct Workers {
+  const std::vector<RowRun*>* queue;
+  const std::vector<ScanTarget>* targets;
+  const ApplyOptions* options;
   std::atomic<std::size_t> next{0};
   std::atomic<int> done{0};
   std::atomic<int> failed{0};
   std::atomic<int> workersDone{0};
 };
 
-// One worker: takes the next row to configure until none is left or an
-// interrupt came. Each transaction gets an engine of its own, so the
-// configuration challenge is never shared between threads.
-void ConfigureRows(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
-                   const ApplyOptions& options, Counters& counters) {
-  for (;;) {
-    if (Interrupted()) return;
-    const std::size_t index = counters.next.fetch_add(1);
-    if (index >= queue.size()) return;
-    RowRun& run = *queue[index];
-    run.started = true;
+// One row's transaction. Each gets an engine of its own, so the
+// configuration challenge is never shared between threads. What goes wrong
+// in the tool is the row's result, not the run's end.
+void ConfigureRow(RowRun& run, const std::vector<ScanTarget>& targets,
+                  const ApplyOptions& options) {
+  try {
     const std::optional<std::string>& password =
         run.row->entries.password ? run.row->entries.password : options.password;
     DeviceFinder finder(targets[run.target].destination);
     run.result = ConfigureFoundDevice(finder, run.planned, password ? password->c_str() : nullptr,
                                       run.device.record);
-    run.outcome = run.result == CONFIG_OK ? Outcome::kPending : Outcome::kTransaction;
-    ++(run.result == CONFIG_OK ? counters.done : counters.failed);
+  } catch (const std::exception& error) {
+    run.failure = error.what();
+  } catch (...) {
+    run.failure = "unknown error";
   }
+}
+
+// One worker: takes the next row to configure until none is left or an
+// interrupt came.
+void ConfigureRows(void* argument) {
+  Workers& w = *static_cast<Workers*>(argument);
+  for (;;) {
+    if (Interrupted()) break;
+    const std::size_t index = w.next.fetch_add(1);
+    if (index >= w.queue->size()) break;
+    RowRun& run = *(*w.queue)[index];
+    run.state.store(kRunning);
+    ConfigureRow(run, *w.targets, *w.options);
+    const bool ok = run.failure.empty() && run.result == CONFIG_OK;
+    run.state.store(kFinished);
+    ++(ok ? w.done : w.failed);
+  }
+  ++w.workersDone;
+}
+
+// The rows whose configuration the scan shows already, or that it did not
+// hear; the rest are queued for a worker. A DHCP row whose address was
+// edited goes to `edited`.
+std::vector<RowRun*> Classify(std::vector<RowRun>& runs, const std::vector<ScannedDevice>& heard,
+                              const std::vector<ScanTarget>& targets,
+                              std::vector<PlanProblem>& edited) {
+  std::vector<RowRun*> queue;
+  for (RowRun& run : runs) {
+    for (const ScannedDevice& d : heard) {
+      if (!RowNamesDevice(*run.row, d.record)) continue;
+      if (!run.row->interfaceName.empty() && d.interfaceName != run.row->interfaceName) continue;
+      run.heard = true;
+      run.device = d;
+      if (auto problem = EditedDhcpProblem(*run.row, d.record)) edited.push_back(*problem);
+      break;
+    }
+    if (!run.heard) {
+      run.action = Action::kNotFound;
+      run.outcome = Outcome::kNotFound;
+    } else if (IsDeviceConfigured(run.planned, run.device.record)) {
+      run.action = Action::kAlreadyDone;
+      run.outcome = Outcome::kAlreadyDone;
+    } else {
+      run.action = Action::kConfigure;
+      for (std::size_t t = 0; t < targets.size(); ++t) {
+        if (targets[t].interfaceName == run.device.interfaceName) run.target = t;
+      }
+      queue.push_back(&run);
+    }
+  }
+  return queue;
+}
+
+// When no planned device answered: where discovery went and the usual
+// causes, as `list` says it, or that only other devices answered.
+void HintNoneFound(const std::vector<RowRun>& runs, const ScanResult& scan,
+                   const std::vector<ScanTarget>& targets, const ApplyOptions& options) {
+  if (runs.empty()) return;
+  for (const RowRun& run : runs) {
+    if (run.heard) return;
+  }
+  if (scan.devices.empty()) {
+    std::vector<std::string> names;
+    for (const ScanTarget& target : targets) {
+      if (!target.interfaceName.empty()) names.push_back(target.interfaceName);
+    }
+    std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination, names).c_str());
+  } else {
+    std::fprintf(stderr,
+                 "velkarin: no device of the plan answered, %zu other%s did; check the plan's "
+                 "serial numbers, identifiers and interfaces against `velkarin list`\n",
+                 scan.devices.size(), scan.devices.size() == 1 ? "" : "s");
+  }
+}
+
+// Runs the queue on up to --jobs workers while the spinner shows the count.
+// False when a second interrupt asked to stop at once: the workers may
+// still be running then, and the rows they hold are theirs.
+bool RunWorkers(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
+                const ApplyOptions& options) {
+  auto shared = std::make_unique<Workers>();
+  Workers& w = *shared;
+  w.queue = &queue;
+  w.targets = &targets;
+  w.options = &options;
+  const std::size_t jobs =
+      std::min<std::size_t>(static_cast<std::size_t>(options.jobs), queue.size());
+  std::vector<platform::ThreadHandle> threads;
+  for (std::size_t j = 0; j < jobs; ++j) {
+    platform::ThreadHandle thread = platform::ThreadCreate(ConfigureRows, &w, 0);
+    if (thread.valid()) threads.push_back(thread);
+  }
+  if (threads.size() < jobs) {
+    std::fprintf(stderr, "velkarin: warning: %zu of %zu worker threads could not be started\n",
+                 jobs - threads.size(), jobs);
+  }
+  Spinner spinner;
+  const int total = static_cast<int>(queue.size());
+  bool toldInterrupt = false;
+  while (w.workersDone.load() < static_cast<int>(threads.size())) {
+    if (InterruptCount() >= 2) {
+      spinner.Clear();
+      static_cast<void>(shared.release());  // still in the workers' hands
+      return false;
+    }
+    if (Interrupted() && !toldInterrupt) {
+      spinner.Clear();
+      std::fprintf(stderr,
+                   "velkarin: interrupted: finishing the devices in flight (interrupt again to "
+                   "stop at once)\n");
+      toldInterrupt = true;
+    }
+    const int done = w.done.load();
+    const int failed = w.failed.load();
+    spinner.Tick((Interrupted() ? "finishing: " : "configuring: ") + std::to_string(done) +
+                 " done, " + std::to_string(failed) + " failed, " +
+                 std::to_string(total - done - failed) + " left");
+    platform::SleepMs(50);
+  }
+  for (platform::ThreadHandle& thread : threads) platform::ThreadJoin(thread);
+  return true;
+}
+
+// The rows the workers finished, in words; those never started stay pending.
+void TakeResults(const std::vector<RowRun*>& queue) {
+  for (RowRun* run : queue) {
+    const int state = run->state.load();
+    if (state == kRunning) run->outcome = Outcome::kUnknown;
+    if (state != kFinished) continue;
+    if (!run->failure.empty()) {
+      run->outcome = Outcome::kFailed;
+      run->detail = run->failure;
+    } else if (run->result != CONFIG_OK) {
+      run->outcome = Outcome::kTransaction;
+    }
+  }
+}
+
+// Every accepted device, verified together.
+void Verify(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets) {
+  std::vector<ExpectedConfiguration> expected;
+  std::vector<RowRun*> accepted;
+  for (RowRun* run : queue) {
+    if (run->state.load() != kFinished || run->outcome != Outcome::kPending) continue;
+    expected.push_back({run->device.interfaceName, run->planned});
+    accepted.push_back(run);
+  }
+  if (expected.empty()) return;
+  Spinner spinner;
+  const std::vector<ObservedConfiguration> observed =
+      AwaitConfigurations(targets, expected, kAnnounceAgainMs, ScanTiming(), [&] {
+        spinner.Tick("waiting for " + std::to_string(expected.size()) +
+                     " devices to announce their new configuration");
+        return !Interrupted();
+      });
+  for (std::size_t i = 0; i < accepted.size(); ++i) {
+    RowRun& run = *accepted[i];
+    const ObservedConfiguration& o = observed[i];
+    if (o.configured) {
+      run.outcome = Outcome::kConfigured;
+    } else if (Interrupted()) {
+      run.outcome = Outcome::kNotVerified;
+    } else if (!o.seen) {
+      run.outcome = Outcome::kNotSeenAgain;
+    } else {
+      run.outcome = Outcome::kNotConfigured;
+      for (const std::string& d :
+           DescribeDifferences(ConfigurationDifferences(run.planned, o.announced))) {
+        run.detail += (run.detail.empty() ? "" : "; ") + d;
+      }
+    }
+  }
+}
+
+// After a run with failures: how many, which, and what to do.
+void SummarizeFailures(const std::vector<RowRun>& runs, const Ending& ending) {
+  std::size_t failed = 0;
+  for (const RowRun& run : runs) failed += Succeeded(run) ? 0 : 1;
+  if (failed == 0) return;
+  std::string text = "velkarin: " + std::to_string(runs.size() - failed) + " of " +
+                     std::to_string(runs.size()) + " rows succeeded, " + std::to_string(failed) +
+                     " failed:\n";
+  for (const RowRun& run : runs) {
+    if (Succeeded(run)) continue;
+    text += "velkarin:   line " + std::to_string(run.row->line) + ", " +
+            SerialText(run.planned.serial) + ": " + ResultWords(run, ending) +
+            (run.detail.empty() ? "" : ": " + run.detail) + "\n";
+  }
+  text += "velkarin: fix them and run the plan again: rows already done are skipped\n";
+  WriteText(stderr, text);
 }
 
 }  // namespace
@@ -239,7 +489,11 @@ int RunApply(const ApplyOptions& options) {
     WriteText(stderr, "velkarin: " + options.planPath +
                           ": not UTF-8 text, read as Windows-1252 (the ANSI code page)\n");
   }
-  if (!plan.problems.empty()) return RefusePlan(options.planPath, plan.problems);
+  if (!plan.problems.empty()) {
+    const int status = RefusePlan(options.planPath, plan.problems);
+    RemoveStaleReport(options);
+    return status;
+  }
   if (!options.quiet) {
     for (const PlanRow& row : plan.rows) {
       for (const std::string& warning :
@@ -248,11 +502,21 @@ int RunApply(const ApplyOptions& options) {
       }
     }
   }
+  std::vector<RowRun> runs(plan.rows.size());
+  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+    runs[i].row = &plan.rows[i];
+    runs[i].planned = ConfigurationRecord(plan.rows[i].entries);
+  }
+  Ending ending;
+  ending.passwordGiven = options.password.has_value();
+  // Refused before anything was sent: the report says so, stdout stays empty.
+  Ending refused = ending;
+  refused.notStarted = "nothing was sent";
 
   std::vector<ScanTarget> targets;
   if (const int status = ChooseScanTargets(options.broadcastGiven, options.interfaces,
                                            options.destination, targets)) {
-    return status;
+    return Ended(WriteReport(runs, options, refused, false), status);
   }
   // A plan made on another computer names that computer's interfaces.
   for (PlanRow& row : plan.rows) {
@@ -277,11 +541,13 @@ int RunApply(const ApplyOptions& options) {
       return !Interrupted();
     });
   }
-  if (Interrupted()) return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+  if (Interrupted()) return Ended(WriteReport(runs, options, ending, true), InterruptedExit());
   if (scan.channelsOpen == 0) {
     std::fprintf(stderr, "velkarin: cannot open a socket for discovery\n");
-    return EXIT_ERROR;
+    return Ended(WriteReport(runs, options, refused, false), EXIT_ERROR);
   }
+  WarnIfScanIncomplete(scan, targets.size(), ScanTiming().maxScanMs / 1000.0,
+                       "; a device not heard is reported not found");
   const std::vector<PlanProblem> conflicts = AnnouncedAddressProblems(plan.rows, scan.devices);
   for (const PlanProblem& problem : conflicts) {
     const std::string where = options.planPath + ": " + PlanProblemText(problem);
@@ -293,124 +559,60 @@ int RunApply(const ApplyOptions& options) {
   }
   if (!conflicts.empty() && !options.allowDuplicates) {
     std::fprintf(stderr, "velkarin: nothing was sent\n");
-    return EXIT_USAGE;
+    return Ended(WriteReport(runs, options, refused, false), EXIT_USAGE);
   }
 
-  std::vector<RowRun> runs(plan.rows.size());
-  std::vector<RowRun*> queue;
   std::vector<PlanProblem> edited;
-  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
-    RowRun& run = runs[i];
-    run.row = &plan.rows[i];
-    run.planned = ConfigurationRecord(run.row->entries);
-    for (const ScannedDevice& d : scan.devices) {
-      if (!RowNamesDevice(*run.row, d.record)) continue;
-      if (!run.row->interfaceName.empty() && d.interfaceName != run.row->interfaceName) continue;
-      run.heard = true;
-      run.device = d;
-      if (auto problem = EditedDhcpProblem(*run.row, d.record)) edited.push_back(*problem);
-      break;
-    }
-    if (!run.heard) {
-      run.action = Action::kNotFound;
-      run.outcome = Outcome::kNotFound;
-    } else if (IsDeviceConfigured(run.planned, run.device.record)) {
-      run.action = Action::kAlreadyDone;
-      run.outcome = Outcome::kAlreadyDone;
-    } else {
-      run.action = Action::kConfigure;
-      for (std::size_t t = 0; t < targets.size(); ++t) {
-        if (targets[t].interfaceName == run.device.interfaceName) run.target = t;
-      }
-      queue.push_back(&run);
-    }
+  const std::vector<RowRun*> queue = Classify(runs, scan.devices, targets, edited);
+  if (!edited.empty()) {
+    const int status = RefusePlan(options.planPath, edited);
+    return Ended(WriteReport(runs, options, refused, false), status);
   }
-
-  if (!edited.empty()) return RefusePlan(options.planPath, edited);
+  HintNoneFound(runs, scan, targets, options);
+  const bool noneFound = !runs.empty() && std::none_of(runs.begin(), runs.end(),
+                                                       [](const RowRun& r) { return r.heard; });
 
   if (options.dryRun || (!options.yes && !queue.empty())) {
-    if (!WriteText(stdout, PreviewTable(runs))) return EXIT_ERROR;
-    if (options.dryRun) return EXIT_OK;
+    // With --json, standard output carries the JSON report alone.
+    if (!WriteText(options.json ? stderr : stdout, PreviewTable(runs))) return EXIT_ERROR;
+    if (options.dryRun) {
+      Ending dry = ending;
+      dry.notStarted = "dry run";
+      return Ended(WriteReport(runs, options, dry, options.json),
+                   noneFound ? EXIT_PLAN_UNFINISHED : EXIT_OK);
+    }
     if (!Confirmed(queue.size())) {
       std::fprintf(stderr, "velkarin: nothing was sent\n");
-      return EXIT_PLAN_UNFINISHED;
-    }
-  }
-
-  Counters counters;
-  {
-    const std::size_t jobs =
-        std::min<std::size_t>(static_cast<std::size_t>(options.jobs), queue.size());
-    std::vector<std::thread> workers;
-    for (std::size_t j = 0; j < jobs; ++j) {
-      workers.emplace_back([&] {
-        ConfigureRows(queue, targets, options, counters);
-        ++counters.workersDone;
-      });
-    }
-    Spinner spinner;
-    const int total = static_cast<int>(queue.size());
-    while (counters.workersDone.load() < static_cast<int>(jobs)) {
-      const int done = counters.done.load();
-      const int failed = counters.failed.load();
-      spinner.Tick((Interrupted() ? "interrupted, finishing: " : "configuring: ") +
-                   std::to_string(done) + " done, " + std::to_string(failed) + " failed, " +
-                   std::to_string(total - done - failed) + " left");
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    for (std::thread& w : workers) w.join();
-  }
-
-  // Every accepted device, verified together.
-  std::vector<ExpectedConfiguration> expected;
-  std::vector<RowRun*> accepted;
-  for (RowRun* run : queue) {
-    if (!run->started || run->result != CONFIG_OK) continue;
-    expected.push_back({run->device.interfaceName, run->planned});
-    accepted.push_back(run);
-  }
-  if (!expected.empty()) {
-    Spinner spinner;
-    const std::vector<ObservedConfiguration> observed =
-        AwaitConfigurations(targets, expected, kAnnounceAgainMs, ScanTiming(), [&] {
-          spinner.Tick("waiting for " + std::to_string(expected.size()) +
-                       " devices to announce their new configuration");
-          return !Interrupted();
-        });
-    for (std::size_t i = 0; i < accepted.size(); ++i) {
-      RowRun& run = *accepted[i];
-      const ObservedConfiguration& o = observed[i];
-      if (o.configured) {
-        run.outcome = Outcome::kConfigured;
-      } else if (Interrupted()) {
-        run.outcome = Outcome::kNotVerified;
-      } else if (!o.seen) {
-        run.outcome = Outcome::kNotSeenAgain;
-      } else {
-        run.outcome = Outcome::kNotConfigured;
-        for (const std::string& d :
-             DescribeDifferences(ConfigurationDifferences(run.planned, o.announced))) {
-          run.detail += (run.detail.empty() ? "" : "; ") + d;
-        }
+      if (Interrupted()) {
+        return Ended(WriteReport(runs, options, ending, options.json), InterruptedExit());
       }
+      Ending declined = ending;
+      declined.notStarted = "declined";
+      return Ended(WriteReport(runs, options, declined, options.json), EXIT_OK);
     }
   }
 
-  const bool passwordGiven = options.password.has_value();
-  bool written = WriteText(
-      stdout, options.json ? ReportJson(runs, passwordGiven) : ReportTable(runs, passwordGiven));
-  int status = EXIT_OK;
-  if (!options.reportPath.empty()) {
-    std::string reason;
-    if (!WriteWholeFile(options.reportPath, ReportCsv(runs, passwordGiven), reason)) {
-      WriteText(stderr,
-                "velkarin: cannot write the report " + options.reportPath + ": " + reason + "\n");
-      status = EXIT_ERROR;
+  if (!queue.empty()) {
+    if (!RunWorkers(queue, targets, options)) {
+      // A second interrupt: the rows in flight are unknown, and the workers
+      // are not waited for.
+      TakeResults(queue);
+      const int status = Ended(WriteReport(runs, options, ending, true), InterruptedExit());
+      if (!FlushOutput()) std::fprintf(stderr, "velkarin: %s\n", OutputFailure().c_str());
+      std::fflush(stderr);
+      std::_Exit(status);
     }
+    TakeResults(queue);
+    Verify(queue, targets);
   }
-  if (!written) return EXIT_ERROR;  // main says why
-  if (status != EXIT_OK) return status;
-  if (Interrupted()) return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+  bool workerless = false;
+  for (const RowRun* run : queue) workerless = workerless || run->state.load() == kWaiting;
+  if (workerless && !Interrupted()) ending.notStarted = "no worker thread could be started";
+
+  const int reportStatus = WriteReport(runs, options, ending, true);
+  if (reportStatus != EXIT_OK) return reportStatus;
+  if (Interrupted()) return InterruptedExit();
+  SummarizeFailures(runs, ending);
   for (const RowRun& run : runs) {
     if (!Succeeded(run)) return EXIT_PLAN_UNFINISHED;
   }

@@ -27,8 +27,8 @@ const char* ConfigResultWords(ConfigResult result) {
 
 std::string ConfigOutcomeWords(ConfigResult result, bool passwordGiven) {
   std::string words = ConfigResultWords(result);
-  if (result == CONFIG_REFUSED && !passwordGiven) {
-    words += "; it may need a password (--password)";
+  if (result == CONFIG_REFUSED) {
+    words += passwordGiven ? "; the password may be wrong" : "; it may need a password (--password)";
   }
   return words;
 }

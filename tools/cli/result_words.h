@@ -23,7 +23,7 @@ enum ExitCode : int {
 // What the transaction's result means, in a few words ("device not found").
 const char* ConfigResultWords(ConfigResult result);
 // The result line's words for this run: a refusal of a command sent without
-// a password adds that the device may need one.
+// a password adds that the device may need one; with one, that it may be wrong.
 std::string ConfigOutcomeWords(ConfigResult result, bool passwordGiven);
 // 0 for CONFIG_OK, otherwise EXIT_RESULT_BASE + result.
 int ExitCodeForResult(ConfigResult result);

@@ -54,10 +54,6 @@ int RunScanList(const ListOptions& options) {
     std::fprintf(stderr, "velkarin: cannot open a socket for discovery\n");
     return EXIT_ERROR;
   }
-  if (result.channelsOpen < static_cast<int>(targets.size())) {
-    std::fprintf(stderr, "velkarin: warning: %d of %zu interfaces could not be used\n",
-                 static_cast<int>(targets.size()) - result.channelsOpen, targets.size());
-  }
   bool written = false;
   if (options.json) {
     written = WriteText(stdout, WriteJson(ScanToJson(result.devices), 2) + "\n");
@@ -81,12 +77,7 @@ int RunScanList(const ListOptions& options) {
     }
     std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination, names).c_str());
   }
-  if (!result.quiet) {
-    std::fprintf(stderr,
-                 "velkarin: warning: the network was not quiet after %.1f s; the list may be "
-                 "incomplete (--scan-seconds)\n",
-                 options.scanSeconds);
-  }
+  WarnIfScanIncomplete(result, targets.size(), options.scanSeconds, " (--scan-seconds)");
   return EXIT_OK;
 }
 

@@ -98,6 +98,20 @@ nlohmann::ordered_json ScanToJson(const std::vector<ScannedDevice>& devices) {
   return array;
 }
 
+void WarnIfScanIncomplete(const ScanResult& scan, std::size_t targetCount, double scanSeconds,
+                          const std::string& remedy) {
+  if (scan.channelsOpen > 0 && scan.channelsOpen < static_cast<int>(targetCount)) {
+    std::fprintf(stderr, "velkarin: warning: %d of %zu interfaces could not be used\n",
+                 static_cast<int>(targetCount) - scan.channelsOpen, targetCount);
+  }
+  if (scan.channelsOpen > 0 && !scan.quiet) {
+    std::fprintf(stderr,
+                 "velkarin: warning: the network was not quiet after %.1f s; the list may be "
+                 "incomplete%s\n",
+                 scanSeconds, remedy.c_str());
+  }
+}
+
 int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names,
                       const Destination& destination, std::vector<ScanTarget>& targets) {
   if (broadcastGiven && names.empty()) {

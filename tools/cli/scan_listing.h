@@ -34,6 +34,12 @@ std::string UnknownInterfaceProblem(const std::string& name,
 int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names,
                       const Destination& destination, std::vector<ScanTarget>& targets);
 
+// Warns on stderr when the scan may have missed devices: an interface whose
+// socket did not open, or a network not quiet within `scanSeconds`. `remedy`
+// ends the second warning (" (--scan-seconds)").
+void WarnIfScanIncomplete(const ScanResult& scan, std::size_t targetCount, double scanSeconds,
+                          const std::string& remedy);
+
 // As the device table, with a last column naming the interface ("-" when the
 // system chose it).
 // The device table's cells with one more column, the interface ("-" when

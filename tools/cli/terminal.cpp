@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <iostream>
 #include <system_error>
 
 #include "cli/text_output.h"
@@ -19,10 +20,12 @@ namespace velkarin::cli {
 namespace {
 
 std::atomic<int> interruptSignal{0};
+std::atomic<int> interruptCount{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 extern "C" void OnInterrupt(int signalNumber) {
   interruptSignal = signalNumber;
+  ++interruptCount;
   // msvcrt resets the handler to the default on every signal.
   std::signal(signalNumber, OnInterrupt);
 }
@@ -102,5 +105,30 @@ void InstallInterruptHandler() {
 bool Interrupted() { return interruptSignal.load() != 0; }
 
 int InterruptSignal() { return interruptSignal.load(); }
+
+int InterruptCount() { return interruptCount.load(); }
+
+bool ReadInputLine(std::string& line) {
+  InstallInterruptHandler();
+#ifndef _WIN32
+  // std::signal restarts an interrupted read; this read must end instead.
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  struct sigaction previousInt {};
+  struct sigaction previousTerm {};
+  sigaction(SIGINT, &action, &previousInt);
+  sigaction(SIGTERM, &action, &previousTerm);
+#endif
+  const bool read = !Interrupted() && static_cast<bool>(std::getline(std::cin, line));
+#ifndef _WIN32
+  sigaction(SIGINT, &previousInt, nullptr);
+  sigaction(SIGTERM, &previousTerm, nullptr);
+#else
+  // A console read ends at Ctrl-C before the handler's thread sets the flag.
+  for (int i = 0; !read && !Interrupted() && i < 10; ++i) platform::SleepMs(20);
+#endif
+  return read && !Interrupted();
+}
 
 }  // namespace velkarin::cli

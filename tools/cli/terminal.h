@@ -42,5 +42,12 @@ void InstallInterruptHandler();
 bool Interrupted();
 // The signal that interrupted (the last one, when several came); 0 before any.
 int InterruptSignal();
+// How many interrupts came: a second one asks to stop at once.
+int InterruptCount();
+
+// One line from standard input, without its end. A SIGINT or SIGTERM during
+// the read ends it: false, and Interrupted() tells which. False at the end of
+// the input too.
+bool ReadInputLine(std::string& line);
 
 }  // namespace velkarin::cli

@@ -84,7 +84,7 @@ grep -q 'not UTF-8 text, read as Windows-1252' "$dir/err" || fail "no word of Wi
 [ "$(wc -l <"$dir/results")" -eq 50 ] || fail "the report has not 50 rows: $(cat "$dir/Bericht-Müller.csv")"
 [ "$(grep -c ',configured$' "$dir/results")" -eq 46 ] || fail "not 46 configured: $(cat "$dir/results")"
 [ "$(result_of 100000)" = "already done" ] || fail "100000: $(result_of 100000)"
-[ "$(result_of 0000A1)" = "refused by the device" ] || fail "0000A1: $(result_of 0000A1)"
+[ "$(result_of 0000A1)" = "refused by the device; the password may be wrong" ] || fail "0000A1: $(result_of 0000A1)"
 [ "$(result_of 0000B1)" = "no reply from the device" ] || fail "0000B1: $(result_of 0000B1)"
 [ "$(result_of 00DEAD)" = "not found" ] || fail "00DEAD: $(result_of 00DEAD)"
 first=$(commands)

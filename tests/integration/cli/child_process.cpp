@@ -18,24 +18,43 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal) {
+namespace {
+
+// A pseudo-terminal: [0] its master side, [1] the program's side.
+void OpenTerminal(int ends[2]) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    throw std::runtime_error("no pseudo-terminal");
+  }
+  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (slave < 0) throw std::runtime_error("cannot open the pseudo-terminal");
+  ends[0] = master;
+  ends[1] = slave;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal,
+                           bool stdinTerminal) {
   int outPipe[2];
   int errPipe[2];
+  int inTerminal[2] = {-1, -1};
   if (pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (stdinTerminal) {
+    OpenTerminal(inTerminal);
+    // Typed keys arrive as typed, without an echo to read back.
+    termios mode{};
+    tcgetattr(inTerminal[1], &mode);
+    mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(inTerminal[1], TCSANOW, &mode);
+  }
   if (stderrTerminal) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-      throw std::runtime_error("no pseudo-terminal");
-    }
-    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave < 0) throw std::runtime_error("cannot open the pseudo-terminal");
+    OpenTerminal(errPipe);
     // Bytes as written, without the line discipline's additions.
     termios mode{};
-    tcgetattr(slave, &mode);
+    tcgetattr(errPipe[1], &mode);
     cfmakeraw(&mode);
-    tcsetattr(slave, TCSANOW, &mode);
-    errPipe[0] = master;
-    errPipe[1] = slave;
+    tcsetattr(errPipe[1], TCSANOW, &mode);
   } else if (pipe2(errPipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
@@ -45,8 +64,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool stderrTerm
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    const int devNull = open("/dev/null", O_RDONLY);
-    dup2(devNull, 0);
+    dup2(stdinTerminal ? inTerminal[1] : open("/dev/null", O_RDONLY), 0);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
     execv(args[0], args.data());
@@ -54,6 +72,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool stderrTerm
   }
   close(outPipe[1]);
   close(errPipe[1]);
+  if (stdinTerminal) close(inTerminal[1]);
+  inFd_ = inTerminal[0];
   pid_ = pid;
   outFd_ = outPipe[0];
   errFd_ = errPipe[0];
@@ -67,6 +87,7 @@ ChildProcess::~ChildProcess() {
   }
   if (outFd_ >= 0) close(outFd_);
   if (errFd_ >= 0) close(errFd_);
+  if (inFd_ >= 0) close(inFd_);
 }
 
 void ChildProcess::Collect(std::chrono::milliseconds wait) {
@@ -118,6 +139,12 @@ bool ChildProcess::WaitForExit(std::chrono::milliseconds timeout) {
     Collect(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+void ChildProcess::Type(const std::string& keys) {
+  if (inFd_ >= 0 && write(inFd_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+    throw std::runtime_error("cannot type on the terminal");
+  }
 }
 
 void ChildProcess::Signal(int signalNumber) {

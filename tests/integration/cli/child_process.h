@@ -11,7 +11,9 @@ class ChildProcess {
  public:
   // Starts argv[0] (a path) with the arguments; stdin is /dev/null. With
   // `stderrTerminal` its standard error is a pseudo-terminal (read as err()).
-  explicit ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal = false);
+  // With `stdinTerminal` its standard input is one, written by Type().
+  explicit ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal = false,
+                        bool stdinTerminal = false);
   // Kills the program if it still runs.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -24,6 +26,8 @@ class ChildProcess {
   // Collects output until the program ends; false when the time ran out.
   bool WaitForExit(std::chrono::milliseconds timeout);
   void Signal(int signalNumber);
+  // Keys typed on the terminal of standard input (`stdinTerminal`).
+  void Type(const std::string& keys);
 
   bool exited() const { return exited_; }
   // The exit status; 128 + the signal number when a signal ended it.
@@ -39,6 +43,7 @@ class ChildProcess {
   int pid_ = -1;
   int outFd_ = -1;
   int errFd_ = -1;
+  int inFd_ = -1;  // the input terminal's master side
   bool exited_ = false;
   int exitCode_ = -1;
   bool endedBySignal_ = false;

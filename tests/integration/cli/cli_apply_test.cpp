@@ -1,10 +1,14 @@
 // velkarin apply: a bad plan is refused before anything is sent; a good one
 // configures every device that needs it, and running it again sends nothing
 // to the devices that are done.
+#include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <string>
@@ -214,10 +218,20 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
     std::snprintf(serial, sizeof serial, "%X", 0x100000 + i);
     EXPECT_EQ(results[serial], "configured") << serial;
   }
-  EXPECT_EQ(results["0000A1"], "refused by the device");
+  EXPECT_EQ(results["0000A1"], "refused by the device; the password may be wrong");
   EXPECT_EQ(results["0000B1"], "no reply from the device");
   EXPECT_EQ(results["0000C1"], "configured");
   EXPECT_EQ(results["00DEAD"], "not found");
+  // The failures summed up on stderr, with what to do.
+  EXPECT_TRUE(Contains(first.err,
+                       "velkarin: 47 of 50 rows succeeded, 3 failed:\n"
+                       "velkarin:   line 48, 0000A1: refused by the device; the "
+                       "password may be wrong\n"
+                       "velkarin:   line 49, 0000B1: no reply from the device\n"
+                       "velkarin:   line 51, 00DEAD: not found\n"
+                       "velkarin: fix them and run the plan again: rows already done "
+                       "are skipped\n"))
+      << first.err;
   // The table on standard output says the same.
   bool tabled = false;
   for (const std::string& line : Lines(first.out)) {
@@ -255,7 +269,7 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
     EXPECT_EQ(results[serial], "already done") << serial;
   }
   EXPECT_EQ(results["0000C1"], "already done");
-  EXPECT_EQ(results["0000A1"], "refused by the device");
+  EXPECT_EQ(results["0000A1"], "refused by the device; the password may be wrong");
   EXPECT_EQ(results["00DEAD"], "not found");
   const std::vector<std::string> all = Commands(devsim);
   sent =
@@ -333,6 +347,231 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
   EXPECT_EQ(Commands(devsim).size(), all.size());
 }
 
+// A plan for device 0000A1 of the simulator, and a report file left by an
+// earlier run: every way out of the run must replace it or remove it.
+const char* const kOneRowPlan = "serial,ip,netmask\nA1,10.0.0.9,255.0.0.0\n";
+const char* const kStaleReport = "line,serial,result\n2,0000A1,from an earlier run\n";
+
+// The question on a terminal: declining is no failure; an interrupt ends it
+// at once with nothing sent; with --json, standard output is the JSON report
+// alone. Each leaves its own report.
+TEST_F(CliTest, TheQuestionOnATerminalEndsAsAnsweredOrInterruptedWithItsReport) {
+  struct Case {
+    const char* what;
+    bool json;
+    const char* keys;  // typed at the question, or nothing: `signal` is sent
+    int signal;
+    int exitCode;
+    const char* result;  // of the report's row
+    const char* err;     // on standard error
+    std::size_t commands;
+  };
+  const Case cases[] = {
+      {"declined", false, "n\n", 0, 0, "not started (declined)", "velkarin: nothing was sent\n", 0},
+      {"terminated", false, nullptr, SIGTERM, 143, "not started (interrupted)",
+       "velkarin: nothing was sent\n", 0},
+      {"interrupted", false, nullptr, SIGINT, 130, "not started (interrupted)",
+       "velkarin: nothing was sent\n", 0},
+      {"confirmed with --json", true, "y\n", 0, 0, "configured", "  configure\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DevsimProcess devsim({"--device", kThreeDevices[0]});
+    ASSERT_DEVSIM_READY(devsim);
+    TempFile plan(kOneRowPlan);
+    TempFile report(kStaleReport);
+    std::vector<std::string> argv = {CliPath(), "apply", plan.path(), "--report", report.path()};
+    if (c.json) argv.push_back("--json");
+    ChildProcess tool(argv, false, /*stdinTerminal=*/true);
+    ASSERT_TRUE(tool.WaitForOutput(
+        [&](const std::string&) { return Contains(tool.err(), "[y/N] "); }, seconds(30)))
+        << tool.out() << tool.err();
+    if (c.keys != nullptr) {
+      tool.Type(c.keys);
+    } else {
+      tool.Signal(c.signal);
+    }
+    ASSERT_TRUE(tool.WaitForExit(seconds(60))) << tool.err();
+    EXPECT_FALSE(tool.endedBySignal());
+    EXPECT_EQ(tool.exitCode(), c.exitCode) << tool.err();
+    EXPECT_TRUE(Contains(tool.err(), c.err)) << tool.err();
+    EXPECT_EQ(ResultsBySerial(report.Read())["0000A1"], c.result) << report.Read();
+    EXPECT_EQ(Commands(devsim).size(), c.commands);
+    if (c.json) {
+      const nlohmann::json parsed = nlohmann::json::parse(tool.out(), nullptr, false);
+      ASSERT_TRUE(parsed.is_array()) << tool.out();
+      EXPECT_EQ(parsed[0]["result"], c.result);
+    }
+  }
+}
+
+// The other ways out once the plan has been read: each writes this run's
+// report, or removes the earlier one and says so.
+TEST_F(CliTest, EveryWayOutOfAReadPlanReplacesOrRemovesAnEarlierReport) {
+  struct Case {
+    const char* what;
+    const char* plan;
+    const char* option;
+    bool interruptScan;
+    int exitCode;
+    const char* result;  // of the report's row; nullptr: no report
+    const char* err;
+  };
+  const Case cases[] = {
+      {"interrupted during the scan", kOneRowPlan, "--yes", true, 130, "not started (interrupted)",
+       ""},
+      {"an address another device announces", "serial,ip,netmask\nA1,10.0.0.2,255.0.0.0\n", "--yes",
+       false, 2, "not started (nothing was sent)", "velkarin: nothing was sent\n"},
+      {"a dry run", kOneRowPlan, "--dry-run", false, 0, "not started (dry run)", ""},
+      {"a plan with a problem", "serial,ip,netmask\nA1,10.0.0.300,255.0.0.0\n", "--yes", false, 2,
+       nullptr, "velkarin: removed the report "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // A device that keeps the network busy holds the scan for its full 3 s.
+    DevsimProcess devsim({"--device", kThreeDevices[0], "--device", kThreeDevices[1], "--device",
+                          "serial=F1,ip=10.9.0.1,netmask=255.0.0.0,floodRate=20"});
+    ASSERT_DEVSIM_READY(devsim);
+    TempFile plan(c.plan);
+    TempFile report(kStaleReport);
+    ChildProcess tool({CliPath(), "apply", plan.path(), c.option, "--report", report.path()});
+    if (c.interruptScan) {
+      ASSERT_TRUE(devsim.WaitForReceived(1, 10000));
+      tool.Signal(SIGINT);
+    }
+    ASSERT_TRUE(tool.WaitForExit(seconds(60))) << tool.err();
+    EXPECT_EQ(tool.exitCode(), c.exitCode) << tool.err();
+    EXPECT_TRUE(Contains(tool.err(), c.err)) << tool.err();
+    if (c.result != nullptr) {
+      EXPECT_EQ(ResultsBySerial(report.Read())["0000A1"], c.result) << report.Read();
+    } else {
+      EXPECT_FALSE(std::ifstream(report.path()).good()) << report.Read();
+    }
+    EXPECT_EQ(Commands(devsim), std::vector<std::string>{});
+  }
+}
+
+// What a dry run says when a planned device may be missing: nobody answered
+// (where discovery went, the usual causes), only other devices did, or the
+// network never fell quiet; no planned device found is a failure.
+TEST_F(CliTest, ADryRunSaysWhyPlannedDevicesMayBeMissing) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> devices;
+    int exitCode;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"nobody answers",
+       {},
+       7,
+       "velkarin: no device answered the discovery sent to 255.255.255.255:8001 out of lo; "
+       "usually a firewall drops UDP port 8001, or a network cable or adapter is down\n"},
+      {"only others answer",
+       {"--device", kThreeDevices[2]},
+       7,
+       "velkarin: no device of the plan answered, 1 other did;"},
+      {"the network is never quiet",
+       {"--device", kThreeDevices[0], "--device",
+        "serial=F1,ip=10.9.0.1,netmask=255.0.0.0,floodRate=20"},
+       0,
+       "velkarin: warning: the network was not quiet after 3.0 s; the list may be incomplete"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<DevsimProcess> devsim;
+    if (!c.devices.empty()) {
+      devsim = std::make_unique<DevsimProcess>(c.devices);
+      ASSERT_DEVSIM_READY(*devsim);
+    }
+    TempFile plan(kOneRowPlan);
+    const RunResult run = RunCli({"apply", plan.path(), "--dry-run"});
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    EXPECT_TRUE(Contains(run.err, c.err)) << run.err;
+  }
+}
+
+// A second interrupt while a device is configured ends the run at once: the
+// row in flight is unknown, the one never started says so, and the
+// progress line is cleared before the interrupt is told.
+TEST_F(CliTest, ASecondInterruptEndsTheRunAtOnce) {
+  DevsimProcess devsim({"--device", "serial=B1,ip=10.0.1.2,netmask=255.0.0.0,onCommand=silent",
+                        "--device", kThreeDevices[0]});
+  ASSERT_DEVSIM_READY(devsim);
+  TempFile plan("serial,ip,netmask\nB1,10.0.1.9,255.0.0.0\nA1,10.0.0.9,255.0.0.0\n");
+  TempFile report;
+  ChildProcess tool(
+      {CliPath(), "apply", plan.path(), "--yes", "--jobs", "1", "--report", report.path()},
+      /*stderrTerminal=*/true);
+  ASSERT_TRUE(tool.WaitForOutput([&](const std::string&) { return !Commands(devsim).empty(); },
+                                 seconds(30)))
+      << tool.err();
+  tool.Signal(SIGINT);
+  ASSERT_TRUE(tool.WaitForOutput(
+      [&](const std::string&) { return Contains(tool.err(), "velkarin: interrupted"); },
+      seconds(30)))
+      << tool.err();
+  tool.Signal(SIGINT);
+  ASSERT_TRUE(tool.WaitForExit(seconds(30)));
+  EXPECT_EQ(tool.exitCode(), 130) << tool.err();
+  EXPECT_TRUE(Contains(tool.err(), "\rvelkarin: interrupted: finishing")) << tool.err();
+  const std::map<std::string, std::string> results = ResultsBySerial(report.Read());
+  EXPECT_EQ(results.at("0000B1"), "unknown (interrupted while being configured)");
+  EXPECT_EQ(results.at("0000A1"), "not started (interrupted)");
+  EXPECT_EQ(Commands(devsim).size(), 1u);
+}
+
+// Worker threads that cannot be started, and a worker whose memory runs out,
+// with the system failing under velkarin (a preloaded library): each failure
+// is its row's result, and the rest of the run goes on.
+TEST_F(CliTest, AWorkerThatCannotStartOrFailsCostsOnlyItsRows) {
+#ifndef VELKARIN_SYSTEM_FAULTS
+  GTEST_SKIP() << "the system's faults are preloaded only into the plain build";
+#else
+  struct Case {
+    const char* what;
+    const char* variable;
+    const char* value;
+    const char* jobs;
+    int exitCode;
+    const char* resultA1;
+    const char* resultA2;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"no thread at all", "VELKARIN_FAIL_THREADS_AFTER", "0", "2", 7,
+       "not started (no worker thread could be started)",
+       "not started (no worker thread could be started)",
+       "velkarin: warning: 2 of 2 worker threads could not be started\n"},
+      {"one thread of two", "VELKARIN_FAIL_THREADS_AFTER", "1", "2", 0, "configured", "configured",
+       "velkarin: warning: 1 of 2 worker threads could not be started\n"},
+      {"memory runs out on the worker", "VELKARIN_FAIL_THREAD_MEMORY", "1", "1", 7,
+       "failed in the tool", "configured", "velkarin: 1 of 2 rows succeeded"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DevsimProcess devsim({"--device", kThreeDevices[0], "--device", kThreeDevices[1]});
+    ASSERT_DEVSIM_READY(devsim);
+    TempFile plan("serial,ip,netmask\nA1,10.0.0.11,255.0.0.0\nA2,10.0.0.12,255.0.0.0\n");
+    TempFile report;
+    setenv("LD_PRELOAD", VELKARIN_SYSTEM_FAULTS, 1);
+    setenv(c.variable, c.value, 1);
+    ChildProcess tool(
+        {CliPath(), "apply", plan.path(), "--yes", "--jobs", c.jobs, "--report", report.path()});
+    unsetenv(c.variable);
+    unsetenv("LD_PRELOAD");
+    ASSERT_TRUE(tool.WaitForExit(seconds(60)));
+    EXPECT_FALSE(tool.endedBySignal()) << tool.err();
+    EXPECT_EQ(tool.exitCode(), c.exitCode) << tool.err();
+    EXPECT_TRUE(Contains(tool.err(), c.err)) << tool.err();
+    std::map<std::string, std::string> results = ResultsBySerial(report.Read());
+    // The memory fault hits the first row its worker takes.
+    EXPECT_EQ(results["0000A1"], c.resultA1) << report.Read();
+    EXPECT_EQ(results["0000A2"], c.resultA2) << report.Read();
+  }
+#endif
+}
+
 // As a German spreadsheet saves a plan: semicolons, Windows-1252, CRLF, an
 // empty row, a notes column, German truth values; the identifier's umlaut
 // must reach the device as the byte it announces.
@@ -347,8 +586,8 @@ const char* const kGermanPlan =
     "ft\"\r\n";
 
 TEST_F(CliTest, APlanSavedByAGermanSpreadsheetIsApplied) {
-  // The simulator takes its texts in UTF-8 and announces them in Latin-1.
   DevsimProcess devsim({"--device",
+                        // The simulator takes its texts in UTF-8 and announces them in Latin-1.
                         "serial=C0DE,name=Prüfstand-Ä,deviceId=Prüf-1,"
                         "ip=10.0.0.1,netmask=255.0.0.0,gateway=10.0.0.254",
                         "--device",

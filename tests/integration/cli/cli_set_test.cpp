@@ -238,7 +238,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {"velkarin: 001A2B: refused by the device; it may need a password "
                      "(--password) (CONFIG_REFUSED)"},
                     true},
-        // With the password, the authenticated retry is refused too: no hint.
+        // With the password, the authenticated retry is refused too: the
+        // password may be wrong.
         FailureCase{"RefusedWithPassword",
                     {With("onCommand=require-auth,password=sesame")},
                     {"set", "1A2B", "--dhcp", "--password", "wrong"},
@@ -247,7 +248,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {"velkarin: warning: a password given on the command line is visible to "
                      "other users of this computer; prefer --password without a value, "
                      "--password-file or VELKARIN_PASSWORD",
-                     "velkarin: 001A2B: refused by the device (CONFIG_REFUSED)"},
+                     "velkarin: 001A2B: refused by the device; the password may be wrong "
+                     "(CONFIG_REFUSED)"},
                     true},
         FailureCase{"OtherStatus",
                     {With("onCommand=status,replyStatus=0")},

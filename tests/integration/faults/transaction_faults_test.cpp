@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "config/config_transaction.h"
+#include "config/configuration_wait.h"
 #include "fault_fixture.h"
 #include "platform/clock.h"
 
@@ -103,6 +104,46 @@ TEST_F(FaultTest, CommandChannelThatCouldNotOpenGivesNoReply) {
     const Traffic after = TrafficOf(sim);
     EXPECT_GT(after.discoveries, before.discoveries);
     EXPECT_EQ(after.commands, before.commands) << "nothing may leave a failed channel";
+  }
+}
+
+// The wait for many configurations when no socket can be opened (an
+// interface removed after the first scan): it tries again after a pause, a
+// few times in its 2 s, and stops as soon as it is told. A wait that spun
+// would try thousands of times, and never ask.
+TEST_F(FaultTest, TheConfigurationWaitWithoutASocketPausesBetweenTries) {
+  struct Case {
+    const char* what;
+    int askedBeforeStop;  // 0: never stops
+    std::uint32_t minTries;
+    std::uint32_t maxTries;
+  };
+  const Case cases[] = {
+      {"runs to its time", 0, 2, 40},
+      {"stopped at the first question", 1, 1, 1},
+  };
+  // Nothing is sent: no socket opens.
+  constexpr std::uint16_t kNoOnesPort = 47999;
+  ExpectedConfiguration expected;
+  expected.sent = NewConfiguration();
+  expected.sent.serial = kDeviceSerial;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::ClearFaults();
+    int asked = 0;
+    std::vector<ObservedConfiguration> observed;
+    {
+      platform::ScopedFault fault(Fault::SOCKET_CREATE);
+      observed = AwaitConfigurations({{"", BroadcastTo(kNoOnesPort)}}, {expected}, 2000,
+                                     ScanTiming(), [&] {
+                                       ++asked;
+                                       return c.askedBeforeStop == 0 || asked < c.askedBeforeStop;
+                                     });
+    }
+    ASSERT_EQ(observed.size(), 1u);
+    EXPECT_FALSE(observed[0].seen);
+    EXPECT_GE(platform::FaultHits(Fault::SOCKET_CREATE), c.minTries);
+    EXPECT_LE(platform::FaultHits(Fault::SOCKET_CREATE), c.maxTries);
   }
 }
 

@@ -61,7 +61,8 @@ TEST(ExitCodeHelp, EachCommandShowsItsOwnCodes) {
 TEST(ConfigOutcomeWords, ARefusalWithoutPasswordSaysTheDeviceMayNeedOne) {
   const std::string hint = "may need a password (--password)";
   EXPECT_NE(ConfigOutcomeWords(CONFIG_REFUSED, false).find(hint), std::string::npos);
-  EXPECT_EQ(ConfigOutcomeWords(CONFIG_REFUSED, true), ConfigResultWords(CONFIG_REFUSED));
+  EXPECT_EQ(ConfigOutcomeWords(CONFIG_REFUSED, true),
+            std::string(ConfigResultWords(CONFIG_REFUSED)) + "; the password may be wrong");
   EXPECT_EQ(ConfigOutcomeWords(CONFIG_NOT_FOUND, false), ConfigResultWords(CONFIG_NOT_FOUND));
 }
 
