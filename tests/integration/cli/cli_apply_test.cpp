@@ -127,7 +127,10 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
   EXPECT_EQ(withPassword.exitCode, 2) << withPassword.err;
   EXPECT_TRUE(Contains(withPassword.err, "line 2, device_id: device_id is too long"))
       << withPassword.err;
-  EXPECT_EQ(RunCli({"apply", longId.path(), "--dry-run"}).exitCode, 0);
+  // Without it the plan passes its checks (A1 is not on this network: 7).
+  const RunResult withoutPassword = RunCli({"apply", longId.path(), "--dry-run"});
+  EXPECT_EQ(withoutPassword.exitCode, 7) << withoutPassword.err;
+  EXPECT_FALSE(Contains(withoutPassword.err, "too long")) << withoutPassword.err;
   // --allow-duplicates is the way past an address announced outside the plan,
   // and only past that one.
   TempFile taken("serial,ip,netmask\nA1,10.0.0.3,255.0.0.0\n");
