@@ -1,5 +1,6 @@
 // velkarin apply: one scan, then every row of a plan that needs it configured
 // and verified, several devices at once.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -25,6 +26,7 @@
 #include "cli/text_encoding.h"
 #include "cli/text_output.h"
 #include "cli/warnings.h"
+#include "config/config_delivery.h"
 #include "config/config_transaction.h"
 #include "config/configuration_wait.h"
 #include "engine/device_finder.h"
@@ -33,6 +35,9 @@ namespace velkarin::cli {
 namespace {
 
 constexpr std::uint32_t kAnnounceAgainMs = 15000;
+// Scans after the first while planned devices are still unheard: their
+// answers may have been lost.
+constexpr int kScansForTheUnheard = 2;
 
 enum class Action { kConfigure, kAlreadyDone, kNotFound };
 
@@ -57,6 +62,8 @@ struct RowRun {
   bool started = false;    // a worker took it
   Outcome outcome = Outcome::kPending;
   ConfigResult result = CONFIG_OK;
+  int commands = 0;        // configuration commands sent
+  bool replyLost = false;  // configured, seen so, without its acceptance heard
   std::string detail;
 };
 
@@ -81,7 +88,7 @@ std::string ResultWords(const RowRun& run, bool passwordGiven) {
     case Outcome::kPending:
       return "not started (interrupted)";
     case Outcome::kConfigured:
-      return "configured";
+      return run.replyLost ? "configured (its reply was lost)" : "configured";
     case Outcome::kAlreadyDone:
       return "already done";
     case Outcome::kNotFound:
@@ -141,11 +148,11 @@ std::string ReportCsv(const std::vector<RowRun>& runs, bool passwordGiven) {
     rows.push_back({std::to_string(run.row->line), SerialText(p.serial), Latin1ToUtf8(p.deviceId),
                     InterfaceText(run), p.dhcp != 0 ? "yes" : "no", p.dhcp != 0 ? "" : p.ipAddress,
                     p.dhcp != 0 ? "" : p.netmask, p.dhcp != 0 ? "" : p.gateway,
-                    ResultWords(run, passwordGiven), run.detail});
+                    ResultWords(run, passwordGiven), run.detail, std::to_string(run.commands)});
   }
   return FormatCsvRows(rows,
                        {"line", "serial", "device_id", "interface", "dhcp", "ip", "netmask",
-                        "gateway", "result", "detail"},
+                        "gateway", "result", "detail", "commands"},
                        false);
 }
 
@@ -165,6 +172,7 @@ std::string ReportJson(const std::vector<RowRun>& runs, bool passwordGiven) {
     o["result"] = ResultWords(run, passwordGiven);
     o["succeeded"] = Succeeded(run);
     o["detail"] = run.detail;
+    o["commands"] = run.commands;
     array.push_back(o);
   }
   return WriteJson(array, 2) + "\n";
@@ -191,6 +199,37 @@ bool Confirmed(std::size_t count) {
   return read && (answer == "y" || answer == "Y" || answer == "yes");
 }
 
+bool RowHeard(const PlanRow& row, const ScannedDevice& d) {
+  return RowNamesDevice(row, d.record) &&
+         (row.interfaceName.empty() || d.interfaceName == row.interfaceName);
+}
+
+bool EveryRowHeard(const std::vector<PlanRow>& rows, const std::vector<ScannedDevice>& devices) {
+  for (const PlanRow& row : rows) {
+    bool heard = false;
+    for (const ScannedDevice& d : devices) heard = heard || RowHeard(row, d);
+    if (!heard) return false;
+  }
+  return true;
+}
+
+// Adds the devices of a later scan that the earlier ones did not hear, in
+// the scan's order (by serial).
+void AddUnheard(const std::vector<ScannedDevice>& more, std::vector<ScannedDevice>& devices) {
+  for (const ScannedDevice& d : more) {
+    bool known = false;
+    for (const ScannedDevice& k : devices) {
+      known = known || (k.interfaceName == d.interfaceName && k.record.serial == d.record.serial &&
+                        k.record.deviceId == d.record.deviceId);
+    }
+    if (!known) devices.push_back(d);
+  }
+  std::stable_sort(devices.begin(), devices.end(),
+                   [](const ScannedDevice& a, const ScannedDevice& b) {
+                     return a.record.serial < b.record.serial;
+                   });
+}
+
 struct Counters {
   std::atomic<std::size_t> next{0};
   std::atomic<int> done{0};
@@ -212,9 +251,15 @@ void ConfigureRows(const std::vector<RowRun*>& queue, const std::vector<ScanTarg
     const std::optional<std::string>& password =
         run.row->entries.password ? run.row->entries.password : options.password;
     DeviceFinder finder(targets[run.target].destination);
-    run.result = ConfigureFoundDevice(finder, run.planned, password ? password->c_str() : nullptr,
-                                      run.device.record);
-    run.outcome = run.result == CONFIG_OK ? Outcome::kPending : Outcome::kTransaction;
+    const Delivery delivery = DeliverConfiguration(
+        finder, targets[run.target], run.planned, password ? password->c_str() : nullptr,
+        run.device.record, {}, [] { return !Interrupted(); });
+    run.result = delivery.result;
+    run.commands = delivery.commands;
+    run.replyLost = delivery.replyLost;
+    run.outcome = run.result != CONFIG_OK ? Outcome::kTransaction
+                  : run.replyLost         ? Outcome::kConfigured
+                                          : Outcome::kPending;
     ++(run.result == CONFIG_OK ? counters.done : counters.failed);
   }
 }
@@ -277,6 +322,16 @@ int RunApply(const ApplyOptions& options) {
     std::fprintf(stderr, "velkarin: cannot open a socket for discovery\n");
     return EXIT_ERROR;
   }
+  for (int again = 0; again < kScansForTheUnheard && !EveryRowHeard(plan.rows, scan.devices);
+       ++again) {
+    Spinner spinner;
+    const ScanResult more = ScanDevices(targets, ScanTiming(), [&] {
+      spinner.Tick("looking again for the devices of the plan not heard yet");
+      return !Interrupted();
+    });
+    if (Interrupted()) return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+    AddUnheard(more.devices, scan.devices);
+  }
   const std::vector<PlanProblem> conflicts = AnnouncedAddressProblems(plan.rows, scan.devices);
   for (const PlanProblem& problem : conflicts) {
     const std::string where = options.planPath + ": " + PlanProblemText(problem);
@@ -298,8 +353,7 @@ int RunApply(const ApplyOptions& options) {
     run.row = &plan.rows[i];
     run.planned = ConfigurationRecord(run.row->entries);
     for (const ScannedDevice& d : scan.devices) {
-      if (!RowNamesDevice(*run.row, d.record)) continue;
-      if (!run.row->interfaceName.empty() && d.interfaceName != run.row->interfaceName) continue;
+      if (!RowHeard(*run.row, d)) continue;
       run.heard = true;
       run.device = d;
       break;
@@ -356,7 +410,7 @@ int RunApply(const ApplyOptions& options) {
   std::vector<ExpectedConfiguration> expected;
   std::vector<RowRun*> accepted;
   for (RowRun* run : queue) {
-    if (!run->started || run->result != CONFIG_OK) continue;
+    if (!run->started || run->result != CONFIG_OK || run->replyLost) continue;
     expected.push_back({run->device.interfaceName, run->planned});
     accepted.push_back(run);
   }
