@@ -12,7 +12,7 @@
 namespace velkarin {
 
 struct DeliveryLimits {
-  int maxCommands = 5;               // counting an answer to a challenge
+  int maxCommands = 8;               // counting an answer to a challenge
   std::uint32_t replyWaitMs = 1000;  // per command
   std::uint32_t deliveryMs = 20000;  // no command goes out after this
 };
