@@ -7,70 +7,65 @@
 
 namespace velkarin {
 
+ConfigResult SendConfiguration(DeviceFinder& finder, const DeviceRecord& record,
+                               const char* password, const DeviceRecord& found,
+                               const DeliveryLimits& limits, Delivery& delivery) {
+  platform::ClearQuitRequested();
+  const ConfigResult problem = FoundDeviceProblem(record, password, found);
+  if (problem != CONFIG_OK) return problem;
+  UdpChannel channel(finder.destination());
+  bool answerChallenge = false;
+  for (;;) {
+    if (!channel.SendConfigCommand(record, password, finder.configChallenge())) {
+      return CONFIG_BAD_ARGUMENT;
+    }
+    ++delivery.commands;
+    delivery.answeredChallenge = delivery.answeredChallenge || answerChallenge;
+    const ConfigChallenge before = finder.configChallenge();
+    const int reply =
+        AwaitConfigReplyWithin(channel, found.serial, finder.configChallenge(), limits.replyWaitMs);
+    if (platform::QuitRequested()) return CONFIG_NO_REPLY;
+    if (reply == kReplyAccepted) return CONFIG_OK;
+    if (reply == kNoReply) return CONFIG_NO_REPLY;
+    if (reply != kReplyRefused) return CONFIG_FAILED;
+    answerChallenge =
+        password != nullptr && !delivery.answeredChallenge && finder.configChallenge() != before;
+    if (!answerChallenge) return CONFIG_REFUSED;
+  }
+}
+
+bool SeenConfigured(const ScanTarget& target, const DeviceRecord& record, const DeviceRecord& found,
+                    Delivery& delivery, const std::function<bool()>& keepGoing) {
+  DeviceRecord expected = record;
+  expected.serial = found.serial;
+  const std::vector<ObservedConfiguration> observed =
+      AwaitConfigurations({target}, {{target.interfaceName, expected}}, 0, ScanTiming(), keepGoing);
+  if (!observed.front().configured) return false;
+  delivery.replyLost = true;
+  delivery.announced = observed.front().announced;
+  return true;
+}
+
 Delivery DeliverConfiguration(DeviceFinder& finder, const ScanTarget& target,
                               const DeviceRecord& record, const char* password,
                               const DeviceRecord& found, const DeliveryLimits& limits,
                               const std::function<bool()>& keepGoing) {
   Delivery delivery;
-  platform::ClearQuitRequested();
-  delivery.result = FoundDeviceProblem(record, password, found);
-  if (delivery.result != CONFIG_OK) return delivery;
-  UdpChannel channel(finder.destination());
-  // The device as the scan after a lost reply must find it.
-  DeviceRecord expected = record;
-  expected.serial = found.serial;
   const std::uint32_t start = platform::TickCountMs();
   const auto goOn = [&keepGoing] {
     return !platform::QuitRequested() && (!keepGoing || keepGoing());
   };
-  // True once a command answered a challenge this device handed out: a
-  // refusal of that is the password's.
-  bool answeredChallenge = false;
-  bool answerChallenge = false;
   for (;;) {
-    if (!channel.SendConfigCommand(record, password, finder.configChallenge())) {
-      delivery.result = CONFIG_BAD_ARGUMENT;
-      return delivery;
-    }
-    ++delivery.commands;
-    answeredChallenge = answeredChallenge || answerChallenge;
-    const ConfigChallenge before = finder.configChallenge();
-    const int reply =
-        AwaitConfigReplyWithin(channel, found.serial, finder.configChallenge(), limits.replyWaitMs);
-    if (platform::QuitRequested()) {
-      delivery.result = CONFIG_NO_REPLY;
-      return delivery;
-    }
-    if (reply == kReplyAccepted) {
-      delivery.result = CONFIG_OK;
-      return delivery;
-    }
-    if (reply == kReplyRefused) {
-      answerChallenge =
-          password != nullptr && !answeredChallenge && finder.configChallenge() != before;
-      if (answerChallenge) continue;
-      delivery.result = CONFIG_REFUSED;
-      return delivery;
-    }
-    if (reply != kNoReply) {
-      delivery.result = CONFIG_FAILED;
-      return delivery;
-    }
+    delivery.result = SendConfiguration(finder, record, password, found, limits, delivery);
+    if (delivery.result != CONFIG_NO_REPLY || platform::QuitRequested()) return delivery;
     // The command or its reply was lost: the device may run the
     // configuration already.
-    const std::vector<ObservedConfiguration> observed =
-        AwaitConfigurations({target}, {{target.interfaceName, expected}}, 0, ScanTiming(), goOn);
-    if (observed.front().configured) {
+    if (SeenConfigured(target, record, found, delivery, goOn)) {
       delivery.result = CONFIG_OK;
-      delivery.replyLost = true;
-      delivery.announced = observed.front().announced;
       return delivery;
     }
     const bool timeLeft = platform::TickElapsed(start, platform::TickCountMs()) < limits.deliveryMs;
-    if (delivery.commands >= limits.maxCommands || !timeLeft || !goOn()) {
-      delivery.result = CONFIG_NO_REPLY;
-      return delivery;
-    }
+    if (delivery.commands >= limits.maxCommands || !timeLeft || !goOn()) return delivery;
   }
 }
 

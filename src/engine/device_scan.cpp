@@ -50,7 +50,8 @@ class Rounds {
     quiet_ = fresh == 0 ? quiet_ + 1 : 0;
     // No device was new and every known one answered again: nothing is
     // being lost, as on most networks, so the scan ends as soon as it can.
-    if (fresh == 0 && answers_ >= known) return false;
+    // Silence proves nothing: the discovery datagrams may have been lost.
+    if (fresh == 0 && known > 0 && answers_ >= known) return false;
     return quiet_ < timing_.quietRounds;
   }
   void Sent(std::size_t known) {
@@ -116,7 +117,12 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
       }
     }
     const std::uint32_t quietFor = platform::TickElapsed(lastActivity, now);
-    if (!sending && quietFor >= timing.idleMs) {
+    // After rounds that outlasted the idle window, a slow device has had its
+    // time since the first datagram: a round's wait is quiet enough.
+    const std::uint32_t idleMs = sent > timing.sends && elapsed >= timing.idleMs
+                                     ? std::min(timing.idleMs, timing.roundMs)
+                                     : timing.idleMs;
+    if (!sending && quietFor >= idleMs) {
       result.quiet = true;
       break;
     }
@@ -124,7 +130,7 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     if (keepGoing && !keepGoing()) break;
     // Wakes for the next send, the end of the idle window or the time bound,
     // whichever comes first; at most 100 ms so `keepGoing` is asked often.
-    std::uint32_t wait = timing.idleMs - std::min(quietFor, timing.idleMs);
+    std::uint32_t wait = idleMs - std::min(quietFor, idleMs);
     if (sending) wait = std::min(wait, nextSend - std::min(nextSend, elapsed));
     wait = std::min({wait, timing.maxScanMs - elapsed, static_cast<std::uint32_t>(100)});
     const int ready =

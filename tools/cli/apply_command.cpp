@@ -62,8 +62,8 @@ struct RowRun {
   bool started = false;    // a worker took it
   Outcome outcome = Outcome::kPending;
   ConfigResult result = CONFIG_OK;
-  int commands = 0;        // configuration commands sent
-  bool replyLost = false;  // configured, seen so, without its acceptance heard
+  Delivery delivery;            // the commands sent, and how they ended
+  ConfigChallenge challenge{};  // the device's, from one command to the next
   std::string detail;
 };
 
@@ -88,7 +88,7 @@ std::string ResultWords(const RowRun& run, bool passwordGiven) {
     case Outcome::kPending:
       return "not started (interrupted)";
     case Outcome::kConfigured:
-      return run.replyLost ? "configured (its reply was lost)" : "configured";
+      return run.delivery.replyLost ? "configured (its reply was lost)" : "configured";
     case Outcome::kAlreadyDone:
       return "already done";
     case Outcome::kNotFound:
@@ -148,7 +148,8 @@ std::string ReportCsv(const std::vector<RowRun>& runs, bool passwordGiven) {
     rows.push_back({std::to_string(run.row->line), SerialText(p.serial), Latin1ToUtf8(p.deviceId),
                     InterfaceText(run), p.dhcp != 0 ? "yes" : "no", p.dhcp != 0 ? "" : p.ipAddress,
                     p.dhcp != 0 ? "" : p.netmask, p.dhcp != 0 ? "" : p.gateway,
-                    ResultWords(run, passwordGiven), run.detail, std::to_string(run.commands)});
+                    ResultWords(run, passwordGiven), run.detail,
+                    std::to_string(run.delivery.commands)});
   }
   return FormatCsvRows(rows,
                        {"line", "serial", "device_id", "interface", "dhcp", "ip", "netmask",
@@ -172,7 +173,7 @@ std::string ReportJson(const std::vector<RowRun>& runs, bool passwordGiven) {
     o["result"] = ResultWords(run, passwordGiven);
     o["succeeded"] = Succeeded(run);
     o["detail"] = run.detail;
-    o["commands"] = run.commands;
+    o["commands"] = run.delivery.commands;
     array.push_back(o);
   }
   return WriteJson(array, 2) + "\n";
@@ -238,8 +239,8 @@ struct Counters {
 };
 
 // One worker: takes the next row to configure until none is left or an
-// interrupt came. Each transaction gets an engine of its own, so the
-// configuration challenge is never shared between threads.
+// interrupt came, and sends it the command. Each row gets an engine of its
+// own, so the configuration challenge is never shared between threads.
 void ConfigureRows(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
                    const ApplyOptions& options, Counters& counters) {
   for (;;) {
@@ -251,17 +252,78 @@ void ConfigureRows(const std::vector<RowRun*>& queue, const std::vector<ScanTarg
     const std::optional<std::string>& password =
         run.row->entries.password ? run.row->entries.password : options.password;
     DeviceFinder finder(targets[run.target].destination);
-    const Delivery delivery = DeliverConfiguration(
-        finder, targets[run.target], run.planned, password ? password->c_str() : nullptr,
-        run.device.record, {}, [] { return !Interrupted(); });
-    run.result = delivery.result;
-    run.commands = delivery.commands;
-    run.replyLost = delivery.replyLost;
-    run.outcome = run.result != CONFIG_OK ? Outcome::kTransaction
-                  : run.replyLost         ? Outcome::kConfigured
-                                          : Outcome::kPending;
-    ++(run.result == CONFIG_OK ? counters.done : counters.failed);
+    finder.configChallenge() = run.challenge;
+    run.result = SendConfiguration(finder, run.planned, password ? password->c_str() : nullptr,
+                                   run.device.record, DeliveryLimits(), run.delivery);
+    run.challenge = finder.configChallenge();
+    run.outcome = run.result == CONFIG_OK ? Outcome::kPending : Outcome::kTransaction;
+    if (run.result != CONFIG_NO_REPLY)
+      ++(run.result == CONFIG_OK ? counters.done : counters.failed);
   }
+}
+
+// Runs `jobs` workers over `queue`, drawing their progress.
+void RunWorkers(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
+                const ApplyOptions& options, Counters& counters, int total) {
+  counters.next = 0;
+  counters.workersDone = 0;
+  const std::size_t jobs =
+      std::min<std::size_t>(static_cast<std::size_t>(options.jobs), queue.size());
+  std::vector<std::thread> workers;
+  for (std::size_t j = 0; j < jobs; ++j) {
+    workers.emplace_back([&] {
+      ConfigureRows(queue, targets, options, counters);
+      ++counters.workersDone;
+    });
+  }
+  Spinner spinner;
+  while (counters.workersDone.load() < static_cast<int>(jobs)) {
+    const int done = counters.done.load();
+    const int failed = counters.failed.load();
+    spinner.Tick((Interrupted() ? "interrupted, finishing: " : "configuring: ") +
+                 std::to_string(done) + " done, " + std::to_string(failed) + " failed, " +
+                 std::to_string(total - done - failed) + " left");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  for (std::thread& w : workers) w.join();
+}
+
+// One scan for the devices whose command got no reply (configured, their
+// reply was lost) and the accepted ones not yet seen configured. Gives the
+// rows to send the command again.
+std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
+                                      const std::vector<ScanTarget>& targets) {
+  std::vector<ExpectedConfiguration> expected;
+  std::vector<RowRun*> looked;
+  bool unanswered = false;
+  for (RowRun* run : sent) {
+    if (!run->started || (run->result != CONFIG_OK && run->result != CONFIG_NO_REPLY)) continue;
+    if (run->outcome == Outcome::kConfigured) continue;
+    unanswered = unanswered || run->result == CONFIG_NO_REPLY;
+    DeviceRecord announced = run->planned;
+    announced.serial = run->device.record.serial;
+    expected.push_back({run->device.interfaceName, announced});
+    looked.push_back(run);
+  }
+  std::vector<RowRun*> again;
+  if (!unanswered) return again;
+  Spinner spinner;
+  const std::vector<ObservedConfiguration> observed =
+      AwaitConfigurations(targets, expected, 0, ScanTiming(), [&] {
+        spinner.Tick("looking at the devices whose reply was lost");
+        return !Interrupted();
+      });
+  for (std::size_t i = 0; i < looked.size(); ++i) {
+    RowRun& run = *looked[i];
+    if (observed[i].configured) {
+      run.delivery.replyLost = run.result == CONFIG_NO_REPLY;
+      run.result = CONFIG_OK;
+      run.outcome = Outcome::kConfigured;
+    } else if (run.result == CONFIG_NO_REPLY) {
+      again.push_back(&run);
+    }
+  }
+  return again;
 }
 
 }  // namespace
@@ -382,35 +444,28 @@ int RunApply(const ApplyOptions& options) {
     }
   }
 
+  // A command without a reply goes out again, a few times, unless a look at
+  // the device shows that only its reply was lost.
   Counters counters;
-  {
-    const std::size_t jobs =
-        std::min<std::size_t>(static_cast<std::size_t>(options.jobs), queue.size());
-    std::vector<std::thread> workers;
-    for (std::size_t j = 0; j < jobs; ++j) {
-      workers.emplace_back([&] {
-        ConfigureRows(queue, targets, options, counters);
-        ++counters.workersDone;
-      });
+  const DeliveryLimits limits;
+  const auto sendingSince = std::chrono::steady_clock::now();
+  for (std::vector<RowRun*> pending = queue; !pending.empty() && !Interrupted();) {
+    RunWorkers(pending, targets, options, counters, static_cast<int>(queue.size()));
+    pending = LookAtUnanswered(pending, targets);
+    const bool timeLeft = std::chrono::steady_clock::now() - sendingSince <
+                          std::chrono::milliseconds(limits.deliveryMs);
+    std::vector<RowRun*> next;
+    for (RowRun* run : pending) {
+      if (timeLeft && run->delivery.commands < limits.maxCommands) next.push_back(run);
     }
-    Spinner spinner;
-    const int total = static_cast<int>(queue.size());
-    while (counters.workersDone.load() < static_cast<int>(jobs)) {
-      const int done = counters.done.load();
-      const int failed = counters.failed.load();
-      spinner.Tick((Interrupted() ? "interrupted, finishing: " : "configuring: ") +
-                   std::to_string(done) + " done, " + std::to_string(failed) + " failed, " +
-                   std::to_string(total - done - failed) + " left");
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    for (std::thread& w : workers) w.join();
+    pending = next;
   }
 
   // Every accepted device, verified together.
   std::vector<ExpectedConfiguration> expected;
   std::vector<RowRun*> accepted;
   for (RowRun* run : queue) {
-    if (!run->started || run->result != CONFIG_OK || run->replyLost) continue;
+    if (!run->started || run->result != CONFIG_OK || run->outcome == Outcome::kConfigured) continue;
     expected.push_back({run->device.interfaceName, run->planned});
     accepted.push_back(run);
   }
