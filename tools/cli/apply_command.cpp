@@ -64,6 +64,7 @@ struct RowRun {
   ConfigResult result = CONFIG_OK;
   Delivery delivery;            // the commands sent, and how they ended
   ConfigChallenge challenge{};  // the device's, from one command to the next
+  std::chrono::steady_clock::time_point firstSent;
   std::string detail;
 };
 
@@ -248,6 +249,7 @@ void ConfigureRows(const std::vector<RowRun*>& queue, const std::vector<ScanTarg
     const std::size_t index = counters.next.fetch_add(1);
     if (index >= queue.size()) return;
     RowRun& run = *queue[index];
+    if (!run.started) run.firstSent = std::chrono::steady_clock::now();
     run.started = true;
     const std::optional<std::string>& password =
         run.row->entries.password ? run.row->entries.password : options.password;
@@ -448,14 +450,13 @@ int RunApply(const ApplyOptions& options) {
   // the device shows that only its reply was lost.
   Counters counters;
   const DeliveryLimits limits;
-  const auto sendingSince = std::chrono::steady_clock::now();
   for (std::vector<RowRun*> pending = queue; !pending.empty() && !Interrupted();) {
     RunWorkers(pending, targets, options, counters, static_cast<int>(queue.size()));
     pending = LookAtUnanswered(pending, targets);
-    const bool timeLeft = std::chrono::steady_clock::now() - sendingSince <
-                          std::chrono::milliseconds(limits.deliveryMs);
     std::vector<RowRun*> next;
     for (RowRun* run : pending) {
+      const bool timeLeft = std::chrono::steady_clock::now() - run->firstSent <
+                            std::chrono::milliseconds(limits.deliveryMs);
       if (timeLeft && run->delivery.commands < limits.maxCommands) next.push_back(run);
     }
     pending = next;
