@@ -29,8 +29,12 @@ int UdpChannel::AwaitConfigReply(std::uint32_t serial, ConfigChallenge& challeng
   return AwaitConfigReplyOn(*this, serial, challenge, false);
 }
 
-int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
-                       bool endOnAcceptance) {
+namespace {
+
+// The reply wait: it ends at `maximumMs`, or once `minimumMs` have passed
+// and a datagram came.
+int AwaitReply(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
+               bool endOnAcceptance, std::uint32_t minimumMs, std::uint32_t maximumMs) {
   const platform::SocketHandle socket = channel.socket();
   int result = kNoReply;
   int lastLength = 0;
@@ -72,9 +76,21 @@ int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigCh
     // Nothing the device says later can undo an acceptance.
     if (endOnAcceptance && result == kReplyAccepted) break;
     const std::uint32_t elapsed = platform::TickElapsed(start, platform::TickCountMs());
-    if (elapsed >= kReplyMaximumMs || (elapsed >= kReplyMinimumMs && lastLength > 0)) break;
+    if (elapsed >= maximumMs || (elapsed >= minimumMs && lastLength > 0)) break;
   }
   return result;
+}
+
+}  // namespace
+
+int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
+                       bool endOnAcceptance) {
+  return AwaitReply(channel, serial, challenge, endOnAcceptance, kReplyMinimumMs, kReplyMaximumMs);
+}
+
+int AwaitConfigReplyWithin(const UdpChannel& channel, std::uint32_t serial,
+                           ConfigChallenge& challenge, std::uint32_t waitMs) {
+  return AwaitReply(channel, serial, challenge, true, waitMs, waitMs);
 }
 
 }  // namespace velkarin

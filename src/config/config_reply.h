@@ -29,5 +29,9 @@ constexpr int kNoReply = -2;  // no reply of the device counted
 // minimum for every device.
 int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
                        bool endOnAcceptance);
+// The same wait, ending at the acceptance or after `waitMs`: for a caller
+// that sends the command again when no reply came.
+int AwaitConfigReplyWithin(const UdpChannel& channel, std::uint32_t serial,
+                           ConfigChallenge& challenge, std::uint32_t waitMs);
 
 }  // namespace velkarin

@@ -158,12 +158,13 @@ ConfigResult SendAndAwait(DeviceFinder& finder, UdpChannel& commandChannel,
   return reply == kReplyRefused ? CONFIG_REFUSED : CONFIG_FAILED;
 }
 
-// The transaction of ConfigureDevice and ConfigureNamedDevice. `exact`: with
-// a deviceId, only a device that announces both it and the record's serial
-// will do, and there is no fallback to the serial alone.
-ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const char* password,
-                            bool exact, DeviceRecord& found, const BeforeSendHook& beforeSend) {
-  UdpChannel commandChannel(finder.destination());
+// The search of the transaction of ConfigureDevice and ConfigureNamedDevice:
+// CONFIG_OK when `found` is to be sent `record` (whose deviceId a fallback to
+// the serial may clear). `exact`: with a deviceId, only a device that
+// announces both it and the record's serial will do, and there is no
+// fallback to the serial alone.
+ConfigResult SearchForTarget(DeviceFinder& finder, DeviceRecord& record, const char* password,
+                             bool exact, DeviceRecord& found, const BeforeSendHook& beforeSend) {
   // A quit noted by an earlier run on this thread has been handed on already.
   platform::ClearQuitRequested();
 
@@ -210,6 +211,14 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
   if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
 
   if (beforeSend) beforeSend(heard.Snapshot(), found);
+  return CONFIG_OK;
+}
+
+ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const char* password,
+                            bool exact, DeviceRecord& found, const BeforeSendHook& beforeSend) {
+  UdpChannel commandChannel(finder.destination());
+  const ConfigResult searched = SearchForTarget(finder, record, password, exact, found, beforeSend);
+  if (searched != CONFIG_OK) return searched;
   return SendAndAwait(finder, commandChannel, record, password, found.serial, false);
 }
 
@@ -230,10 +239,15 @@ ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, con
   return RunTransaction(finder, std::move(record), password, true, found, beforeSend);
 }
 
-ConfigResult ConfigureFoundDevice(DeviceFinder& finder, const DeviceRecord& record,
-                                  const char* password, const DeviceRecord& found) {
-  UdpChannel commandChannel(finder.destination());
-  platform::ClearQuitRequested();
+ConfigResult FindDeviceToConfigure(DeviceFinder& finder, const DeviceRecord& record,
+                                   const char* password, DeviceRecord& found,
+                                   const BeforeSendHook& beforeSend) {
+  DeviceRecord sent = record;
+  return SearchForTarget(finder, sent, password, true, found, beforeSend);
+}
+
+ConfigResult FoundDeviceProblem(const DeviceRecord& record, const char* password,
+                                const DeviceRecord& found) {
   if (record.serial == 0 && record.deviceId.empty()) return CONFIG_BAD_ARGUMENT;
   if (PasswordTooLong(password)) return CONFIG_BAD_ARGUMENT;
   if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
@@ -242,7 +256,7 @@ ConfigResult ConfigureFoundDevice(DeviceFinder& finder, const DeviceRecord& reco
     return CONFIG_SERIAL_CLASH;
   }
   if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
-  return SendAndAwait(finder, commandChannel, record, password, found.serial, true);
+  return CONFIG_OK;
 }
 
 bool WaitForAnnouncement(DeviceFinder& finder, std::uint32_t serial, const std::string& deviceId,

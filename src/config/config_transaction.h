@@ -41,14 +41,17 @@ ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, con
 using BeforeSendHook = std::function<void(const DeviceList& heard, const DeviceRecord& target)>;
 ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
                                   DeviceRecord& found, const BeforeSendHook& beforeSend);
-// The transaction without its search, for a device that a scan has just
-// found (`found`, with the scan's status flags): the command as
-// ConfigureNamedDevice sends it, to the finder's destination, and the reply
-// of the device by its serial. The reply wait ends at the acceptance, so
-// that many of these can run in parallel, each on its own finder (the
-// challenge is the finder's).
-ConfigResult ConfigureFoundDevice(DeviceFinder& finder, const DeviceRecord& record,
-                                  const char* password, const DeviceRecord& found);
+// The search of ConfigureNamedDevice alone, with its judgement of the device
+// found: CONFIG_OK when `found` is the device to send `record` to, and
+// `beforeSend` has been called.
+ConfigResult FindDeviceToConfigure(DeviceFinder& finder, const DeviceRecord& record,
+                                   const char* password, DeviceRecord& found,
+                                   const BeforeSendHook& beforeSend);
+// For a device that a scan has just found (`found`, with the scan's status
+// flags): CONFIG_OK when it may be sent `record`, otherwise what the
+// transaction would have said instead of sending.
+ConfigResult FoundDeviceProblem(const DeviceRecord& record, const char* password,
+                                const DeviceRecord& found);
 bool Configure(DeviceFinder& finder, DeviceRecord record);
 bool WaitForDeviceById(DeviceFinder& finder, std::string deviceId, std::int32_t deviceIndex,
                        std::uint32_t timeoutMs, DeviceRecord& found);

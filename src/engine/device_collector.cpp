@@ -108,6 +108,11 @@ bool DeviceCollector::Add(DeviceRecord record) {
   return true;
 }
 
+std::size_t DeviceCollector::Count() {
+  platform::LockGuard guard(lock_);
+  return list_.size();
+}
+
 DeviceList DeviceCollector::CopyList(bool takeChanged) {
   platform::CheckAllocation();
   DeviceList copy;

@@ -27,6 +27,7 @@ class DeviceCollector {
 
   bool Add(DeviceRecord record);
   DeviceList Snapshot();
+  std::size_t Count();  // the records listed
   void Clear();
   bool TakeChanged(bool clear);
   bool FindByDeviceId(const std::string& deviceId, std::int32_t deviceIndex, DeviceRecord& found);

@@ -22,11 +22,11 @@ struct Channel {
 
 // Takes what is queued on one channel, up to a bound so that a flood on one
 // interface cannot keep the others or the time bound from being looked at.
-// True when anything came.
-bool Drain(Channel& channel, char* buffer) {
+// Gives the number of announcements taken.
+int Drain(Channel& channel, char* buffer) {
   constexpr int kMaxPerDrain = 256;
-  bool any = false;
-  for (int taken = 0; taken < kMaxPerDrain; ++taken) {
+  int taken = 0;
+  while (taken < kMaxPerDrain) {
     const int count = CollectAnnouncement(*channel.udp, buffer, *channel.collector);
     if (count <= 0) {
       // A datagram too long for the buffer is dropped with an error, and
@@ -34,10 +34,38 @@ bool Drain(Channel& channel, char* buffer) {
       if (count < 0 && platform::SocketWaitReadable(channel.udp->socket(), 0) == 1) continue;
       break;
     }
-    any = true;
+    ++taken;
   }
-  return any;
+  return taken;
 }
+
+// Decides after each round whether another discovery datagram is worth it.
+class Rounds {
+ public:
+  explicit Rounds(const ScanTiming& timing) : timing_(timing) {}
+
+  // Called as a round ends with `known` devices heard so far.
+  bool AskAgain(std::size_t known) {
+    const std::size_t fresh = known - knownAtSend_;
+    quiet_ = fresh == 0 ? quiet_ + 1 : 0;
+    // No device was new and every known one answered again: nothing is
+    // being lost, as on most networks, so the scan ends as soon as it can.
+    // Silence proves nothing: the discovery datagrams may have been lost.
+    if (fresh == 0 && known > 0 && answers_ >= known) return false;
+    return quiet_ < timing_.quietRounds;
+  }
+  void Sent(std::size_t known) {
+    knownAtSend_ = known;
+    answers_ = 0;
+  }
+  void Heard(int answers) { answers_ += static_cast<std::size_t>(answers); }
+
+ private:
+  const ScanTiming& timing_;
+  std::size_t knownAtSend_ = 0;
+  std::size_t answers_ = 0;
+  int quiet_ = 0;
+};
 
 }  // namespace
 
@@ -62,20 +90,39 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
 
   const std::unique_ptr<bool[]> readable = std::make_unique<bool[]>(channels.size());
   char buffer[kReceiveBufferSize];
+  const auto knownDevices = [&channels] {
+    std::size_t known = 0;
+    for (const Channel& c : channels) known += c.collector->Count();
+    return known;
+  };
+  Rounds rounds(timing);
   const std::uint32_t start = platform::TickCountMs();
   std::uint32_t lastActivity = start;  // the last send or answer
+  std::uint32_t nextSend = 0;          // since the start
+  bool sending = true;
   int sent = 0;
   for (;;) {
     const std::uint32_t now = platform::TickCountMs();
     const std::uint32_t elapsed = platform::TickElapsed(start, now);
-    if (sent < timing.sends && elapsed >= static_cast<std::uint32_t>(sent) * timing.repeatMs) {
-      for (Channel& c : channels) c.udp->SendDiscovery();
-      ++sent;
-      lastActivity = platform::TickCountMs();
-      continue;
+    if (sending && elapsed >= nextSend) {
+      if (sent >= timing.sends) sending = rounds.AskAgain(knownDevices());
+      if (sending) {
+        for (Channel& c : channels) c.udp->SendDiscovery();
+        ++sent;
+        rounds.Sent(knownDevices());
+        nextSend = sent < timing.sends ? static_cast<std::uint32_t>(sent) * timing.repeatMs
+                                       : elapsed + timing.roundMs;
+        lastActivity = platform::TickCountMs();
+        continue;
+      }
     }
     const std::uint32_t quietFor = platform::TickElapsed(lastActivity, now);
-    if (sent >= timing.sends && quietFor >= timing.idleMs) {
+    // After rounds that outlasted the idle window, a slow device has had its
+    // time since the first datagram: a round's wait is quiet enough.
+    const std::uint32_t idleMs = sent > timing.sends && elapsed >= timing.idleMs
+                                     ? std::min(timing.idleMs, timing.roundMs)
+                                     : timing.idleMs;
+    if (!sending && quietFor >= idleMs) {
       result.quiet = true;
       break;
     }
@@ -83,21 +130,23 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     if (keepGoing && !keepGoing()) break;
     // Wakes for the next send, the end of the idle window or the time bound,
     // whichever comes first; at most 100 ms so `keepGoing` is asked often.
-    std::uint32_t wait = timing.idleMs - std::min(quietFor, timing.idleMs);
-    if (sent < timing.sends) {
-      wait = std::min(wait, static_cast<std::uint32_t>(sent) * timing.repeatMs - elapsed);
-    }
+    std::uint32_t wait = idleMs - std::min(quietFor, idleMs);
+    if (sending) wait = std::min(wait, nextSend - std::min(nextSend, elapsed));
     wait = std::min({wait, timing.maxScanMs - elapsed, static_cast<std::uint32_t>(100)});
     const int ready =
         platform::SocketsWaitReadable(sockets.data(), readable.get(), sockets.size(), wait);
     if (ready < 0) break;
     if (ready == 0) continue;
-    bool heard = false;
+    int heard = 0;
     for (std::size_t i = 0; i < channels.size(); ++i) {
-      if (readable[i] && Drain(channels[i], buffer)) heard = true;
+      if (readable[i]) heard += Drain(channels[i], buffer);
     }
-    if (heard) lastActivity = platform::TickCountMs();
+    if (heard > 0) {
+      rounds.Heard(heard);
+      lastActivity = platform::TickCountMs();
+    }
   }
+  result.rounds = sent;
 
   for (std::size_t i = 0; i < channels.size(); ++i) {
     DeviceList list = channels[i].collector->Snapshot();

@@ -2,6 +2,8 @@
 // out of every chosen interface at once, and the scan reads until the
 // network has been quiet for the engine's idle window, with no cap on the
 // number of devices. It lives beside the engine's cycle, which the page keeps.
+// On a network that loses datagrams the scan asks again, round after round,
+// for as long as the rounds still bring devices not heard before.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -26,6 +28,13 @@ struct ScanTiming {
   std::uint32_t maxScanMs = 3000;  // a network that never falls quiet
   std::uint32_t repeatMs = 100;    // the second discovery datagram, for a lost first
   int sends = 2;
+  // Rounds after those `sends`, each `roundMs` after the last, while the
+  // network loses datagrams: a round in which a known device stayed silent,
+  // or one that brought a device not heard before. Sending stops after
+  // `quietRounds` rounds in a row brought none, or after a round in which
+  // every known device answered and none was new.
+  std::uint32_t roundMs = 250;
+  int quietRounds = 3;
 };
 
 struct ScannedDevice {
@@ -40,6 +49,7 @@ struct ScanResult {
   std::vector<ScannedDevice> devices;
   bool quiet = false;    // ended by the idle window, not by the time bound
   int channelsOpen = 0;  // targets whose socket could be opened
+  int rounds = 0;        // discovery datagrams sent out of each channel
 };
 
 // `keepGoing`, if set, is asked between waits; false ends the scan early.

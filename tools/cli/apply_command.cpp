@@ -2,6 +2,7 @@
 // and verified, several devices at once.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include "cli/text_encoding.h"
 #include "cli/text_output.h"
 #include "cli/warnings.h"
+#include "config/config_delivery.h"
 #include "config/config_transaction.h"
 #include "config/configuration_wait.h"
 #include "engine/device_finder.h"
@@ -36,6 +38,9 @@ namespace velkarin::cli {
 namespace {
 
 constexpr std::uint32_t kAnnounceAgainMs = 15000;
+// Scans after the first for planned devices it did not hear: a lost
+// announcement or discovery datagram is no reason to end a row "not found".
+constexpr int kScansForTheUnheard = 2;
 
 enum class Action { kConfigure, kAlreadyDone, kNotFound };
 
@@ -66,7 +71,10 @@ struct RowRun {
   std::atomic<int> state{kWaiting};
   // Written by the worker before it finishes the row.
   ConfigResult result = CONFIG_OK;
-  std::string failure;  // what went wrong in the tool, if anything
+  std::string failure;          // what went wrong in the tool, if anything
+  Delivery delivery;            // the commands sent, and how they ended
+  ConfigChallenge challenge{};  // the device's, from one command to the next
+  std::chrono::steady_clock::time_point firstSent;
   // Written by the main thread alone.
   Outcome outcome = Outcome::kPending;
   std::string detail;
@@ -169,11 +177,12 @@ std::string ReportCsv(const std::vector<RowRun>& runs, const Ending& ending) {
     rows.push_back({std::to_string(run.row->line), SerialText(p.serial), NameText(run),
                     Latin1ToUtf8(p.deviceId), InterfaceText(run), p.dhcp != 0 ? "yes" : "no",
                     p.dhcp != 0 ? "" : p.ipAddress, p.dhcp != 0 ? "" : p.netmask,
-                    p.dhcp != 0 ? "" : p.gateway, ResultWords(run, ending), run.detail});
+                    p.dhcp != 0 ? "" : p.gateway, ResultWords(run, ending), run.detail,
+                    std::to_string(run.delivery.commands)});
   }
   return FormatCsvRows(rows,
                        {"line", "serial", "name", "device_id", "interface", "dhcp", "ip", "netmask",
-                        "gateway", "result", "detail"},
+                        "gateway", "result", "detail", "commands"},
                        false);
 }
 
@@ -275,9 +284,12 @@ void ConfigureRow(RowRun& run, const std::vector<ScanTarget>& targets,
   try {
     const std::optional<std::string>& password =
         run.row->entries.password ? run.row->entries.password : options.password;
+    if (run.delivery.commands == 0) run.firstSent = std::chrono::steady_clock::now();
     DeviceFinder finder(targets[run.target].destination);
-    run.result = ConfigureFoundDevice(finder, run.planned, password ? password->c_str() : nullptr,
-                                      run.device.record);
+    finder.configChallenge() = run.challenge;
+    run.result = SendConfiguration(finder, run.planned, password ? password->c_str() : nullptr,
+                                   run.device.record, DeliveryLimits(), run.delivery);
+    run.challenge = finder.configChallenge();
   } catch (const std::exception& error) {
     run.failure = error.what();
   } catch (...) {
@@ -297,10 +309,43 @@ void ConfigureRows(void* argument) {
     run.state.store(kRunning);
     ConfigureRow(run, *w.targets, *w.options);
     const bool ok = run.failure.empty() && run.result == CONFIG_OK;
+    // A command without a reply is not done yet: it is looked at, and sent again.
+    const bool unanswered = run.failure.empty() && run.result == CONFIG_NO_REPLY;
     run.state.store(kFinished);
-    ++(ok ? w.done : w.failed);
+    if (!unanswered) ++(ok ? w.done : w.failed);
   }
   ++w.workersDone;
+}
+
+bool RowHeard(const PlanRow& row, const ScannedDevice& d) {
+  return RowNamesDevice(row, d.record) &&
+         (row.interfaceName.empty() || d.interfaceName == row.interfaceName);
+}
+
+bool EveryRowHeard(const std::vector<PlanRow>& rows, const std::vector<ScannedDevice>& devices) {
+  for (const PlanRow& row : rows) {
+    bool heard = false;
+    for (const ScannedDevice& d : devices) heard = heard || RowHeard(row, d);
+    if (!heard) return false;
+  }
+  return true;
+}
+
+// Adds the devices of a later scan that the earlier ones did not hear, in
+// the scan's order (by serial).
+void AddUnheard(const std::vector<ScannedDevice>& more, std::vector<ScannedDevice>& devices) {
+  for (const ScannedDevice& d : more) {
+    bool known = false;
+    for (const ScannedDevice& k : devices) {
+      known = known || (k.interfaceName == d.interfaceName && k.record.serial == d.record.serial &&
+                        k.record.deviceId == d.record.deviceId);
+    }
+    if (!known) devices.push_back(d);
+  }
+  std::stable_sort(devices.begin(), devices.end(),
+                   [](const ScannedDevice& a, const ScannedDevice& b) {
+                     return a.record.serial < b.record.serial;
+                   });
 }
 
 // The rows whose configuration the scan shows already, or that it did not
@@ -312,8 +357,7 @@ std::vector<RowRun*> Classify(std::vector<RowRun>& runs, const std::vector<Scann
   std::vector<RowRun*> queue;
   for (RowRun& run : runs) {
     for (const ScannedDevice& d : heard) {
-      if (!RowNamesDevice(*run.row, d.record)) continue;
-      if (!run.row->interfaceName.empty() && d.interfaceName != run.row->interfaceName) continue;
+      if (!RowHeard(*run.row, d)) continue;
       run.heard = true;
       run.device = d;
       if (auto problem = EditedDhcpProblem(*run.row, d.record)) edited.push_back(*problem);
@@ -404,6 +448,47 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>
   }
   for (platform::ThreadHandle& thread : threads) platform::ThreadJoin(thread);
   return true;
+}
+
+// One scan for the devices whose command got no reply (configured, their
+// reply was lost) and the accepted ones not yet seen configured. Gives the
+// rows to send the command again.
+std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
+                                      const std::vector<ScanTarget>& targets) {
+  std::vector<ExpectedConfiguration> expected;
+  std::vector<RowRun*> looked;
+  bool unanswered = false;
+  for (RowRun* run : sent) {
+    if (run->state.load() != kFinished || !run->failure.empty() ||
+        (run->result != CONFIG_OK && run->result != CONFIG_NO_REPLY)) {
+      continue;
+    }
+    if (run->outcome == Outcome::kConfigured) continue;
+    unanswered = unanswered || run->result == CONFIG_NO_REPLY;
+    DeviceRecord announced = run->planned;
+    announced.serial = run->device.record.serial;
+    expected.push_back({run->device.interfaceName, announced});
+    looked.push_back(run);
+  }
+  std::vector<RowRun*> again;
+  if (!unanswered) return again;
+  Spinner spinner;
+  const std::vector<ObservedConfiguration> observed =
+      AwaitConfigurations(targets, expected, 0, ScanTiming(), [&] {
+        spinner.Tick("looking at the devices whose reply was lost");
+        return !Interrupted();
+      });
+  for (std::size_t i = 0; i < looked.size(); ++i) {
+    RowRun& run = *looked[i];
+    if (observed[i].configured) {
+      run.delivery.replyLost = run.result == CONFIG_NO_REPLY;
+      run.result = CONFIG_OK;
+      run.outcome = Outcome::kConfigured;
+    } else if (run.result == CONFIG_NO_REPLY) {
+      again.push_back(&run);
+    }
+  }
+  return again;
 }
 
 // The rows the workers finished, in words; those never started stay pending.
@@ -546,6 +631,16 @@ int RunApply(const ApplyOptions& options) {
     std::fprintf(stderr, "velkarin: cannot open a socket for discovery\n");
     return Ended(WriteReport(runs, options, refused, false), EXIT_ERROR);
   }
+  for (int again = 0; again < kScansForTheUnheard && !EveryRowHeard(plan.rows, scan.devices);
+       ++again) {
+    Spinner spinner;
+    const ScanResult more = ScanDevices(targets, ScanTiming(), [&] {
+      spinner.Tick("looking again for the devices of the plan not heard yet");
+      return !Interrupted();
+    });
+    if (Interrupted()) return Ended(WriteReport(runs, options, ending, true), InterruptedExit());
+    AddUnheard(more.devices, scan.devices);
+  }
   WarnIfScanIncomplete(scan, targets.size(), ScanTiming().maxScanMs / 1000.0,
                        "; a device not heard is reported not found");
   const std::vector<PlanProblem> conflicts = AnnouncedAddressProblems(plan.rows, scan.devices);
@@ -592,8 +687,11 @@ int RunApply(const ApplyOptions& options) {
     }
   }
 
-  if (!queue.empty()) {
-    if (!RunWorkers(queue, targets, options)) {
+  // A command without a reply goes out again, a few times, unless a look at
+  // the device shows that only its reply was lost.
+  const DeliveryLimits limits;
+  for (std::vector<RowRun*> pending = queue; !pending.empty() && !Interrupted();) {
+    if (!RunWorkers(pending, targets, options)) {
       // A second interrupt: the rows in flight are unknown, and the workers
       // are not waited for.
       TakeResults(queue);
@@ -602,6 +700,15 @@ int RunApply(const ApplyOptions& options) {
       std::fflush(stderr);
       std::_Exit(status);
     }
+    std::vector<RowRun*> next;
+    for (RowRun* run : LookAtUnanswered(pending, targets)) {
+      const bool timeLeft = std::chrono::steady_clock::now() - run->firstSent <
+                            std::chrono::milliseconds(limits.deliveryMs);
+      if (timeLeft && run->delivery.commands < limits.maxCommands) next.push_back(run);
+    }
+    pending = next;
+  }
+  if (!queue.empty()) {
     TakeResults(queue);
     Verify(queue, targets);
   }

@@ -13,6 +13,7 @@
 #include "cli/terminal.h"
 #include "cli/text_output.h"
 #include "cli/warnings.h"
+#include "config/config_delivery.h"
 #include "config/config_transaction.h"
 #include "engine/device_finder.h"
 #include "platform/pump.h"
@@ -65,10 +66,15 @@ int RunSet(const SetOptions& options) {
   };
 
   progress.text = "configuring " + serialText;
+  const char* password = options.password ? options.password->c_str() : nullptr;
   DeviceRecord other;
-  const ConfigResult result =
-      ConfigureNamedDevice(finder, record, options.password ? options.password->c_str() : nullptr,
-                           other, warnOfConflicts);
+  ConfigResult result = FindDeviceToConfigure(finder, record, password, other, warnOfConflicts);
+  Delivery delivery;
+  if (result == CONFIG_OK) {
+    delivery =
+        DeliverConfiguration(finder, ScanTarget{"", options.destination}, record, password, other);
+    result = delivery.result;
+  }
   progress.spinner.Clear();
   if (result == CONFIG_NOT_FOUND && !record.deviceId.empty()) {
     // Nothing was sent: the identifier and the serial name no one device.
@@ -89,6 +95,12 @@ int RunSet(const SetOptions& options) {
     std::fprintf(stderr, "velkarin: %s: %s (%s)\n", serialText.c_str(), words.c_str(),
                  ConfigResultName(result));
     return ExitCodeForResult(result);
+  }
+  if (delivery.replyLost) {
+    // Seen announcing what it was sent after the command: nothing to wait for.
+    std::printf("%s: configured; its reply was lost (%u commands sent)\n", serialText.c_str(),
+                static_cast<unsigned>(delivery.commands));
+    return EXIT_OK;
   }
   std::printf("%s: %s (%s)\n", serialText.c_str(), words.c_str(), ConfigResultName(result));
   FlushOutput();

@@ -1,0 +1,139 @@
+// velkarin on a network that loses datagrams: what list, set and apply say
+// is true to what the simulator's devices did.
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "datagram_loss.h"
+
+namespace velkarin::test {
+namespace {
+
+using std::chrono::seconds;
+
+std::string FleetSerial(int i) {
+  char serial[16];
+  std::snprintf(serial, sizeof serial, "%X", 0x100000 + i);
+  return serial;
+}
+
+// How many of the simulator's received datagrams are commands to `serial`.
+int CommandsTo(const DevsimProcess& devsim, const std::string& serial) {
+  int count = 0;
+  for (const std::string& c : Commands(devsim)) count += c.rfind(serial + " ", 0) == 0 ? 1 : 0;
+  return count;
+}
+
+// The device took this configuration, in the simulator's words.
+bool Applied(const DevsimProcess& devsim, const std::string& serial, const std::string& what) {
+  return Contains(devsim.LogText(), "device " + serial + ": applied " + what);
+}
+
+std::string Configuration(int i) {
+  return i % 2 == 0 ? "dhcp=1" : "dhcp=0 ip=10.7.0." + std::to_string(i) + " netmask=255.255.0.0";
+}
+
+void ListsNearlyEveryDevice(DevsimProcess&, int devices) {
+  // A scan of two rounds at this loss missed five devices on average, and
+  // listed 38 or more in fewer than one scan of ten.
+  for (int scan = 0; scan < 3; ++scan) {
+    const RunResult run = RunCli({"list", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_GE(nlohmann::json::parse(run.out).size(), static_cast<std::size_t>(devices - 2));
+  }
+}
+
+void SetConfiguresEachDevice(DevsimProcess& devsim, int devices) {
+  for (int i = 1; i <= devices; ++i) {
+    const std::string serial = FleetSerial(i);
+    const RunResult run = RunCli(
+        {"set", serial, "--ip", "10.7.0." + std::to_string(i) + "/16", "--gateway", "10.7.0.254"},
+        seconds(90));
+    EXPECT_EQ(run.exitCode, 0) << serial << "\n" << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, serial + ": configured")) << run.out;
+    EXPECT_TRUE(Applied(devsim, serial, "dhcp=0 ip=10.7.0." + std::to_string(i)))
+        << devsim.LogText();
+  }
+}
+
+void ApplyConfiguresEveryRow(DevsimProcess& devsim, int devices) {
+  const std::string planPath = devsim.directory() + "/plan.csv";
+  const std::string reportPath = devsim.directory() + "/report.csv";
+  {
+    std::ofstream plan(planPath);
+    plan << "serial,dhcp,ip,netmask\n";
+    for (int i = 0; i < devices; ++i) {
+      plan << FleetSerial(i)
+           << (i % 2 == 0 ? ",yes,," : ",no,10.7.0." + std::to_string(i)) +
+                  (i % 2 == 0 ? "\n" : ",255.255.0.0\n");
+    }
+  }
+  const RunResult run = RunCli({"apply", planPath, "--yes", "--report", reportPath}, seconds(180));
+  EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+  std::ifstream in(reportPath, std::ios::binary);
+  std::string report(std::istreambuf_iterator<char>(in), {});
+  report.erase(std::remove(report.begin(), report.end(), '\r'), report.end());
+  const std::vector<std::string> lines = Lines(report);
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(devices + 1));
+  EXPECT_EQ(lines[0],
+            "line,serial,device_id,interface,dhcp,ip,netmask,gateway,result,detail,commands");
+  for (int i = 0; i < devices; ++i) {
+    const std::string& line = lines[static_cast<std::size_t>(i) + 1];
+    std::vector<std::string> fields;
+    std::stringstream row(line);
+    std::string field;
+    while (std::getline(row, field, ',')) fields.push_back(field);
+    ASSERT_EQ(fields.size(), 11u) << line;
+    const std::string& serial = fields[1];
+    EXPECT_EQ(serial, FleetSerial(i));
+    // Configured only when it took the plan's configuration; the commands
+    // counted are the ones sent, of which the loss may have taken some.
+    EXPECT_TRUE(fields[8].rfind("configured", 0) == 0) << line;
+    EXPECT_TRUE(Applied(devsim, serial, Configuration(i))) << line;
+    const int received = CommandsTo(devsim, serial);
+    EXPECT_GE(received, 1) << line;
+    EXPECT_LE(received, std::stoi(fields[10])) << line;
+  }
+}
+
+TEST_F(CliTest, UnderDatagramLossEveryResultIsTrueToWhatTheDevicesDid) {
+  const struct {
+    const char* what;
+    int lossPercent;
+    int devices;
+    std::function<void(DevsimProcess&, int)> check;
+  } cases[] = {
+      {"list", 20, 40, ListsNearlyEveryDevice},
+      // Half of the commands or their replies are lost: sent once, half of
+      // the runs ended "no reply", some of them from a configured device.
+      {"set", 30, 3, SetConfiguresEachDevice},
+      {"apply", 20, 20, ApplyConfiguresEveryRow},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DevsimProcess devsim({"--fleet", std::to_string(c.devices + 1)});
+    ASSERT_DEVSIM_READY(devsim);
+    DatagramLoss loss(c.lossPercent);
+    ASSERT_LOSS_ACTIVE(loss);
+    c.check(devsim, c.devices);
+  }
+}
+
+TEST_F(CliTest, AScanAsksTwiceEvenOnACleanNetworkForADatagramLostThere) {
+  DevsimProcess devsim({"--device", "serial=C0DE,ip=10.0.0.5,netmask=255.0.0.0"});
+  ASSERT_DEVSIM_READY(devsim);
+  ASSERT_EQ(RunCli({"list"}).exitCode, 0);
+  // A lost first discovery would hide every device; with nothing lost, the
+  // second answer of each known device ends the asking.
+  EXPECT_EQ(devsim.Received(), (std::vector<std::string>{"0 1 A", "0 1 A"}));
+}
+
+}  // namespace
+}  // namespace velkarin::test

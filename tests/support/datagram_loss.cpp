@@ -1,0 +1,52 @@
+#include "datagram_loss.h"
+
+#include <cstdio>
+
+#include "private_network.h"
+
+namespace velkarin::test {
+namespace {
+
+// Feeds `text` to `nft -f -`; true when nft took it.
+bool Nft(const std::string& arguments, const std::string& text, std::string& error) {
+  std::FILE* nft = popen(("nft " + arguments + " 2>&1").c_str(), "w");
+  if (nft == nullptr) {
+    error = "cannot run nft";
+    return false;
+  }
+  std::fwrite(text.data(), 1, text.size(), nft);
+  const int status = pclose(nft);
+  if (status != 0) error = "nft " + arguments + " failed (status " + std::to_string(status) + ")";
+  return status == 0;
+}
+
+}  // namespace
+
+DatagramLoss::DatagramLoss(int percent) {
+  // The rules would lose the machine's own datagrams outside a private namespace.
+  if (!InPrivateNetwork()) {
+    error_ = "not in a private network namespace";
+    return;
+  }
+  const std::string share = std::to_string(percent);
+  active_ = Nft("-f -",
+                "table inet lossy {\n"
+                "  chain out {\n"
+                "    type filter hook output priority 0; policy accept;\n"
+                "    udp dport 8001 numgen random mod 100 < " +
+                    share +
+                    " drop\n"
+                    "    udp sport 8001 numgen random mod 100 < " +
+                    share +
+                    " drop\n"
+                    "  }\n"
+                    "}\n",
+                error_);
+}
+
+DatagramLoss::~DatagramLoss() {
+  std::string ignored;
+  if (active_) Nft("flush ruleset", "", ignored);
+}
+
+}  // namespace velkarin::test

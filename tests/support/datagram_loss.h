@@ -1,0 +1,28 @@
+// Loses a share of the datagrams to and from the devices' port at random,
+// both ways, in the test's private network namespace (nftables).
+#pragma once
+#include <string>
+
+namespace velkarin::test {
+
+class DatagramLoss {
+ public:
+  // Drops `percent` of the UDP datagrams to and of those from port 8001.
+  explicit DatagramLoss(int percent);
+  ~DatagramLoss();  // removes the rules again
+  DatagramLoss(const DatagramLoss&) = delete;
+  DatagramLoss& operator=(const DatagramLoss&) = delete;
+
+  // True once the rules are in place; else error() says why.
+  bool active() const { return active_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  bool active_ = false;
+  std::string error_;
+};
+
+}  // namespace velkarin::test
+
+// Fails the test unless the loss is in place.
+#define ASSERT_LOSS_ACTIVE(loss) ASSERT_TRUE((loss).active()) << (loss).error()
