@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "cli/text_encoding.h"
 #include "config/config_transaction.h"
 
 #ifdef _WIN32
@@ -15,6 +16,8 @@
 
 namespace velkarin::cli {
 namespace {
+
+const std::string kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 void StripLineEnd(std::string& line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
@@ -70,6 +73,7 @@ bool ReadHiddenLine(const char* prompt, std::string& line) {
 PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader reader) {
   PasswordOutcome outcome;
   std::string password;
+  // Messages name where the password came from, never the password.
   std::string source = "--password";
   if (sources.option && !sources.optionValue.empty()) {
     password = sources.optionValue;
@@ -77,6 +81,7 @@ PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader rea
         "a password given on the command line is visible to other users of this computer; "
         "prefer --password without a value, --password-file or VELKARIN_PASSWORD";
   } else if (sources.option) {
+    source = "the password typed at the prompt";
     if (!reader("Password: ", password)) {
       outcome.error =
           "--password without a value asks on a terminal, and there is none; use "
@@ -84,25 +89,38 @@ PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader rea
       return outcome;
     }
   } else if (sources.file) {
-    source = "--password-file";
+    source = *sources.file == "-" ? std::string("the password on standard input")
+                                  : "the password in '" + *sources.file + "'";
     if (!ReadFirstLine(*sources.file, password)) {
       outcome.error = "cannot read the password from '" + *sources.file + "'";
       return outcome;
     }
     StripLineEnd(password);
+    // Editors on Windows start a UTF-8 file with a byte-order mark.
+    if (password.rfind(kUtf8ByteOrderMark, 0) == 0) password.erase(0, kUtf8ByteOrderMark.size());
   } else if (sources.environment != nullptr && *sources.environment != '\0') {
     password = sources.environment;
     source = "VELKARIN_PASSWORD";
   } else {
     return outcome;
   }
-  if (password.size() > kMaxPasswordLength) {
-    outcome.error = source + " has " + std::to_string(password.size()) +
+  Latin1Fault fault;
+  const std::optional<std::string> wire = Utf8ToLatin1(password, fault);
+  if (!wire) {
+    outcome.error = source +
+                    (fault.malformed ? " is not valid UTF-8 at position "
+                                     : " has a character that devices cannot take, at position ") +
+                    std::to_string(fault.position) + "; devices take Latin-1 text";
+    return outcome;
+  }
+  // What counts is what is sent: one byte per character.
+  if (wire->size() > kMaxPasswordLength) {
+    outcome.error = source + " has " + std::to_string(wire->size()) +
                     " characters; a device takes " + std::to_string(kMaxPasswordLength) +
                     " at most";
     return outcome;
   }
-  outcome.password = password;
+  outcome.password = wire;
   return outcome;
 }
 

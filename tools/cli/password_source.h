@@ -14,7 +14,7 @@ struct PasswordSources {
 };
 
 struct PasswordOutcome {
-  std::optional<std::string> password;  // none: send without one
+  std::optional<std::string> password;  // as sent: Latin-1 bytes; none: send without one
   std::string error;                    // a usage error; nothing may be sent
   std::string warning;                  // for standard error
 };
@@ -24,8 +24,10 @@ struct PasswordOutcome {
 using HiddenReader = bool (*)(const char* prompt, std::string& line);
 bool ReadHiddenLine(const char* prompt, std::string& line);
 
-// The option's value, else the prompt, else the file's first line, else the
-// environment. A password over the device's 20 characters is an error.
+// The option's value, else the prompt, else the file's first line (without a
+// byte-order mark), else the environment; turned from UTF-8 into the Latin-1
+// bytes a device takes. A password that has no such form, or that is over
+// the device's 20 bytes, is an error that names its source, never its text.
 PasswordOutcome ResolvePassword(const PasswordSources& sources,
                                 HiddenReader reader = &ReadHiddenLine);
 

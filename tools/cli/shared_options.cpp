@@ -55,9 +55,8 @@ bool ReadPasswordOptions(const PasswordOptions& password, std::optional<std::str
   }
   if (!secret.warning.empty())
     std::fprintf(stderr, "velkarin: warning: %s\n", secret.warning.c_str());
-  if (!secret.password) return true;
-  wire = WireText("--password", *secret.password, problem);
-  return wire.has_value();
+  wire = secret.password;
+  return true;
 }
 
 }  // namespace velkarin::cli

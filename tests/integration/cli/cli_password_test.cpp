@@ -25,7 +25,12 @@ struct PasswordCase {
   int exitCode;
   bool warned;       // the visible-password warning on standard error
   bool commandSent;  // a configuration command reached the device
+  // A refused password: what the message says instead of its text.
+  const char* says = nullptr;
 };
+
+// Every refused password below holds this; no message may show it.
+const char* const kSecret = "Geheim";
 
 void PrintTo(const PasswordCase& c, std::ostream* os) { *os << c.what; }
 
@@ -52,6 +57,10 @@ TEST_P(CliPassword, ComesFromItsSourceAndStaysOffTheCommandLine) {
   bool sent = false;
   for (const std::string& bytes : devsim.Received()) sent = sent || bytes != "0 1 A";
   EXPECT_EQ(sent, c.commandSent);
+  EXPECT_FALSE(Contains(set.out + set.err, kSecret)) << set.err;
+  if (c.says != nullptr) {
+    EXPECT_TRUE(Contains(set.err, c.says)) << set.err;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,6 +83,31 @@ INSTANTIATE_TEST_SUITE_P(
                      "printf '%s\\n' 123456789012345678901 | $CLI set 1A2B --dhcp "
                      "--password-file -",
                      2, false, false},
+        // Refused where they come from, by place, not by text.
+        PasswordCase{"NoLatin1InTheOption", "$CLI set 1A2B --ip 10.0.0.5/24 --password 'Geheim€'",
+                     2, false, false,
+                     "--password has a character that devices cannot take, at position 7"},
+        PasswordCase{"NoLatin1InTheEnvironment", "VELKARIN_PASSWORD='Geheim€' $CLI set 1A2B --dhcp",
+                     2, false, false,
+                     "VELKARIN_PASSWORD has a character that devices cannot take, at position 7"},
+        PasswordCase{"NoUtf8InAFile",
+                     "printf 'Geheim\\377\\n' >\"$FILE\"; $CLI set 1A2B --dhcp --password-file "
+                     "\"$FILE\"",
+                     2, false, false, "is not valid UTF-8 at position 7"},
+        PasswordCase{"NoLatin1AfterAByteOrderMark",
+                     "printf '\\357\\273\\277Geheim\\342\\202\\254\\r\\n' | $CLI set 1A2B --dhcp "
+                     "--password-file -",
+                     2, false, false,
+                     "the password on standard input has a character that devices cannot take, "
+                     "at position 7"},
+        // As spreadsheets and editors on Windows save UTF-8.
+        PasswordCase{"ByteOrderMarkInAFile",
+                     "printf '\\357\\273\\277sesame\\r\\n' >\"$FILE\"; $CLI set 1A2B --dhcp "
+                     "--password-file \"$FILE\"",
+                     0, false, true},
+        // Counted as sent, one byte each: twelve fit, and the device judges them.
+        PasswordCase{"TwelveUmlautsFit", "VELKARIN_PASSWORD=ääääääääääää $CLI set 1A2B --dhcp", 13,
+                     false, true},
         PasswordCase{"MissingFile", "$CLI set 1A2B --dhcp --password-file /nonexistent/pw", 2,
                      false, false},
         // No terminal to ask on: refused rather than sent without one.
