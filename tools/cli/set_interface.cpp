@@ -3,6 +3,7 @@
 #include "cli/scan_listing.h"
 #include "engine/device_scan.h"
 #include "platform/interfaces.h"
+#include "protocol/address.h"
 
 namespace velkarin::cli {
 
@@ -23,7 +24,8 @@ std::string ChooseSetInterface(SetOptions& options) {
   const ScannedDevice* chosen = nullptr;
   for (const ScannedDevice& d : scan.devices) {
     if (d.record.serial != options.serial) continue;
-    const bool idMatches = !options.deviceId.empty() && d.record.deviceId == options.deviceId;
+    const bool idMatches =
+        !options.deviceId.empty() && SameTextIgnoringCase(d.record.deviceId, options.deviceId);
     if (chosen == nullptr || idMatches) chosen = &d;
     if (idMatches) break;
   }
