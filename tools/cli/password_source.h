@@ -20,9 +20,15 @@ struct PasswordOutcome {
 };
 
 // Reads one line with the terminal's echo off; false when standard input is
-// no terminal or the line cannot be read.
+// no terminal or the line cannot be read. The echo comes back on every way
+// out: a signal that ends the tool here (Ctrl-C, SIGTERM, a hangup; on
+// Windows a console control event) does so once the terminal is restored.
 using HiddenReader = bool (*)(const char* prompt, std::string& line);
 bool ReadHiddenLine(const char* prompt, std::string& line);
+
+// An environment variable in UTF-8 (on Windows read as wide characters, not
+// in the ANSI code page); none when it is not set.
+std::optional<std::string> EnvironmentText(const char* name);
 
 // The option's value, else the prompt, else the file's first line (without a
 // byte-order mark), else the environment; turned from UTF-8 into the Latin-1

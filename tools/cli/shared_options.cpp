@@ -47,7 +47,8 @@ bool ReadPasswordOptions(const PasswordOptions& password, std::optional<std::str
   sources.option = password.valueOption->count() > 0;
   sources.optionValue = password.value;
   if (password.fileOption->count() > 0) sources.file = password.file;
-  sources.environment = std::getenv("VELKARIN_PASSWORD");
+  const std::optional<std::string> environment = EnvironmentText("VELKARIN_PASSWORD");
+  sources.environment = environment ? environment->c_str() : nullptr;
   const PasswordOutcome secret = ResolvePassword(sources);
   if (!secret.error.empty()) {
     problem = secret.error;
