@@ -209,7 +209,7 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
   if (platform::QuitRequested()) return CONFIG_NO_REPLY;
   if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
 
-  if (beforeSend) beforeSend(heard.Snapshot(), found);
+  if (beforeSend && !beforeSend(heard.Snapshot(), found)) return CONFIG_NO_REPLY;
   return SendAndAwait(finder, commandChannel, record, password, found.serial, false);
 }
 

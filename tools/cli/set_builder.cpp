@@ -48,8 +48,11 @@ BuiltCommand AddSetCommand(CLI::App& app) {
                      "send the authenticated command (20 characters at most); without a "
                      "value, ask for it on the terminal without echo");
   set->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
-  set->add_flag("--quiet", options.quiet,
-                "print no warnings (about the entries or an address another device announces)");
+  set->add_flag(
+      "--quiet", options.quiet,
+      "print no warnings (about the entries, or an address sent with --allow-duplicates)");
+  set->add_flag("--allow-duplicates", options.allowDuplicates,
+                "send an address that another device announces (an address conflict)");
   AddBroadcastOption(*set, state->broadcast);
   set->footer(ExitCodeHelp(HelpScope::kSet));
 

@@ -55,21 +55,36 @@ int RunSet(const SetOptions& options) {
   if (!options.quiet) {
     for (const std::string& text : PlausibilityWarningTexts(record)) PrintWarning(text);
   }
-  // Before the command goes out, against the devices the transaction heard.
-  const BeforeSendHook warnOfConflicts = [&](const DeviceList& heard, const DeviceRecord& target) {
-    if (options.quiet || record.dhcp != 0) return;
+  // Before the command goes out, against the devices the transaction heard:
+  // an address another device announces is refused, as apply refuses it.
+  bool conflictRefused = false;
+  const BeforeSendHook checkConflicts = [&](const DeviceList& heard, const DeviceRecord& target) {
+    if (record.dhcp != 0) return true;
+    const std::vector<std::string> conflicts =
+        AddressConflictWarnings(heard, target, record.ipAddress);
+    if (conflicts.empty()) return true;
     progress.spinner.Clear();
-    for (const std::string& text : AddressConflictWarnings(heard, target, record.ipAddress)) {
-      PrintWarning(text);
+    for (const std::string& text : conflicts) {
+      if (!options.allowDuplicates) {
+        WriteText(stderr, "velkarin: " + text + " (--allow-duplicates sends it anyway)\n");
+      } else if (!options.quiet) {
+        PrintWarning(text);
+      }
     }
+    conflictRefused = !options.allowDuplicates;
+    return options.allowDuplicates;
   };
 
   progress.text = "configuring " + serialText;
   DeviceRecord other;
   const ConfigResult result =
       ConfigureNamedDevice(finder, record, options.password ? options.password->c_str() : nullptr,
-                           other, warnOfConflicts);
+                           other, checkConflicts);
   progress.spinner.Clear();
+  if (conflictRefused) {
+    WriteText(stderr, "velkarin: nothing was sent\n");
+    return EXIT_USAGE;
+  }
   if (result == CONFIG_NOT_FOUND && !record.deviceId.empty()) {
     // Nothing was sent: the identifier and the serial name no one device.
     const std::string id = DisplayDeviceText(record.deviceId);

@@ -135,38 +135,53 @@ TEST_F(CliTest, SetByDeviceIdWithPasswordSendsTheAuthenticatedCommand) {
   EXPECT_EQ(commands[0].rfind("dev-7 8 ", 0), 0u) << commands[0];
 }
 
+// Its name in Latin-1, as devices send it.
 const char* const kValve =
-    "serial=C0DE,name=Valve,dhcp=0,ip=192.168.1.30,netmask=255.255.255.0,gateway=192.168.1.1";
+    "serial=C0DE,name=Ventil-S\xFC"
+    "d,dhcp=0,ip=192.168.1.30,netmask=255.255.255.0,gateway=192.168.1.1";
 
-TEST_F(CliTest, SetWarnsOnStderrOfConflictsAndDoubtfulEntriesButSendsAsAsked) {
-  const char* const conflict =
-      "velkarin: warning: IP address 192.168.1.30 is already announced by device 00C0DE "
-      "(Valve); giving it to 001A2B as well makes an address conflict";
+TEST_F(CliTest, SetRefusesAnAddressConflictUnlessAllowedAndWarnsOfDoubtfulEntries) {
+  const std::string conflict =
+      "IP address 192.168.1.30 is already announced by device 00C0DE (Ventil-S\u00fcd); giving "
+      "it to 001A2B as well makes an address conflict";
+  const std::string doubtfulGateway =
+      "velkarin: warning: gateway 10.0.0.1 is outside subnet 192.168.1.0/24 of IP address "
+      "192.168.1.30 and netmask 255.255.255.0, so the device cannot reach it";
   const struct {
     const char* what;
     std::vector<std::string> setArguments;
+    int exitCode;
     std::vector<std::string> errLines;
-    const char* command;
+    const char* command;  // null: nothing sent
   } cases[] = {
       {"an address another device announces",
        {"set", "1A2B", "--ip", "192.168.1.30", "--netmask", "255.255.255.0", "--gateway",
         "192.168.1.1"},
-       {conflict},
+       2,
+       {"velkarin: " + conflict + " (--allow-duplicates sends it anyway)",
+        "velkarin: nothing was sent"},
+       nullptr},
+      {"the conflict allowed",
+       {"set", "1A2B", "--allow-duplicates", "--ip", "192.168.1.30", "--netmask", "255.255.255.0",
+        "--gateway", "192.168.1.1"},
+       0,
+       {"velkarin: warning: " + conflict},
        "001A2B 5 0 192.168.1.30 255.255.255.0 192.168.1.1"},
       {"a doubtful gateway first, then the conflict",
-       {"set", "1A2B", "--ip", "192.168.1.30", "--netmask", "255.255.255.0", "--gateway",
-        "10.0.0.1"},
-       {"velkarin: warning: gateway 10.0.0.1 is outside subnet 192.168.1.0/24 of IP address "
-        "192.168.1.30 and netmask 255.255.255.0, so the device cannot reach it",
-        conflict},
+       {"set", "1A2B", "--allow-duplicates", "--ip", "192.168.1.30", "--netmask", "255.255.255.0",
+        "--gateway", "10.0.0.1"},
+       0,
+       {doubtfulGateway, "velkarin: warning: " + conflict},
        "001A2B 5 0 192.168.1.30 255.255.255.0 10.0.0.1"},
       {"--quiet",
-       {"set", "1A2B", "--quiet", "--ip", "192.168.1.30", "--netmask", "255.255.255.0", "--gateway",
-        "10.0.0.1"},
+       {"set", "1A2B", "--quiet", "--allow-duplicates", "--ip", "192.168.1.30", "--netmask",
+        "255.255.255.0", "--gateway", "10.0.0.1"},
+       0,
        {},
        "001A2B 5 0 192.168.1.30 255.255.255.0 10.0.0.1"},
       {"the device's own address",
        {"set", "1A2B", "--ip", "192.168.1.20", "--netmask", "255.255.255.0"},
+       0,
        {},
        "001A2B 5 0 192.168.1.20 255.255.255.0 "},
   };
@@ -176,10 +191,10 @@ TEST_F(CliTest, SetWarnsOnStderrOfConflictsAndDoubtfulEntriesButSendsAsAsked) {
     ASSERT_DEVSIM_READY(devsim);
     const RunResult set = RunCli(c.setArguments);
     ASSERT_TRUE(set.finished);
-    // Warnings change nothing in what is sent or in the outcome.
-    EXPECT_EQ(set.exitCode, 0) << set.out << set.err;
+    EXPECT_EQ(set.exitCode, c.exitCode) << set.out << set.err;
     EXPECT_EQ(Lines(set.err), c.errLines);
-    EXPECT_EQ(Commands(devsim), std::vector<std::string>{c.command});
+    EXPECT_EQ(Commands(devsim),
+              c.command ? std::vector<std::string>{c.command} : std::vector<std::string>{});
   }
 }
 
