@@ -8,6 +8,7 @@
 #include "cli/result_words.h"
 #include "cli/set_entries.h"
 #include "cli/set_interface.h"
+#include "cli/terminal.h"
 
 namespace velkarin::cli {
 
@@ -78,6 +79,8 @@ BuiltCommand AddSetCommand(CLI::App& app) {
               return UsageError(problem);
             }
             if (const auto bad = BadArgumentProblem(setOptions)) return UsageError(*bad);
+            // From here on Ctrl-C and SIGTERM are reported with how far the run came.
+            InstallInterruptHandler();
             const std::string interfaceProblem = ChooseSetInterface(setOptions);
             if (!interfaceProblem.empty()) return UsageError(interfaceProblem);
             return RunSet(setOptions);

@@ -1,5 +1,6 @@
 // velkarin set: one configuration transaction, then the device's own word
 // on what it took.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,9 +29,26 @@ struct Progress {
 };
 
 // Runs on this thread whenever the transaction looks at its message queue.
+// An interrupt ends its waits as a host's quit would.
 void DrawProgress(void* context) {
   auto* progress = static_cast<Progress*>(context);
+  if (Interrupted()) platform::NoteQuitRequested();
   progress->spinner.Tick(progress->text);
+}
+
+// How far a run came before Ctrl-C or SIGTERM stopped it.
+enum class Stage { kNotSent, kSent, kAccepted };
+
+int ReportInterrupt(Stage stage, const std::string& serialText) {
+  static const char* const kWords[] = {
+      "interrupted; nothing was sent",
+      "interrupted after the configuration was sent, before the device replied; it may "
+      "have taken it: run `velkarin list` to check",
+      "interrupted after the device accepted the configuration, before it was verified; run "
+      "`velkarin list` to check",
+  };
+  WriteText(stderr, "velkarin: " + serialText + ": " + kWords[static_cast<int>(stage)] + "\n");
+  return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
 }
 
 class ScopedPumpHook {
@@ -52,13 +70,18 @@ int RunSet(const SetOptions& options) {
   Progress progress;
   ScopedPumpHook hook(&DrawProgress, &progress);
 
+  // The handler is in place since the interface was chosen.
+  if (Interrupted()) return ReportInterrupt(Stage::kNotSent, serialText);
   if (!options.quiet) {
     for (const std::string& text : PlausibilityWarningTexts(record)) PrintWarning(text);
   }
+  Stage stage = Stage::kNotSent;
   // Before the command goes out, against the devices the transaction heard:
   // an address another device announces is refused, as apply refuses it.
   bool conflictRefused = false;
   const BeforeSendHook checkConflicts = [&](const DeviceList& heard, const DeviceRecord& target) {
+    if (Interrupted()) return false;
+    stage = Stage::kSent;
     if (record.dhcp != 0) return true;
     const std::vector<std::string> conflicts =
         AddressConflictWarnings(heard, target, record.ipAddress);
@@ -72,6 +95,7 @@ int RunSet(const SetOptions& options) {
       }
     }
     conflictRefused = !options.allowDuplicates;
+    if (conflictRefused) stage = Stage::kNotSent;
     return options.allowDuplicates;
   };
 
@@ -85,6 +109,8 @@ int RunSet(const SetOptions& options) {
     WriteText(stderr, "velkarin: nothing was sent\n");
     return EXIT_USAGE;
   }
+  // A device's own answer stands; an interrupt only cuts a wait short.
+  if (Interrupted() && result == CONFIG_NO_REPLY) return ReportInterrupt(stage, serialText);
   if (result == CONFIG_NOT_FOUND && !record.deviceId.empty()) {
     // Nothing was sent: the identifier and the serial name no one device.
     const std::string id = DisplayDeviceText(record.deviceId);
@@ -116,6 +142,7 @@ int RunSet(const SetOptions& options) {
   const bool found =
       WaitForAnnouncement(finder, options.serial, record.deviceId, kAnnounceAgainMs, announced);
   progress.spinner.Clear();
+  if (!found && Interrupted()) return ReportInterrupt(Stage::kAccepted, serialText);
   if (!found) {
     std::fprintf(stderr, "velkarin: %s: not seen again within %u s\n", serialText.c_str(),
                  static_cast<unsigned>(kAnnounceAgainMs / 1000));

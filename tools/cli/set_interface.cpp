@@ -1,6 +1,7 @@
 #include "cli/set_interface.h"
 
 #include "cli/scan_listing.h"
+#include "cli/terminal.h"
 #include "engine/device_scan.h"
 #include "platform/interfaces.h"
 #include "protocol/address.h"
@@ -20,7 +21,7 @@ std::string ChooseSetInterface(SetOptions& options) {
     return "";
   }
   if (targets.empty()) return "";
-  const ScanResult scan = ScanDevices(targets, ScanTiming());
+  const ScanResult scan = ScanDevices(targets, ScanTiming(), [] { return !Interrupted(); });
   const ScannedDevice* chosen = nullptr;
   for (const ScannedDevice& d : scan.devices) {
     if (d.record.serial != options.serial) continue;

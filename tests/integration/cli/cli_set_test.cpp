@@ -1,6 +1,8 @@
 // velkarin set: the configuration reaches the device, the outcome is named,
 // and every failure ends with its own exit code.
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
@@ -348,6 +350,86 @@ INSTANTIATE_TEST_SUITE_P(
                     {"velkarin: 001A2B: not seen again within 15 s"},
                     true}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
+
+// Ctrl-C or SIGTERM in the middle of set: it says how far the run came, on a
+// line of its own where the spinner was.
+struct InterruptCase {
+  const char* what;
+  std::vector<std::string> devices;  // --device values
+  std::vector<std::string> setArguments;
+  enum { kDiscoverySent, kCommandSent, kAccepted } signalWhen;
+  int signalNumber;
+  int exitCode;
+  const char* says;
+};
+
+void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.what; }
+
+class CliSetInterrupt : public CliTest, public testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(CliSetInterrupt, SaysHowFarTheRunCame) {
+  const InterruptCase& c = GetParam();
+  std::vector<std::string> arguments;
+  for (const std::string& device : c.devices) {
+    arguments.push_back("--device");
+    arguments.push_back(device);
+  }
+  DevsimProcess devsim(arguments);
+  ASSERT_DEVSIM_READY(devsim);
+  std::vector<std::string> argv = {CliPath()};
+  argv.insert(argv.end(), c.setArguments.begin(), c.setArguments.end());
+  ChildProcess set(argv, /*stderrTerminal=*/true);
+  if (c.signalWhen == InterruptCase::kAccepted) {
+    ASSERT_TRUE(set.WaitForOutput(
+        [](const std::string& out) { return Contains(out, "accepted by the device"); },
+        seconds(60)))
+        << set.err();
+  } else {
+    const auto end = std::chrono::steady_clock::now() + seconds(60);
+    const auto reached = [&] {
+      return c.signalWhen == InterruptCase::kDiscoverySent ? !devsim.Received().empty()
+                                                           : !Commands(devsim).empty();
+    };
+    while (!reached() && std::chrono::steady_clock::now() < end) devsim.WaitForReceived(1, 20);
+    ASSERT_TRUE(reached());
+  }
+  set.Signal(c.signalNumber);
+  ASSERT_TRUE(set.WaitForExit(seconds(60)));
+  EXPECT_EQ(set.exitCode(), c.exitCode) << set.err();
+  EXPECT_FALSE(set.endedBySignal());
+  // The spinner's line cleared, then the message, and nothing drawn after it.
+  EXPECT_TRUE(Contains(set.err(), "\rvelkarin: " + std::string(c.says))) << set.err();
+  ASSERT_FALSE(set.err().empty());
+  EXPECT_EQ(set.err().back(), '\n') << set.err();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, CliSetInterrupt,
+    testing::Values(
+        InterruptCase{"NotSent",
+                      {"serial=C0DE,ip=10.9.9.9,netmask=255.0.0.0"},
+                      kFixed,
+                      InterruptCase::kDiscoverySent,
+                      SIGTERM,
+                      143,
+                      "001A2B: interrupted; nothing was sent"},
+        InterruptCase{"SentWithoutReply",
+                      {With("onCommand=silent")},
+                      kFixed,
+                      InterruptCase::kCommandSent,
+                      SIGINT,
+                      130,
+                      "001A2B: interrupted after the configuration was sent, before the device "
+                      "replied; it may have taken it: run `velkarin list` to check"},
+        InterruptCase{"AcceptedNotVerified",
+                      {With("afterAccept=vanish")},
+                      kFixed,
+                      InterruptCase::kAccepted,
+                      SIGINT,
+                      130,
+                      "001A2B: interrupted after the device accepted the configuration, before "
+                      "it was verified; run `velkarin list` to check"}),
+    [](const testing::TestParamInfo<InterruptCase>& info) { return info.param.what; });
 
 }  // namespace
 }  // namespace velkarin::test
