@@ -462,7 +462,7 @@ TEST_F(CliTest, EveryListedSerialTextAddressesItsOwnDevice) {
   // Each device gets an address of its own, named by its decimal serial.
   for (const nlohmann::json& record : listed) {
     const std::string ip =
-        "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 250) + ".1";
+        "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 251) + ".1";
     const RunResult set =
         RunCli({"set", record["serialText"].get<std::string>(), "--ip", ip + "/16"});
     EXPECT_EQ(set.exitCode, 0) << record["serialText"] << set.out << set.err;
@@ -470,7 +470,7 @@ TEST_F(CliTest, EveryListedSerialTextAddressesItsOwnDevice) {
   const RunResult after = RunCli({"list", "--json"});
   for (const nlohmann::json& record : nlohmann::json::parse(after.out)) {
     EXPECT_EQ(record["ipAddress"],
-              "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 250) + ".1")
+              "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 251) + ".1")
         << record["serialText"];
   }
 }

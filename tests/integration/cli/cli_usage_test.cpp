@@ -114,7 +114,8 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
        "character (U+0000 to U+00FF); devices take Latin-1 text"},
       {{"set", "1A2B", "--dhcp", "--device-id", "Pr\xC3"},
        "invalid --device-id 'Pr\\xC3': malformed UTF-8 (byte 0xC3 at offset 2)"},
-      {{"set", "1A2B", "--dhcp", "--password", "\xE2\x82\xAC"}, "invalid --password"},
+      {{"set", "1A2B", "--dhcp", "--password", "\xE2\x82\xAC"},
+       "--password has a character that devices cannot take, at position 1"},
   };
   for (const UsageCase& c : cases) {
     std::string shown;
