@@ -233,7 +233,7 @@ void ConfigureRows(const std::vector<RowRun*>& queue, const std::vector<ScanTarg
 int RunApply(const ApplyOptions& options) {
   std::string text;
   if (!ReadFile(options.planPath, text)) {
-    std::fprintf(stderr, "velkarin: cannot read the plan %s\n", options.planPath.c_str());
+    WriteText(stderr, "velkarin: cannot read the plan " + options.planPath + "\n");
     return EXIT_USAGE;
   }
   const Plan plan = ReadPlan(text, options.allowPasswordColumn);
@@ -405,7 +405,7 @@ int RunApply(const ApplyOptions& options) {
     report << ReportCsv(runs, passwordGiven);
     report.close();
     if (!report) {
-      std::fprintf(stderr, "velkarin: cannot write the report %s\n", options.reportPath.c_str());
+      WriteText(stderr, "velkarin: cannot write the report " + options.reportPath + "\n");
       status = EXIT_ERROR;
     }
   }

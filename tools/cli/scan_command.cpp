@@ -51,12 +51,12 @@ int RunScanList(const ListOptions& options) {
   }
   if (Interrupted()) return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
   if (result.channelsOpen == 0) {
-    std::fprintf(stderr, "velkarin: cannot open a socket for discovery\n");
+    WriteText(stderr, "velkarin: cannot open a socket for discovery\n");
     return EXIT_ERROR;
   }
   if (result.channelsOpen < static_cast<int>(targets.size())) {
-    std::fprintf(stderr, "velkarin: warning: %d of %zu interfaces could not be used\n",
-                 static_cast<int>(targets.size()) - result.channelsOpen, targets.size());
+    PrintWarning(std::to_string(static_cast<int>(targets.size()) - result.channelsOpen) + " of " +
+                 std::to_string(targets.size()) + " interfaces could not be used");
   }
   bool written = false;
   if (options.json) {
@@ -79,13 +79,13 @@ int RunScanList(const ListOptions& options) {
     for (const ScanTarget& target : targets) {
       if (!target.interfaceName.empty()) names.push_back(target.interfaceName);
     }
-    std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination, names).c_str());
+    WriteText(stderr, NoDeviceAnsweredText(options.destination, names) + "\n");
   }
   if (!result.quiet) {
-    std::fprintf(stderr,
-                 "velkarin: warning: the network was not quiet after %.1f s; the list may be "
-                 "incomplete (--scan-seconds)\n",
-                 options.scanSeconds);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", options.scanSeconds);
+    PrintWarning(std::string("the network was not quiet after ") + seconds +
+                 " s; the list may be incomplete (--scan-seconds)");
   }
   return EXIT_OK;
 }

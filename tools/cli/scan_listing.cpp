@@ -8,6 +8,7 @@
 #include "cli/device_table.h"
 #include "cli/display_text.h"
 #include "cli/result_words.h"
+#include "cli/text_output.h"
 
 namespace velkarin::cli {
 
@@ -98,11 +99,11 @@ int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names
   std::string unknown;
   targets = ScanTargetsFor(platform::ListIpv4Interfaces(), names, destination, unknown);
   if (!unknown.empty()) {
-    std::fprintf(stderr, "velkarin: no IPv4 interface named '%s' is up\n", unknown.c_str());
+    WriteText(stderr, "velkarin: no IPv4 interface named '" + DisplayUtf8(unknown) + "' is up\n");
     return EXIT_USAGE;
   }
   if (targets.empty()) {
-    std::fprintf(stderr, "velkarin: no IPv4 interface is up\n");
+    WriteText(stderr, "velkarin: no IPv4 interface is up\n");
     return EXIT_NO_INTERFACE;
   }
   return 0;

@@ -127,12 +127,11 @@ int RunSet(const SetOptions& options) {
   // script reads only what it can rely on.
   const std::string words = ConfigOutcomeWords(result, options.password.has_value());
   if (result != CONFIG_OK) {
-    std::fprintf(stderr, "velkarin: %s: %s (%s)\n", serialText.c_str(), words.c_str(),
-                 ConfigResultName(result));
+    WriteText(stderr,
+              "velkarin: " + serialText + ": " + words + " (" + ConfigResultName(result) + ")\n");
     return ExitCodeForResult(result);
   }
-  std::printf("%s: %s (%s)\n", serialText.c_str(), words.c_str(), ConfigResultName(result));
-  FlushOutput();
+  WriteText(stdout, serialText + ": " + words + " (" + ConfigResultName(result) + ")\n");
 
   // The pump hook showed the previous text while the command ran.
   // cppcheck-suppress redundantAssignment
@@ -144,17 +143,17 @@ int RunSet(const SetOptions& options) {
   progress.spinner.Clear();
   if (!found && Interrupted()) return ReportInterrupt(Stage::kAccepted, serialText);
   if (!found) {
-    std::fprintf(stderr, "velkarin: %s: not seen again within %u s\n", serialText.c_str(),
-                 static_cast<unsigned>(kAnnounceAgainMs / 1000));
+    WriteText(stderr, "velkarin: " + serialText + ": not seen again within " +
+                          std::to_string(kAnnounceAgainMs / 1000) + " s\n");
     return EXIT_NOT_SEEN_AGAIN;
   }
   const std::vector<std::string> differences =
       DescribeDifferences(ConfigurationDifferences(record, announced));
   if (differences.empty()) {
-    std::printf("%s: configured\n", serialText.c_str());
+    WriteText(stdout, serialText + ": configured\n");
     return EXIT_OK;
   }
-  std::fprintf(stderr, "velkarin: %s: not configured as sent\n", serialText.c_str());
+  WriteText(stderr, "velkarin: " + serialText + ": not configured as sent\n");
   for (const std::string& difference : differences) WriteText(stderr, "  " + difference + "\n");
   return EXIT_NOT_CONFIGURED;
 }

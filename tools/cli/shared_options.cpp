@@ -7,6 +7,7 @@
 #include "cli/destination_text.h"
 #include "cli/password_source.h"
 #include "cli/set_entries.h"
+#include "cli/warnings.h"
 
 namespace velkarin::cli {
 
@@ -54,8 +55,7 @@ bool ReadPasswordOptions(const PasswordOptions& password, std::optional<std::str
     problem = secret.error;
     return false;
   }
-  if (!secret.warning.empty())
-    std::fprintf(stderr, "velkarin: warning: %s\n", secret.warning.c_str());
+  if (!secret.warning.empty()) PrintWarning(secret.warning);
   wire = secret.password;
   return true;
 }
