@@ -2,8 +2,8 @@
 # The Windows build of velkarin, run under Wine against the Linux simulator:
 # list shows the simulated devices as a table, as JSON and as CSV, with
 # Latin-1 letters in UTF-8; set configures one of them, one named by an
-# identifier with an umlaut, and a bad entry or a letter beyond Latin-1 is
-# refused.
+# identifier with an umlaut, one with a password with umlauts from
+# VELKARIN_PASSWORD, and a bad entry or a letter beyond Latin-1 is refused.
 #   wine_smoke_test.sh win32|win64 path/to/velkarin.exe path/to/velkarin-devsim
 # Sends datagrams: runs only inside scripts/netns-run.sh, as ctest of the
 # Windows presets does.
@@ -28,6 +28,9 @@ pruef_latin1=$'Pr\xfcfstand-\xc4'
 id_latin1=$'Pr\xfc''f-1'
 pruef_utf8='Prüfstand-Ä'
 id_utf8='Prüf-1'
+# A device's password "Grüße" as it compares it (Latin-1), and as typed.
+secret_latin1=$'Gr\xfc\xdf''e'
+secret_utf8='Grüße'
 dir=$(mktemp -d /tmp/velkarin-cli-wine.XXXXXX)
 trap 'devsim_stop; rm -rf "$dir"' EXIT
 
@@ -42,6 +45,7 @@ devsim_start fleet "$devsim" --log "$dir/devsim.log" --max-runtime 300 \
   --device 'serial=1A2B,name="Pump 7",dhcp=0,ip=192.168.1.20,netmask=255.255.255.0,gateway=192.168.1.1' \
   --device "serial=C0DE,name=Caf${e9},dhcp=1,ip=192.168.1.21,netmask=255.255.255.0,gateway=192.168.1.1" \
   --device "serial=D00D,name=${pruef_latin1},deviceId=${id_latin1},dhcp=0,ip=192.168.1.22,netmask=255.255.255.0,gateway=192.168.1.1" \
+  --device "serial=E0E0,name=Lock,dhcp=1,ip=192.168.1.23,netmask=255.255.255.0,gateway=192.168.1.1,onCommand=require-auth,password=${secret_latin1}" \
   || fail "simulator not ready"
 
 # velkarin.exe ARGS... -> stdout without carriage returns; exit status kept.
@@ -58,7 +62,8 @@ run list || fail "list ended with $?: $(cat "$dir/err")"
 expected="Snr     Name         DHCP  IP            Netmask        Gateway      Status  Interface
 001A2B  Pump 7       No    192.168.1.20  255.255.255.0  192.168.1.1  -       lo
 00C0DE  Café         Yes   192.168.1.21  255.255.255.0  192.168.1.1  -       lo
-00D00D  ${pruef_utf8}  No    192.168.1.22  255.255.255.0  192.168.1.1  -       lo"
+00D00D  ${pruef_utf8}  No    192.168.1.22  255.255.255.0  192.168.1.1  -       lo
+00E0E0  Lock         Yes   192.168.1.23  255.255.255.0  192.168.1.1  -       lo"
 [ "$(cat "$dir/out.txt")" = "$expected" ] || fail "list printed:
 $(cat "$dir/out.txt")
 expected:
@@ -72,10 +77,11 @@ grep -q '"deviceId": "Pr\\u00fcf-1",' "$dir/out.txt" || fail "no identifier in: 
 
 # CSV: a byte-order mark for spreadsheets on Windows, then UTF-8 rows ended by CRLF.
 run list --csv || fail "list --csv ended with $?: $(cat "$dir/err")"
-printf '\xef\xbb\xbfserialText,name,dhcp,ipAddress,netmask,gateway,status,interface\r\n%s\r\n%s\r\n%s\r\n' \
+printf '\xef\xbb\xbfserialText,name,dhcp,ipAddress,netmask,gateway,status,interface\r\n%s\r\n%s\r\n%s\r\n%s\r\n' \
   '001A2B,Pump 7,No,192.168.1.20,255.255.255.0,192.168.1.1,-,lo' \
   '00C0DE,Café,Yes,192.168.1.21,255.255.255.0,192.168.1.1,-,lo' \
-  "00D00D,${pruef_utf8},No,192.168.1.22,255.255.255.0,192.168.1.1,-,lo" >"$dir/expected.csv"
+  "00D00D,${pruef_utf8},No,192.168.1.22,255.255.255.0,192.168.1.1,-,lo" \
+  '00E0E0,Lock,Yes,192.168.1.23,255.255.255.0,192.168.1.1,-,lo' >"$dir/expected.csv"
 cmp -s "$dir/out" "$dir/expected.csv" || fail "list --csv printed:
 $(od -c "$dir/out" | head -20)"
 
@@ -89,6 +95,12 @@ run set D00D --device-id "$id_utf8" --dhcp || fail "set --device-id ended with $
 grep -qx '00D00D: configured' "$dir/out.txt" || fail "set --device-id printed: $(cat "$dir/out.txt")"
 id_hex=$(printf '%s' "$id_latin1 " | od -An -tx1 | tr -d ' \n' | tr a-f A-F)
 grep -q "RX .*hex=$id_hex" "$dir/devsim.log" || fail "no command led by the bytes $id_hex"
+
+# The environment read as wide characters: the umlauts reach the device as
+# its Latin-1 bytes, whatever the ANSI code page.
+VELKARIN_PASSWORD=$secret_utf8 run set E0E0 --dhcp ||
+  fail "set with VELKARIN_PASSWORD ended with $?: $(cat "$dir/out.txt") $(cat "$dir/err")"
+grep -qx '00E0E0: configured' "$dir/out.txt" || fail "set with a password printed: $(cat "$dir/out.txt")"
 
 status=0
 run set D00D --device-id 'Prüf€' --dhcp || status=$?
