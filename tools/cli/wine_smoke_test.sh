@@ -102,6 +102,36 @@ VELKARIN_PASSWORD=$secret_utf8 run set E0E0 --dhcp ||
   fail "set with VELKARIN_PASSWORD ended with $?: $(cat "$dir/out.txt") $(cat "$dir/err")"
 grep -qx '00E0E0: configured' "$dir/out.txt" || fail "set with a password printed: $(cat "$dir/out.txt")"
 
+# The same typed at the hidden prompt: Wine's console on a terminal reads it
+# as wide characters, and shows none of it.
+python3 - "$wine_run" "$arch" "$exe" "$secret_utf8" >"$dir/prompt" 2>&1 <<'PY' ||
+import os, pty, re, select, sys, time
+run, arch, exe, secret = sys.argv[1:]
+pid, fd = pty.fork()
+if pid == 0:
+    os.environ["LC_ALL"] = "C.UTF-8"
+    os.execv(run, [run, arch, exe, "set", "E0E0", "--dhcp", "--password"])
+raw, typed, status, end = b"", False, None, time.time() + 120
+text = lambda: re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", raw).decode("utf-8", "replace")
+while status is None and time.time() < end:
+    if select.select([fd], [], [], 0.2)[0]:
+        try:
+            raw += os.read(fd, 4096)
+        except OSError:
+            pass
+    if not typed and "Password:" in text():
+        time.sleep(0.5)  # the console may still be setting up its read
+        for c in secret + "\r":
+            os.write(fd, c.encode())
+        typed = True
+    done, code = os.waitpid(pid, os.WNOHANG)
+    if done == pid:
+        status = os.waitstatus_to_exitcode(code)
+print(text())
+sys.exit(0 if status == 0 and "00E0E0: configured" in text() and secret not in text() else 1)
+PY
+  fail "the password typed at the prompt: $(cat "$dir/prompt")"
+
 status=0
 run set D00D --device-id 'Prüf€' --dhcp || status=$?
 [ $status -eq 2 ] || fail "an identifier beyond Latin-1 ended with $status instead of 2"
