@@ -200,6 +200,16 @@ TEST_F(CliTest, SetRefusesAnAddressConflictUnlessAllowedAndWarnsOfDoubtfulEntrie
   }
 }
 
+// The simulator's arguments for these --device values.
+std::vector<std::string> DeviceArguments(const std::vector<std::string>& devices) {
+  std::vector<std::string> arguments;
+  for (const std::string& device : devices) {
+    arguments.push_back("--device");
+    arguments.push_back(device);
+  }
+  return arguments;
+}
+
 struct FailureCase {
   const char* what;
   std::vector<std::string> devices;  // --device values
@@ -216,12 +226,7 @@ class CliSetFailure : public CliTest, public testing::WithParamInterface<Failure
 
 TEST_P(CliSetFailure, IsNamedInWordsAndEndsWithItsOwnCode) {
   const FailureCase& c = GetParam();
-  std::vector<std::string> arguments;
-  for (const std::string& device : c.devices) {
-    arguments.push_back("--device");
-    arguments.push_back(device);
-  }
-  DevsimProcess devsim(arguments);
+  DevsimProcess devsim(DeviceArguments(c.devices));
   ASSERT_DEVSIM_READY(devsim);
 
   const RunResult set = RunCli(c.setArguments, seconds(90));
@@ -369,12 +374,7 @@ class CliSetInterrupt : public CliTest, public testing::WithParamInterface<Inter
 
 TEST_P(CliSetInterrupt, SaysHowFarTheRunCame) {
   const InterruptCase& c = GetParam();
-  std::vector<std::string> arguments;
-  for (const std::string& device : c.devices) {
-    arguments.push_back("--device");
-    arguments.push_back(device);
-  }
-  DevsimProcess devsim(arguments);
+  DevsimProcess devsim(DeviceArguments(c.devices));
   ASSERT_DEVSIM_READY(devsim);
   std::vector<std::string> argv = {CliPath()};
   argv.insert(argv.end(), c.setArguments.begin(), c.setArguments.end());
