@@ -210,7 +210,7 @@ ConfigResult SearchForTarget(DeviceFinder& finder, DeviceRecord& record, const c
   if (platform::QuitRequested()) return CONFIG_NO_REPLY;
   if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
 
-  if (beforeSend) beforeSend(heard.Snapshot(), found);
+  if (beforeSend && !beforeSend(heard.Snapshot(), found)) return CONFIG_NO_REPLY;
   return CONFIG_OK;
 }
 

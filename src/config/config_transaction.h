@@ -37,8 +37,9 @@ ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, con
                                   DeviceRecord& found);
 // Called once just before the command goes out, with every device that the
 // transaction's own search heard and the device about to be configured: a
-// caller can warn about the list it acts on without a search of its own.
-using BeforeSendHook = std::function<void(const DeviceList& heard, const DeviceRecord& target)>;
+// caller can check the list it acts on without a search of its own. False
+// sends nothing, and the result is CONFIG_NO_REPLY, as when the host quits.
+using BeforeSendHook = std::function<bool(const DeviceList& heard, const DeviceRecord& target)>;
 ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
                                   DeviceRecord& found, const BeforeSendHook& beforeSend);
 // The search of ConfigureNamedDevice alone, with its judgement of the device

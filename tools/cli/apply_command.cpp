@@ -136,9 +136,13 @@ std::string ConfigurationText(const DeviceRecord& r) {
   return text;
 }
 
+// The interface the row goes by; empty where the system chooses it.
+const std::string& InterfaceName(const RowRun& run) {
+  return run.heard ? run.device.interfaceName : run.row->interfaceName;
+}
+
 std::string InterfaceText(const RowRun& run) {
-  if (run.heard) return run.device.interfaceName.empty() ? "-" : run.device.interfaceName;
-  return run.row->interfaceName.empty() ? "-" : run.row->interfaceName;
+  return InterfaceName(run).empty() ? "-" : InterfaceName(run);
 }
 
 // The name the device announces, else the plan's name column.
@@ -195,7 +199,12 @@ std::string ReportJson(const std::vector<RowRun>& runs, const Ending& ending) {
     o["serialText"] = SerialText(p.serial);
     o["name"] = NameText(run);
     o["deviceId"] = Latin1ToUtf8(p.deviceId);
-    o["interface"] = InterfaceText(run);
+    // As in list's JSON: no name is null.
+    if (InterfaceName(run).empty()) {
+      o["interface"] = nullptr;
+    } else {
+      o["interface"] = InterfaceName(run);
+    }
     o["dhcp"] = p.dhcp != 0;
     o["ipAddress"] = p.dhcp != 0 ? "" : p.ipAddress;
     o["netmask"] = p.dhcp != 0 ? "" : p.netmask;

@@ -39,6 +39,7 @@ struct SetOptions {
   bool broadcastGiven = false;
   std::vector<std::string> interfaces;  // --interface: at most one is used
   bool quiet = false;                   // no warnings
+  bool allowDuplicates = false;         // send an address another device announces
 };
 
 // Sends the configuration, then waits for the device to announce itself and

@@ -60,7 +60,7 @@ int RunList(const ListOptions& options) {
   InstallInterruptHandler();
   DeviceFinder finder(options.destination);
   if (!finder.Start()) {
-    std::fprintf(stderr, "velkarin: cannot start the discovery thread\n");
+    WriteText(stderr, "velkarin: cannot start the discovery thread\n");
     return EXIT_ERROR;
   }
 
@@ -82,8 +82,7 @@ int RunList(const ListOptions& options) {
     finder.Stop();
     return EXIT_ERROR;
   }
-  if (devices.empty())
-    std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination).c_str());
+  if (devices.empty()) WriteText(stderr, NoDeviceAnsweredText(options.destination) + "\n");
   int status = EXIT_OK;
   while (options.watch && !Interrupted()) {
     platform::SleepMs(kWatchPollMs);

@@ -28,7 +28,8 @@ const char* ConfigResultWords(ConfigResult result) {
 std::string ConfigOutcomeWords(ConfigResult result, bool passwordGiven) {
   std::string words = ConfigResultWords(result);
   if (result == CONFIG_REFUSED) {
-    words += passwordGiven ? "; the password may be wrong" : "; it may need a password (--password)";
+    words +=
+        passwordGiven ? "; the password may be wrong" : "; it may need a password (--password)";
   }
   return words;
 }

@@ -51,7 +51,7 @@ int RunScanList(const ListOptions& options) {
   }
   if (Interrupted()) return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
   if (result.channelsOpen == 0) {
-    std::fprintf(stderr, "velkarin: cannot open a socket for discovery\n");
+    WriteText(stderr, "velkarin: cannot open a socket for discovery\n");
     return EXIT_ERROR;
   }
   bool written = false;
@@ -75,7 +75,7 @@ int RunScanList(const ListOptions& options) {
     for (const ScanTarget& target : targets) {
       if (!target.interfaceName.empty()) names.push_back(target.interfaceName);
     }
-    std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination, names).c_str());
+    WriteText(stderr, NoDeviceAnsweredText(options.destination, names) + "\n");
   }
   WarnIfScanIncomplete(result, targets.size(), options.scanSeconds, " (--scan-seconds)");
   return EXIT_OK;

@@ -9,6 +9,7 @@
 #include "cli/display_text.h"
 #include "cli/result_words.h"
 #include "cli/text_output.h"
+#include "cli/warnings.h"
 
 namespace velkarin::cli {
 
@@ -101,14 +102,14 @@ nlohmann::ordered_json ScanToJson(const std::vector<ScannedDevice>& devices) {
 void WarnIfScanIncomplete(const ScanResult& scan, std::size_t targetCount, double scanSeconds,
                           const std::string& remedy) {
   if (scan.channelsOpen > 0 && scan.channelsOpen < static_cast<int>(targetCount)) {
-    std::fprintf(stderr, "velkarin: warning: %d of %zu interfaces could not be used\n",
-                 static_cast<int>(targetCount) - scan.channelsOpen, targetCount);
+    PrintWarning(std::to_string(static_cast<int>(targetCount) - scan.channelsOpen) + " of " +
+                 std::to_string(targetCount) + " interfaces could not be used");
   }
   if (scan.channelsOpen > 0 && !scan.quiet) {
-    std::fprintf(stderr,
-                 "velkarin: warning: the network was not quiet after %.1f s; the list may be "
-                 "incomplete%s\n",
-                 scanSeconds, remedy.c_str());
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", scanSeconds);
+    PrintWarning(std::string("the network was not quiet after ") + seconds +
+                 " s; the list may be incomplete" + remedy);
   }
 }
 
@@ -126,7 +127,7 @@ int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names
     return EXIT_USAGE;
   }
   if (targets.empty()) {
-    std::fprintf(stderr, "velkarin: no IPv4 interface is up\n");
+    WriteText(stderr, "velkarin: no IPv4 interface is up\n");
     return EXIT_NO_INTERFACE;
   }
   return 0;

@@ -8,6 +8,7 @@
 #include "cli/result_words.h"
 #include "cli/set_entries.h"
 #include "cli/set_interface.h"
+#include "cli/terminal.h"
 
 namespace velkarin::cli {
 
@@ -55,8 +56,11 @@ BuiltCommand AddSetCommand(CLI::App& app) {
       ->type_name("NAME")
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  set->add_flag("--quiet", options.quiet,
-                "print no warnings (about the entries or an address another device announces)");
+  set->add_flag(
+      "--quiet", options.quiet,
+      "print no warnings (about the entries, or an address sent with --allow-duplicates)");
+  set->add_flag("--allow-duplicates", options.allowDuplicates,
+                "send an address that another device announces (an address conflict)");
   AddBroadcastOption(*set, state->broadcast);
   set->footer(ExitCodeHelp(HelpScope::kSet));
 
@@ -67,9 +71,10 @@ BuiltCommand AddSetCommand(CLI::App& app) {
         !ParseSerialText(taken)) {
       return "";
     }
-    return "set needs SERIAL, but --password took '" + taken +
-           "' as the password; to be asked for the password, give SERIAL first (velkarin set " +
-           taken + " --password --dhcp)";
+    // The value is shown nowhere: it may be a password after all.
+    return "set needs SERIAL, but --password took what looks like a serial number as the "
+           "password; to be asked for the password, give SERIAL first (velkarin set SERIAL "
+           "--password ...)";
   };
   return {set,
           [state]() {
@@ -94,6 +99,8 @@ BuiltCommand AddSetCommand(CLI::App& app) {
               return ValueError(problem);
             }
             if (const auto bad = BadArgumentProblem(setOptions)) return ValueError(bad->message);
+            // From here on Ctrl-C and SIGTERM are reported with how far the run came.
+            InstallInterruptHandler();
             if (const int status = ChooseSetInterface(setOptions)) return status;
             return RunSet(setOptions);
           },

@@ -1,5 +1,6 @@
 // velkarin set: one configuration transaction, then the device's own word
 // on what it took.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -29,9 +30,26 @@ struct Progress {
 };
 
 // Runs on this thread whenever the transaction looks at its message queue.
+// An interrupt ends its waits as a host's quit would.
 void DrawProgress(void* context) {
   auto* progress = static_cast<Progress*>(context);
+  if (Interrupted()) platform::NoteQuitRequested();
   progress->spinner.Tick(progress->text);
+}
+
+// How far a run came before Ctrl-C or SIGTERM stopped it.
+enum class Stage { kNotSent, kSent, kAccepted };
+
+int ReportInterrupt(Stage stage, const std::string& serialText) {
+  static const char* const kWords[] = {
+      "interrupted; nothing was sent",
+      "interrupted after the configuration was sent, before the device replied; it may "
+      "have taken it: run `velkarin list` to check",
+      "interrupted after the device accepted the configuration, before it was verified; run "
+      "`velkarin list` to check",
+  };
+  WriteText(stderr, "velkarin: " + serialText + ": " + kWords[static_cast<int>(stage)] + "\n");
+  return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
 }
 
 class ScopedPumpHook {
@@ -53,29 +71,52 @@ int RunSet(const SetOptions& options) {
   Progress progress;
   ScopedPumpHook hook(&DrawProgress, &progress);
 
+  // The handler is in place since the interface was chosen.
+  if (Interrupted()) return ReportInterrupt(Stage::kNotSent, serialText);
   if (!options.quiet) {
     for (const std::string& text : PlausibilityWarningTexts(record)) PrintWarning(text);
   }
-  // Before the command goes out, against the devices the transaction heard.
-  const BeforeSendHook warnOfConflicts = [&](const DeviceList& heard, const DeviceRecord& target) {
-    if (options.quiet || record.dhcp != 0) return;
+  Stage stage = Stage::kNotSent;
+  // Before the command goes out, against the devices the transaction heard:
+  // an address another device announces is refused, as apply refuses it.
+  bool conflictRefused = false;
+  const BeforeSendHook checkConflicts = [&](const DeviceList& heard, const DeviceRecord& target) {
+    if (Interrupted()) return false;
+    stage = Stage::kSent;
+    if (record.dhcp != 0) return true;
+    const std::vector<std::string> conflicts =
+        AddressConflictWarnings(heard, target, record.ipAddress);
+    if (conflicts.empty()) return true;
     progress.spinner.Clear();
-    for (const std::string& text : AddressConflictWarnings(heard, target, record.ipAddress)) {
-      PrintWarning(text);
+    for (const std::string& text : conflicts) {
+      if (!options.allowDuplicates) {
+        WriteText(stderr, "velkarin: " + text + " (--allow-duplicates sends it anyway)\n");
+      } else if (!options.quiet) {
+        PrintWarning(text);
+      }
     }
+    conflictRefused = !options.allowDuplicates;
+    if (conflictRefused) stage = Stage::kNotSent;
+    return options.allowDuplicates;
   };
 
   progress.text = "configuring " + serialText;
   const char* password = options.password ? options.password->c_str() : nullptr;
   DeviceRecord other;
-  ConfigResult result = FindDeviceToConfigure(finder, record, password, other, warnOfConflicts);
+  ConfigResult result = FindDeviceToConfigure(finder, record, password, other, checkConflicts);
   Delivery delivery;
   if (result == CONFIG_OK) {
-    delivery =
-        DeliverConfiguration(finder, ScanTarget{"", options.destination}, record, password, other);
+    delivery = DeliverConfiguration(finder, ScanTarget{"", options.destination}, record, password,
+                                    other, DeliveryLimits(), [] { return !Interrupted(); });
     result = delivery.result;
   }
   progress.spinner.Clear();
+  if (conflictRefused) {
+    WriteText(stderr, "velkarin: nothing was sent\n");
+    return EXIT_USAGE;
+  }
+  // A device's own answer stands; an interrupt only cuts a wait short.
+  if (Interrupted() && result == CONFIG_NO_REPLY) return ReportInterrupt(stage, serialText);
   if (result == CONFIG_NOT_FOUND && !record.deviceId.empty()) {
     // Nothing was sent: the identifier and the serial name no one device.
     const std::string id = DisplayDeviceText(record.deviceId);
@@ -92,18 +133,17 @@ int RunSet(const SetOptions& options) {
   // script reads only what it can rely on.
   const std::string words = ConfigOutcomeWords(result, options.password.has_value());
   if (result != CONFIG_OK) {
-    std::fprintf(stderr, "velkarin: %s: %s (%s)\n", serialText.c_str(), words.c_str(),
-                 ConfigResultName(result));
+    WriteText(stderr,
+              "velkarin: " + serialText + ": " + words + " (" + ConfigResultName(result) + ")\n");
     return ExitCodeForResult(result);
   }
   if (delivery.replyLost) {
     // Seen announcing what it was sent after the command: nothing to wait for.
-    std::printf("%s: configured; its reply was lost (%u commands sent)\n", serialText.c_str(),
-                static_cast<unsigned>(delivery.commands));
+    WriteText(stdout, serialText + ": configured; its reply was lost (" +
+                          std::to_string(delivery.commands) + " commands sent)\n");
     return EXIT_OK;
   }
-  std::printf("%s: %s (%s)\n", serialText.c_str(), words.c_str(), ConfigResultName(result));
-  FlushOutput();
+  WriteText(stdout, serialText + ": " + words + " (" + ConfigResultName(result) + ")\n");
 
   // The pump hook showed the previous text while the command ran.
   // cppcheck-suppress redundantAssignment
@@ -113,18 +153,19 @@ int RunSet(const SetOptions& options) {
   const bool found =
       WaitForAnnouncement(finder, options.serial, record.deviceId, kAnnounceAgainMs, announced);
   progress.spinner.Clear();
+  if (!found && Interrupted()) return ReportInterrupt(Stage::kAccepted, serialText);
   if (!found) {
-    std::fprintf(stderr, "velkarin: %s: not seen again within %u s\n", serialText.c_str(),
-                 static_cast<unsigned>(kAnnounceAgainMs / 1000));
+    WriteText(stderr, "velkarin: " + serialText + ": not seen again within " +
+                          std::to_string(kAnnounceAgainMs / 1000) + " s\n");
     return EXIT_NOT_SEEN_AGAIN;
   }
   const std::vector<std::string> differences =
       DescribeDifferences(ConfigurationDifferences(record, announced));
   if (differences.empty()) {
-    std::printf("%s: configured\n", serialText.c_str());
+    WriteText(stdout, serialText + ": configured\n");
     return EXIT_OK;
   }
-  std::fprintf(stderr, "velkarin: %s: not configured as sent\n", serialText.c_str());
+  WriteText(stderr, "velkarin: " + serialText + ": not configured as sent\n");
   for (const std::string& difference : differences) WriteText(stderr, "  " + difference + "\n");
   return EXIT_NOT_CONFIGURED;
 }

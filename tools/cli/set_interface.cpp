@@ -2,8 +2,10 @@
 
 #include "cli/builders.h"
 #include "cli/scan_listing.h"
+#include "cli/terminal.h"
 #include "engine/device_scan.h"
 #include "platform/interfaces.h"
+#include "protocol/address.h"
 
 namespace velkarin::cli {
 
@@ -17,11 +19,12 @@ int ChooseSetInterface(SetOptions& options) {
     options.destination = targets.front().destination;
     return 0;
   }
-  const ScanResult scan = ScanDevices(targets, ScanTiming());
+  const ScanResult scan = ScanDevices(targets, ScanTiming(), [] { return !Interrupted(); });
   const ScannedDevice* chosen = nullptr;
   for (const ScannedDevice& d : scan.devices) {
     if (d.record.serial != options.serial) continue;
-    const bool idMatches = !options.deviceId.empty() && d.record.deviceId == options.deviceId;
+    const bool idMatches =
+        !options.deviceId.empty() && SameTextIgnoringCase(d.record.deviceId, options.deviceId);
     if (chosen == nullptr || idMatches) chosen = &d;
     if (idMatches) break;
   }

@@ -7,6 +7,7 @@
 #include "cli/destination_text.h"
 #include "cli/password_source.h"
 #include "cli/set_entries.h"
+#include "cli/warnings.h"
 
 namespace velkarin::cli {
 
@@ -47,17 +48,16 @@ bool ReadPasswordOptions(const PasswordOptions& password, std::optional<std::str
   sources.option = password.valueOption->count() > 0;
   sources.optionValue = password.value;
   if (password.fileOption->count() > 0) sources.file = password.file;
-  sources.environment = std::getenv("VELKARIN_PASSWORD");
+  const std::optional<std::string> environment = EnvironmentText("VELKARIN_PASSWORD");
+  sources.environment = environment ? environment->c_str() : nullptr;
   const PasswordOutcome secret = ResolvePassword(sources);
   if (!secret.error.empty()) {
     problem = secret.error;
     return false;
   }
-  if (!secret.warning.empty())
-    std::fprintf(stderr, "velkarin: warning: %s\n", secret.warning.c_str());
-  if (!secret.password) return true;
-  wire = WireText("--password", *secret.password, problem);
-  return wire.has_value();
+  if (!secret.warning.empty()) PrintWarning(secret.warning);
+  wire = secret.password;
+  return true;
 }
 
 }  // namespace velkarin::cli

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "cli/text_encoding.h"
 #include "cli/text_output.h"
 #include "platform/clock.h"
 
@@ -60,18 +61,18 @@ void Spinner::Tick(const std::string& text) {
   if (drawn_ && platform::TickElapsed(lastDraw_, now) < kRedrawMs) return;
   static const char kFrames[] = {'|', '/', '-', '\\'};
   const std::string line = std::string(1, kFrames[frame_++ % 4]) + " " + text;
-  std::fprintf(stderr, "\r%s", line.c_str());
-  if (line.size() < lastLength_) std::fprintf(stderr, "%*s", int(lastLength_ - line.size()), "");
-  std::fflush(stderr);
-  lastLength_ = line.size();
+  // Interface names in the text may be any letters: out in the console's form.
+  const std::size_t length = CharacterCount(line);
+  WriteText(stderr,
+            "\r" + line + std::string(length < lastLength_ ? lastLength_ - length : 0, ' '));
+  lastLength_ = length;
   lastDraw_ = now;
   drawn_ = true;
 }
 
 void Spinner::Clear() {
   if (!enabled_ || !drawn_) return;
-  std::fprintf(stderr, "\r%*s\r", int(lastLength_), "");
-  std::fflush(stderr);
+  WriteText(stderr, "\r" + std::string(lastLength_, ' ') + "\r");
   drawn_ = false;
   lastLength_ = 0;
 }

@@ -109,27 +109,40 @@ std::string NameCharacter(char32_t c) {
   return name;
 }
 
-std::optional<std::string> Utf8ToLatin1(const std::string& utf8, std::string& problem) {
+std::optional<std::string> Utf8ToLatin1(const std::string& utf8, Latin1Fault& fault) {
   std::string latin1;
   latin1.reserve(utf8.size());
   std::size_t i = 0;
   while (i < utf8.size()) {
+    const std::size_t start = i;
     char32_t c = 0;
-    if (!DecodeUtf8(utf8, i, c)) {
-      char text[64];
-      std::snprintf(text, sizeof text, "malformed UTF-8 (byte 0x%02X at offset %u)",
-                    static_cast<unsigned>(static_cast<unsigned char>(utf8[i])),
-                    static_cast<unsigned>(i));
-      problem = text;
-      return std::nullopt;
-    }
-    if (c > 0xFF) {
-      problem = NameCharacter(c) + " is not a Latin-1 character (U+0000 to U+00FF)";
+    const bool decoded = DecodeUtf8(utf8, i, c);
+    if (!decoded || c > 0xFF) {
+      fault.malformed = !decoded;
+      fault.position = latin1.size() + 1;
+      fault.offset = start;
+      fault.character = decoded ? c : 0;
       return std::nullopt;
     }
     latin1 += static_cast<char>(static_cast<unsigned char>(c));
   }
   return latin1;
+}
+
+std::optional<std::string> Utf8ToLatin1(const std::string& utf8, std::string& problem) {
+  Latin1Fault fault;
+  std::optional<std::string> latin1 = Utf8ToLatin1(utf8, fault);
+  if (latin1) return latin1;
+  if (fault.malformed) {
+    char text[64];
+    std::snprintf(text, sizeof text, "malformed UTF-8 (byte 0x%02X at offset %u)",
+                  static_cast<unsigned>(static_cast<unsigned char>(utf8[fault.offset])),
+                  static_cast<unsigned>(fault.offset));
+    problem = text;
+  } else {
+    problem = NameCharacter(fault.character) + " is not a Latin-1 character (U+0000 to U+00FF)";
+  }
+  return std::nullopt;
 }
 
 std::size_t CharacterCount(const std::string& utf8) {

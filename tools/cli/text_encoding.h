@@ -26,6 +26,16 @@ std::string Windows1252ToUtf8(const std::string& text);
 // ("U+20AC '€' is not a Latin-1 character").
 std::optional<std::string> Utf8ToLatin1(const std::string& utf8, std::string& problem);
 
+// Where a text stops being Latin-1, for texts that must not be shown (a
+// password): the first offender's place, not the offender.
+struct Latin1Fault {
+  bool malformed = false;    // no UTF-8 there; else a character above U+00FF
+  std::size_t position = 0;  // in characters, from 1
+  std::size_t offset = 0;    // in bytes, from 0
+  char32_t character = 0;    // the character, when not malformed
+};
+std::optional<std::string> Utf8ToLatin1(const std::string& utf8, Latin1Fault& fault);
+
 // One character of strict UTF-8 at `i` (no overlong form, no surrogate,
 // nothing above U+10FFFF, nothing cut short): true and `i` moved past it, or
 // false with `i` unchanged.

@@ -5,6 +5,7 @@
 #include "cli/destination_text.h"
 #include "cli/device_table.h"
 #include "cli/display_text.h"
+#include "cli/text_output.h"
 #include "config/address_plausibility.h"
 
 namespace velkarin::cli {
@@ -27,7 +28,7 @@ std::vector<std::string> AddressConflictWarnings(const DeviceList& heard,
   for (const DeviceRecord& other :
        OtherDevicesAnnouncing(heard, ipAddress, target.serial, target.deviceId)) {
     std::string who = SerialText(other.serial);
-    if (!other.name.empty()) who += " (" + DisplayText(other.name) + ")";
+    if (!other.name.empty()) who += " (" + DisplayDeviceText(other.name) + ")";
     texts.push_back("IP address " + ipAddress + " is already announced by device " + who +
                     "; giving it to " + SerialText(target.serial) +
                     " as well makes an address conflict");
@@ -44,8 +45,7 @@ std::vector<std::string> PlausibilityWarningTexts(const DeviceRecord& record) {
 }
 
 void PrintWarning(const std::string& text) {
-  std::fprintf(stderr, "velkarin: warning: %s\n", text.c_str());
-  std::fflush(stderr);
+  WriteText(stderr, "velkarin: warning: " + text + "\n");
 }
 
 }  // namespace velkarin::cli

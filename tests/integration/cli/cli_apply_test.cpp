@@ -358,6 +358,12 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
   EXPECT_EQ(viaBroadcast.exitCode, 0) << viaBroadcast.err;
   EXPECT_FALSE(Contains(viaBroadcast.out, "configure\n")) << viaBroadcast.out;
   EXPECT_FALSE(Contains(viaBroadcast.out, "not found\n")) << viaBroadcast.out;
+  // Its JSON report says no interface as list's JSON does.
+  const RunResult json =
+      RunCli({"apply", unnamed.path(), "--yes", "--json", "--broadcast", "255.255.255.255"});
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_TRUE(Contains(json.out, "\"interface\": null")) << json.out;
+  EXPECT_FALSE(Contains(json.out, "\"interface\": \"")) << json.out;
   EXPECT_EQ(Commands(devsim).size(), all.size());
 }
 

@@ -1,6 +1,8 @@
 // velkarin set: the configuration reaches the device, the outcome is named,
 // and every failure ends with its own exit code.
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
@@ -135,38 +137,53 @@ TEST_F(CliTest, SetByDeviceIdWithPasswordSendsTheAuthenticatedCommand) {
   EXPECT_EQ(commands[0].rfind("dev-7 8 ", 0), 0u) << commands[0];
 }
 
+// Its name in Latin-1, as devices send it.
 const char* const kValve =
-    "serial=C0DE,name=Valve,dhcp=0,ip=192.168.1.30,netmask=255.255.255.0,gateway=192.168.1.1";
+    "serial=C0DE,name=Ventil-S\xFC"
+    "d,dhcp=0,ip=192.168.1.30,netmask=255.255.255.0,gateway=192.168.1.1";
 
-TEST_F(CliTest, SetWarnsOnStderrOfConflictsAndDoubtfulEntriesButSendsAsAsked) {
-  const char* const conflict =
-      "velkarin: warning: IP address 192.168.1.30 is already announced by device 00C0DE "
-      "(Valve); giving it to 001A2B as well makes an address conflict";
+TEST_F(CliTest, SetRefusesAnAddressConflictUnlessAllowedAndWarnsOfDoubtfulEntries) {
+  const std::string conflict =
+      "IP address 192.168.1.30 is already announced by device 00C0DE (Ventil-S\u00fcd); giving "
+      "it to 001A2B as well makes an address conflict";
+  const std::string doubtfulGateway =
+      "velkarin: warning: gateway 10.0.0.1 is outside subnet 192.168.1.0/24 of IP address "
+      "192.168.1.30 and netmask 255.255.255.0, so the device cannot reach it";
   const struct {
     const char* what;
     std::vector<std::string> setArguments;
+    int exitCode;
     std::vector<std::string> errLines;
-    const char* command;
+    const char* command;  // null: nothing sent
   } cases[] = {
       {"an address another device announces",
        {"set", "1A2B", "--ip", "192.168.1.30", "--netmask", "255.255.255.0", "--gateway",
         "192.168.1.1"},
-       {conflict},
+       2,
+       {"velkarin: " + conflict + " (--allow-duplicates sends it anyway)",
+        "velkarin: nothing was sent"},
+       nullptr},
+      {"the conflict allowed",
+       {"set", "1A2B", "--allow-duplicates", "--ip", "192.168.1.30", "--netmask", "255.255.255.0",
+        "--gateway", "192.168.1.1"},
+       0,
+       {"velkarin: warning: " + conflict},
        "001A2B 5 0 192.168.1.30 255.255.255.0 192.168.1.1"},
       {"a doubtful gateway first, then the conflict",
-       {"set", "1A2B", "--ip", "192.168.1.30", "--netmask", "255.255.255.0", "--gateway",
-        "10.0.0.1"},
-       {"velkarin: warning: gateway 10.0.0.1 is outside subnet 192.168.1.0/24 of IP address "
-        "192.168.1.30 and netmask 255.255.255.0, so the device cannot reach it",
-        conflict},
+       {"set", "1A2B", "--allow-duplicates", "--ip", "192.168.1.30", "--netmask", "255.255.255.0",
+        "--gateway", "10.0.0.1"},
+       0,
+       {doubtfulGateway, "velkarin: warning: " + conflict},
        "001A2B 5 0 192.168.1.30 255.255.255.0 10.0.0.1"},
       {"--quiet",
-       {"set", "1A2B", "--quiet", "--ip", "192.168.1.30", "--netmask", "255.255.255.0", "--gateway",
-        "10.0.0.1"},
+       {"set", "1A2B", "--quiet", "--allow-duplicates", "--ip", "192.168.1.30", "--netmask",
+        "255.255.255.0", "--gateway", "10.0.0.1"},
+       0,
        {},
        "001A2B 5 0 192.168.1.30 255.255.255.0 10.0.0.1"},
       {"the device's own address",
        {"set", "1A2B", "--ip", "192.168.1.20", "--netmask", "255.255.255.0"},
+       0,
        {},
        "001A2B 5 0 192.168.1.20 255.255.255.0 "},
   };
@@ -176,11 +193,21 @@ TEST_F(CliTest, SetWarnsOnStderrOfConflictsAndDoubtfulEntriesButSendsAsAsked) {
     ASSERT_DEVSIM_READY(devsim);
     const RunResult set = RunCli(c.setArguments);
     ASSERT_TRUE(set.finished);
-    // Warnings change nothing in what is sent or in the outcome.
-    EXPECT_EQ(set.exitCode, 0) << set.out << set.err;
+    EXPECT_EQ(set.exitCode, c.exitCode) << set.out << set.err;
     EXPECT_EQ(Lines(set.err), c.errLines);
-    EXPECT_EQ(Commands(devsim), std::vector<std::string>{c.command});
+    EXPECT_EQ(Commands(devsim),
+              c.command ? std::vector<std::string>{c.command} : std::vector<std::string>{});
   }
+}
+
+// The simulator's arguments for these --device values.
+std::vector<std::string> DeviceArguments(const std::vector<std::string>& devices) {
+  std::vector<std::string> arguments;
+  for (const std::string& device : devices) {
+    arguments.push_back("--device");
+    arguments.push_back(device);
+  }
+  return arguments;
 }
 
 struct FailureCase {
@@ -199,12 +226,7 @@ class CliSetFailure : public CliTest, public testing::WithParamInterface<Failure
 
 TEST_P(CliSetFailure, IsNamedInWordsAndEndsWithItsOwnCode) {
   const FailureCase& c = GetParam();
-  std::vector<std::string> arguments;
-  for (const std::string& device : c.devices) {
-    arguments.push_back("--device");
-    arguments.push_back(device);
-  }
-  DevsimProcess devsim(arguments);
+  DevsimProcess devsim(DeviceArguments(c.devices));
   ASSERT_DEVSIM_READY(devsim);
 
   const RunResult set = RunCli(c.setArguments, seconds(90));
@@ -336,6 +358,81 @@ INSTANTIATE_TEST_SUITE_P(
                     true}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
 
+// Ctrl-C or SIGTERM in the middle of set: it says how far the run came, on a
+// line of its own where the spinner was.
+struct InterruptCase {
+  const char* what;
+  std::vector<std::string> devices;  // --device values
+  std::vector<std::string> setArguments;
+  enum { kDiscoverySent, kCommandSent, kAccepted } signalWhen;
+  int signalNumber;
+  int exitCode;
+  const char* says;
+};
+
+void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.what; }
+
+class CliSetInterrupt : public CliTest, public testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(CliSetInterrupt, SaysHowFarTheRunCame) {
+  const InterruptCase& c = GetParam();
+  DevsimProcess devsim(DeviceArguments(c.devices));
+  ASSERT_DEVSIM_READY(devsim);
+  std::vector<std::string> argv = {CliPath()};
+  argv.insert(argv.end(), c.setArguments.begin(), c.setArguments.end());
+  ChildProcess set(argv, /*stderrTerminal=*/true);
+  if (c.signalWhen == InterruptCase::kAccepted) {
+    ASSERT_TRUE(set.WaitForOutput(
+        [](const std::string& out) { return Contains(out, "accepted by the device"); },
+        seconds(60)))
+        << set.err();
+  } else {
+    const auto end = std::chrono::steady_clock::now() + seconds(60);
+    const auto reached = [&] {
+      return c.signalWhen == InterruptCase::kDiscoverySent ? !devsim.Received().empty()
+                                                           : !Commands(devsim).empty();
+    };
+    while (!reached() && std::chrono::steady_clock::now() < end) devsim.WaitForReceived(1, 20);
+    ASSERT_TRUE(reached());
+  }
+  set.Signal(c.signalNumber);
+  ASSERT_TRUE(set.WaitForExit(seconds(60)));
+  EXPECT_EQ(set.exitCode(), c.exitCode) << set.err();
+  EXPECT_FALSE(set.endedBySignal());
+  // The spinner's line cleared, then the message, and nothing drawn after it.
+  EXPECT_TRUE(Contains(set.err(), "\rvelkarin: " + std::string(c.says))) << set.err();
+  ASSERT_FALSE(set.err().empty());
+  EXPECT_EQ(set.err().back(), '\n') << set.err();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, CliSetInterrupt,
+    testing::Values(
+        InterruptCase{"NotSent",
+                      {"serial=C0DE,ip=10.9.9.9,netmask=255.0.0.0"},
+                      kFixed,
+                      InterruptCase::kDiscoverySent,
+                      SIGTERM,
+                      143,
+                      "001A2B: interrupted; nothing was sent"},
+        InterruptCase{"SentWithoutReply",
+                      {With("onCommand=silent")},
+                      kFixed,
+                      InterruptCase::kCommandSent,
+                      SIGINT,
+                      130,
+                      "001A2B: interrupted after the configuration was sent, before the device "
+                      "replied; it may have taken it: run `velkarin list` to check"},
+        InterruptCase{"AcceptedNotVerified",
+                      {With("afterAccept=vanish")},
+                      kFixed,
+                      InterruptCase::kAccepted,
+                      SIGINT,
+                      130,
+                      "001A2B: interrupted after the device accepted the configuration, before "
+                      "it was verified; run `velkarin list` to check"}),
+    [](const testing::TestParamInfo<InterruptCase>& info) { return info.param.what; });
+
 }  // namespace
 }  // namespace velkarin::test
 
@@ -367,7 +464,7 @@ TEST_F(CliTest, EveryListedSerialTextAddressesItsOwnDevice) {
   // Each device gets an address of its own, named by its decimal serial.
   for (const nlohmann::json& record : listed) {
     const std::string ip =
-        "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 250) + ".1";
+        "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 251) + ".1";
     const RunResult set =
         RunCli({"set", record["serialText"].get<std::string>(), "--ip", ip + "/16"});
     EXPECT_EQ(set.exitCode, 0) << record["serialText"] << set.out << set.err;
@@ -375,7 +472,7 @@ TEST_F(CliTest, EveryListedSerialTextAddressesItsOwnDevice) {
   const RunResult after = RunCli({"list", "--json"});
   for (const nlohmann::json& record : nlohmann::json::parse(after.out)) {
     EXPECT_EQ(record["ipAddress"],
-              "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 250) + ".1")
+              "10.1." + std::to_string(record["serial"].get<std::uint32_t>() % 251) + ".1")
         << record["serialText"];
   }
 }

@@ -142,5 +142,25 @@ TEST_F(CliTextEncodingTest, TerminalGetsTheLocalesCharacterSet) {
   }
 }
 
+// Messages that name what the user gave (an interface, a plan's path) come
+// out as the table does: in the terminal's character set.
+TEST_F(CliTextEncodingTest, MessagesOnATerminalGetTheLocalesCharacterSet) {
+  if (access("/usr/bin/script", X_OK) != 0) GTEST_SKIP() << "no script(1) for a terminal";
+  const struct {
+    const char* arguments;
+    const char* message;
+  } cases[] = {
+      {"list --interface wl\xC3\xA4n0", "no IPv4 interface named 'wl?n0' is up"},
+      {"apply /nonexistent/pl\xC3\xA4n.csv", "cannot read the plan /nonexistent/pl?n.csv"},
+  };
+  for (const auto& c : cases) {
+    const RunResult run = RunProgram({"/usr/bin/env", "LC_ALL=C", "/usr/bin/script", "-qec",
+                                      CliPath() + " " + c.arguments, "/dev/null"});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 2) << run.out;
+    EXPECT_TRUE(Contains(run.out, std::string("velkarin: ") + c.message)) << run.out;
+  }
+}
+
 }  // namespace
 }  // namespace velkarin::test

@@ -127,10 +127,12 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
        "character (U+0000 to U+00FF); devices take Latin-1 text"},
       {{"set", "1A2B", "--dhcp", "--device-id", "Pr\xC3"},
        "invalid --device-id 'Pr\\xC3': malformed UTF-8 (byte 0xC3 at offset 2)"},
-      {{"set", "1A2B", "--dhcp", "--password", "\xE2\x82\xAC"}, "invalid --password"},
+      {{"set", "1A2B", "--dhcp", "--password", "\xE2\x82\xAC"},
+       "--password has a character that devices cannot take, at position 1"},
       // What a newcomer types: the reply says what was meant.
       {{"set", "--password", "0042F0", "--dhcp"},
-       "--password took '0042F0' as the password; to be asked for the password, give SERIAL first",
+       "--password took what looks like a serial number as the password; to be asked for the "
+       "password, give SERIAL first",
        true},
       {{"set", "1A2B", "--dhcp", "--gw", "10.0.0.1"}, "(--gw: did you mean --gateway?)", true},
       {{"list", "--jsn"}, "(--jsn: did you mean --json?)", true},

@@ -41,9 +41,12 @@ segments_default_route 1
 device() {  # serial name ip
   echo "serial=$1,name=$2,ip=$3,netmask=255.255.255.0,gateway=${3%.*}.1"
 }
+# Twins 5505 share a serial, one per segment, told apart by their identifiers.
 segments_spawn 1 "$devsim" --device "$(device 1101 North-1 10.71.1.2)" \
-  --device "$(device 1102 North-2 10.71.1.3)" --output "$work/sim1.out"
-segments_spawn 2 "$devsim" --device "$(device 2201 East-1 10.71.2.2)" --output "$work/sim2.out"
+  --device "$(device 1102 North-2 10.71.1.3)" \
+  --device "$(device 5505 Twin-A 10.71.1.5),deviceId=TWIN-A" --output "$work/sim1.out"
+segments_spawn 2 "$devsim" --device "$(device 2201 East-1 10.71.2.2)" \
+  --device "$(device 5505 Twin-B 10.71.2.5),deviceId=TWIN-B" --output "$work/sim2.out"
 segments_spawn 3 "$devsim" --device "$(device 3301 Stray 192.168.213.7)" --output "$work/sim3.out"
 
 # The host routes through a gateway: the simulator refuses to run here.
@@ -59,16 +62,16 @@ heard() {
 
 # New links forward only once their up event is handled.
 for _ in $(seq 50); do
-  [ "$(heard | wc -l)" -eq 4 ] && break
+  [ "$(heard | wc -l)" -eq 6 ] && break
   sleep 0.2
 done
 
 # arguments | expected "serial interface" lines (serials in decimal)
 cases=(
-  "|4353 vh1;4354 vh1;8705 vh2;13057 vh3"
-  "--broadcast 255.255.255.255|4353 -;4354 -"
-  "--interface vh2|8705 vh2"
-  "--interface vh3 --interface vh1|13057 vh3;4353 vh1;4354 vh1"
+  "|4353 vh1;4354 vh1;21765 vh1;8705 vh2;21765 vh2;13057 vh3"
+  "--broadcast 255.255.255.255|4353 -;4354 -;21765 -"
+  "--interface vh2|8705 vh2;21765 vh2"
+  "--interface vh3 --interface vh1|13057 vh3;4353 vh1;4354 vh1;21765 vh1"
 )
 for c in "${cases[@]}"; do
   args=${c%%|*}
@@ -94,6 +97,10 @@ status=$?
 grep -q '^002201: configured' "$work/set1" || fail "set on segment 2 said: $(cat "$work/set1")"
 now=$("${cli[@]}" list --json --interface vh2 2>/dev/null | jq -r '.[] | select(.serial == 8705) | .ipAddress')
 [ "$now" = 10.71.2.50 ] || fail "device 2201 announces $now after set"
+# The identifier picks the twin's interface, in any case, as everywhere else.
+"${cli[@]}" set 5505 --device-id twin-b --dhcp >"$work/set4" 2>&1
+status=$?
+[ $status -eq 0 ] || fail "set 5505 --device-id twin-b: exit $status: $(cat "$work/set4")"
 # Named explicitly, the interface is used as given.
 "${cli[@]}" set 3301 --interface vh3 --dhcp >"$work/set2" 2>&1
 status=$?

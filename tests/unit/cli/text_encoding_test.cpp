@@ -31,31 +31,36 @@ TEST(TextEncoding, Utf8ToLatin1RefusesMalformedInputAndWhatLatin1Lacks) {
     const char* what;
     std::string utf8;
     const char* problem;
+    std::size_t position;  // of the offender in characters, what a secret's refusal names
   };
   const Case cases[] = {
-      {"overlong slash", "a\xC0\xAF", "malformed UTF-8 (byte 0xC0 at offset 1)"},
-      {"overlong three bytes", "\xE0\x80\xAF", "malformed UTF-8 (byte 0xE0 at offset 0)"},
-      {"overlong four bytes", "\xF0\x80\x80\xAF", "malformed UTF-8 (byte 0xF0 at offset 0)"},
-      {"cut short at the end", "Pr\xC3", "malformed UTF-8 (byte 0xC3 at offset 2)"},
-      {"cut short before ASCII", "\xE2\x82x", "malformed UTF-8 (byte 0xE2 at offset 0)"},
-      {"continuation alone", "\x80", "malformed UTF-8 (byte 0x80 at offset 0)"},
-      {"never a lead", "ok\xFF", "malformed UTF-8 (byte 0xFF at offset 2)"},
-      {"high surrogate", "\xED\xA0\x80", "malformed UTF-8 (byte 0xED at offset 0)"},
-      {"low surrogate", "\xED\xBF\xBF", "malformed UTF-8 (byte 0xED at offset 0)"},
-      {"above U+10FFFF", "\xF4\x90\x80\x80", "malformed UTF-8 (byte 0xF4 at offset 0)"},
+      {"overlong slash", "a\xC0\xAF", "malformed UTF-8 (byte 0xC0 at offset 1)", 2},
+      {"overlong three bytes", "\xE0\x80\xAF", "malformed UTF-8 (byte 0xE0 at offset 0)", 1},
+      {"overlong four bytes", "\xF0\x80\x80\xAF", "malformed UTF-8 (byte 0xF0 at offset 0)", 1},
+      {"cut short at the end", "Pr\xC3", "malformed UTF-8 (byte 0xC3 at offset 2)", 3},
+      {"cut short before ASCII", "\xE2\x82x", "malformed UTF-8 (byte 0xE2 at offset 0)", 1},
+      {"continuation alone", "\x80", "malformed UTF-8 (byte 0x80 at offset 0)", 1},
+      {"never a lead", "ok\xFF", "malformed UTF-8 (byte 0xFF at offset 2)", 3},
+      {"high surrogate", "\xED\xA0\x80", "malformed UTF-8 (byte 0xED at offset 0)", 1},
+      {"low surrogate", "\xED\xBF\xBF", "malformed UTF-8 (byte 0xED at offset 0)", 1},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", "malformed UTF-8 (byte 0xF4 at offset 0)", 1},
       {"first beyond Latin-1", "\xC4\x80",
-       "U+0100 '\xC4\x80' is not a Latin-1 character (U+0000 to U+00FF)"},
+       "U+0100 '\xC4\x80' is not a Latin-1 character (U+0000 to U+00FF)", 1},
       {"euro sign",
        "Pr\xC3\xBC"
        "f\xE2\x82\xAC",
-       "U+20AC '\xE2\x82\xAC' is not a Latin-1 character (U+0000 to U+00FF)"},
+       "U+20AC '\xE2\x82\xAC' is not a Latin-1 character (U+0000 to U+00FF)", 5},
       {"beyond the first plane", "\xF0\x9F\x98\x80",
-       "U+1F600 '\xF0\x9F\x98\x80' is not a Latin-1 character (U+0000 to U+00FF)"},
+       "U+1F600 '\xF0\x9F\x98\x80' is not a Latin-1 character (U+0000 to U+00FF)", 1},
   };
   for (const Case& c : cases) {
     std::string problem;
     EXPECT_EQ(Utf8ToLatin1(c.utf8, problem), std::nullopt) << c.what;
     EXPECT_EQ(problem, c.problem) << c.what;
+    Latin1Fault fault;
+    EXPECT_EQ(Utf8ToLatin1(c.utf8, fault), std::nullopt) << c.what;
+    EXPECT_EQ(fault.position, c.position) << c.what;
+    EXPECT_EQ(fault.malformed, c.problem[0] == 'm') << c.what;
   }
 }
 
