@@ -257,7 +257,7 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
   EXPECT_EQ(sent.count("0000B1"), static_cast<std::size_t>(most));
   // The report counts them.
   EXPECT_TRUE(
-      Contains(report.Read(), ",0000B1,,lo,no,10.3.0.2,255.255.0.0,,no reply from the device,," +
+      Contains(report.Read(), ",0000B1,,,lo,no,10.3.0.2,255.255.0.0,,no reply from the device,," +
                                   std::to_string(most) + "\r\n"))
       << report.Read();
 

@@ -83,23 +83,23 @@ void ApplyConfiguresEveryRow(DevsimProcess& devsim, int devices) {
   const std::vector<std::string> lines = Lines(report);
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(devices + 1));
   EXPECT_EQ(lines[0],
-            "line,serial,device_id,interface,dhcp,ip,netmask,gateway,result,detail,commands");
+            "line,serial,name,device_id,interface,dhcp,ip,netmask,gateway,result,detail,commands");
   for (int i = 0; i < devices; ++i) {
     const std::string& line = lines[static_cast<std::size_t>(i) + 1];
     std::vector<std::string> fields;
     std::stringstream row(line);
     std::string field;
     while (std::getline(row, field, ',')) fields.push_back(field);
-    ASSERT_EQ(fields.size(), 11u) << line;
+    ASSERT_EQ(fields.size(), 12u) << line;
     const std::string& serial = fields[1];
     EXPECT_EQ(serial, FleetSerial(i));
     // Configured only when it took the plan's configuration; the commands
     // counted are the ones sent, of which the loss may have taken some.
-    EXPECT_TRUE(fields[8].rfind("configured", 0) == 0) << line;
+    EXPECT_TRUE(fields[9].rfind("configured", 0) == 0) << line;
     EXPECT_TRUE(Applied(devsim, serial, Configuration(i))) << line;
     const int received = CommandsTo(devsim, serial);
     EXPECT_GE(received, 1) << line;
-    EXPECT_LE(received, std::stoi(fields[10])) << line;
+    EXPECT_LE(received, std::stoi(fields[11])) << line;
   }
 }
 
