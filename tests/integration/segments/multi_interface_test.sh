@@ -102,15 +102,16 @@ status=$?
 [ $status -eq 2 ] || fail "set --interface vh9 (no such interface): exit $status"
 
 # apply across the segments, on a port of their own: twins with one serial on
-# vh1 and vh2, and a device on vh2 alone. The twin on vh1 accepts and keeps
-# its address; only its own announcement may verify it, not its twin's,
-# which announces DHCP already.
+# vh1 and vh2, and a device on vh2 alone. The plan names the twin on vh2,
+# which accepts and keeps its address; only its own announcement may verify
+# it, not its twin's, which announces DHCP already.
 port=8002
 segments_spawn 1 "$devsim" --port $port --output "$work/sim1b.out" \
-  --device "$(device 4242 Twin-1 10.71.1.42),afterAccept=none"
+  --device "$(device 4242 Twin-1 10.71.1.42),dhcp=1"
 segments_spawn 2 "$devsim" --port $port --output "$work/sim2b.out" \
-  --device "$(device 4242 Twin-2 10.71.2.42),dhcp=1" --device "$(device 4343 East-3 10.71.2.43)"
-printf 'serial,dhcp,ip,netmask,gateway,interface\n4242,yes,,,,vh1\n4343,yes,,,,\n' >"$work/plan.csv"
+  --device "$(device 4242 Twin-2 10.71.2.42),afterAccept=none" \
+  --device "$(device 4343 East-3 10.71.2.43)"
+printf 'serial,dhcp,ip,netmask,gateway,interface\n4242,yes,,,,vh2\n4343,yes,,,,\n' >"$work/plan.csv"
 apply=(apply "$work/plan.csv" --yes --json --interface vh1 --interface vh2
   --broadcast "255.255.255.255:$port")
 for _ in $(seq 50); do
@@ -121,7 +122,7 @@ done
 status=$?
 [ $status -eq 7 ] || fail "apply across segments: exit $status, want 7: $(cat "$work/apply.err")"
 got=$(tr -d '\r' <"$work/apply" | jq -r '.[] | "\(.serialText) \(.interface) \(.result)"')
-want=$'004242 vh1 not configured as sent\n004343 vh2 configured'
+want=$'004242 vh2 not configured as sent\n004343 vh2 configured'
 [ "$got" = "$want" ] || fail "apply across segments: [$got], want [$want]"
 
 rm -rf "$work"
