@@ -1,6 +1,6 @@
-// velkarin apply: a bad plan is refused before anything is sent; a good one
-// configures every device that needs it, and running it again sends nothing
-// to the devices that are done.
+// velkarin apply: a bad plan is refused before anything is sent; on a
+// terminal the tool asks first; a good plan configures every device that needs
+// it, and running it again sends nothing to the devices that are done.
 #include <unistd.h>
 
 #include <fstream>
@@ -111,6 +111,34 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
   EXPECT_EQ(RunCli({"apply", twice.path(), "--yes", "--allow-duplicates"}).exitCode, 2);
 
   EXPECT_EQ(Commands(devsim), std::vector<std::string>{});
+}
+
+// On a terminal, without --yes, the plan is shown and the tool asks first:
+// only a yes sends anything.
+TEST_F(CliTest, OnATerminalApplyAsksAndSendsOnlyAfterYes) {
+  struct AnswerCase {
+    const char* answer;
+    int exitCode;
+    bool sent;
+  };
+  const AnswerCase cases[] = {{"y", 0, true}, {"yes", 0, true}, {"n", 7, false}, {"", 7, false}};
+  TempFile plan("serial,dhcp\nA1,yes\n");
+  for (const AnswerCase& c : cases) {
+    SCOPED_TRACE(std::string("answer '") + c.answer + "'");
+    DevsimProcess devsim({"--device", kThreeDevices[0]});
+    ASSERT_DEVSIM_READY(devsim);
+    // script gives the tool a terminal and types the answer into it.
+    const RunResult run =
+        RunProgram({"/bin/sh", "-c",
+                    std::string("printf '%s\\n' '") + c.answer + "' | script -qec '" + CliPath() +
+                        " apply " + plan.path() + "' /dev/null"},
+                   seconds(60));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "velkarin: configure 1 device? [y/N] ")) << run.out;
+    EXPECT_EQ(Commands(devsim).size(), c.sent ? 1u : 0u);
+    EXPECT_EQ(Contains(run.out, "velkarin: nothing was sent"), !c.sent) << run.out;
+  }
 }
 
 // The result column of a report, by serial.
