@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <string>
@@ -160,6 +161,32 @@ std::multiset<std::string> CommandTargets(const std::vector<std::string>& comman
   std::multiset<std::string> targets;
   for (const std::string& c : commands) targets.insert(c.substr(0, c.find(' ')));
   return targets;
+}
+
+// Two devices heard under one serial, and a row that names only the serial:
+// the command would reach both, so nothing is sent.
+TEST_F(CliTest, ARowWhoseSerialTwoDevicesAnnounceIsNotSent) {
+  DevsimProcess devsim({"--device", "serial=C1,ip=10.0.0.11,netmask=255.0.0.0,deviceId=PUMP-A",
+                        "--device", "serial=C1,ip=10.0.0.12,netmask=255.0.0.0,deviceId=PUMP-B",
+                        "--device", "serial=D1,ip=10.0.0.13,netmask=255.0.0.0", "--device",
+                        "serial=D1,ip=10.0.0.14,netmask=255.0.0.0"});
+  ASSERT_DEVSIM_READY(devsim);
+  TempFile plan("serial,dhcp\nC1,yes\nD1,yes\n");
+  const RunResult run = RunCli({"apply", plan.path(), "--yes", "--json"});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 7) << run.out << run.err;
+  std::map<std::string, std::string> results;
+  for (const nlohmann::json& row : nlohmann::json::parse(run.out)) {
+    results[row["serialText"].get<std::string>()] = row["result"].get<std::string>();
+  }
+  EXPECT_EQ(results, (std::map<std::string, std::string>{
+                         {"0000C1",
+                          "serial number clash: devices with this serial number "
+                          "announce different identifiers"},
+                         {"0000D1",
+                          "serial number shared with another device, and the device "
+                          "announces no identifier"}}));
+  EXPECT_EQ(Commands(devsim), std::vector<std::string>{});
 }
 
 constexpr int kFleet = 46;
