@@ -164,14 +164,17 @@ std::multiset<std::string> CommandTargets(const std::vector<std::string>& comman
 }
 
 // Two devices heard under one serial, and a row that names only the serial:
-// the command would reach both, so nothing is sent.
+// the command would reach both, so nothing is sent. Named by its identifier,
+// one twin is sent its command and judged by its own announcement, not by
+// its twin's, which announces the plan already.
 TEST_F(CliTest, ARowWhoseSerialTwoDevicesAnnounceIsNotSent) {
-  DevsimProcess devsim({"--device", "serial=C1,ip=10.0.0.11,netmask=255.0.0.0,deviceId=PUMP-A",
-                        "--device", "serial=C1,ip=10.0.0.12,netmask=255.0.0.0,deviceId=PUMP-B",
-                        "--device", "serial=D1,ip=10.0.0.13,netmask=255.0.0.0", "--device",
-                        "serial=D1,ip=10.0.0.14,netmask=255.0.0.0"});
+  DevsimProcess devsim(
+      {"--device", "serial=C1,dhcp=1,ip=10.0.0.11,netmask=255.0.0.0,deviceId=PUMP-A", "--device",
+       "serial=C1,ip=10.0.0.12,netmask=255.0.0.0,deviceId=PUMP-B,afterAccept=none", "--device",
+       "serial=D1,ip=10.0.0.13,netmask=255.0.0.0", "--device",
+       "serial=D1,ip=10.0.0.14,netmask=255.0.0.0"});
   ASSERT_DEVSIM_READY(devsim);
-  TempFile plan("serial,dhcp\nC1,yes\nD1,yes\n");
+  TempFile plan("serial,dhcp,ip,netmask\nC1,no,10.0.0.50,255.0.0.0\nD1,yes,,\n");
   const RunResult run = RunCli({"apply", plan.path(), "--yes", "--json"});
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 7) << run.out << run.err;
@@ -187,6 +190,15 @@ TEST_F(CliTest, ARowWhoseSerialTwoDevicesAnnounceIsNotSent) {
                           "serial number shared with another device, and the device "
                           "announces no identifier"}}));
   EXPECT_EQ(Commands(devsim), std::vector<std::string>{});
+
+  TempFile named("serial,device_id,dhcp\nC1,pump-b,yes\n");
+  const RunResult twin = RunCli({"apply", named.path(), "--yes", "--json"}, seconds(60));
+  ASSERT_TRUE(twin.finished);
+  EXPECT_EQ(twin.exitCode, 7) << twin.out << twin.err;
+  const nlohmann::json rows = nlohmann::json::parse(twin.out);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["result"], "not configured as sent") << twin.out;
+  EXPECT_EQ(CommandTargets(Commands(devsim)), std::multiset<std::string>{"pump-b"});
 }
 
 constexpr int kFleet = 46;
