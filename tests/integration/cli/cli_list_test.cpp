@@ -103,6 +103,18 @@ TEST_F(CliTest, ListTableShowsEveryDeviceBySerialWithItsFlagsInWords) {
                                              "12345678 no-ip"}));
 }
 
+// A fleet whose answers keep coming for a second and a half, one every 50 ms:
+// the scan goes on while they come, and ends quiet once they stop.
+TEST_F(CliTest, ListReadsOnWhileAnswersKeepComing) {
+  DevsimProcess devsim({"--fleet", "30", "--fleet-spread-ms", "1500"});
+  ASSERT_DEVSIM_READY(devsim);
+  const RunResult run = RunCli({"list", "--json"});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(nlohmann::json::parse(run.out).size(), 30u);
+  EXPECT_FALSE(Contains(run.err, "not quiet")) << run.err;
+}
+
 TEST_F(CliTest, ListJsonCarriesEveryRecordFieldAndEscapesHighAndControlBytes) {
   DevsimProcess devsim({
       "--device",
