@@ -1,6 +1,6 @@
-// velkarin apply: a bad plan is refused before anything is sent; a good one
-// configures every device that needs it, and running it again sends nothing
-// to the devices that are done.
+// velkarin apply: a bad plan is refused before anything is sent; on a
+// terminal the tool asks first; a good plan configures every device that needs
+// it, and running it again sends nothing to the devices that are done.
 #include <signal.h>
 #include <unistd.h>
 
@@ -163,6 +163,44 @@ std::multiset<std::string> CommandTargets(const std::vector<std::string>& comman
   std::multiset<std::string> targets;
   for (const std::string& c : commands) targets.insert(c.substr(0, c.find(' ')));
   return targets;
+}
+
+// Two devices heard under one serial, and a row that names only the serial:
+// the command would reach both, so nothing is sent. Named by its identifier,
+// one twin is sent its command and judged by its own announcement, not by
+// its twin's, which announces the plan already.
+TEST_F(CliTest, ARowWhoseSerialTwoDevicesAnnounceIsNotSent) {
+  DevsimProcess devsim(
+      {"--device", "serial=C1,dhcp=1,ip=10.0.0.11,netmask=255.0.0.0,deviceId=PUMP-A", "--device",
+       "serial=C1,ip=10.0.0.12,netmask=255.0.0.0,deviceId=PUMP-B,afterAccept=none", "--device",
+       "serial=D1,ip=10.0.0.13,netmask=255.0.0.0", "--device",
+       "serial=D1,ip=10.0.0.14,netmask=255.0.0.0"});
+  ASSERT_DEVSIM_READY(devsim);
+  TempFile plan("serial,dhcp,ip,netmask\nC1,no,10.0.0.50,255.0.0.0\nD1,yes,,\n");
+  const RunResult run = RunCli({"apply", plan.path(), "--yes", "--json"});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 7) << run.out << run.err;
+  std::map<std::string, std::string> results;
+  for (const nlohmann::json& row : nlohmann::json::parse(run.out)) {
+    results[row["serialText"].get<std::string>()] = row["result"].get<std::string>();
+  }
+  EXPECT_EQ(results, (std::map<std::string, std::string>{
+                         {"0000C1",
+                          "serial number clash: devices with this serial number "
+                          "announce different identifiers"},
+                         {"0000D1",
+                          "serial number shared with another device, and the device "
+                          "announces no identifier"}}));
+  EXPECT_EQ(Commands(devsim), std::vector<std::string>{});
+
+  TempFile named("serial,device_id,dhcp\nC1,pump-b,yes\n");
+  const RunResult twin = RunCli({"apply", named.path(), "--yes", "--json"}, seconds(60));
+  ASSERT_TRUE(twin.finished);
+  EXPECT_EQ(twin.exitCode, 7) << twin.out << twin.err;
+  const nlohmann::json rows = nlohmann::json::parse(twin.out);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["result"], "not configured as sent") << twin.out;
+  EXPECT_EQ(CommandTargets(Commands(devsim)), std::multiset<std::string>{"pump-b"});
 }
 
 constexpr int kFleet = 46;
@@ -392,6 +430,9 @@ TEST_F(CliTest, TheQuestionOnATerminalEndsAsAnsweredOrInterruptedWithItsReport) 
        "velkarin: nothing was sent\n", 0},
       {"interrupted", false, nullptr, SIGINT, 130, "not started (interrupted)",
        "velkarin: nothing was sent\n", 0},
+      {"an empty answer declines", false, "\n", 0, 0, "not started (declined)",
+       "velkarin: nothing was sent\n", 0},
+      {"confirmed with yes", false, "yes\n", 0, 0, "configured", "[y/N] ", 1},
       {"confirmed with --json", true, "y\n", 0, 0, "configured", "  configure\n", 1},
   };
   for (const Case& c : cases) {

@@ -103,6 +103,38 @@ TEST_F(CliTest, ListTableShowsEveryDeviceBySerialWithItsFlagsInWords) {
                                              "12345678 no-ip"}));
 }
 
+// The scan reads on while answers keep coming, and ends at its time bound,
+// with a warning, on a network that never falls quiet.
+TEST_F(CliTest, ListReadsOnWhileAnswersComeAndEndsAtItsBound) {
+  const struct {
+    const char* what;
+    std::vector<std::string> devsim;
+    std::size_t devices;
+    bool warned;
+  } cases[] = {
+      {"a fleet answering one every 50 ms for 1.5 s",
+       {"--fleet", "30", "--fleet-spread-ms", "1500"},
+       30,
+       false},
+      {"a device that floods for a minute",
+       {"--device", "serial=F1,ip=10.0.0.9,netmask=255.0.0.0,floodRate=50,floodDurationMs=60000"},
+       1,
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DevsimProcess devsim(c.devsim);
+    ASSERT_DEVSIM_READY(devsim);
+    const RunResult run = RunCli({"list", "--json"}, seconds(30));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(nlohmann::json::parse(run.out).size(), c.devices);
+    EXPECT_EQ(Contains(run.err, "velkarin: warning: the network was not quiet after 3.0 s"),
+              c.warned)
+        << run.err;
+  }
+}
+
 TEST_F(CliTest, ListJsonCarriesEveryRecordFieldAndEscapesHighAndControlBytes) {
   DevsimProcess devsim({
       "--device",

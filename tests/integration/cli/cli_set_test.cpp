@@ -324,11 +324,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {"velkarin: 001A2B: not found; no device announces the identifier WRONG"},
                     false},
         // Twins share a serial: the one named by its identifier is configured
-        // and judged by its own announcement, not its twin's.
+        // and judged by its own announcement, not its twin's, which is the
+        // newer one (it answers after it).
         FailureCase{"TwinVerifiedAsItself",
                     {With("serial=C1,deviceId=TWIN-A"),
                      "serial=C1,name=B,ip=192.168.1.21,netmask=255.255.255.0,deviceId=TWIN-B"},
-                    {"set", "C1", "--device-id", "TWIN-B", "--dhcp"},
+                    {"set", "C1", "--device-id", "TWIN-A", "--dhcp"},
                     0,
                     {"0000C1: accepted by the device (CONFIG_OK)", "0000C1: configured"},
                     {},

@@ -223,6 +223,11 @@ TEST_F(ConfigTransaction, ResultsOfTheReply) {
   const std::vector<Case> cases = {
       {"accepted", Simulated(Devices({kPump})), pump, std::nullopt, CONFIG_OK, 4000, 4500 + kSlack,
        SentExactly({form5})},
+      // Each poll listens on a socket of its own for a while after its
+      // discovery: a device that answers late is found all the same.
+      {"accepted, discovery answered 150 ms late",
+       Simulated(Devices({Pump(R"("announceDelayMs": 150)")})), pump, std::nullopt, CONFIG_OK, 4000,
+       4500 + kSlack, SentExactly({form5})},
       {"accepted by deviceId although the serial clashes",
        Simulated(Devices({Pump(R"("deviceId": "ID-ONE", "deviceIndex": 1)"),
                           Pump(R"("ip": "10.0.0.6", "deviceId": "ID-TWO", "deviceIndex": 1)")})),

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # velkarin on a host with three network segments: the default scan hears all
 # of them, including a device whose address is in no subnet of the host; one
-# destination (--broadcast) hears only the segment of the default route; and
-# set configures a device behind the second interface.
+# destination (--broadcast) hears only the segment of the default route; set
+# configures a device behind the second interface; and apply verifies each
+# device by what it announces on its own segment.
 #   multi_interface_test.sh DEVSIM [VELKARIN...]
 # VELKARIN is the command that runs the tool (default: this build's); for the
 # Windows builds, "wine .../velkarin.exe". Everything runs in namespaces the
@@ -108,6 +109,36 @@ status=$?
 "${cli[@]}" set 3301 --interface vh9 --dhcp >"$work/set3" 2>&1
 status=$?
 [ $status -eq 2 ] || fail "set --interface vh9 (no such interface): exit $status"
+
+# apply across the segments, on a port of their own: twins with one serial on
+# vh1 and vh2, and two devices on vh2 alone. The plan names the twin on vh2,
+# which accepts and keeps its address; only its own announcement may verify
+# it, not its twin's, which announces DHCP already. Of the others, one is
+# silent for five seconds while it changes, which the wait outlasts, and one
+# is gone for good.
+port=8002
+segments_spawn 1 "$devsim" --port $port --output "$work/sim1b.out" \
+  --device "$(device 4242 Twin-1 10.71.1.42),dhcp=1"
+segments_spawn 2 "$devsim" --port $port --output "$work/sim2b.out" \
+  --device "$(device 4242 Twin-2 10.71.2.42),afterAccept=none" \
+  --device "$(device 4343 East-3 10.71.2.43),afterAcceptDelayMs=5000,silentWhileChanging=true" \
+  --device "$(device 4444 East-4 10.71.2.44),afterAccept=vanish"
+printf 'serial,dhcp,ip,netmask,gateway,interface\n4242,yes,,,,vh2\n4343,yes,,,,\n4444,yes,,,,\n' \
+  >"$work/plan.csv"
+apply=(apply "$work/plan.csv" --yes --json --interface vh1 --interface vh2
+  --broadcast "255.255.255.255:$port")
+for _ in $(seq 50); do
+  [ "$("${cli[@]}" "${apply[@]}" --dry-run 2>/dev/null | grep -c configure)" -eq 3 ] && break
+  sleep 0.2
+done
+"${cli[@]}" "${apply[@]}" >"$work/apply" 2>"$work/apply.err"
+status=$?
+[ $status -eq 7 ] || fail "apply across segments: exit $status, want 7: $(cat "$work/apply.err")"
+got=$(tr -d '\r' <"$work/apply" | jq -r '.[] | "\(.serialText) \(.interface) \(.result)"')
+want="004242 vh2 not configured as sent
+004343 vh2 configured
+004444 vh2 accepted, not seen again within 15 s"
+[ "$got" = "$want" ] || fail "apply across segments: [$got], want [$want]"
 
 rm -rf "$work"
 if [ $failures -ne 0 ]; then
