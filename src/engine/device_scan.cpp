@@ -97,7 +97,7 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
   };
   Rounds rounds(timing);
   const std::uint32_t start = platform::TickCountMs();
-  std::uint32_t lastActivity = start;  // the last send or answer
+  std::uint32_t lastActivity = start;  // the last send, or answer of a device new to the scan
   std::uint32_t nextSend = 0;          // since the start
   bool sending = true;
   int sent = 0;
@@ -137,14 +137,16 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
         platform::SocketsWaitReadable(sockets.data(), readable.get(), sockets.size(), wait);
     if (ready < 0) break;
     if (ready == 0) continue;
+    const std::size_t knownBefore = knownDevices();
     int heard = 0;
     for (std::size_t i = 0; i < channels.size(); ++i) {
       if (readable[i]) heard += Drain(channels[i], buffer);
     }
-    if (heard > 0) {
-      rounds.Heard(heard);
-      lastActivity = platform::TickCountMs();
-    }
+    rounds.Heard(heard);
+    // Only a device not heard before keeps the scan reading: the rounds make
+    // every known device answer again, and a slow fleet would otherwise
+    // never fall quiet.
+    if (knownDevices() > knownBefore) lastActivity = platform::TickCountMs();
   }
   result.rounds = sent;
 

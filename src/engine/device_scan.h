@@ -1,6 +1,6 @@
 // One-shot discovery for the command-line tool: the discovery datagram goes
-// out of every chosen interface at once, and the scan reads until the
-// network has been quiet for the engine's idle window, with no cap on the
+// out of every chosen interface at once, and the scan reads until no device
+// new to it has answered for the engine's idle window, with no cap on the
 // number of devices. It lives beside the engine's cycle, which the page keeps.
 // On a network that loses datagrams the scan asks again, round after round,
 // for as long as the rounds still bring devices not heard before.

@@ -17,7 +17,7 @@ BuiltCommand AddListCommand(CLI::App& app) {
   CLI::App* list = app.add_subcommand(
       "list",
       "List the devices that answer discovery (by every interface that can broadcast; the list "
-      "is complete once the network has been quiet for 0.6 s)");
+      "is complete once no new device has answered for 0.6 s)");
   CLI::Option* json = list->add_flag("--json", options.json,
                                      "print a JSON array of device records instead of a table "
                                      "(ASCII: other characters as \\u escapes)");

@@ -10,6 +10,7 @@
 
 #include "cli/builders.h"
 #include "cli/display_text.h"
+#include "cli/edit_distance.h"
 #include "cli/result_words.h"
 #include "cli/terminal.h"
 #include "cli/text_encoding.h"
@@ -46,21 +47,6 @@ const char* const kInterfaceHelp =
 namespace {
 
 using namespace velkarin::cli;
-
-std::size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
 
 // The option of `command` that a mistyped "--word" most likely meant ("--gw":
 // "--gateway"): one it begins, one whose letters it keeps in order from the

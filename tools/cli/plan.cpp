@@ -7,6 +7,7 @@
 #include "cli/address_entry.h"
 #include "cli/csv_reader.h"
 #include "cli/device_table.h"
+#include "cli/edit_distance.h"
 #include "cli/set_entries.h"
 #include "cli/text_encoding.h"
 #include "config/address_plausibility.h"
@@ -70,22 +71,6 @@ std::string Lower(std::string text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return text;
-}
-
-// Edits from one text to the other (Levenshtein).
-std::size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
 }
 
 // A column nobody knows is refused, never ignored: a mistyped "gateway"

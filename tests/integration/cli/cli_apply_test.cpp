@@ -532,9 +532,9 @@ TEST_F(CliTest, ADryRunSaysWhyPlannedDevicesMayBeMissing) {
        {"--device", kThreeDevices[2]},
        7,
        "velkarin: no device of the plan answered, 1 other did;"},
-      {"the network is never quiet",
-       {"--device", kThreeDevices[0], "--device",
-        "serial=F1,ip=10.9.0.1,netmask=255.0.0.0,floodRate=20"},
+      {"devices keep answering past the bound",
+       {"--device", kThreeDevices[0], "--fleet", "60", "--fleet-spread-ms", "6000",
+        "--fleet-template", "ip=172.16.0.1,netmask=255.255.0.0"},
        0,
        "velkarin: warning: the network was not quiet after 3.0 s; the list may be incomplete"},
   };

@@ -137,10 +137,10 @@ TEST_F(CliTest, SetByDeviceIdWithPasswordSendsTheAuthenticatedCommand) {
   EXPECT_EQ(commands[0].rfind("dev-7 8 ", 0), 0u) << commands[0];
 }
 
-// Its name in Latin-1, as devices send it.
+// Its name with an umlaut, which the simulator announces in Latin-1.
 const char* const kValve =
-    "serial=C0DE,name=Ventil-S\xFC"
-    "d,dhcp=0,ip=192.168.1.30,netmask=255.255.255.0,gateway=192.168.1.1";
+    "serial=C0DE,name=Ventil-S\u00fcd,dhcp=0,ip=192.168.1.30,netmask=255.255.255.0,"
+    "gateway=192.168.1.1";
 
 TEST_F(CliTest, SetRefusesAnAddressConflictUnlessAllowedAndWarnsOfDoubtfulEntries) {
   const std::string conflict =
