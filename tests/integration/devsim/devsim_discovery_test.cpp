@@ -41,8 +41,9 @@ TEST_F(DevsimDiscovery, AnswersWithTheExactAnnouncementBytesFromItsPort) {
 TEST_F(DevsimDiscovery, SendsTheSectionsItIsToldToAndEndsASectionAtAnEmptyText) {
   DevsimProcess sim({"--port", "0", "--device",
                      "serial=1,ip=10.0.0.1,netmask=255.0.0.0,gateway=10.0.0.9", "--device",
-                     "serial=2,sections=2,name=Pr\xC3\xBC"
-                     "fstand,ip=10.0.0.2,netmask=255.0.0.0,"
+                     // The byte escaped: a Windows build's arguments would
+                     // pass a UTF-8 letter through its code page.
+                     "serial=2,sections=2,name=Pr\\xFCfstand,ip=10.0.0.2,netmask=255.0.0.0,"
                      "gateway=10.0.0.9,deviceId=D2,deviceIndex=0",
                      "--device",
                      "serial=3,sections=3,terminateLastSection=false,dhcp=1,"

@@ -125,7 +125,10 @@ segments_spawn 2 "$devsim" --port $port --output "$work/sim2b.out" \
   --device "$(device 4444 East-4 10.71.2.44),afterAccept=vanish"
 printf 'serial,dhcp,ip,netmask,gateway,interface\n4242,yes,,,,vh2\n4343,yes,,,,\n4444,yes,,,,\n' \
   >"$work/plan.csv"
-apply=(apply "$work/plan.csv" --yes --json --interface vh1 --interface vh2
+plan=$work/plan.csv
+# A Windows program reads a leading '/' as an option: give it the drive path.
+[[ "${cli[0]}" == wine* ]] && plan="Z:${plan//\//\\}"
+apply=(apply "$plan" --yes --json --interface vh1 --interface vh2
   --broadcast "255.255.255.255:$port")
 for _ in $(seq 50); do
   [ "$("${cli[@]}" "${apply[@]}" --dry-run 2>/dev/null | grep -c configure)" -eq 3 ] && break
