@@ -46,12 +46,15 @@ class Rounds {
 
   // Called as a round ends with `known` devices heard so far.
   bool AskAgain(std::size_t known) {
-    const std::size_t fresh = known - knownAtSend_;
-    quiet_ = fresh == 0 ? quiet_ + 1 : 0;
+    if (known > knownAtSend_) {
+      quiet_ = 0;
+      return true;
+    }
+    ++quiet_;
     // No device was new and every known one answered again: nothing is
     // being lost, as on most networks, so the scan ends as soon as it can.
     // Silence proves nothing: the discovery datagrams may have been lost.
-    if (fresh == 0 && known > 0 && answers_ >= known) return false;
+    if (known > 0 && answers_ >= known) return false;
     return quiet_ < timing_.quietRounds;
   }
   void Sent(std::size_t known) {

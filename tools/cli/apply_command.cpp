@@ -488,13 +488,13 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
         return !Interrupted();
       });
   for (std::size_t i = 0; i < looked.size(); ++i) {
-    RowRun& run = *looked[i];
+    RowRun* run = looked[i];
     if (observed[i].configured) {
-      run.delivery.replyLost = run.result == CONFIG_NO_REPLY;
-      run.result = CONFIG_OK;
-      run.outcome = Outcome::kConfigured;
-    } else if (run.result == CONFIG_NO_REPLY) {
-      again.push_back(&run);
+      run->delivery.replyLost = run->result == CONFIG_NO_REPLY;
+      run->result = CONFIG_OK;
+      run->outcome = Outcome::kConfigured;
+    } else if (run->result == CONFIG_NO_REPLY) {
+      again.push_back(run);
     }
   }
   return again;

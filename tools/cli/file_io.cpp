@@ -11,6 +11,21 @@
 namespace velkarin::cli {
 namespace {
 
+// strerror's buffer is shared between threads, and apply's workers run
+// beside this. GNU strerror_r returns its text, XSI's fills the buffer.
+[[maybe_unused]] const char* ErrorTextOf(const char* text, const char*) { return text; }
+[[maybe_unused]] const char* ErrorTextOf(int, const char* buffer) { return buffer; }
+
+std::string ErrnoText(int error) {
+  char buffer[256] = "";
+#ifdef _WIN32
+  strerror_s(buffer, sizeof buffer, error);
+  return buffer;
+#else
+  return ErrorTextOf(strerror_r(error, buffer, sizeof buffer), buffer);
+#endif
+}
+
 std::FILE* Open(const std::string& path, const char* mode) {
 #ifdef _WIN32
   const auto wide = [](const std::string& text) {
@@ -32,7 +47,7 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string& r
   errno = 0;
   std::FILE* file = Open(path, "rb");
   if (file == nullptr) {
-    reason = std::strerror(errno);
+    reason = ErrnoText(errno);
     return false;
   }
   content.clear();
@@ -40,7 +55,7 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string& r
   std::size_t got;
   while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
   const bool failed = std::ferror(file) != 0;
-  if (failed) reason = std::strerror(errno);
+  if (failed) reason = ErrnoText(errno);
   std::fclose(file);
   return !failed;
 }
@@ -49,13 +64,13 @@ bool WriteWholeFile(const std::string& path, const std::string& content, std::st
   errno = 0;
   std::FILE* file = Open(path, "wb");
   if (file == nullptr) {
-    reason = std::strerror(errno);
+    reason = ErrnoText(errno);
     return false;
   }
   const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-  if (!written) reason = std::strerror(errno);
+  if (!written) reason = ErrnoText(errno);
   if (std::fclose(file) != 0 && written) {
-    reason = std::strerror(errno);
+    reason = ErrnoText(errno);
     return false;
   }
   return written;

@@ -14,6 +14,7 @@
 #include <windows.h>
 #else
 #include <poll.h>
+#include <pthread.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,7 +25,7 @@
 namespace velkarin::cli {
 namespace {
 
-const std::string kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
 void StripLineEnd(std::string& line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
@@ -114,7 +115,7 @@ bool ReadHiddenLine(const char* prompt, std::string& line) {
   sigemptyset(&ending);
   for (int s : kEndingSignals) sigaddset(&ending, s);
   sigset_t waitMask;
-  sigprocmask(SIG_BLOCK, &ending, &waitMask);
+  pthread_sigmask(SIG_BLOCK, &ending, &waitMask);
   struct sigaction catcher {};
   catcher.sa_handler = OnPromptSignal;
   sigemptyset(&catcher.sa_mask);
@@ -163,10 +164,10 @@ bool ReadHiddenLine(const char* prompt, std::string& line) {
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signalNumber);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     std::raise(signalNumber);
   }
-  sigprocmask(SIG_SETMASK, &waitMask, nullptr);
+  pthread_sigmask(SIG_SETMASK, &waitMask, nullptr);
   StripLineEnd(line);
   return ok && signalNumber == 0;
 }
@@ -205,7 +206,8 @@ PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader rea
     }
     StripLineEnd(password);
     // Editors on Windows start a UTF-8 file with a byte-order mark.
-    if (password.rfind(kUtf8ByteOrderMark, 0) == 0) password.erase(0, kUtf8ByteOrderMark.size());
+    if (password.rfind(kUtf8ByteOrderMark, 0) == 0)
+      password.erase(0, sizeof kUtf8ByteOrderMark - 1);
   } else if (sources.environment != nullptr && *sources.environment != '\0') {
     password = sources.environment;
     source = "VELKARIN_PASSWORD";

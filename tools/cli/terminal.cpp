@@ -14,6 +14,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -120,6 +121,13 @@ bool ReadInputLine(std::string& line) {
   struct sigaction previousTerm {};
   sigaction(SIGINT, &action, &previousInt);
   sigaction(SIGTERM, &action, &previousTerm);
+  // The read waits in slices: a signal that came between a look at the flag
+  // and a read would leave that read waiting for a line nobody types.
+  bool ready = std::cin.rdbuf()->in_avail() > 0;
+  while (!ready && !Interrupted()) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    ready = poll(&input, 1, 100) != 0;  // a line, an end, an error or a signal
+  }
 #endif
   const bool read = !Interrupted() && static_cast<bool>(std::getline(std::cin, line));
 #ifndef _WIN32
