@@ -30,6 +30,24 @@ if [[ "${cli[0]}" == wine* ]]; then
   wineserver -k 2>/dev/null
   wineserver -p -f &
   segments_children+=($!)
+  # Under load Wine now and then fails to start a program at all ("could not
+  # be started", before velkarin runs): that start, and only that, is tried
+  # once more.
+  wine_cmd=("${cli[@]}")
+  wine_cli() {
+    local err status
+    err=$(mktemp)
+    "${wine_cmd[@]}" "$@" 2>"$err"
+    status=$?
+    if [ $status -ne 0 ] && grep -q 'ShellExecuteEx failed' "$err"; then
+      "${wine_cmd[@]}" "$@" 2>"$err"
+      status=$?
+    fi
+    cat "$err" >&2
+    rm -f "$err"
+    return $status
+  }
+  cli=(wine_cli)
 fi
 
 segments_add 1 10.71.1.2/24
