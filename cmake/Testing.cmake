@@ -20,12 +20,25 @@ else()
   find_package(GTest REQUIRED)
 endif()
 
-# velkarin_add_test(NAME name SOURCES ... LIBS ... [NETWORK] [DEVICE_PORT] [WINDOWS_ONLY] [LINUX_ONLY])
-# One test binary is one ctest entry. NETWORK tests send datagrams and run only
-# inside a private network namespace (scripts/netns-run.sh); DEVICE_PORT ones
-# also use port 8001 and so run one at a time.
+# Prefixed to the command of a ctest entry that uses the devices' port 8001:
+# on Linux it runs in a network namespace of its own and so may run beside
+# the others. Under Wine, whose sessions belong to the namespace of the whole
+# run, such entries take their turn (RESOURCE_LOCK broadcast) instead.
+if(WIN32)
+  set(VELKARIN_OWN_NETNS "")
+else()
+  set(VELKARIN_OWN_NETNS ${PROJECT_SOURCE_DIR}/scripts/netns-run.sh --own)
+endif()
+
+# velkarin_add_test(NAME name SOURCES ... LIBS ... [NETWORK] [DEVICE_PORT] [SHARDS n]
+#                   [WINDOWS_ONLY] [LINUX_ONLY])
+# One test binary is one ctest entry, or `SHARDS` entries name_1..name_n that
+# each run a share of its tests side by side. NETWORK tests send datagrams and
+# run only inside a private network namespace (scripts/netns-run.sh);
+# DEVICE_PORT ones also use port 8001: on Linux each runs in a namespace of its
+# own, under Wine (whose sessions belong to the run's namespace) one at a time.
 function(velkarin_add_test)
-  cmake_parse_arguments(T "NETWORK;DEVICE_PORT;LINUX_ONLY;WINDOWS_ONLY;NO_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "NETWORK;DEVICE_PORT;LINUX_ONLY;WINDOWS_ONLY;NO_MAIN" "NAME;TIMEOUT;SHARDS" "SOURCES;LIBS;ENV" ${ARGN})
   if(T_LINUX_ONLY AND WIN32)
     return()
   endif()
@@ -41,22 +54,40 @@ function(velkarin_add_test)
   else()
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} velkarin_test_support GTest::gtest)
   endif()
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set(command ${T_NAME})
+  if(T_DEVICE_PORT AND NOT WIN32)
+    set(command ${VELKARIN_OWN_NETNS} $<TARGET_FILE:${T_NAME}>)
+  endif()
   set(labels unit)
   if(T_NETWORK)
     set(labels network)
   endif()
-  if(T_DEVICE_PORT)
-    # Tests that use the devices' own port 8001 would hear each other: one at a time.
-    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK broadcast)
-  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
   set(env "VELKARIN_BUILD_DIR=${CMAKE_BINARY_DIR}" "VELKARIN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
   if(T_ENV)
     list(APPEND env ${T_ENV})
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}")
+  set(entries ${T_NAME})
+  if(T_SHARDS)
+    set(entries "")
+    foreach(shard RANGE 1 ${T_SHARDS})
+      list(APPEND entries ${T_NAME}_${shard})
+    endforeach()
+  endif()
+  set(shard 0)
+  foreach(entry IN LISTS entries)
+    add_test(NAME ${entry} COMMAND ${command})
+    set(entryEnv ${env})
+    if(T_SHARDS)
+      list(APPEND entryEnv GTEST_TOTAL_SHARDS=${T_SHARDS} GTEST_SHARD_INDEX=${shard})
+      math(EXPR shard "${shard} + 1")
+    endif()
+    set_tests_properties(${entry} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
+                         ENVIRONMENT "${entryEnv}")
+    if(T_DEVICE_PORT AND WIN32)
+      set_tests_properties(${entry} PROPERTIES RESOURCE_LOCK broadcast)
+    endif()
+  endforeach()
 endfunction()

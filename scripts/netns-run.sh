@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command inside a private network namespace of its own, where a
 # broadcast to 255.255.255.255 loops back to this machine and never leaves it.
-#   scripts/netns-run.sh COMMAND [ARGS...]
+#   scripts/netns-run.sh [--own] COMMAND [ARGS...]
+# --own makes a namespace even inside one: a test that uses the devices' port
+# then has it to itself and may run beside the others.
 # Wine creates its sockets in the wineserver, so a Wine program must meet a
 # wineserver of its own namespace. Each run has a mount namespace of its own
 # too, in which scripts/wine-prefix.sh gives the prefixes' server folders a
@@ -10,6 +12,10 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
+if [ "${1:-}" = --own ]; then
+  shift
+  VELKARIN_IN_NETNS=
+fi
 if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
   run=$$.$(date +%s%N)  # names what this run mounts (scripts/wine-prefix.sh)
   if [ "$(id -u)" -eq 0 ]; then

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Every suite of `make test`, after the builds: the Linux presets and the fuzz
-# smoke runs in one private network namespace, the Windows presets under Wine
-# in another, side by side (each namespace has its own port 8001 and its own
-# wineservers); then the static analysis. Prints each lane's log in full, then
-# one closing count.
+# Every suite of `make test`, after the builds, in lanes side by side, each in a
+# private network namespace of its own (its own port 8001 and wineservers),
+# and the static analysis beside them. Prints each lane's log in full, then one
+# closing count.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 logs=build/test-logs
@@ -12,36 +11,41 @@ rm -f "$logs"/*.log "$logs"/*.xml
 # Each preset's results as JUnit, for the closing count.
 export VELKARIN_JUNIT_DIR=$PWD/$logs
 
-linux_presets=() windows_presets=()
+# Lanes side by side, each in a namespace of its own: the Linux presets one
+# after the other, the fuzz smoke runs, and each Windows preset (with its own
+# Wine prefix and display). Their tests mostly wait on the network's timers.
+lanes=() linux_presets=()
 for p in "$@"; do
   case $p in
-    win*) windows_presets+=("$p") ;;
+    win* | fuzz) lanes+=("$p") ;;
     *) linux_presets+=("$p") ;;
   esac
 done
+[ ${#linux_presets[@]} -ne 0 ] && lanes=(linux "${lanes[@]}")
 
 status=0
 pids=()
-if [ ${#linux_presets[@]} -ne 0 ]; then
-  scripts/netns-run.sh scripts/run-tests.sh "${linux_presets[@]}" \
-    >"$logs/linux.log" 2>&1 &
+# The static analysis needs the processors, which the tests leave mostly idle:
+# it runs beside them, yielding to them whenever they want one.
+nice -n 19 scripts/run-static-analysis.sh >"$logs/static-analysis.log" 2>&1 &
+analysis=$!
+for lane in "${lanes[@]}"; do
+  presets=("$lane")
+  [ "$lane" = linux ] && presets=("${linux_presets[@]}")
+  scripts/netns-run.sh scripts/run-tests.sh "${presets[@]}" >"$logs/$lane.log" 2>&1 &
   pids+=($!)
-fi
-if [ ${#windows_presets[@]} -ne 0 ]; then
-  scripts/netns-run.sh scripts/run-tests.sh "${windows_presets[@]}" >"$logs/windows.log" 2>&1 &
-  pids+=($!)
-fi
+done
 for pid in "${pids[@]}"; do
   wait "$pid" || status=1
 done
-for lane in linux windows; do
-  [ -f "$logs/$lane.log" ] || continue
-  echo "==================== $lane presets"
+for lane in "${lanes[@]}"; do
+  echo "==================== $lane tests"
   cat "$logs/$lane.log"
 done
 
 echo "==================== static analysis"
-scripts/run-static-analysis.sh || status=1
+wait "$analysis" || status=1
+cat "$logs/static-analysis.log"
 
 # One closing count over every ctest run and fuzz target above, from their
 # JUnit results; a preset that left none (it did not get to run) is a failure.
