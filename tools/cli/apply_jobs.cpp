@@ -170,6 +170,7 @@ void TakeResults(const std::vector<RowRun*>& queue) {
   }
 }
 
+// Each accepted row judged by what its device announces now.
 void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets) {
   std::vector<ExpectedConfiguration> expected;
   std::vector<RowRun*> accepted;
@@ -207,37 +208,39 @@ void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTar
 
 }  // namespace
 
-std::optional<RunEnd> ConfigureQueue(ApplyTable& table, const ApplyOptions& options) {
+std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
+                                     const std::vector<ScanTarget>& targets,
+                                     const ApplyOptions& options) {
   const DeliveryLimits limits;
-  for (std::vector<RowRun*> pending = table.queue; !pending.empty() && !Interrupted();) {
+  for (std::vector<RowRun*> pending = queue; !pending.empty() && !Interrupted();) {
     if (!RunWorkers(pending, options)) {
-      TakeResults(table.queue);
+      TakeResults(queue);
       RunEnd end;
       end.status = InterruptedExit();
       end.atOnce = true;
       return end;
     }
     std::vector<RowRun*> next;
-    for (RowRun* run : LookAtUnanswered(pending, table.targets)) {
+    for (RowRun* run : LookAtUnanswered(pending, targets)) {
       const bool timeLeft = std::chrono::steady_clock::now() - run->firstSent <
                             std::chrono::milliseconds(limits.deliveryMs);
       if (timeLeft && run->delivery.commands < limits.maxCommands) next.push_back(run);
     }
     pending = next;
   }
-  TakeResults(table.queue);
+  TakeResults(queue);
   return std::nullopt;
 }
 
-RunEnd Verify(ApplyTable& table) {
-  VerifyAccepted(table.queue, table.targets);
+RunEnd Verify(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets) {
+  VerifyAccepted(queue, targets);
   RunEnd end;
   if (Interrupted()) {
     end.status = InterruptedExit();
     return end;
   }
   end.judged = true;
-  for (const RowRun* run : table.queue) {
+  for (const RowRun* run : queue) {
     if (run->state.load() == kWaiting) end.notStarted = "no worker thread could be started";
   }
   return end;

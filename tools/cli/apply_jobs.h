@@ -2,6 +2,7 @@
 // devices at once, then verified together.
 #pragma once
 #include <optional>
+#include <vector>
 
 #include "cli/apply_table.h"
 #include "cli/commands.h"
@@ -12,9 +13,11 @@ namespace velkarin::cli {
 // goes out again, a few times, unless a look at the device shows that only
 // its reply was lost. Ends the run at once after a second interrupt: the
 // rows in flight are unknown then, and the workers are not waited for.
-std::optional<RunEnd> ConfigureQueue(ApplyTable& table, const ApplyOptions& options);
+std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
+                                     const std::vector<ScanTarget>& targets,
+                                     const ApplyOptions& options);
 
 // Every accepted device, verified together; how the run ended.
-RunEnd Verify(ApplyTable& table);
+RunEnd Verify(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets);
 
 }  // namespace velkarin::cli

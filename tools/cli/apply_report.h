@@ -10,7 +10,7 @@
 namespace velkarin::cli {
 
 // Each row's device, its current and planned configuration, and its action.
-std::string PreviewTable(const std::vector<RowRun>& rows);
+std::string PreviewTable(const std::vector<RowRun>& runs);
 
 // The report of the run, written once on every way out once the plan has
 // been read, so that the --report file never shows an earlier run: on
