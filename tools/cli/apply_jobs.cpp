@@ -215,8 +215,7 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
   for (std::vector<RowRun*> pending = queue; !pending.empty() && !Interrupted();) {
     if (!RunWorkers(pending, options)) {
       TakeResults(queue);
-      RunEnd end;
-      end.status = InterruptedExit();
+      RunEnd end = InterruptedEnd(true);
       end.atOnce = true;
       return end;
     }
@@ -234,11 +233,8 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
 
 RunEnd Verify(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets) {
   VerifyAccepted(queue, targets);
+  if (Interrupted()) return InterruptedEnd(true);
   RunEnd end;
-  if (Interrupted()) {
-    end.status = InterruptedExit();
-    return end;
-  }
   end.judged = true;
   for (const RowRun* run : queue) {
     if (run->state.load() == kWaiting) end.notStarted = "no worker thread could be started";

@@ -33,13 +33,6 @@ RunEnd Refused(int status) {
   return end;
 }
 
-RunEnd InterruptedEnd(bool print) {
-  RunEnd end;
-  end.status = InterruptedExit();
-  end.print = print;
-  return end;
-}
-
 int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems) {
   for (const PlanProblem& problem : problems) {
     WriteText(stderr, "velkarin: " + path + ": " + DisplayUtf8(PlanProblemText(problem)) + "\n");
@@ -148,7 +141,12 @@ void HintNoneFound(const std::vector<RowRun>& runs, const ScanResult& scan,
 
 }  // namespace
 
-int InterruptedExit() { return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED; }
+RunEnd InterruptedEnd(bool print) {
+  RunEnd end;
+  end.status = InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+  end.print = print;
+  return end;
+}
 
 int ReadPlanStep(const ApplyOptions& options, ApplyTable& table) {
   std::string text;
@@ -207,7 +205,7 @@ std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& optio
   return std::nullopt;
 }
 
-std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options) {
+std::optional<RunEnd> ScanForPlan(ApplyTable& table) {
   InstallInterruptHandler();
   ScanResult& scan = table.scan;
   {
@@ -234,8 +232,12 @@ std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options
   }
   WarnIfScanIncomplete(scan, table.targets.size(), ScanTiming().maxScanMs / 1000.0,
                        "; a device not heard is reported not found");
+  return std::nullopt;
+}
+
+std::optional<RunEnd> DecideActions(ApplyTable& table, const ApplyOptions& options) {
   const std::vector<PlanProblem> conflicts =
-      AnnouncedAddressProblems(table.plan.rows, scan.devices);
+      AnnouncedAddressProblems(table.plan.rows, table.scan.devices);
   for (const PlanProblem& problem : conflicts) {
     const std::string where = options.planPath + ": " + PlanProblemText(problem);
     if (options.allowDuplicates) {
@@ -248,10 +250,6 @@ std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options
     std::fprintf(stderr, "velkarin: nothing was sent\n");
     return Refused(EXIT_USAGE);
   }
-  return std::nullopt;
-}
-
-std::optional<RunEnd> DecideActions(ApplyTable& table, const ApplyOptions& options) {
   std::vector<PlanProblem> edited;
   table.queue = Classify(table.rows, table.scan.devices, table.targets, edited);
   if (!edited.empty()) return Refused(RefusePlan(options.planPath, edited));
@@ -277,11 +275,8 @@ std::optional<RunEnd> Confirm(const ApplyTable& table, const ApplyOptions& optio
   }
   if (Confirmed(table.queue.size())) return std::nullopt;
   std::fprintf(stderr, "velkarin: nothing was sent\n");
-  if (Interrupted()) {
-    end.status = InterruptedExit();
-  } else {
-    end.notStarted = "declined";
-  }
+  if (Interrupted()) return InterruptedEnd(options.json);
+  end.notStarted = "declined";
   return end;
 }
 

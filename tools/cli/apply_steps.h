@@ -9,8 +9,9 @@
 
 namespace velkarin::cli {
 
-// EXIT_INTERRUPTED, or EXIT_TERMINATED after SIGTERM.
-int InterruptedExit();
+// The end of a run that an interrupt stopped: EXIT_INTERRUPTED, or
+// EXIT_TERMINATED after SIGTERM; the report on standard output when `print`.
+RunEnd InterruptedEnd(bool print);
 
 // Reads and checks the plan (its messages and warnings on standard error):
 // EXIT_OK, with the table's rows made; otherwise the exit code, and nothing
@@ -22,11 +23,12 @@ int ReadPlanStep(const ApplyOptions& options, ApplyTable& table);
 std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& options);
 
 // The one discovery scan that every row is compared with and sent to, asked
-// again for the planned devices it did not hear; refused when a planned
-// address is announced by another device (unless allowed).
-std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options);
+// again for the planned devices it did not hear.
+std::optional<RunEnd> ScanForPlan(ApplyTable& table);
 
-// Each row's action: already done, not found, or queued to be configured.
+// Each row's action: already done, not found, or queued to be configured;
+// refused when a planned address is announced by another device (unless
+// allowed) or a DHCP row's addresses were edited.
 std::optional<RunEnd> DecideActions(ApplyTable& table, const ApplyOptions& options);
 
 // The preview, and the question unless --yes; the end of a dry run.
