@@ -7,29 +7,27 @@
 
 namespace velkarin {
 
-ConfigResult SendConfiguration(DeviceFinder& finder, const DeviceRecord& record,
-                               const char* password, const DeviceRecord& found,
-                               const DeliveryLimits& limits, Delivery& delivery) {
+ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* password,
+                                  const DeviceRecord& found, const DeliveryLimits& limits,
+                                  Delivery& delivery) {
   platform::ClearQuitRequested();
   const ConfigResult problem = FoundDeviceProblem(record, password, found);
   if (problem != CONFIG_OK) return problem;
-  UdpChannel channel(finder.destination());
+  UdpChannel channel(destination_);
   bool answerChallenge = false;
   for (;;) {
-    if (!channel.SendConfigCommand(record, password, finder.configChallenge())) {
+    if (!channel.SendConfigCommand(record, password, challenge_)) {
       return CONFIG_BAD_ARGUMENT;
     }
     ++delivery.commands;
     delivery.answeredChallenge = delivery.answeredChallenge || answerChallenge;
-    const ConfigChallenge before = finder.configChallenge();
-    const int reply =
-        AwaitConfigReplyWithin(channel, found.serial, finder.configChallenge(), limits.replyWaitMs);
+    const ConfigChallenge before = challenge_;
+    const int reply = AwaitConfigReplyWithin(channel, found.serial, challenge_, limits.replyWaitMs);
     if (platform::QuitRequested()) return CONFIG_NO_REPLY;
     if (reply == kReplyAccepted) return CONFIG_OK;
     if (reply == kNoReply) return CONFIG_NO_REPLY;
     if (reply != kReplyRefused) return CONFIG_FAILED;
-    answerChallenge =
-        password != nullptr && !delivery.answeredChallenge && finder.configChallenge() != before;
+    answerChallenge = password != nullptr && !delivery.answeredChallenge && challenge_ != before;
     if (!answerChallenge) return CONFIG_REFUSED;
   }
 }
@@ -46,17 +44,18 @@ bool SeenConfigured(const ScanTarget& target, const DeviceRecord& record, const 
   return true;
 }
 
-Delivery DeliverConfiguration(DeviceFinder& finder, const ScanTarget& target,
-                              const DeviceRecord& record, const char* password,
-                              const DeviceRecord& found, const DeliveryLimits& limits,
+Delivery DeliverConfiguration(const ScanTarget& target, const DeviceRecord& record,
+                              const char* password, const DeviceRecord& found,
+                              const DeliveryLimits& limits,
                               const std::function<bool()>& keepGoing) {
+  DeviceExchange exchange(target.destination);
   Delivery delivery;
   const std::uint32_t start = platform::TickCountMs();
   const auto goOn = [&keepGoing] {
     return !platform::QuitRequested() && (!keepGoing || keepGoing());
   };
   for (;;) {
-    delivery.result = SendConfiguration(finder, record, password, found, limits, delivery);
+    delivery.result = exchange.Send(record, password, found, limits, delivery);
     if (delivery.result != CONFIG_NO_REPLY || platform::QuitRequested()) return delivery;
     // The command or its reply was lost: the device may run the
     // configuration already.

@@ -31,13 +31,43 @@ void StripLineEnd(std::string& line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
 }
 
+// False only when the file cannot be read: an empty one gives an empty line.
 bool ReadFirstLine(const std::string& path, std::string& line) {
-  if (path == "-") return static_cast<bool>(std::getline(std::cin, line)) || !line.empty();
+  if (path == "-") {
+    std::getline(std::cin, line);
+    return !std::cin.bad();
+  }
   std::string content;
   std::string reason;
   if (!ReadWholeFile(path, content, reason)) return false;
   line = content.substr(0, content.find('\n'));
   return true;
+}
+
+// Every source's value comes here, so that a value means the same wherever
+// it is given. An empty value is the empty password, not none: a device
+// whose password is empty takes only a command signed with it. There is no
+// password when no source gives one.
+PasswordOutcome PasswordFromValue(const std::string& source, const std::string& value) {
+  PasswordOutcome outcome;
+  Latin1Fault fault;
+  const std::optional<std::string> wire = Utf8ToLatin1(value, fault);
+  if (!wire) {
+    outcome.error = source +
+                    (fault.malformed ? " is not valid UTF-8 at position "
+                                     : " has a character that devices cannot take, at position ") +
+                    std::to_string(fault.position) + "; devices take Latin-1 text";
+    return outcome;
+  }
+  // What counts is what is sent: one byte per character.
+  if (wire->size() > kMaxPasswordLength) {
+    outcome.error = source + " has " + std::to_string(wire->size()) +
+                    " characters; a device takes " + std::to_string(kMaxPasswordLength) +
+                    " at most";
+    return outcome;
+  }
+  outcome.password = wire;
+  return outcome;
 }
 
 }  // namespace
@@ -180,27 +210,28 @@ std::optional<std::string> EnvironmentText(const char* name) {
 #endif
 
 PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader reader) {
-  PasswordOutcome outcome;
-  std::string password;
   // Messages name where the password came from, never the password.
-  std::string source = "--password";
   if (sources.option && !sources.optionValue.empty()) {
-    password = sources.optionValue;
+    PasswordOutcome outcome = PasswordFromValue("--password", sources.optionValue);
     outcome.warning =
         "a password given on the command line is visible to other users of this computer; "
         "prefer --password without a value, --password-file or VELKARIN_PASSWORD";
-  } else if (sources.option) {
-    source = "the password typed at the prompt";
+    return outcome;
+  }
+  std::string password;
+  if (sources.option) {
     if (!reader("Password: ", password)) {
+      PasswordOutcome outcome;
       outcome.error =
           "--password without a value asks on a terminal, and there is none; use "
           "--password-file FILE or VELKARIN_PASSWORD";
       return outcome;
     }
-  } else if (sources.file) {
-    source = *sources.file == "-" ? std::string("the password on standard input")
-                                  : "the password in '" + *sources.file + "'";
+    return PasswordFromValue("the password typed at the prompt", password);
+  }
+  if (sources.file) {
     if (!ReadFirstLine(*sources.file, password)) {
+      PasswordOutcome outcome;
       outcome.error = "cannot read the password from '" + *sources.file + "'";
       return outcome;
     }
@@ -208,30 +239,14 @@ PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader rea
     // Editors on Windows start a UTF-8 file with a byte-order mark.
     if (password.rfind(kUtf8ByteOrderMark, 0) == 0)
       password.erase(0, sizeof kUtf8ByteOrderMark - 1);
-  } else if (sources.environment != nullptr && *sources.environment != '\0') {
-    password = sources.environment;
-    source = "VELKARIN_PASSWORD";
-  } else {
-    return outcome;
+    return PasswordFromValue(*sources.file == "-" ? std::string("the password on standard input")
+                                                  : "the password in '" + *sources.file + "'",
+                             password);
   }
-  Latin1Fault fault;
-  const std::optional<std::string> wire = Utf8ToLatin1(password, fault);
-  if (!wire) {
-    outcome.error = source +
-                    (fault.malformed ? " is not valid UTF-8 at position "
-                                     : " has a character that devices cannot take, at position ") +
-                    std::to_string(fault.position) + "; devices take Latin-1 text";
-    return outcome;
+  if (sources.environment != nullptr) {
+    return PasswordFromValue("VELKARIN_PASSWORD", sources.environment);
   }
-  // What counts is what is sent: one byte per character.
-  if (wire->size() > kMaxPasswordLength) {
-    outcome.error = source + " has " + std::to_string(wire->size()) +
-                    " characters; a device takes " + std::to_string(kMaxPasswordLength) +
-                    " at most";
-    return outcome;
-  }
-  outcome.password = wire;
-  return outcome;
+  return PasswordOutcome();
 }
 
 }  // namespace velkarin::cli

@@ -32,7 +32,8 @@ std::optional<std::string> EnvironmentText(const char* name);
 
 // The option's value, else the prompt, else the file's first line (without a
 // byte-order mark), else the environment; turned from UTF-8 into the Latin-1
-// bytes a device takes. A password that has no such form, or that is over
+// bytes a device takes. An empty value from any of them is the empty
+// password; none only when no source is given. A password that has no such form, or that is over
 // the device's 20 bytes, is an error that names its source, never its text.
 PasswordOutcome ResolvePassword(const PasswordSources& sources,
                                 HiddenReader reader = &ReadHiddenLine);

@@ -106,8 +106,8 @@ int RunSet(const SetOptions& options) {
   ConfigResult result = FindDeviceToConfigure(finder, record, password, other, checkConflicts);
   Delivery delivery;
   if (result == CONFIG_OK) {
-    delivery = DeliverConfiguration(finder, ScanTarget{"", options.destination}, record, password,
-                                    other, DeliveryLimits(), [] { return !Interrupted(); });
+    delivery = DeliverConfiguration(ScanTarget{"", options.destination}, record, password, other,
+                                    DeliveryLimits(), [] { return !Interrupted(); });
     result = delivery.result;
   }
   progress.spinner.Clear();

@@ -25,6 +25,10 @@ using std::chrono::seconds;
 const char* const kLock =
     "serial=1A2B,name=Lock,ip=192.168.1.30,netmask=255.255.255.0,gateway=192.168.1.1,"
     "onCommand=require-auth,password=sesame";
+// A device whose password is the empty one.
+const char* const kEmptyLock =
+    "serial=1A2B,name=Lock,ip=192.168.1.30,netmask=255.255.255.0,gateway=192.168.1.1,"
+    "onCommand=require-auth";
 
 struct PasswordCase {
   const char* what;
@@ -35,6 +39,7 @@ struct PasswordCase {
   bool commandSent;  // a configuration command reached the device
   // A refused password: what the message says instead of its text.
   const char* says = nullptr;
+  const char* device = kLock;
 };
 
 // Every refused password below holds this; no message may show it.
@@ -46,7 +51,7 @@ class CliPassword : public CliTest, public testing::WithParamInterface<PasswordC
 
 TEST_P(CliPassword, ComesFromItsSourceAndStaysOffTheCommandLine) {
   const PasswordCase& c = GetParam();
-  DevsimProcess devsim({"--device", kLock});
+  DevsimProcess devsim({"--device", c.device});
   ASSERT_DEVSIM_READY(devsim);
   char file[] = "/tmp/velkarin-password-XXXXXX";
   const int fd = mkstemp(file);
@@ -118,6 +123,16 @@ INSTANTIATE_TEST_SUITE_P(
                      false, true},
         PasswordCase{"MissingFile", "$CLI set 1A2B --dhcp --password-file /nonexistent/pw", 2,
                      false, false},
+        // An empty value is the empty password wherever it comes from: sent
+        // signed, as a device with the empty password needs it.
+        PasswordCase{"EmptyEnvironment", "VELKARIN_PASSWORD= $CLI set 1A2B --dhcp", 0, false, true,
+                     nullptr, kEmptyLock},
+        PasswordCase{"EmptyStandardInput", "$CLI set 1A2B --dhcp --password-file - </dev/null", 0,
+                     false, true, nullptr, kEmptyLock},
+        PasswordCase{"EmptyFile", ": >\"$FILE\"; $CLI set 1A2B --dhcp --password-file \"$FILE\"",
+                     13, false, true, "the password may be wrong"},
+        PasswordCase{"NoneForTheEmptyOne", "unset VELKARIN_PASSWORD; $CLI set 1A2B --dhcp", 13,
+                     false, true, "it may need a password", kEmptyLock},
         // No terminal to ask on: refused rather than sent without one.
         PasswordCase{"PromptWithoutTerminal", "$CLI set 1A2B --dhcp --password </dev/null", 2,
                      false, false}),

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/config_command.h"
+#include "config/config_delivery.h"
 #include "config/config_reply.h"
 #include "fake_device.h"
 #include "message_window.h"
@@ -243,6 +244,81 @@ TEST_F(ConfigExchange, CommandsGoOutWholeOrNotAtAll) {
   ASSERT_EQ(received.size(), 2u);
   EXPECT_EQ(received[0], "00A1B2 5 0 192.168.1.20 255.255.255.0 192.168.1.1");
   EXPECT_EQ(received[1], BuildConfigCommand(record, "secret", challenge).value());
+}
+
+struct DeviceExchangeCase {
+  const char* name;
+  const char* password;  // null: none
+  std::vector<std::vector<ScriptedReply>> perCommand;
+  ConfigResult result;
+  // The challenge each command is signed with, as the device sees it: the
+  // one the exchange held, all zeros until a reply brought one.
+  std::vector<ConfigChallenge> signedWith;
+};
+
+// One device's exchange, as apply's jobs and set use it: a refusal is an
+// answer, answered once when it hands out a challenge and there is a
+// password; the latest challenge is kept for the exchange's next command.
+TEST_F(ConfigExchange, OneDeviceExchangeKeepsItsChallenge) {
+  const ConfigChallenge first = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                                 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+  const std::string firstText = "00112233445566778899AABBCCDDEEFF";
+  const std::string secondText = "FFEEDDCCBBAA99887766554433221100";
+  const std::vector<DeviceExchangeCase> cases = {
+      {"accepted", nullptr, {{{50, "A1B2 5 1"}}}, CONFIG_OK, {{}}},
+      {"refused without a password",
+       nullptr,
+       {{{50, "A1B2 5 -1 " + firstText}}},
+       CONFIG_REFUSED,
+       {{}}},
+      {"challenge answered",
+       "pw",
+       {{{50, "A1B2 8 -1 " + firstText}}, {{50, "A1B2 8 1"}}},
+       CONFIG_OK,
+       {{}, first}},
+      {"refused again: answered once only",
+       "pw",
+       {{{50, "A1B2 8 -1 " + firstText}}, {{50, "A1B2 8 -1 " + secondText}}},
+       CONFIG_REFUSED,
+       {{}, first}},
+      {"refused without a new challenge", "pw", {{{50, "A1B2 8 -1"}}}, CONFIG_REFUSED, {{}}},
+      {"no reply", "pw", {{}}, CONFIG_NO_REPLY, {{}}},
+  };
+  DeviceRecord found;
+  found.serial = 0xA1B2;
+  for (const DeviceExchangeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeDevice device;
+    device.ReplyToCommands(c.perCommand);
+    DeviceExchange exchange(Destination{kBroadcastAddress, device.port()});
+    Delivery delivery;
+    EXPECT_EQ(exchange.Send(DhcpRecord(), c.password, found, DeliveryLimits(), delivery), c.result);
+    EXPECT_EQ(delivery.commands, static_cast<int>(c.signedWith.size()));
+    for (int i = 0; i < 100 && device.received().size() < c.signedWith.size(); ++i) {
+      platform::SleepMs(10);
+    }
+    const std::vector<std::string> received = device.received();
+    ASSERT_EQ(received.size(), c.signedWith.size());
+    for (std::size_t i = 0; i < received.size(); ++i) {
+      EXPECT_EQ(received[i], BuildConfigCommand(DhcpRecord(), c.password, c.signedWith[i]).value());
+    }
+  }
+  // The next command of an exchange answers the challenge its last reply
+  // handed out, as a row's command sent again after a lost reply must.
+  FakeDevice device;
+  device.ReplyToCommands({{{50, "A1B2 8 -1 " + firstText}}, {}, {{50, "A1B2 8 1"}}});
+  DeviceExchange exchange(Destination{kBroadcastAddress, device.port()});
+  DeliveryLimits limits;
+  limits.replyWaitMs = 300;
+  Delivery delivery;
+  EXPECT_EQ(exchange.Send(DhcpRecord(), "pw", found, limits, delivery), CONFIG_NO_REPLY);
+  EXPECT_EQ(exchange.challenge(), first);
+  EXPECT_EQ(exchange.Send(DhcpRecord(), "pw", found, limits, delivery), CONFIG_OK);
+  EXPECT_EQ(delivery.commands, 3);
+  for (int i = 0; i < 100 && device.received().size() < 3; ++i) platform::SleepMs(10);
+  const std::vector<std::string> received = device.received();
+  ASSERT_EQ(received.size(), 3u);
+  EXPECT_EQ(received[2], BuildConfigCommand(DhcpRecord(), "pw", first).value());
 }
 
 #ifdef _WIN32
