@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "byte_text.h"
-#include "cli/text_encoding.h"
+#include "cli/output/text_encoding.h"
 
 namespace velkarin::devsim {
 namespace {

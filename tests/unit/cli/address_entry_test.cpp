@@ -1,4 +1,4 @@
-#include "cli/address_entry.h"
+#include "cli/plan/address_entry.h"
 
 #include <gtest/gtest.h>
 

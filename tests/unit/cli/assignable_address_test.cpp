@@ -1,4 +1,4 @@
-#include "cli/assignable_address.h"
+#include "cli/plan/assignable_address.h"
 
 #include <gtest/gtest.h>
 

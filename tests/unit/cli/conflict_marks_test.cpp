@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/device_json.h"
-#include "cli/device_table.h"
-#include "cli/warnings.h"
+#include "cli/output/device_json.h"
+#include "cli/output/device_table.h"
+#include "cli/output/warnings.h"
 #include "engine/device_collector.h"
 
 namespace velkarin::cli {

@@ -1,11 +1,11 @@
-#include "cli/csv_reader.h"
+#include "cli/plan/csv_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "cli/device_csv.h"
+#include "cli/output/device_csv.h"
 
 namespace velkarin::cli {
 

@@ -1,4 +1,4 @@
-#include "cli/destination_text.h"
+#include "cli/commands/destination_text.h"
 
 #include <gtest/gtest.h>
 

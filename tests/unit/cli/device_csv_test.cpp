@@ -1,4 +1,4 @@
-#include "cli/device_csv.h"
+#include "cli/output/device_csv.h"
 
 #include <gtest/gtest.h>
 

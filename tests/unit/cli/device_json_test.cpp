@@ -1,12 +1,12 @@
-#include "cli/device_json.h"
+#include "cli/output/device_json.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "cli/json_writer.h"
-#include "cli/text_encoding.h"
+#include "cli/output/json_writer.h"
+#include "cli/output/text_encoding.h"
 
 namespace velkarin::cli {
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/device_table.h"
+#include "cli/output/device_table.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/display_text.h"
+#include "cli/output/display_text.h"
 #include "listed_record.h"
 
 namespace velkarin::cli {

@@ -1,4 +1,4 @@
-#include "cli/json_writer.h"
+#include "cli/output/json_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/plan.h"
+#include "cli/plan/plan.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/result_words.h"
+#include "cli/output/result_words.h"
 
 #include <gtest/gtest.h>
 

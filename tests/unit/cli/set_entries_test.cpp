@@ -1,4 +1,4 @@
-#include "cli/set_entries.h"
+#include "cli/commands/set_entries.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/text_encoding.h"
+#include "cli/output/text_encoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,245 @@
+#include "cli/commands/apply_jobs.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/plan/address_entry.h"
+#include "cli/commands/apply_steps.h"
+#include "cli/commands/set_entries.h"
+#include "cli/terminal/terminal.h"
+#include "config/configuration_wait.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+
+namespace velkarin::cli {
+namespace {
+
+// What the workers share, their queue too. It outlives a run that a second
+// interrupt ended, since the workers are not waited for then.
+struct Workers {
+  std::vector<RowRun*> queue;
+  const ApplyOptions* options;
+  std::atomic<std::size_t> next{0};
+  std::atomic<int> done{0};
+  std::atomic<int> failed{0};
+  std::atomic<int> workersDone{0};
+};
+
+// One row's command, through the row's own exchange, so that the device's
+// challenge is never shared between threads. What goes wrong in the tool is
+// the row's result, not the run's end.
+void ConfigureRow(RowRun& run, const ApplyOptions& options) {
+  try {
+    const std::optional<std::string>& password =
+        run.row->entries.password ? run.row->entries.password : options.password;
+    if (run.delivery.commands == 0) run.firstSent = std::chrono::steady_clock::now();
+    run.result = run.exchange.Send(run.planned, password ? password->c_str() : nullptr,
+                                   run.device.record, DeliveryLimits(), run.delivery);
+  } catch (const std::exception& error) {
+    run.failure = error.what();
+  } catch (...) {
+    run.failure = "unknown error";
+  }
+}
+
+// One worker: takes the next row to configure until none is left or an
+// interrupt came.
+void ConfigureRows(void* argument) {
+  Workers& w = *static_cast<Workers*>(argument);
+  for (;;) {
+    if (Interrupted()) break;
+    const std::size_t index = w.next.fetch_add(1);
+    if (index >= w.queue.size()) break;
+    RowRun& run = *w.queue[index];
+    run.state.store(kRunning);
+    ConfigureRow(run, *w.options);
+    const bool ok = run.failure.empty() && run.result == CONFIG_OK;
+    // A command without a reply is not done yet: it is looked at, and sent again.
+    const bool unanswered = run.failure.empty() && run.result == CONFIG_NO_REPLY;
+    run.state.store(kFinished);
+    if (!unanswered) ++(ok ? w.done : w.failed);
+  }
+  ++w.workersDone;
+}
+
+// Runs the queue on up to --jobs workers while the spinner shows the count.
+// False when a second interrupt asked to stop at once: the workers may
+// still be running then, and the rows they hold are theirs.
+bool RunWorkers(const std::vector<RowRun*>& queue, const ApplyOptions& options) {
+  auto shared = std::make_unique<Workers>();
+  Workers& w = *shared;
+  w.queue = queue;
+  w.options = &options;
+  const std::size_t jobs =
+      std::min<std::size_t>(static_cast<std::size_t>(options.jobs), queue.size());
+  std::vector<platform::ThreadHandle> threads;
+  for (std::size_t j = 0; j < jobs; ++j) {
+    platform::ThreadHandle thread = platform::ThreadCreate(ConfigureRows, &w, 0);
+    if (thread.valid()) threads.push_back(thread);
+  }
+  if (threads.size() < jobs) {
+    std::fprintf(stderr, "velkarin: warning: %zu of %zu worker threads could not be started\n",
+                 jobs - threads.size(), jobs);
+  }
+  Spinner spinner;
+  const int total = static_cast<int>(queue.size());
+  bool toldInterrupt = false;
+  while (w.workersDone.load() < static_cast<int>(threads.size())) {
+    if (InterruptCount() >= 2) {
+      spinner.Clear();
+      static_cast<void>(shared.release());  // still in the workers' hands
+      return false;
+    }
+    if (Interrupted() && !toldInterrupt) {
+      spinner.Clear();
+      std::fprintf(stderr,
+                   "velkarin: interrupted: finishing the devices in flight (interrupt again to "
+                   "stop at once)\n");
+      toldInterrupt = true;
+    }
+    const int done = w.done.load();
+    const int failed = w.failed.load();
+    spinner.Tick((Interrupted() ? "finishing: " : "configuring: ") + std::to_string(done) +
+                 " done, " + std::to_string(failed) + " failed, " +
+                 std::to_string(total - done - failed) + " left");
+    platform::SleepMs(50);
+  }
+  for (platform::ThreadHandle& thread : threads) platform::ThreadJoin(thread);
+  return true;
+}
+
+// One scan for the devices whose command got no reply (configured, their
+// reply was lost) and the accepted ones not yet seen configured. Gives the
+// rows to send the command again.
+std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
+                                      const std::vector<ScanTarget>& targets) {
+  std::vector<ExpectedConfiguration> expected;
+  std::vector<RowRun*> looked;
+  bool unanswered = false;
+  for (RowRun* run : sent) {
+    if (run->state.load() != kFinished || !run->failure.empty() ||
+        (run->result != CONFIG_OK && run->result != CONFIG_NO_REPLY)) {
+      continue;
+    }
+    if (run->outcome == Outcome::kConfigured) continue;
+    unanswered = unanswered || run->result == CONFIG_NO_REPLY;
+    DeviceRecord announced = run->planned;
+    announced.serial = run->device.record.serial;
+    expected.push_back({run->device.interfaceName, announced});
+    looked.push_back(run);
+  }
+  std::vector<RowRun*> again;
+  if (!unanswered) return again;
+  Spinner spinner;
+  const std::vector<ObservedConfiguration> observed =
+      AwaitConfigurations(targets, expected, 0, ScanTiming(), [&] {
+        spinner.Tick("looking at the devices whose reply was lost");
+        return !Interrupted();
+      });
+  for (std::size_t i = 0; i < looked.size(); ++i) {
+    RowRun* run = looked[i];
+    if (observed[i].configured) {
+      run->delivery.replyLost = run->result == CONFIG_NO_REPLY;
+      run->result = CONFIG_OK;
+      run->outcome = Outcome::kConfigured;
+    } else if (run->result == CONFIG_NO_REPLY) {
+      again.push_back(run);
+    }
+  }
+  return again;
+}
+
+// The rows the workers finished, in words; those never started stay pending.
+void TakeResults(const std::vector<RowRun*>& queue) {
+  for (RowRun* run : queue) {
+    const int state = run->state.load();
+    if (state == kRunning) run->outcome = Outcome::kUnknown;
+    if (state != kFinished) continue;
+    if (!run->failure.empty()) {
+      run->outcome = Outcome::kFailed;
+      run->detail = run->failure;
+    } else if (run->result != CONFIG_OK) {
+      run->outcome = Outcome::kTransaction;
+    }
+  }
+}
+
+// Each accepted row judged by what its device announces now.
+void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets) {
+  std::vector<ExpectedConfiguration> expected;
+  std::vector<RowRun*> accepted;
+  for (RowRun* run : queue) {
+    if (run->state.load() != kFinished || run->outcome != Outcome::kPending) continue;
+    expected.push_back({run->device.interfaceName, run->planned});
+    accepted.push_back(run);
+  }
+  if (expected.empty()) return;
+  Spinner spinner;
+  const std::vector<ObservedConfiguration> observed =
+      AwaitConfigurations(targets, expected, kAnnounceAgainMs, ScanTiming(), [&] {
+        spinner.Tick("waiting for " + std::to_string(expected.size()) +
+                     " devices to announce their new configuration");
+        return !Interrupted();
+      });
+  for (std::size_t i = 0; i < accepted.size(); ++i) {
+    RowRun& run = *accepted[i];
+    const ObservedConfiguration& o = observed[i];
+    if (o.configured) {
+      run.outcome = Outcome::kConfigured;
+    } else if (Interrupted()) {
+      run.outcome = Outcome::kNotVerified;
+    } else if (!o.seen) {
+      run.outcome = Outcome::kNotSeenAgain;
+    } else {
+      run.outcome = Outcome::kNotConfigured;
+      for (const std::string& d :
+           DescribeDifferences(ConfigurationDifferences(run.planned, o.announced))) {
+        run.detail += (run.detail.empty() ? "" : "; ") + d;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
+                                     const std::vector<ScanTarget>& targets,
+                                     const ApplyOptions& options) {
+  const DeliveryLimits limits;
+  for (std::vector<RowRun*> pending = queue; !pending.empty() && !Interrupted();) {
+    if (!RunWorkers(pending, options)) {
+      TakeResults(queue);
+      RunEnd end = InterruptedEnd(true);
+      end.atOnce = true;
+      return end;
+    }
+    std::vector<RowRun*> next;
+    for (RowRun* run : LookAtUnanswered(pending, targets)) {
+      const bool timeLeft = std::chrono::steady_clock::now() - run->firstSent <
+                            std::chrono::milliseconds(limits.deliveryMs);
+      if (timeLeft && run->delivery.commands < limits.maxCommands) next.push_back(run);
+    }
+    pending = next;
+  }
+  TakeResults(queue);
+  return std::nullopt;
+}
+
+RunEnd Verify(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets) {
+  VerifyAccepted(queue, targets);
+  if (Interrupted()) return InterruptedEnd(true);
+  RunEnd end;
+  end.judged = true;
+  for (const RowRun* run : queue) {
+    if (run->state.load() == kWaiting) end.notStarted = "no worker thread could be started";
+  }
+  return end;
+}
+
+}  // namespace velkarin::cli

@@ -1,0 +1,210 @@
+#include "cli/commands/apply_report.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/output/device_csv.h"
+#include "cli/output/device_table.h"
+#include "cli/output/display_text.h"
+#include "cli/output/file_io.h"
+#include "cli/output/json_writer.h"
+#include "cli/output/text_encoding.h"
+#include "cli/output/text_output.h"
+
+namespace velkarin::cli {
+namespace {
+
+const char* ActionWords(Action action) {
+  switch (action) {
+    case Action::kConfigure:
+      return "configure";
+    case Action::kAlreadyDone:
+      return "already done";
+    case Action::kNotFound:
+      return "not found";
+  }
+  return "";
+}
+
+bool Succeeded(const RowRun& run) {
+  return run.outcome == Outcome::kConfigured || run.outcome == Outcome::kAlreadyDone;
+}
+
+// How a run ended for the rows it did not start: "interrupted", "dry run".
+struct Ending {
+  bool passwordGiven = false;
+  std::string notStarted;
+};
+
+std::string ResultWords(const RowRun& run, const Ending& ending) {
+  switch (run.outcome) {
+    case Outcome::kPending:
+      return "not started (" + ending.notStarted + ")";
+    case Outcome::kConfigured:
+      return "configured";
+    case Outcome::kAlreadyDone:
+      return "already done";
+    case Outcome::kNotFound:
+      return "not found";
+    case Outcome::kTransaction:
+      return ConfigOutcomeWords(run.result, ending.passwordGiven || run.row->entries.password);
+    case Outcome::kNotSeenAgain:
+      return "accepted, not seen again within " + std::to_string(kAnnounceAgainMs / 1000) + " s";
+    case Outcome::kNotConfigured:
+      return "not configured as sent";
+    case Outcome::kNotVerified:
+      return "accepted, not verified (interrupted)";
+    case Outcome::kFailed:
+      return "failed in the tool";
+    case Outcome::kUnknown:
+      return "unknown (interrupted while being configured)";
+  }
+  return "";
+}
+
+// A configuration in a few words: "DHCP", or "10.0.0.5/255.0.0.0 gw 10.0.0.1".
+std::string ConfigurationText(const DeviceRecord& r) {
+  if (r.dhcp != 0) return "DHCP";
+  std::string text = r.ipAddress + "/" + r.netmask;
+  if (!r.gateway.empty() && r.gateway != "0.0.0.0") text += " gw " + r.gateway;
+  return text;
+}
+
+// The interface the row goes by; empty where the system chooses it.
+const std::string& InterfaceName(const RowRun& run) {
+  return run.heard ? run.device.interfaceName : run.row->interfaceName;
+}
+
+std::string InterfaceText(const RowRun& run) {
+  return InterfaceName(run).empty() ? "-" : InterfaceName(run);
+}
+
+// The name the device announces, else the plan's name column.
+std::string NameText(const RowRun& run) {
+  if (run.heard) return DisplayDeviceText(run.device.record.name);
+  return run.row->name.empty() ? "-" : DisplayUtf8(run.row->name);
+}
+
+std::string ReportTable(const std::vector<RowRun>& runs, const Ending& ending) {
+  std::vector<std::vector<std::string>> rows = {
+      {"Line", "Serial", "Name", "Interface", "Planned", "Result"}};
+  for (const RowRun& run : runs) {
+    std::string result = ResultWords(run, ending);
+    if (!run.detail.empty()) result += ": " + run.detail;
+    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial), NameText(run),
+                    InterfaceText(run), ConfigurationText(run.planned), result});
+  }
+  return FormatTableRows(rows);
+}
+
+std::string ReportCsv(const std::vector<RowRun>& runs, const Ending& ending) {
+  std::vector<std::vector<std::string>> rows = {{}};
+  for (const RowRun& run : runs) {
+    const DeviceRecord& p = run.planned;
+    rows.push_back({std::to_string(run.row->line), SerialText(p.serial), NameText(run),
+                    Latin1ToUtf8(p.deviceId), InterfaceText(run), p.dhcp != 0 ? "yes" : "no",
+                    p.dhcp != 0 ? "" : p.ipAddress, p.dhcp != 0 ? "" : p.netmask,
+                    p.dhcp != 0 ? "" : p.gateway, ResultWords(run, ending), run.detail,
+                    std::to_string(run.delivery.commands)});
+  }
+  return FormatCsvRows(rows,
+                       {"line", "serial", "name", "device_id", "interface", "dhcp", "ip", "netmask",
+                        "gateway", "result", "detail", "commands"},
+                       false);
+}
+
+std::string ReportJson(const std::vector<RowRun>& runs, const Ending& ending) {
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  for (const RowRun& run : runs) {
+    const DeviceRecord& p = run.planned;
+    nlohmann::ordered_json o;
+    o["line"] = run.row->line;
+    o["serialText"] = SerialText(p.serial);
+    o["name"] = NameText(run);
+    o["deviceId"] = Latin1ToUtf8(p.deviceId);
+    // As in list's JSON: no name is null.
+    if (InterfaceName(run).empty()) {
+      o["interface"] = nullptr;
+    } else {
+      o["interface"] = InterfaceName(run);
+    }
+    o["dhcp"] = p.dhcp != 0;
+    o["ipAddress"] = p.dhcp != 0 ? "" : p.ipAddress;
+    o["netmask"] = p.dhcp != 0 ? "" : p.netmask;
+    o["gateway"] = p.dhcp != 0 ? "" : p.gateway;
+    o["result"] = ResultWords(run, ending);
+    o["succeeded"] = Succeeded(run);
+    o["detail"] = run.detail;
+    array.push_back(o);
+  }
+  return WriteJson(array, 2) + "\n";
+}
+
+// After a run with failures: how many, which, and what to do.
+void SummarizeFailures(const std::vector<RowRun>& runs, const Ending& ending) {
+  std::size_t failed = 0;
+  for (const RowRun& run : runs) failed += Succeeded(run) ? 0 : 1;
+  if (failed == 0) return;
+  std::string text = "velkarin: " + std::to_string(runs.size() - failed) + " of " +
+                     std::to_string(runs.size()) + " rows succeeded, " + std::to_string(failed) +
+                     " failed:\n";
+  for (const RowRun& run : runs) {
+    if (Succeeded(run)) continue;
+    text += "velkarin:   line " + std::to_string(run.row->line) + ", " +
+            SerialText(run.planned.serial) + ": " + ResultWords(run, ending) +
+            (run.detail.empty() ? "" : ": " + run.detail) + "\n";
+  }
+  text += "velkarin: fix them and run the plan again: rows already done are skipped\n";
+  WriteText(stderr, text);
+}
+
+}  // namespace
+
+std::string PreviewTable(const std::vector<RowRun>& runs) {
+  std::vector<std::vector<std::string>> rows = {
+      {"Line", "Serial", "Name", "Interface", "Current", "Planned", "Action"}};
+  for (const RowRun& run : runs) {
+    rows.push_back({std::to_string(run.row->line), SerialText(run.planned.serial), NameText(run),
+                    InterfaceText(run), run.heard ? ConfigurationText(run.device.record) : "-",
+                    ConfigurationText(run.planned), ActionWords(run.action)});
+  }
+  return FormatTableRows(rows);
+}
+
+int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& end) {
+  const Ending ending{options.password.has_value(), end.notStarted};
+  bool written = true;
+  if (end.print) {
+    // main says why standard output failed.
+    written = WriteText(
+        stdout, options.json ? ReportJson(table.rows, ending) : ReportTable(table.rows, ending));
+  }
+  if (!options.reportPath.empty()) {
+    std::string reason;
+    if (!WriteWholeFile(options.reportPath, ReportCsv(table.rows, ending), reason)) {
+      WriteText(stderr,
+                "velkarin: cannot write the report " + options.reportPath + ": " + reason + "\n");
+      written = false;
+    }
+  }
+  if (!written) return EXIT_ERROR;
+  if (!end.judged) return end.status;
+  SummarizeFailures(table.rows, ending);
+  for (const RowRun& run : table.rows) {
+    if (!Succeeded(run)) return EXIT_PLAN_UNFINISHED;
+  }
+  return EXIT_OK;
+}
+
+void RemoveStaleReport(const ApplyOptions& options) {
+  if (options.reportPath.empty()) return;
+  if (std::remove(options.reportPath.c_str()) == 0) {
+    std::fprintf(stderr,
+                 "velkarin: removed the report %s of an earlier run: this plan was not run\n",
+                 options.reportPath.c_str());
+  }
+}
+
+}  // namespace velkarin::cli

@@ -1,0 +1,26 @@
+// velkarin apply's tables: the preview before anything is sent, and the one
+// report of the run.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "cli/commands/apply_table.h"
+#include "cli/commands/commands.h"
+
+namespace velkarin::cli {
+
+// Each row's device, its current and planned configuration, and its action.
+std::string PreviewTable(const std::vector<RowRun>& runs);
+
+// The report of the run, written once on every way out once the plan has
+// been read, so that the --report file never shows an earlier run: on
+// standard output when `end.print`, and in the file. EXIT_ERROR when it
+// could not be written (after its message); else, for a run judged by its
+// rows, the failures summed up and EXIT_PLAN_UNFINISHED or EXIT_OK;
+// otherwise end.status.
+int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& end);
+
+// A plan that is not run leaves no report of an earlier run behind.
+void RemoveStaleReport(const ApplyOptions& options);
+
+}  // namespace velkarin::cli

@@ -1,0 +1,283 @@
+#include "cli/commands/apply_steps.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/plan/address_entry.h"
+#include "cli/commands/apply_report.h"
+#include "cli/output/display_text.h"
+#include "cli/output/file_io.h"
+#include "cli/output/scan_listing.h"
+#include "cli/commands/set_entries.h"
+#include "cli/terminal/terminal.h"
+#include "cli/output/text_output.h"
+#include "cli/output/warnings.h"
+#include "config/configuration_wait.h"
+
+namespace velkarin::cli {
+namespace {
+
+// Scans after the first for planned devices it did not hear: a lost
+// announcement or discovery datagram is no reason to end a row "not found".
+constexpr int kScansForTheUnheard = 2;
+
+// Refused before anything was sent: the report says so, stdout stays empty.
+RunEnd Refused(int status) {
+  RunEnd end;
+  end.status = status;
+  end.notStarted = "nothing was sent";
+  end.print = false;
+  return end;
+}
+
+int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems) {
+  for (const PlanProblem& problem : problems) {
+    WriteText(stderr, "velkarin: " + path + ": " + DisplayUtf8(PlanProblemText(problem)) + "\n");
+  }
+  std::fprintf(stderr, "velkarin: nothing was sent\n");
+  return EXIT_USAGE;
+}
+
+// Asked before anything is sent; with --json on stderr, so that standard
+// output stays JSON. An interrupt ends the question (Interrupted() says so).
+bool Confirmed(std::size_t count) {
+  std::fprintf(stderr, "velkarin: configure %zu device%s? [y/N] ", count, count == 1 ? "" : "s");
+  std::fflush(stderr);
+  std::string answer;
+  const bool read = ReadInputLine(answer);
+  if (Interrupted()) std::fputc('\n', stderr);
+  return read && (answer == "y" || answer == "Y" || answer == "yes");
+}
+
+bool RowHeard(const PlanRow& row, const ScannedDevice& d) {
+  return RowNamesDevice(row, d.record) &&
+         (row.interfaceName.empty() || d.interfaceName == row.interfaceName);
+}
+
+bool EveryRowHeard(const std::vector<PlanRow>& rows, const std::vector<ScannedDevice>& devices) {
+  for (const PlanRow& row : rows) {
+    bool heard = false;
+    for (const ScannedDevice& d : devices) heard = heard || RowHeard(row, d);
+    if (!heard) return false;
+  }
+  return true;
+}
+
+// Adds the devices of a later scan that the earlier ones did not hear, in
+// the scan's order (by serial).
+void AddUnheard(const std::vector<ScannedDevice>& more, std::vector<ScannedDevice>& devices) {
+  for (const ScannedDevice& d : more) {
+    bool known = false;
+    for (const ScannedDevice& k : devices) {
+      known = known || (k.interfaceName == d.interfaceName && k.record.serial == d.record.serial &&
+                        k.record.deviceId == d.record.deviceId);
+    }
+    if (!known) devices.push_back(d);
+  }
+  std::stable_sort(devices.begin(), devices.end(),
+                   [](const ScannedDevice& a, const ScannedDevice& b) {
+                     return a.record.serial < b.record.serial;
+                   });
+}
+
+// The rows whose configuration the scan shows already, or that it did not
+// hear; the rest are queued for a worker. A DHCP row whose address was
+// edited goes to `edited`.
+std::vector<RowRun*> Classify(std::vector<RowRun>& runs, const std::vector<ScannedDevice>& heard,
+                              const std::vector<ScanTarget>& targets,
+                              std::vector<PlanProblem>& edited) {
+  std::vector<RowRun*> queue;
+  for (RowRun& run : runs) {
+    for (const ScannedDevice& d : heard) {
+      if (!RowHeard(*run.row, d)) continue;
+      run.heard = true;
+      run.device = d;
+      if (auto problem = EditedDhcpProblem(*run.row, d.record)) edited.push_back(*problem);
+      break;
+    }
+    if (!run.heard) {
+      run.action = Action::kNotFound;
+      run.outcome = Outcome::kNotFound;
+    } else if (IsDeviceConfigured(run.planned, run.device.record)) {
+      run.action = Action::kAlreadyDone;
+      run.outcome = Outcome::kAlreadyDone;
+    } else {
+      run.action = Action::kConfigure;
+      std::size_t target = 0;
+      for (std::size_t t = 0; t < targets.size(); ++t) {
+        if (targets[t].interfaceName == run.device.interfaceName) target = t;
+      }
+      run.exchange = DeviceExchange(targets[target].destination);
+      queue.push_back(&run);
+    }
+  }
+  return queue;
+}
+
+// When no planned device answered: where discovery went and the usual
+// causes, as `list` says it, or that only other devices answered.
+void HintNoneFound(const std::vector<RowRun>& runs, const ScanResult& scan,
+                   const std::vector<ScanTarget>& targets, const ApplyOptions& options) {
+  if (runs.empty()) return;
+  for (const RowRun& run : runs) {
+    if (run.heard) return;
+  }
+  if (scan.devices.empty()) {
+    std::vector<std::string> names;
+    for (const ScanTarget& target : targets) {
+      if (!target.interfaceName.empty()) names.push_back(target.interfaceName);
+    }
+    std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination, names).c_str());
+  } else {
+    std::fprintf(stderr,
+                 "velkarin: no device of the plan answered, %zu other%s did; check the plan's "
+                 "serial numbers, identifiers and interfaces against `velkarin list`\n",
+                 scan.devices.size(), scan.devices.size() == 1 ? "" : "s");
+  }
+}
+
+}  // namespace
+
+RunEnd InterruptedEnd(bool print) {
+  RunEnd end;
+  end.status = InterruptSignal() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+  end.print = print;
+  return end;
+}
+
+int ReadPlanStep(const ApplyOptions& options, ApplyTable& table) {
+  std::string text;
+  std::string reason;
+  if (!ReadWholeFile(options.planPath, text, reason)) {
+    WriteText(stderr, "velkarin: cannot read the plan " + options.planPath + ": " + reason + "\n");
+    return EXIT_USAGE;
+  }
+  Plan& plan = table.plan;
+  plan = ReadPlan(text, options.allowPasswordColumn, options.password);
+  if (plan.readAsWindows1252) {
+    WriteText(stderr, "velkarin: " + options.planPath +
+                          ": not UTF-8 text, read as Windows-1252 (the ANSI code page)\n");
+  }
+  if (!plan.problems.empty()) {
+    const int status = RefusePlan(options.planPath, plan.problems);
+    RemoveStaleReport(options);
+    return status;
+  }
+  if (!options.quiet) {
+    for (const PlanRow& row : plan.rows) {
+      for (const std::string& warning :
+           PlausibilityWarningTexts(ConfigurationRecord(row.entries))) {
+        PrintWarning("line " + std::to_string(row.line) + ": " + warning);
+      }
+    }
+  }
+  std::vector<RowRun> rows(plan.rows.size());
+  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+    rows[i].row = &plan.rows[i];
+    rows[i].planned = ConfigurationRecord(plan.rows[i].entries);
+  }
+  table.rows.swap(rows);
+  return EXIT_OK;
+}
+
+std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& options) {
+  if (const int status = ChooseScanTargets(options.broadcastGiven, options.interfaces,
+                                           options.destination, table.targets)) {
+    return Refused(status);
+  }
+  // A plan made on another computer names that computer's interfaces.
+  for (PlanRow& row : table.plan.rows) {
+    if (row.interfaceName.empty()) continue;
+    bool scanned = false;
+    for (const ScanTarget& t : table.targets) {
+      scanned = scanned || t.interfaceName == row.interfaceName;
+    }
+    if (!scanned) {
+      PrintWarning(options.planPath + ": line " + std::to_string(row.line) +
+                   ", interface: no IPv4 interface named '" + DisplayUtf8(row.interfaceName) +
+                   "' is up and scanned here; the device is looked for on every interface");
+      row.interfaceName.clear();
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<RunEnd> ScanForPlan(ApplyTable& table) {
+  InstallInterruptHandler();
+  ScanResult& scan = table.scan;
+  {
+    Spinner spinner;
+    scan = ScanDevices(table.targets, ScanTiming(), [&] {
+      spinner.Tick("looking for the devices of the plan");
+      return !Interrupted();
+    });
+  }
+  if (Interrupted()) return InterruptedEnd(true);
+  if (scan.channelsOpen == 0) {
+    std::fprintf(stderr, "velkarin: cannot open a socket for discovery\n");
+    return Refused(EXIT_ERROR);
+  }
+  for (int again = 0; again < kScansForTheUnheard && !EveryRowHeard(table.plan.rows, scan.devices);
+       ++again) {
+    Spinner spinner;
+    const ScanResult more = ScanDevices(table.targets, ScanTiming(), [&] {
+      spinner.Tick("looking again for the devices of the plan not heard yet");
+      return !Interrupted();
+    });
+    if (Interrupted()) return InterruptedEnd(true);
+    AddUnheard(more.devices, scan.devices);
+  }
+  WarnIfScanIncomplete(scan, table.targets.size(), ScanTiming().maxScanMs / 1000.0,
+                       "; a device not heard is reported not found");
+  return std::nullopt;
+}
+
+std::optional<RunEnd> DecideActions(ApplyTable& table, const ApplyOptions& options) {
+  const std::vector<PlanProblem> conflicts =
+      AnnouncedAddressProblems(table.plan.rows, table.scan.devices);
+  for (const PlanProblem& problem : conflicts) {
+    const std::string where = options.planPath + ": " + PlanProblemText(problem);
+    if (options.allowDuplicates) {
+      PrintWarning(where);
+    } else {
+      WriteText(stderr, "velkarin: " + where + " (--allow-duplicates sends it anyway)\n");
+    }
+  }
+  if (!conflicts.empty() && !options.allowDuplicates) {
+    std::fprintf(stderr, "velkarin: nothing was sent\n");
+    return Refused(EXIT_USAGE);
+  }
+  std::vector<PlanProblem> edited;
+  table.queue = Classify(table.rows, table.scan.devices, table.targets, edited);
+  if (!edited.empty()) return Refused(RefusePlan(options.planPath, edited));
+  HintNoneFound(table.rows, table.scan, table.targets, options);
+  return std::nullopt;
+}
+
+std::optional<RunEnd> Confirm(const ApplyTable& table, const ApplyOptions& options) {
+  if (!options.dryRun && (options.yes || table.queue.empty())) return std::nullopt;
+  // With --json, standard output carries the JSON report alone.
+  if (!WriteText(options.json ? stderr : stdout, PreviewTable(table.rows))) {
+    return Refused(EXIT_ERROR);  // main says why
+  }
+  RunEnd end;
+  end.print = options.json;
+  if (options.dryRun) {
+    const bool noneFound =
+        !table.rows.empty() &&
+        std::none_of(table.rows.begin(), table.rows.end(), [](const RowRun& r) { return r.heard; });
+    end.status = noneFound ? EXIT_PLAN_UNFINISHED : EXIT_OK;
+    end.notStarted = "dry run";
+    return end;
+  }
+  if (Confirmed(table.queue.size())) return std::nullopt;
+  std::fprintf(stderr, "velkarin: nothing was sent\n");
+  if (Interrupted()) return InterruptedEnd(options.json);
+  end.notStarted = "declined";
+  return end;
+}
+
+}  // namespace velkarin::cli

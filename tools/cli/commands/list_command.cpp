@@ -1,0 +1,98 @@
+// velkarin list: the engine's published list after its first complete cycle.
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "cli/commands/commands.h"
+#include "cli/commands/destination_text.h"
+#include "cli/output/device_csv.h"
+#include "cli/output/device_json.h"
+#include "cli/output/device_table.h"
+#include "cli/output/json_writer.h"
+#include "cli/output/result_words.h"
+#include "cli/terminal/terminal.h"
+#include "cli/output/text_output.h"
+#include "cli/output/warnings.h"
+#include "engine/device_finder.h"
+#include "platform/clock.h"
+
+namespace velkarin::cli {
+namespace {
+
+constexpr std::uint32_t kWaitSliceMs = 20;
+constexpr std::uint32_t kWatchPollMs = 100;
+
+// SIGTERM asks the tool to stop and says so in the exit code; SIGINT is the
+// user's documented way to end a watch, so only before the first list is it
+// a failure.
+int InterruptedExitCode(int fallback) {
+  return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : fallback;
+}
+
+// False when stdout cannot be written (closed pipe, full disk).
+bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool first) {
+  std::string text;
+  if (options.json) {
+    // One line per list while watching, so that each list is one JSON text.
+    text = WriteJson(DevicesToJson(devices), options.watch ? -1 : 2) + "\n";
+  } else if (options.csv) {
+    if (!first) text = "\r\n";
+#ifdef _WIN32
+    // Spreadsheets on Windows take a file without the mark for the ANSI code page.
+    const bool byteOrderMark = first && FormOf(stdout) != TextForm::kWideConsole;
+#else
+    const bool byteOrderMark = false;
+#endif
+    text += FormatDeviceCsv(devices, byteOrderMark);
+    return WriteText(stdout, text, /*exactLineEnds=*/true);
+  } else {
+    if (!first) text = "\n";
+    text += FormatDeviceTable(devices);
+  }
+  return WriteText(stdout, text);
+}
+
+}  // namespace
+
+int RunList(const ListOptions& options) {
+  // A watch follows the engine's cycles; one listing is a scan of its own.
+  if (!options.cycle && !options.watch) return RunScanList(options);
+  InstallInterruptHandler();
+  DeviceFinder finder(options.destination);
+  if (!finder.Start()) {
+    WriteText(stderr, "velkarin: cannot start the discovery thread\n");
+    return EXIT_ERROR;
+  }
+
+  {
+    Spinner spinner;
+    const std::string text = "looking for devices (" + DestinationText(options.destination) + ")";
+    while (finder.cyclesCompleted() == 0 && !Interrupted()) {
+      spinner.Tick(text);
+      platform::SleepMs(kWaitSliceMs);
+    }
+  }
+  if (Interrupted()) {
+    finder.Stop();
+    return InterruptedExitCode(EXIT_INTERRUPTED);
+  }
+
+  const DeviceList devices = finder.CopyOut();
+  if (!PrintDevices(devices, options, true)) {
+    finder.Stop();
+    return EXIT_ERROR;
+  }
+  if (devices.empty()) WriteText(stderr, NoDeviceAnsweredText(options.destination) + "\n");
+  int status = EXIT_OK;
+  while (options.watch && !Interrupted()) {
+    platform::SleepMs(kWatchPollMs);
+    if (finder.listChanged() && !PrintDevices(finder.CopyOut(), options, false)) {
+      status = EXIT_ERROR;
+      break;
+    }
+  }
+  finder.Stop();
+  return Interrupted() && status == EXIT_OK ? InterruptedExitCode(EXIT_OK) : status;
+}
+
+}  // namespace velkarin::cli

@@ -1,0 +1,63 @@
+// The options that several commands take, added and read in one way.
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/plan/address_entry.h"
+#include "cli/commands/builders.h"
+#include "cli/commands/destination_text.h"
+#include "cli/terminal/password_source.h"
+#include "cli/commands/set_entries.h"
+#include "cli/output/warnings.h"
+
+namespace velkarin::cli {
+
+void AddBroadcastOption(CLI::App& command, BroadcastOption& broadcast) {
+  broadcast.option = command.add_option("--broadcast", broadcast.text, kBroadcastHelp)
+                         ->type_name("ADDRESS[:PORT]");
+}
+
+bool ReadBroadcastOption(const BroadcastOption& broadcast, Destination& destination, bool& given,
+                         std::string& problem) {
+  if (broadcast.option->count() == 0) return true;
+  const auto parsed = ParseDestination(broadcast.text);
+  if (!parsed) {
+    problem = "invalid --broadcast '" + broadcast.text + "'";
+    return false;
+  }
+  destination = *parsed;
+  given = true;
+  return true;
+}
+
+void AddPasswordOptions(CLI::App& command, PasswordOptions& password, const char* valueHelp) {
+  password.valueOption = command.add_option("--password", password.value, valueHelp)
+                             ->expected(0, 1)
+                             ->type_name("[PASSWORD]");
+  password.fileOption =
+      command
+          .add_option("--password-file", password.file,
+                      "read the password from the first line of FILE (- for standard input); "
+                      "VELKARIN_PASSWORD is used when neither option is given")
+          ->type_name("FILE")
+          ->excludes(password.valueOption);
+}
+
+bool ReadPasswordOptions(const PasswordOptions& password, std::optional<std::string>& wire,
+                         std::string& problem) {
+  PasswordSources sources;
+  sources.option = password.valueOption->count() > 0;
+  sources.optionValue = password.value;
+  if (password.fileOption->count() > 0) sources.file = password.file;
+  const std::optional<std::string> environment = EnvironmentText("VELKARIN_PASSWORD");
+  sources.environment = environment ? environment->c_str() : nullptr;
+  const PasswordOutcome secret = ResolvePassword(sources);
+  if (!secret.error.empty()) {
+    problem = secret.error;
+    return false;
+  }
+  if (!secret.warning.empty()) PrintWarning(secret.warning);
+  wire = secret.password;
+  return true;
+}
+
+}  // namespace velkarin::cli

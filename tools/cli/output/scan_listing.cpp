@@ -1,0 +1,136 @@
+#include "cli/output/scan_listing.h"
+
+#include <array>
+#include <cstdio>
+
+#include "cli/output/device_csv.h"
+#include "cli/output/device_json.h"
+#include "cli/output/device_table.h"
+#include "cli/output/display_text.h"
+#include "cli/output/result_words.h"
+#include "cli/output/text_output.h"
+#include "cli/output/warnings.h"
+
+namespace velkarin::cli {
+
+std::vector<platform::NetInterface> DefaultScanInterfaces(
+    const std::vector<platform::NetInterface>& all) {
+  std::vector<platform::NetInterface> chosen;
+  for (const platform::NetInterface& i : all) {
+    if (i.broadcast && !i.loopback) chosen.push_back(i);
+  }
+  if (!chosen.empty()) return chosen;
+  for (const platform::NetInterface& i : all) {
+    if (i.loopback) chosen.push_back(i);
+  }
+  return chosen;
+}
+
+std::vector<ScanTarget> ScanTargetsFor(const std::vector<platform::NetInterface>& all,
+                                       const std::vector<std::string>& names,
+                                       const Destination& destination, std::string& unknown) {
+  std::vector<platform::NetInterface> chosen;
+  if (names.empty()) {
+    chosen = DefaultScanInterfaces(all);
+  } else {
+    for (const std::string& name : names) {
+      const platform::NetInterface* match = nullptr;
+      for (const platform::NetInterface& i : all) {
+        if (i.name == name) match = &i;
+      }
+      if (match == nullptr) {
+        unknown = name;
+        return {};
+      }
+      chosen.push_back(*match);
+    }
+  }
+  std::vector<ScanTarget> targets;
+  for (const platform::NetInterface& i : chosen) {
+    Destination aimed = destination;
+    aimed.interfaceIndex = i.index;
+    targets.push_back({i.name, aimed});
+  }
+  return targets;
+}
+
+std::string UnknownInterfaceProblem(const std::string& name,
+                                    const std::vector<platform::NetInterface>& all) {
+  std::string up;
+  for (const platform::NetInterface& i : all) up += (up.empty() ? "" : ", ") + i.name;
+  return "no IPv4 interface named '" + name + "' is up (" +
+         (up.empty() ? std::string("none is") : "up: " + up) + ")";
+}
+
+std::vector<std::vector<std::string>> ScanTableCells(const std::vector<ScannedDevice>& devices) {
+  DeviceList records;
+  for (const ScannedDevice& d : devices) records.push_back(d.record);
+  std::vector<std::vector<std::string>> rows = DeviceTableCells(records);
+  rows.front().push_back("Interface");
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    const std::string& name = devices[i].interfaceName;
+    rows[i + 1].push_back(name.empty() ? "-" : name);
+  }
+  return rows;
+}
+
+std::string FormatScanTable(const std::vector<ScannedDevice>& devices) {
+  return FormatTableRows(ScanTableCells(devices));
+}
+
+std::string FormatScanCsv(const std::vector<ScannedDevice>& devices, bool byteOrderMark) {
+  std::vector<std::string> header = DeviceCsvHeader();
+  header.push_back("interface");
+  return FormatCsvRows(ScanTableCells(devices), header, byteOrderMark);
+}
+
+nlohmann::ordered_json ScanToJson(const std::vector<ScannedDevice>& devices) {
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  for (const ScannedDevice& d : devices) {
+    nlohmann::ordered_json o = DeviceToJson(d.record);
+    // Interface names are the system's own text (UTF-8 on both platforms).
+    if (d.interfaceName.empty()) {
+      o["interface"] = nullptr;
+    } else {
+      o["interface"] = d.interfaceName;
+    }
+    array.push_back(std::move(o));
+  }
+  return array;
+}
+
+void WarnIfScanIncomplete(const ScanResult& scan, std::size_t targetCount, double scanSeconds,
+                          const std::string& remedy) {
+  if (scan.channelsOpen > 0 && scan.channelsOpen < static_cast<int>(targetCount)) {
+    PrintWarning(std::to_string(static_cast<int>(targetCount) - scan.channelsOpen) + " of " +
+                 std::to_string(targetCount) + " interfaces could not be used");
+  }
+  if (scan.channelsOpen > 0 && !scan.quiet) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", scanSeconds);
+    PrintWarning(std::string("the network was not quiet after ") + seconds +
+                 " s; the list may be incomplete" + remedy);
+  }
+}
+
+int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names,
+                      const Destination& destination, std::vector<ScanTarget>& targets) {
+  if (broadcastGiven && names.empty()) {
+    targets = {{std::string(), destination}};
+    return 0;
+  }
+  std::string unknown;
+  const std::vector<platform::NetInterface> all = platform::ListIpv4Interfaces();
+  targets = ScanTargetsFor(all, names, destination, unknown);
+  if (!unknown.empty()) {
+    WriteText(stderr, "velkarin: " + DisplayUtf8(UnknownInterfaceProblem(unknown, all)) + "\n");
+    return EXIT_USAGE;
+  }
+  if (targets.empty()) {
+    WriteText(stderr, "velkarin: no IPv4 interface is up\n");
+    return EXIT_NO_INTERFACE;
+  }
+  return 0;
+}
+
+}  // namespace velkarin::cli

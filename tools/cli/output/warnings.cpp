@@ -1,0 +1,51 @@
+#include "cli/output/warnings.h"
+
+#include <cstdio>
+
+#include "cli/commands/destination_text.h"
+#include "cli/output/device_table.h"
+#include "cli/output/display_text.h"
+#include "cli/output/text_output.h"
+#include "config/address_plausibility.h"
+
+namespace velkarin::cli {
+
+std::string NoDeviceAnsweredText(const Destination& destination,
+                                 const std::vector<std::string>& interfaces) {
+  const std::string port = std::to_string(destination.port);
+  std::string where = DestinationText(destination);
+  for (std::size_t i = 0; i < interfaces.size(); ++i) {
+    where += (i == 0 ? " out of " : ", ") + interfaces[i];
+  }
+  return "velkarin: no device answered the discovery sent to " + where +
+         "; usually a firewall drops UDP port " + port + ", or a network cable or adapter is down";
+}
+
+std::vector<std::string> AddressConflictWarnings(const DeviceList& heard,
+                                                 const DeviceRecord& target,
+                                                 const std::string& ipAddress) {
+  std::vector<std::string> texts;
+  for (const DeviceRecord& other :
+       OtherDevicesAnnouncing(heard, ipAddress, target.serial, target.deviceId)) {
+    std::string who = SerialText(other.serial);
+    if (!other.name.empty()) who += " (" + DisplayDeviceText(other.name) + ")";
+    texts.push_back("IP address " + ipAddress + " is already announced by device " + who +
+                    "; giving it to " + SerialText(target.serial) +
+                    " as well makes an address conflict");
+  }
+  return texts;
+}
+
+std::vector<std::string> PlausibilityWarningTexts(const DeviceRecord& record) {
+  std::vector<std::string> texts;
+  for (const PlausibilityWarning& warning : AddressPlausibilityWarnings(record)) {
+    texts.push_back(warning.text);
+  }
+  return texts;
+}
+
+void PrintWarning(const std::string& text) {
+  WriteText(stderr, "velkarin: warning: " + text + "\n");
+}
+
+}  // namespace velkarin::cli

@@ -1,0 +1,374 @@
+#include "cli/plan/plan.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "cli/plan/address_entry.h"
+#include "cli/plan/csv_reader.h"
+#include "cli/output/device_table.h"
+#include "cli/plan/edit_distance.h"
+#include "cli/commands/set_entries.h"
+#include "cli/output/text_encoding.h"
+#include "config/address_plausibility.h"
+#include "protocol/address.h"
+
+namespace velkarin::cli {
+namespace {
+
+enum Column {
+  kSerial,
+  kDeviceId,
+  kDhcp,
+  kIp,
+  kNetmask,
+  kGateway,
+  kInterface,
+  kPassword,
+  kName,
+  kIgnored
+};
+
+struct ColumnName {
+  const char* name;
+  Column column;
+};
+
+// The plan's own names first, then those of `list --csv` and of the report,
+// then the notes people add (read by no one but people).
+const ColumnName kColumns[] = {
+    {"serial", kSerial},
+    {"device_id", kDeviceId},
+    {"dhcp", kDhcp},
+    {"ip", kIp},
+    {"netmask", kNetmask},
+    {"gateway", kGateway},
+    {"interface", kInterface},
+    {"password", kPassword},
+    {"serialtext", kSerial},
+    {"deviceid", kDeviceId},
+    {"ipaddress", kIp},
+    {"name", kName},
+    {"status", kIgnored},
+    {"line", kIgnored},
+    {"result", kIgnored},
+    {"detail", kIgnored},
+    {"commands", kIgnored},
+    {"note", kIgnored},
+    {"notes", kIgnored},
+    {"comment", kIgnored},
+    {"location", kIgnored},
+    {"description", kIgnored},
+    {"bemerkung", kIgnored},
+    {"notiz", kIgnored},
+    {"kommentar", kIgnored},
+    {"standort", kIgnored},
+    {"beschreibung", kIgnored},
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// A column nobody knows is refused, never ignored: a mistyped "gateway"
+// would otherwise configure devices without one.
+std::string UnknownColumnText(const std::string& name) {
+  const std::string lower = Lower(name);
+  const char* nearest = nullptr;
+  std::size_t best = std::max<std::size_t>(2, lower.size() / 3) + 1;
+  for (const ColumnName& c : kColumns) {
+    const std::size_t d = EditDistance(lower, c.name);
+    if (d < best) {
+      best = d;
+      nearest = c.name;
+    }
+  }
+  std::string text = "unknown column '" + name + "'";
+  if (nearest != nullptr) text += ": did you mean " + std::string(nearest) + "?";
+  if (name.empty()) text = "a column has no name";
+  return text +
+         " (columns: serial, device_id, dhcp, ip, netmask, gateway, interface; ignored: name, "
+         "status, note, location, and any whose name starts with '#')";
+}
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
+
+std::string Trimmed(const std::string& text) {
+  if (IsBlank(text)) return std::string();
+  return text.substr(text.find_first_not_of(" \t"),
+                     text.find_last_not_of(" \t") - text.find_first_not_of(" \t") + 1);
+}
+
+EntryNames PlanEntryNames() {
+  EntryNames names;
+  names.ip = "ip";
+  names.netmask = "netmask";
+  names.gateway = "gateway";
+  names.deviceId = "device_id";
+  names.password = "password";
+  names.serial = "serial";
+  return names;
+}
+
+// " (device 00C0DE, Press-2)": how a problem names the row's device.
+std::string DeviceText(const PlanRow& row) {
+  return " (device " + SerialText(row.entries.serial) + (row.name.empty() ? "" : ", " + row.name) +
+         ")";
+}
+
+bool SameAddressText(const std::string& a, const std::string& b) {
+  return a == b || (ParseIpv4(a) && ParseIpv4(b) && SameAddress(a, b));
+}
+
+// The row's device and configuration, or the first problem found in it.
+std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, std::size_t>& at,
+                               const std::optional<std::string>& planPassword,
+                               PlanProblem& problem) {
+  auto field = [&](Column c) -> std::string {
+    const auto it = at.find(c);
+    return it == at.end() ? std::string() : record.fields[it->second];
+  };
+  PlanRow row;
+  row.line = record.line;
+  row.name = field(kName);
+  SetOptions& entries = row.entries;
+  // Once the serial is read, a problem names the device as people know it.
+  std::string device;
+  auto refuse = [&](const std::string& name, const std::string& message) {
+    problem = {record.line, name, message + device};
+    return std::nullopt;
+  };
+  const std::string serialText = field(kSerial);
+  const std::optional<std::uint32_t> serial = ParseSerialText(serialText);
+  if (!serial) {
+    return refuse("serial",
+                  "invalid serial number '" + serialText + "' (1 to 8 hexadecimal digits)");
+  }
+  entries.serial = *serial;
+  device = DeviceText(row);
+  // As spreadsheets write a truth value, in English and in German.
+  static const char* const kYes[] = {"yes", "y", "true", "1", "ja", "j", "wahr"};
+  static const char* const kNo[] = {"", "no", "n", "false", "0", "nein", "falsch"};
+  const std::string dhcp = Lower(field(kDhcp));
+  bool yes = false;
+  bool no = false;
+  for (const char* word : kYes) yes = yes || dhcp == word;
+  for (const char* word : kNo) no = no || dhcp == word;
+  if (!yes && !no) return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
+  entries.dhcp = yes;
+  // A DHCP row keeps what the other columns say: list's CSV shows the
+  // addresses a DHCP device got.
+  if (entries.dhcp) {
+    row.dhcpAddresses = {field(kIp), field(kNetmask), field(kGateway)};
+  } else {
+    entries.ipAddress = field(kIp);
+    entries.netmask = field(kNetmask);
+    entries.gateway = field(kGateway);
+    if (entries.ipAddress.empty()) {
+      return refuse("ip", "a row needs dhcp yes, or ip and netmask");
+    }
+  }
+  entries.deviceId = field(kDeviceId);
+  row.interfaceName = field(kInterface);
+  // As list shows a device heard where the system chose the interface.
+  if (row.interfaceName == "-") row.interfaceName.clear();
+  const EntryNames names = PlanEntryNames();
+  if (auto bad = CheckConfigurationEntries(entries, !entries.netmask.empty(), names)) {
+    return refuse(bad->field, bad->message);
+  }
+  const std::string password = field(kPassword);
+  if (!password.empty()) {
+    std::string why;
+    const std::optional<std::string> wire = WireText("password", password, why);
+    if (!wire) return refuse("password", "invalid password: it holds a letter no device takes");
+    entries.password = *wire;
+  }
+  // Checked with the password the row will be sent with.
+  SetOptions sent = entries;
+  if (!sent.password) sent.password = planPassword;
+  if (auto bad = BadArgumentProblem(sent, names)) return refuse(bad->field, bad->message);
+  return row;
+}
+
+// The same configuration for the same device: one row of work.
+bool SameWork(const PlanRow& a, const PlanRow& b) {
+  const SetOptions& x = a.entries;
+  const SetOptions& y = b.entries;
+  bool same = x.dhcp == y.dhcp && x.password == y.password &&
+              SameTextIgnoringCase(x.deviceId, y.deviceId) &&
+              SameAddressText(x.ipAddress, y.ipAddress) && SameAddressText(x.netmask, y.netmask) &&
+              SameAddressText(x.gateway, y.gateway);
+  for (std::size_t i = 0; same && i < a.dhcpAddresses.size(); ++i) {
+    same = same && SameAddressText(a.dhcpAddresses[i], b.dhcpAddresses[i]);
+  }
+  return same;
+}
+
+bool SameDevice(const PlanRow& a, const PlanRow& b) {
+  if (a.entries.serial != b.entries.serial) return false;
+  // A row without an identifier names every device with its serial.
+  return a.entries.deviceId.empty() || b.entries.deviceId.empty() ||
+         SameTextIgnoringCase(a.entries.deviceId, b.entries.deviceId);
+}
+
+}  // namespace
+
+Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
+              const std::optional<std::string>& planPassword) {
+  Plan plan;
+  if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
+    plan.problems.push_back(
+        {0, "", "the plan is UTF-16 text; save it as CSV in UTF-8 or in the ANSI code page"});
+    return plan;
+  }
+  // Spreadsheets on western Windows save CSV in its ANSI code page.
+  plan.readAsWindows1252 = !IsUtf8(text);
+  const CsvText csv = ReadCsv(plan.readAsWindows1252 ? Windows1252ToUtf8(text) : text);
+  if (csv.records.empty()) {
+    if (!csv.error.empty()) {
+      plan.problems.push_back({0, "", csv.error});
+    } else {
+      plan.problems.push_back({1, "", "the plan is empty; it needs a header row of column names"});
+    }
+    return plan;
+  }
+  const CsvRecord& header = csv.records.front();
+  // A spreadsheet adds an empty column name after a trailing separator.
+  std::size_t columns = header.fields.size();
+  while (columns > 0 && IsBlank(header.fields[columns - 1])) --columns;
+  std::map<Column, std::size_t> at;
+  for (std::size_t i = 0; i < columns; ++i) {
+    const std::string name = Lower(Trimmed(header.fields[i]));
+    if (!name.empty() && name.front() == '#') continue;
+    const ColumnName* known = nullptr;
+    for (const ColumnName& c : kColumns) {
+      if (name == c.name) known = &c;
+    }
+    if (known == nullptr) {
+      plan.problems.push_back(
+          {header.line, header.fields[i], UnknownColumnText(Trimmed(header.fields[i]))});
+      continue;
+    }
+    if (known->column == kPassword && !allowPasswordColumn) {
+      plan.problems.push_back({header.line, header.fields[i],
+                               "a password column is read only with --allow-password-column "
+                               "(plans get mailed around; give one password for the plan "
+                               "instead)"});
+      continue;
+    }
+    if (known->column == kIgnored) continue;
+    if (!at.emplace(known->column, i).second) {
+      plan.problems.push_back(
+          {header.line, header.fields[i], "column '" + header.fields[i] + "' given twice"});
+    }
+  }
+  if (at.count(kSerial) == 0) {
+    plan.problems.push_back({header.line, "serial", "the plan has no serial column"});
+  }
+  if (at.count(kDhcp) == 0 && at.count(kIp) == 0) {
+    plan.problems.push_back(
+        {header.line, "dhcp", "the plan needs a dhcp column, or ip and netmask columns"});
+  }
+  if (!plan.problems.empty()) return plan;
+
+  for (std::size_t r = 1; r < csv.records.size(); ++r) {
+    const CsvRecord& record = csv.records[r];
+    // Fields past the named columns count only when they hold something.
+    std::size_t used = record.fields.size();
+    while (used > columns && IsBlank(record.fields[used - 1])) --used;
+    if (used != columns) {
+      plan.problems.push_back(
+          {record.line, "",
+           std::to_string(used) + " fields where the header has " + std::to_string(columns)});
+      continue;
+    }
+    PlanProblem problem;
+    if (std::optional<PlanRow> row = ReadRow(record, at, planPassword, problem)) {
+      plan.rows.push_back(std::move(*row));
+    } else {
+      plan.problems.push_back(problem);
+    }
+  }
+  if (!csv.error.empty()) plan.problems.push_back({0, "", csv.error});
+
+  std::vector<PlanRow> rows;
+  for (PlanRow& row : plan.rows) {
+    bool kept = true;
+    for (const PlanRow& earlier : rows) {
+      // list --csv names a device once per interface it was heard on.
+      if (SameDevice(row, earlier)) {
+        kept = false;
+        if (SameWork(row, earlier)) break;
+        plan.problems.push_back({row.line, "serial",
+                                 "device " + SerialText(row.entries.serial) +
+                                     " is planned on line " + std::to_string(earlier.line) +
+                                     " as well, with another configuration"});
+        break;
+      }
+      if (!row.entries.dhcp && !earlier.entries.dhcp &&
+          SameAddress(row.entries.ipAddress, earlier.entries.ipAddress)) {
+        plan.problems.push_back({row.line, "ip",
+                                 "address " + row.entries.ipAddress + " is planned on line " +
+                                     std::to_string(earlier.line) + " as well"});
+        break;
+      }
+    }
+    if (kept) rows.push_back(std::move(row));
+  }
+  plan.rows = std::move(rows);
+  return plan;
+}
+
+bool RowNamesDevice(const PlanRow& row, const DeviceRecord& device) {
+  return device.serial == row.entries.serial &&
+         (row.entries.deviceId.empty() ||
+          SameTextIgnoringCase(device.deviceId, row.entries.deviceId));
+}
+
+std::vector<PlanProblem> AnnouncedAddressProblems(const std::vector<PlanRow>& rows,
+                                                  const std::vector<ScannedDevice>& devices) {
+  DeviceList outside;
+  for (const ScannedDevice& d : devices) {
+    bool planned = false;
+    for (const PlanRow& row : rows) planned = planned || RowNamesDevice(row, d.record);
+    if (!planned) outside.push_back(d.record);
+  }
+  std::vector<PlanProblem> problems;
+  for (const PlanRow& row : rows) {
+    if (row.entries.dhcp) continue;
+    const std::vector<DeviceRecord> others = OtherDevicesAnnouncing(
+        outside, row.entries.ipAddress, row.entries.serial, row.entries.deviceId);
+    if (others.empty()) continue;
+    problems.push_back({row.line, "ip",
+                        "address " + row.entries.ipAddress + " is announced by device " +
+                            SerialText(others.front().serial) + ", which is not in the plan"});
+  }
+  return problems;
+}
+
+std::optional<PlanProblem> EditedDhcpProblem(const PlanRow& row, const DeviceRecord& device) {
+  if (!row.entries.dhcp) return std::nullopt;
+  const char* const names[] = {"ip", "netmask", "gateway"};
+  const std::string announced[] = {device.ipAddress, device.netmask, device.gateway};
+  for (std::size_t i = 0; i < row.dhcpAddresses.size(); ++i) {
+    const std::string& text = row.dhcpAddresses[i];
+    if (IsBlank(text) || SameAddressText(text, announced[i])) continue;
+    return PlanProblem{row.line, names[i],
+                       "dhcp is yes, but " + std::string(names[i]) + " " + text +
+                           " is not what the device announces (" + Latin1ToUtf8(announced[i]) +
+                           "): set dhcp to no for a fixed address, or clear the address" +
+                           DeviceText(row)};
+  }
+  return std::nullopt;
+}
+
+std::string PlanProblemText(const PlanProblem& problem) {
+  std::string text = problem.line > 0 ? "line " + std::to_string(problem.line) : "";
+  if (!problem.field.empty()) text += (text.empty() ? "" : ", ") + problem.field;
+  return text + (text.empty() ? "" : ": ") + problem.message;
+}
+
+}  // namespace velkarin::cli

@@ -1,0 +1,143 @@
+#include "cli/terminal/terminal.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <system_error>
+
+#include "cli/output/text_encoding.h"
+#include "cli/output/text_output.h"
+#include "platform/clock.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <poll.h>
+#include <unistd.h>
+#endif
+
+namespace velkarin::cli {
+namespace {
+
+std::atomic<int> interruptSignal{0};
+std::atomic<int> interruptCount{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+extern "C" void OnInterrupt(int signalNumber) {
+  interruptSignal = signalNumber;
+  ++interruptCount;
+  // msvcrt resets the handler to the default on every signal.
+  std::signal(signalNumber, OnInterrupt);
+}
+
+constexpr std::uint32_t kRedrawMs = 100;
+
+}  // namespace
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+bool StdinIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return isatty(fileno(stdin)) != 0;
+#endif
+}
+
+Spinner::Spinner() : enabled_(StderrIsTerminal()) {}
+
+Spinner::~Spinner() { Clear(); }
+
+void Spinner::Tick(const std::string& text) {
+  if (!enabled_) return;
+  const std::uint32_t now = platform::TickCountMs();
+  if (drawn_ && platform::TickElapsed(lastDraw_, now) < kRedrawMs) return;
+  static const char kFrames[] = {'|', '/', '-', '\\'};
+  const std::string line = std::string(1, kFrames[frame_++ % 4]) + " " + text;
+  // Interface names in the text may be any letters: out in the console's form.
+  const std::size_t length = CharacterCount(line);
+  WriteText(stderr,
+            "\r" + line + std::string(length < lastLength_ ? lastLength_ - length : 0, ' '));
+  lastLength_ = length;
+  lastDraw_ = now;
+  drawn_ = true;
+}
+
+void Spinner::Clear() {
+  if (!enabled_ || !drawn_) return;
+  WriteText(stderr, "\r" + std::string(lastLength_, ' ') + "\r");
+  drawn_ = false;
+  lastLength_ = 0;
+}
+
+namespace {
+
+// A failed flush drops the buffer, so a later one may succeed and say nothing.
+int outputError = 0;
+
+}  // namespace
+
+bool FlushOutput() {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (!flushed && outputError == 0) outputError = errno;
+  return flushed && std::ferror(stdout) == 0;
+}
+
+std::string OutputFailure() {
+  std::string text = "cannot write to standard output";
+  const int error = outputError != 0 ? outputError : LastWriteError();
+  if (error != 0) text += ": " + std::generic_category().message(error);
+  return text;
+}
+
+void InstallInterruptHandler() {
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+}
+
+bool Interrupted() { return interruptSignal.load() != 0; }
+
+int InterruptSignal() { return interruptSignal.load(); }
+
+int InterruptCount() { return interruptCount.load(); }
+
+bool ReadInputLine(std::string& line) {
+  InstallInterruptHandler();
+#ifndef _WIN32
+  // std::signal restarts an interrupted read; this read must end instead.
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  struct sigaction previousInt {};
+  struct sigaction previousTerm {};
+  sigaction(SIGINT, &action, &previousInt);
+  sigaction(SIGTERM, &action, &previousTerm);
+  // The read waits in slices: a signal that came between a look at the flag
+  // and a read would leave that read waiting for a line nobody types.
+  bool ready = std::cin.rdbuf()->in_avail() > 0;
+  while (!ready && !Interrupted()) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    ready = poll(&input, 1, 100) != 0;  // a line, an end, an error or a signal
+  }
+#endif
+  const bool read = !Interrupted() && static_cast<bool>(std::getline(std::cin, line));
+#ifndef _WIN32
+  sigaction(SIGINT, &previousInt, nullptr);
+  sigaction(SIGTERM, &previousTerm, nullptr);
+#else
+  // A console read ends at Ctrl-C before the handler's thread sets the flag.
+  for (int i = 0; !read && !Interrupted() && i < 10; ++i) platform::SleepMs(20);
+#endif
+  return read && !Interrupted();
+}
+
+}  // namespace velkarin::cli
