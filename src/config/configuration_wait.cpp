@@ -1,6 +1,6 @@
 #include "config/configuration_wait.h"
 
-#include "config/entry_rules.h"
+#include "config/address_rules.h"
 #include "platform/clock.h"
 #include "protocol/address.h"
 

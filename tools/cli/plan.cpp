@@ -10,7 +10,7 @@
 #include "cli/edit_distance.h"
 #include "cli/set_entries.h"
 #include "cli/text_encoding.h"
-#include "config/address_plausibility.h"
+#include "config/address_rules.h"
 #include "protocol/address.h"
 
 namespace velkarin::cli {
