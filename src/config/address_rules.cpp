@@ -13,7 +13,6 @@ struct Entries {
   const DeviceRecord& record;
   std::optional<std::uint32_t> ip;
   std::optional<std::uint32_t> netmask;
-  bool gatewayValid;
   std::optional<std::uint32_t> gateway;  // nothing too when there is none
   std::optional<std::uint32_t> prefix;
 };
@@ -23,13 +22,13 @@ Entries ReadEntries(const DeviceRecord& record) {
     return IsValidAddressText(text) ? ParseIpv4(text) : std::nullopt;
   };
   const std::optional<std::uint32_t> netmask = valueOf(record.netmask);
-  const bool noGateway = record.gateway.empty() || record.gateway == "0.0.0.0";
-  return Entries{record,
-                 valueOf(record.ipAddress),
-                 netmask,
-                 noGateway || IsValidAddressText(record.gateway),
-                 valueOf(record.gateway),
+  return Entries{record, valueOf(record.ipAddress), netmask, valueOf(record.gateway),
                  netmask ? PrefixLength(*netmask) : std::nullopt};
+}
+
+// Empty and exactly "0.0.0.0" mean no gateway.
+bool IsValidGatewayText(const std::string& text) {
+  return text.empty() || text == "0.0.0.0" || IsValidAddressText(text);
 }
 
 struct Range {
@@ -83,13 +82,14 @@ constexpr AddressField kIp = AddressField::IP_ADDRESS;
 constexpr AddressField kNetmask = AddressField::NETMASK;
 constexpr AddressField kGateway = AddressField::GATEWAY;
 
-const RuleRow kRules[] = {
+constexpr RuleRow kRules[] = {
     {AddressRule::IP_ADDRESS_TEXT, kIp, kRefused, kRefused, [](const Entries& e) { return !e.ip; },
      "invalid {field} '{text}'"},
     {AddressRule::NETMASK_TEXT, kNetmask, kRefused, kRefused,
      [](const Entries& e) { return !e.netmask; }, "invalid {field} '{text}'"},
     {AddressRule::GATEWAY_TEXT, kGateway, kRefused, kRefused,
-     [](const Entries& e) { return !e.gatewayValid; }, "invalid {field} '{text}'"},
+     [](const Entries& e) { return !IsValidGatewayText(e.record.gateway); },
+     "invalid {field} '{text}'"},
     {AddressRule::ADDRESS_RESERVED, kIp, kUnchecked, kRefused,
      [](const Entries& e) { return ReservedRange(e.ip) != nullptr; }, "{range}"},
     {AddressRule::NETMASK_NOT_CONTIGUOUS, kNetmask, kUnchecked, kRefused,
@@ -115,22 +115,10 @@ const RuleRow kRules[] = {
      "the device cannot reach it"},
 };
 
-const char* FieldName(AddressField field) {
-  switch (field) {
-    case AddressField::IP_ADDRESS:
-      return "IP address";
-    case AddressField::NETMASK:
-      return "netmask";
-    case AddressField::GATEWAY:
-      return "gateway";
-  }
-  return "";
-}
-
-const std::string& FieldText(const DeviceRecord& record, AddressField field) {
-  if (field == AddressField::IP_ADDRESS) return record.ipAddress;
-  return field == AddressField::NETMASK ? record.netmask : record.gateway;
-}
+// By AddressField: each field's name in words and its text in a record.
+constexpr const char* kFieldNames[] = {"IP address", "netmask", "gateway"};
+constexpr std::string DeviceRecord::*kFieldTexts[] = {
+    &DeviceRecord::ipAddress, &DeviceRecord::netmask, &DeviceRecord::gateway};
 
 std::string Dotted(std::optional<std::uint32_t> value) { return DottedDecimal(value.value_or(0)); }
 
@@ -143,8 +131,9 @@ std::string SubnetText(const Entries& e) {
 }
 
 std::string Placeholder(const std::string& name, AddressField field, const Entries& e) {
-  if (name == "field") return FieldName(field);
-  if (name == "text") return FieldText(e.record, field);
+  const auto index = static_cast<std::size_t>(field);
+  if (name == "field") return kFieldNames[index];
+  if (name == "text") return e.record.*kFieldTexts[index];
   if (name == "ip") return Dotted(e.ip);
   if (name == "netmask") return Dotted(e.netmask);
   if (name == "gateway") return Dotted(e.gateway);
@@ -205,8 +194,9 @@ std::vector<AddressProblem> CheckAddressConfiguration(const DeviceRecord& record
 }
 
 std::optional<AddressProblem> FirstRefusal(const DeviceRecord& record, RuleContext context) {
-  for (AddressProblem& problem : CheckAddressConfiguration(record, context)) {
-    if (problem.severity == Severity::REFUSED) return std::move(problem);
+  const std::vector<AddressProblem> problems = CheckAddressConfiguration(record, context);
+  for (const AddressProblem& problem : problems) {
+    if (problem.severity == Severity::REFUSED) return problem;
   }
   return std::nullopt;
 }

@@ -36,6 +36,18 @@ std::vector<Rule> RulesOf(const std::vector<AddressProblem>& problems) {
   return rules;
 }
 
+// Short names for the table below.
+constexpr Rule kIpText = Rule::IP_ADDRESS_TEXT;
+constexpr Rule kMaskText = Rule::NETMASK_TEXT;
+constexpr Rule kGwText = Rule::GATEWAY_TEXT;
+constexpr Rule kReserved = Rule::ADDRESS_RESERVED;
+constexpr Rule kNotContiguous = Rule::NETMASK_NOT_CONTIGUOUS;
+constexpr Rule kAllOnes = Rule::NETMASK_ALL_ONES;
+constexpr Rule kNetwork = Rule::NETWORK_ADDRESS;
+constexpr Rule kBroadcast = Rule::BROADCAST_ADDRESS;
+constexpr Rule kGwReserved = Rule::GATEWAY_RESERVED;
+constexpr Rule kOutside = Rule::GATEWAY_OUTSIDE_SUBNET;
+
 struct RuleCase {
   const char* ip;
   const char* mask;
@@ -48,88 +60,44 @@ TEST(CheckAddressConfiguration, FindsEachRuleInOrderWithItsWords) {
   const RuleCase cases[] = {
       // What a text must be.
       {"10.0.0.5", "255.255.255.0", "", {}, nullptr},
-      {"10.0.0.5 x",
-       "255.255.255.0",
-       "",
-       {Rule::IP_ADDRESS_TEXT},
-       "invalid IP address '10.0.0.5 x'"},
-      {"10.0.0.5",
-       "255.255.255.0 1",
-       "x",
-       {Rule::NETMASK_TEXT, Rule::GATEWAY_TEXT},
-       "invalid netmask '255.255.255.0 1'"},
-      {"10.0.0.5", "255.255.255.0", "10.0.0.1\r", {Rule::GATEWAY_TEXT}, "invalid gateway"},
-      {"10.0.0.5", "0.0.0.0", "", {Rule::NETMASK_TEXT}, "invalid netmask '0.0.0.0'"},
+      {"10.0.0.5 x", "255.255.255.0", "", {kIpText}, "invalid IP address '10.0.0.5 x'"},
+      {"10.0.0.5", "255.255.255.0 1", "x", {kMaskText, kGwText}, "netmask '255.255.255.0 1'"},
+      {"10.0.0.5", "255.255.255.0", "10.0.0.1\r", {kGwText}, "invalid gateway"},
+      {"10.0.0.5", "0.0.0.0", "", {kMaskText}, "invalid netmask '0.0.0.0'"},
       // No gateway, in both of its spellings; only the exact text 0.0.0.0.
       {"192.168.1.10", "255.255.255.0", "", {}, nullptr},
       {"192.168.1.10", "255.255.255.0", "0.0.0.0", {}, nullptr},
-      {"192.168.1.10", "255.255.255.0", "0", {Rule::GATEWAY_TEXT}, nullptr},
-      {"192.168.1.10", "255.255.255.0", "192.168.1.256", {Rule::GATEWAY_TEXT}, nullptr},
-      {"192.168.1.10", "255.255.255.0", "10.0.0.1 x", {Rule::GATEWAY_TEXT}, nullptr},
+      {"192.168.1.10", "255.255.255.0", "0", {kGwText}, nullptr},
+      {"192.168.1.10", "255.255.255.0", "192.168.1.256", {kGwText}, nullptr},
+      {"192.168.1.10", "255.255.255.0", "10.0.0.1 x", {kGwText}, nullptr},
       // Ranges no host address lies in, whatever the netmask.
-      {"0.0.0.1", "255.0.0.0", "", {Rule::ADDRESS_RESERVED}, "0.0.0.0/8"},
-      {"0.255.255.254", "255.255.255.0", "", {Rule::ADDRESS_RESERVED}, "0.0.0.0/8"},
-      {"127.0.0.1", "255.0.0.0", "", {Rule::ADDRESS_RESERVED}, "127.0.0.0/8 is the loopback range"},
-      {"127.255.1.2", "255.255.0.0", "", {Rule::ADDRESS_RESERVED}, "loopback"},
-      {"224.0.0.1",
-       "255.255.255.0",
-       "",
-       {Rule::ADDRESS_RESERVED},
-       "224.0.0.0/4 is the multicast range"},
-      {"239.255.255.250", "255.255.255.0", "", {Rule::ADDRESS_RESERVED}, "multicast"},
-      {"240.0.0.1", "255.255.255.0", "", {Rule::ADDRESS_RESERVED}, "240.0.0.0/4 is reserved"},
-      {"254.1.2.3", "255.0.0.0", "", {Rule::ADDRESS_RESERVED}, "reserved"},
-      {"255.255.255.255",
-       "255.255.255.0",
-       "",
-       {Rule::ADDRESS_RESERVED, Rule::BROADCAST_ADDRESS},
-       "255.255.255.255 is the limited broadcast address"},
+      {"0.0.0.1", "255.0.0.0", "", {kReserved}, "0.0.0.0/8"},
+      {"0.255.255.254", "255.255.255.0", "", {kReserved}, "0.0.0.0/8"},
+      {"127.0.0.1", "255.0.0.0", "", {kReserved}, "127.0.0.0/8 is the loopback range"},
+      {"127.255.1.2", "255.255.0.0", "", {kReserved}, "loopback"},
+      {"224.0.0.1", "255.255.255.0", "", {kReserved}, "224.0.0.0/4 is the multicast range"},
+      {"239.255.255.250", "255.255.255.0", "", {kReserved}, "multicast"},
+      {"240.0.0.1", "255.255.255.0", "", {kReserved}, "240.0.0.0/4 is reserved"},
+      {"254.1.2.3", "255.0.0.0", "", {kReserved}, "reserved"},
+      {"255.255.255.255", "255.255.255.0", "", {kReserved, kBroadcast}, "is the limited broadcast"},
       // Netmasks that leave the device unreachable.
-      {"10.0.0.5",
-       "255.0.255.0",
-       "",
-       {Rule::NETMASK_NOT_CONTIGUOUS},
-       "the netmask 255.0.255.0 is not a run of ones"},
-      {"10.0.0.5", "0.255.255.255", "", {Rule::NETMASK_NOT_CONTIGUOUS}, nullptr},
-      {"192.168.1.10", "255.255.255.1", "192.168.1.2", {Rule::NETMASK_NOT_CONTIGUOUS}, nullptr},
-      {"192.168.1.10", "255.0.255.0", "192.168.1.1", {Rule::NETMASK_NOT_CONTIGUOUS}, nullptr},
-      {"10.0.0.5", "255.255.255.255", "", {Rule::NETMASK_ALL_ONES}, "(/32)"},
+      {"10.0.0.5", "255.0.255.0", "", {kNotContiguous}, "255.0.255.0 is not a run of ones"},
+      {"10.0.0.5", "0.255.255.255", "", {kNotContiguous}, nullptr},
+      {"192.168.1.10", "255.255.255.1", "192.168.1.2", {kNotContiguous}, nullptr},
+      {"192.168.1.10", "255.0.255.0", "192.168.1.1", {kNotContiguous}, nullptr},
+      {"10.0.0.5", "255.255.255.255", "", {kAllOnes}, "(/32)"},
       // The subnet's own two addresses, up to /30.
-      {"10.0.0.0",
-       "255.255.255.0",
-       "",
-       {Rule::NETWORK_ADDRESS},
-       "10.0.0.0 is the network address of 10.0.0.0/24"},
-      {"10.0.0.255",
-       "255.255.255.0",
-       "",
-       {Rule::BROADCAST_ADDRESS},
-       "10.0.0.255 is the broadcast address of 10.0.0.0/24"},
-      {"192.168.7.4",
-       "255.255.255.252",
-       "",
-       {Rule::NETWORK_ADDRESS},
-       "the network address of 192.168.7.4/30"},
-      {"192.168.7.7",
-       "255.255.255.252",
-       "",
-       {Rule::BROADCAST_ADDRESS},
-       "the broadcast address of 192.168.7.4/30"},
-      {"10.255.255.255",
-       "255.0.0.0",
-       "",
-       {Rule::BROADCAST_ADDRESS},
-       "broadcast address of 10.0.0.0/8"},
-      {"10.0.0.63",
-       "255.255.255.192",
-       "",
-       {Rule::BROADCAST_ADDRESS},
-       "10.0.0.63 is the broadcast address of 10.0.0.0/26"},
-      {"10.0.0.64", "255.255.255.252", "", {Rule::NETWORK_ADDRESS}, nullptr},
-      {"1.0.0.0", "255.0.0.0", "", {Rule::NETWORK_ADDRESS}, nullptr},
-      {"10.0.0.0", "255.0.0.0", "", {Rule::NETWORK_ADDRESS}, nullptr},
-      {"192.168.1.0", "255.255.255.0", "192.168.1.1", {Rule::NETWORK_ADDRESS}, nullptr},
-      {"192.168.1.255", "255.255.255.0", "192.168.1.1", {Rule::BROADCAST_ADDRESS}, nullptr},
+      {"10.0.0.0", "255.255.255.0", "", {kNetwork}, "0.0 is the network address of 10.0.0.0/24"},
+      {"10.0.0.255", "255.255.255.0", "", {kBroadcast}, "broadcast address of 10.0.0.0/24"},
+      {"192.168.7.4", "255.255.255.252", "", {kNetwork}, "the network address of 192.168.7.4/30"},
+      {"192.168.7.7", "255.255.255.252", "", {kBroadcast}, "broadcast address of 192.168.7.4/30"},
+      {"10.255.255.255", "255.0.0.0", "", {kBroadcast}, "broadcast address of 10.0.0.0/8"},
+      {"10.0.0.63", "255.255.255.192", "", {kBroadcast}, "broadcast address of 10.0.0.0/26"},
+      {"10.0.0.64", "255.255.255.252", "", {kNetwork}, nullptr},
+      {"1.0.0.0", "255.0.0.0", "", {kNetwork}, nullptr},
+      {"10.0.0.0", "255.0.0.0", "", {kNetwork}, nullptr},
+      {"192.168.1.0", "255.255.255.0", "192.168.1.1", {kNetwork}, nullptr},
+      {"192.168.1.255", "255.255.255.0", "192.168.1.1", {kBroadcast}, nullptr},
       // Addresses a device can have; a /31 is a point-to-point link of two hosts.
       {"10.0.0.5", "255.0.0.0", "", {}, nullptr},
       {"1.0.0.1", "255.0.0.0", "", {}, nullptr},
@@ -145,62 +113,30 @@ TEST(CheckAddressConfiguration, FindsEachRuleInOrderWithItsWords) {
       {"10.0.0.0", "255.255.255.254", "10.0.0.1", {}, nullptr},
       {"10.1.2.3", "255.0.0.0", "10.255.255.254", {}, nullptr},
       // Gateways: the reserved ranges only; a neighbour's address otherwise.
-      {"10.0.0.5",
-       "255.0.0.0",
-       "0.0.0.1",
-       {Rule::GATEWAY_RESERVED, Rule::GATEWAY_OUTSIDE_SUBNET},
-       "0.0.0.0/8"},
-      {"10.0.0.5",
-       "255.0.0.0",
-       "127.0.0.1",
-       {Rule::GATEWAY_RESERVED, Rule::GATEWAY_OUTSIDE_SUBNET},
-       "127.0.0.0/8"},
-      {"10.0.0.5",
-       "255.0.0.0",
-       "224.0.0.1",
-       {Rule::GATEWAY_RESERVED, Rule::GATEWAY_OUTSIDE_SUBNET},
-       "224.0.0.0/4"},
-      {"10.0.0.5",
-       "255.0.0.0",
-       "240.0.0.1",
-       {Rule::GATEWAY_RESERVED, Rule::GATEWAY_OUTSIDE_SUBNET},
-       "240.0.0.0/4"},
-      {"10.0.0.5",
-       "255.0.0.0",
-       "255.255.255.255",
-       {Rule::GATEWAY_RESERVED, Rule::GATEWAY_OUTSIDE_SUBNET},
-       "limited broadcast"},
+      {"10.0.0.5", "255.0.0.0", "0.0.0.1", {kGwReserved, kOutside}, "0.0.0.0/8"},
+      {"10.0.0.5", "255.0.0.0", "127.0.0.1", {kGwReserved, kOutside}, "127.0.0.0/8"},
+      {"10.0.0.5", "255.0.0.0", "224.0.0.1", {kGwReserved, kOutside}, "224.0.0.0/4"},
+      {"10.0.0.5", "255.0.0.0", "240.0.0.1", {kGwReserved, kOutside}, "240.0.0.0/4"},
+      {"10.0.0.5", "255.0.0.0", "255.255.255.255", {kGwReserved, kOutside}, "limited broadcast"},
       {"10.0.0.5", "255.0.0.0", "10.0.0.0", {}, nullptr},
       {"10.0.0.5", "255.0.0.0", "10.0.0.255", {}, nullptr},
-      {"10.0.0.5", "255.0.0.0", "223.255.255.255", {Rule::GATEWAY_OUTSIDE_SUBNET}, nullptr},
-      {"192.168.1.10",
-       "255.255.255.0",
-       "192.168.2.1",
-       {Rule::GATEWAY_OUTSIDE_SUBNET},
-       "gateway 192.168.2.1 is outside subnet 192.168.1.0/24"},
+      {"10.0.0.5", "255.0.0.0", "223.255.255.255", {kOutside}, nullptr},
+      {"192.168.1.10", "255.255.255.0", "192.168.2.1", {kOutside}, "outside subnet 192.168.1.0/24"},
       {"192.168.1.10",
        "255.255.255.0",
        "10.1.1.1",
-       {Rule::GATEWAY_OUTSIDE_SUBNET},
+       {kOutside},
        "gateway 10.1.1.1 is outside subnet 192.168.1.0/24 of IP address 192.168.1.10 and netmask "
        "255.255.255.0, so the device cannot reach it"},
-      {"172.20.5.10", "255.255.255.128", "172.20.5.129", {Rule::GATEWAY_OUTSIDE_SUBNET}, nullptr},
+      {"172.20.5.10", "255.255.255.128", "172.20.5.129", {kOutside}, nullptr},
       // Several at once, in order.
-      {"10.0.0.7",
-       "255.255.255.255",
-       "10.0.0.1",
-       {Rule::NETMASK_ALL_ONES, Rule::GATEWAY_OUTSIDE_SUBNET},
-       nullptr},
-      {"192.168.1.255",
-       "255.255.255.0",
-       "10.0.0.1",
-       {Rule::BROADCAST_ADDRESS, Rule::GATEWAY_OUTSIDE_SUBNET},
-       nullptr},
+      {"10.0.0.7", "255.255.255.255", "10.0.0.1", {kAllOnes, kOutside}, nullptr},
+      {"192.168.1.255", "255.255.255.0", "10.0.0.1", {kBroadcast, kOutside}, nullptr},
       {"192.168.1.10",
        "255.0.255.0",
        "10.1.1.1",
-       {Rule::NETMASK_NOT_CONTIGUOUS, Rule::GATEWAY_OUTSIDE_SUBNET},
-       "outside subnet 192.0.1.0 with netmask 255.0.255.0"},
+       {kNotContiguous, kOutside},
+       "192.0.1.0 with netmask 255.0.255.0"},
   };
   for (const RuleCase& c : cases) {
     const DeviceRecord record = FixedAddresses(c.ip, c.mask, c.gw);
@@ -218,7 +154,7 @@ TEST(CheckAddressConfiguration, FindsEachRuleInOrderWithItsWords) {
     for (const Rule rule : c.rules) {
       if (IsTextRule(rule)) texts.push_back(rule);
     }
-    const bool refused = !c.rules.empty() && c.rules.front() != Rule::GATEWAY_OUTSIDE_SUBNET;
+    const bool refused = !c.rules.empty() && c.rules.front() != kOutside;
     EXPECT_EQ(FirstRefusal(record, RuleContext::TOOL).has_value(), refused) << c.ip << " " << c.gw;
     EXPECT_EQ(RulesOf(CheckAddressConfiguration(record, RuleContext::PAGE)), texts) << c.ip;
   }
@@ -309,10 +245,8 @@ TEST(ConfigurationDifferences, FixedComparesAddressesAsAddresses) {
 }
 
 DeviceRecord Listed(std::uint32_t serial, const char* deviceId, const char* ip) {
-  DeviceRecord r;
-  r.serial = serial;
+  DeviceRecord r = test::StaticConfiguration(serial, ip, "", "");
   r.deviceId = deviceId;
-  r.ipAddress = ip;
   return r;
 }
 
