@@ -118,6 +118,7 @@ TEST(CheckAddressConfiguration, FindsEachRuleInOrderWithItsWords) {
       {"10.0.0.5", "255.0.0.0", "224.0.0.1", {kGwReserved, kOutside}, "224.0.0.0/4"},
       {"10.0.0.5", "255.0.0.0", "240.0.0.1", {kGwReserved, kOutside}, "240.0.0.0/4"},
       {"10.0.0.5", "255.0.0.0", "255.255.255.255", {kGwReserved, kOutside}, "limited broadcast"},
+      {"192.168.1.10", "255.255.255.0", "192.168.1.1", {}, nullptr},
       {"10.0.0.5", "255.0.0.0", "10.0.0.0", {}, nullptr},
       {"10.0.0.5", "255.0.0.0", "10.0.0.255", {}, nullptr},
       {"10.0.0.5", "255.0.0.0", "223.255.255.255", {kOutside}, nullptr},
