@@ -1,5 +1,7 @@
 #include "config/configuration_wait.h"
 
+#include <algorithm>
+
 #include "config/address_rules.h"
 #include "platform/clock.h"
 #include "protocol/address.h"
@@ -10,6 +12,11 @@ namespace {
 // How often the wait looks again for an interface whose socket could not be
 // opened (one removed since the first scan, say).
 constexpr std::uint32_t kReopenSliceMs = 100;
+
+bool IsExpectedDevice(const ExpectedConfiguration& e, const ScannedDevice& d) {
+  return d.record.serial == e.sent.serial && d.interfaceName == e.interfaceName &&
+         (e.sent.deviceId.empty() || SameTextIgnoringCase(d.record.deviceId, e.sent.deviceId));
+}
 
 }  // namespace
 
@@ -24,8 +31,25 @@ std::vector<ObservedConfiguration> AwaitConfigurations(
     stopped = stopped || (keepGoing && !keepGoing());
     return !stopped;
   };
+  // A scan need not wait for the network to fall quiet once it has what it
+  // is for: every device still looked for announcing what it was sent, or,
+  // in a single look, announcing anything at all (its old configuration
+  // says it has not taken the command). Another scan would only follow a
+  // device still changing too soon.
+  const bool singleLook = timeoutMs == 0;
+  const ScanEnough enough = [&](const std::vector<ScannedDevice>& heard) {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      if (observed[i].configured) continue;
+      const bool found = std::any_of(heard.begin(), heard.end(), [&](const ScannedDevice& d) {
+        return IsExpectedDevice(expected[i], d) &&
+               (singleLook || IsDeviceConfigured(expected[i].sent, d.record));
+      });
+      if (!found) return false;
+    }
+    return true;
+  };
   while (left > 0 && !stopped) {
-    const ScanResult scan = ScanDevices(targets, timing, goOn);
+    const ScanResult scan = ScanDevices(targets, timing, goOn, enough);
     if (scan.channelsOpen == 0) {
       // Nothing to listen on: wait as a scan would, then try again.
       for (std::uint32_t waited = 0; waited < timing.idleMs && goOn(); waited += kReopenSliceMs) {
@@ -36,10 +60,7 @@ std::vector<ObservedConfiguration> AwaitConfigurations(
       if (observed[i].configured) continue;
       const ExpectedConfiguration& e = expected[i];
       for (const ScannedDevice& d : scan.devices) {
-        if (d.record.serial != e.sent.serial || d.interfaceName != e.interfaceName) continue;
-        if (!e.sent.deviceId.empty() && !SameTextIgnoringCase(d.record.deviceId, e.sent.deviceId)) {
-          continue;
-        }
+        if (!IsExpectedDevice(e, d)) continue;
         observed[i].seen = true;
         observed[i].announced = d.record;
         if (IsDeviceConfigured(e.sent, d.record)) {

@@ -27,7 +27,8 @@ struct ObservedConfiguration {
 
 // One result per expected device, in the same order. Scans with `timing`
 // until every device is configured, `timeoutMs` have passed, or `keepGoing`
-// (asked between the scan's waits) says no.
+// (asked between the scan's waits) says no; `timeoutMs` 0 is a single scan,
+// which ends as soon as every device has announced itself.
 std::vector<ObservedConfiguration> AwaitConfigurations(
     const std::vector<ScanTarget>& targets, const std::vector<ExpectedConfiguration>& expected,
     std::uint32_t timeoutMs, const ScanTiming& timing,

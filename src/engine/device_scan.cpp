@@ -70,10 +70,25 @@ class Rounds {
   int quiet_ = 0;
 };
 
+// What the channels have heard, channel after channel.
+std::vector<ScannedDevice> HeardDevices(std::vector<Channel>& channels,
+                                        const std::vector<ScanTarget>& targets,
+                                        const std::vector<std::size_t>& targetOf) {
+  std::vector<ScannedDevice> devices;
+  for (std::size_t i = 0; i < channels.size(); ++i) {
+    DeviceList list = channels[i].collector->Snapshot();
+    SortDeviceList(list, SORT_SERIAL);
+    for (DeviceRecord& record : list) {
+      devices.push_back({targets[targetOf[i]].interfaceName, std::move(record)});
+    }
+  }
+  return devices;
+}
+
 }  // namespace
 
 ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming& timing,
-                       const std::function<bool()>& keepGoing) {
+                       const std::function<bool()>& keepGoing, const ScanEnough& enough) {
   ScanResult result;
   std::vector<Channel> channels;
   std::vector<platform::SocketHandle> sockets;
@@ -150,16 +165,16 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     // every known device answer again, and a slow fleet would otherwise
     // never fall quiet.
     if (knownDevices() > knownBefore) lastActivity = platform::TickCountMs();
+    bool changed = false;
+    for (Channel& c : channels) changed = c.collector->TakeChanged(true) || changed;
+    if (enough && changed && enough(HeardDevices(channels, targets, targetOf))) {
+      result.quiet = true;
+      break;
+    }
   }
   result.rounds = sent;
 
-  for (std::size_t i = 0; i < channels.size(); ++i) {
-    DeviceList list = channels[i].collector->Snapshot();
-    SortDeviceList(list, SORT_SERIAL);
-    for (DeviceRecord& record : list) {
-      result.devices.push_back({targets[targetOf[i]].interfaceName, std::move(record)});
-    }
-  }
+  result.devices = HeardDevices(channels, targets, targetOf);
   // Stable: devices heard on one interface keep the order of the targets.
   std::stable_sort(result.devices.begin(), result.devices.end(),
                    [](const ScannedDevice& a, const ScannedDevice& b) {

@@ -47,13 +47,18 @@ struct ScanResult {
   // two interfaces appears once for each; clash flags compare the devices
   // heard on the same interface.
   std::vector<ScannedDevice> devices;
-  bool quiet = false;    // ended by the idle window, not by the time bound
+  bool quiet = false;    // ended by the idle window or by `enough`, not by the time bound
   int channelsOpen = 0;  // targets whose socket could be opened
   int rounds = 0;        // discovery datagrams sent out of each channel
 };
 
 // `keepGoing`, if set, is asked between waits; false ends the scan early.
+// `enough`, if set, is asked with the devices heard so far (in no order)
+// whenever what was heard has changed; true ends the scan at once, as the
+// caller has all it was looking for.
+using ScanEnough = std::function<bool(const std::vector<ScannedDevice>&)>;
 ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming& timing,
-                       const std::function<bool()>& keepGoing = nullptr);
+                       const std::function<bool()>& keepGoing = nullptr,
+                       const ScanEnough& enough = nullptr);
 
 }  // namespace velkarin
