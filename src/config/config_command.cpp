@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "config/entry_rules.h"
+#include "config/address_rules.h"
 #include "config/md5.h"
 
 namespace velkarin {

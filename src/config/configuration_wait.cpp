@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "config/entry_rules.h"
+#include "config/address_rules.h"
 #include "platform/clock.h"
 #include "protocol/address.h"
 

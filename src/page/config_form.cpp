@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "config/address_rules.h"
 #include "config/config_transaction.h"
-#include "config/entry_rules.h"
 #include "page/form_state.h"
 #include "page/list_cells.h"
 #include "page/page_controls.h"
@@ -87,7 +87,7 @@ void SendConfiguration() {
   record.gateway = ControlText(IDC_GATEWAY);
   record.dhcp = SendMessageA(PageControl(IDC_USE_DHCP), BM_GETCHECK, 0, 0) != 0 ? 1 : 0;
 
-  if (record.dhcp == 0 && !AreAddressEntriesValid(record)) {
+  if (FirstRefusal(record, RuleContext::PAGE)) {
     ShowSyntaxError(page);
     return;
   }

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "platform/netmask.h"
+
 namespace velkarin {
 namespace {
 
@@ -73,6 +75,17 @@ std::optional<std::uint32_t> ParseIpv4(const std::string& text) {
   if (*p != '\0' && !IsSpace(*p)) return std::nullopt;
   if (value > kLastPartMax[parts]) return std::nullopt;
   return address | value;
+}
+
+std::string DottedDecimal(std::uint32_t value) {
+  return std::to_string(value >> 24) + "." + std::to_string((value >> 16) & 0xFF) + "." +
+         std::to_string((value >> 8) & 0xFF) + "." + std::to_string(value & 0xFF);
+}
+
+std::optional<std::uint32_t> PrefixLength(std::uint32_t netmask) {
+  const std::uint32_t ones = platform::LeadingOnes(netmask);
+  if (platform::PrefixMask(ones) != netmask) return std::nullopt;
+  return ones;
 }
 
 std::uint32_t AddressValue(const std::string& text) {

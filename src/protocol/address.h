@@ -13,6 +13,13 @@ namespace velkarin {
 // ("1.2.3.4" gives 0x01020304).
 std::optional<std::uint32_t> ParseIpv4(const std::string& text);
 
+// Plain dotted decimal of a value in host byte order ("10.0.0.5").
+std::string DottedDecimal(std::uint32_t value);
+
+// The prefix length of a netmask, or nothing when a one-bit follows a
+// zero-bit ("255.0.255.0" has none).
+std::optional<std::uint32_t> PrefixLength(std::uint32_t netmask);
+
 // The value that the address comparison uses: 0 for the empty text, all bits
 // set for a text that cannot be read.
 std::uint32_t AddressValue(const std::string& text);

@@ -10,16 +10,12 @@
 
 #include <cstring>
 
+#include "platform/netmask.h"
+
 namespace velkarin::platform {
 namespace {
 
 int Fd(SocketHandle socket) { return static_cast<int>(socket); }
-
-std::uint32_t PrefixLength(std::uint32_t mask) {
-  std::uint32_t length = 0;
-  while (length < 32 && (mask & (0x80000000u >> length)) != 0) ++length;
-  return length;
-}
 
 }  // namespace
 
@@ -42,8 +38,8 @@ std::vector<NetInterface> ListIpv4Interfaces() {
     i.name = if_indextoname(i.index, name) != nullptr ? name : a->ifa_name;
     i.address = ntohl(reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr);
     if (a->ifa_netmask != nullptr) {
-      i.prefixLength = PrefixLength(
-          ntohl(reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr));
+      i.prefixLength =
+          LeadingOnes(ntohl(reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr));
     }
     i.loopback = (a->ifa_flags & IFF_LOOPBACK) != 0;
     i.broadcast = (a->ifa_flags & IFF_BROADCAST) != 0;

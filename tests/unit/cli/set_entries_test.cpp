@@ -7,6 +7,39 @@
 namespace velkarin::cli {
 namespace {
 
+TEST(SplitAddressPrefix, TakesOneOrTwoDigitsFrom1To32) {
+  struct Case {
+    const char* text;
+    bool valid;
+    const char* address;
+    std::uint32_t prefix;  // 0: none
+  };
+  const Case cases[] = {
+      {"10.0.0.5", true, "10.0.0.5", 0},
+      {"10.0.0.5/24", true, "10.0.0.5", 24},
+      {"10.0.0.5/1", true, "10.0.0.5", 1},
+      {"10.0.0.5/08", true, "10.0.0.5", 8},
+      {"10.0.0.5/32", true, "10.0.0.5", 32},
+      {"/24", true, "", 24},  // the address is checked as any other
+      {"10.0.0.5/0", false, "", 0},
+      {"10.0.0.5/00", false, "", 0},
+      {"10.0.0.5/33", false, "", 0},
+      {"10.0.0.5/", false, "", 0},
+      {"10.0.0.5/024", false, "", 0},
+      {"10.0.0.5/2x", false, "", 0},
+      {"10.0.0.5/-1", false, "", 0},
+      {"10.0.0.5/24/8", false, "", 0},
+      {"10.0.0.5/255.255.255.0", false, "", 0},
+  };
+  for (const Case& c : cases) {
+    const std::optional<AddressWithPrefix> split = SplitAddressPrefix(c.text);
+    ASSERT_EQ(split.has_value(), c.valid) << c.text;
+    if (!split) continue;
+    EXPECT_EQ(split->address, c.address) << c.text;
+    EXPECT_EQ(split->prefix.value_or(0), c.prefix) << c.text;
+  }
+}
+
 struct PrefixCase {
   const char* ip;
   const char* netmask;  // nullptr: no --netmask

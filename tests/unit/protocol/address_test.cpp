@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+
+#include "platform/netmask.h"
 
 namespace velkarin {
 namespace {
@@ -82,6 +85,21 @@ TEST(ParseIpv4, WhiteSpaceEndsTheAddressAndTheRestIsIgnored) {
   EXPECT_EQ(ParseIpv4("10.0.0. 1"), std::nullopt);
   // A NUL ends the text as it ends a C string.
   EXPECT_EQ(ParseIpv4(std::string("1.2.3.4\0junk", 12)), std::optional<std::uint32_t>(0x01020304));
+}
+
+TEST(PrefixLength, ReadsAndWritesTheLeadingOnesOfANetmask) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0, "0.0.0.0"},          {1, "128.0.0.0"},        {8, "255.0.0.0"},
+      {12, "255.240.0.0"},     {23, "255.255.254.0"},   {24, "255.255.255.0"},
+      {30, "255.255.255.252"}, {31, "255.255.255.254"}, {32, "255.255.255.255"},
+  };
+  for (const auto& [prefix, netmask] : cases) {
+    EXPECT_EQ(DottedDecimal(platform::PrefixMask(prefix)), netmask) << prefix;
+    EXPECT_EQ(PrefixLength(ParseIpv4(netmask).value()), prefix) << netmask;
+  }
+  for (const char* netmask : {"255.0.255.0", "0.255.255.255", "255.255.255.1"}) {
+    EXPECT_FALSE(PrefixLength(ParseIpv4(netmask).value())) << netmask;
+  }
 }
 
 TEST(AddressValue, EmptyIsZeroAndUnreadableIsAllOnes) {

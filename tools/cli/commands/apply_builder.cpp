@@ -3,8 +3,8 @@
 
 #include "cli/commands/builders.h"
 #include "cli/commands/commands.h"
-#include "cli/output/result_words.h"
 #include "cli/commands/set_entries.h"
+#include "cli/output/result_words.h"
 #include "cli/terminal/terminal.h"
 
 namespace velkarin::cli {

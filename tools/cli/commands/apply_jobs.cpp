@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/plan/address_entry.h"
 #include "cli/commands/apply_steps.h"
 #include "cli/commands/set_entries.h"
+#include "cli/plan/address_entry.h"
 #include "cli/terminal/terminal.h"
 #include "config/configuration_wait.h"
 #include "platform/clock.h"

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "cli/plan/address_entry.h"
 #include "cli/commands/apply_report.h"
+#include "cli/commands/set_entries.h"
 #include "cli/output/display_text.h"
 #include "cli/output/file_io.h"
 #include "cli/output/scan_listing.h"
-#include "cli/commands/set_entries.h"
-#include "cli/terminal/terminal.h"
 #include "cli/output/text_output.h"
 #include "cli/output/warnings.h"
+#include "cli/plan/address_entry.h"
+#include "cli/terminal/terminal.h"
 #include "config/configuration_wait.h"
 
 namespace velkarin::cli {

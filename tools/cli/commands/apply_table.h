@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/plan/plan.h"
 #include "cli/output/result_words.h"
+#include "cli/plan/plan.h"
 #include "config/config_delivery.h"
 #include "engine/device_scan.h"
 

@@ -1,6 +1,6 @@
 #include "cli/commands/destination_text.h"
 
-#include <cstdio>
+#include <string>
 
 #include "protocol/address.h"
 
@@ -29,12 +29,7 @@ std::optional<Destination> ParseDestination(const std::string& text) {
 }
 
 std::string DestinationText(const Destination& destination) {
-  char text[32];
-  const std::uint32_t a = destination.address;
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u:%u", static_cast<unsigned>(a >> 24),
-                static_cast<unsigned>((a >> 16) & 0xFF), static_cast<unsigned>((a >> 8) & 0xFF),
-                static_cast<unsigned>(a & 0xFF), static_cast<unsigned>(destination.port));
-  return text;
+  return DottedDecimal(destination.address) + ":" + std::to_string(destination.port);
 }
 
 }  // namespace velkarin::cli

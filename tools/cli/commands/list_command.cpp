@@ -10,9 +10,9 @@
 #include "cli/output/device_table.h"
 #include "cli/output/json_writer.h"
 #include "cli/output/result_words.h"
-#include "cli/terminal/terminal.h"
 #include "cli/output/text_output.h"
 #include "cli/output/warnings.h"
+#include "cli/terminal/terminal.h"
 #include "engine/device_finder.h"
 #include "platform/clock.h"
 

@@ -10,11 +10,11 @@
 
 #include "cli/commands/builders.h"
 #include "cli/output/display_text.h"
-#include "cli/plan/edit_distance.h"
 #include "cli/output/result_words.h"
-#include "cli/terminal/terminal.h"
 #include "cli/output/text_encoding.h"
 #include "cli/output/text_output.h"
+#include "cli/plan/edit_distance.h"
+#include "cli/terminal/terminal.h"
 #include "velkarin_version.h"
 
 #ifdef _WIN32

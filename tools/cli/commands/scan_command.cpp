@@ -8,9 +8,9 @@
 #include "cli/output/json_writer.h"
 #include "cli/output/result_words.h"
 #include "cli/output/scan_listing.h"
-#include "cli/terminal/terminal.h"
 #include "cli/output/text_output.h"
 #include "cli/output/warnings.h"
+#include "cli/terminal/terminal.h"
 
 namespace velkarin::cli {
 namespace {

@@ -2,12 +2,12 @@
 // sent.
 #include <memory>
 
-#include "cli/plan/address_entry.h"
 #include "cli/commands/builders.h"
 #include "cli/commands/commands.h"
-#include "cli/output/result_words.h"
 #include "cli/commands/set_entries.h"
 #include "cli/commands/set_interface.h"
+#include "cli/output/result_words.h"
+#include "cli/plan/address_entry.h"
 #include "cli/terminal/terminal.h"
 
 namespace velkarin::cli {

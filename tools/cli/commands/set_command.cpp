@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "cli/plan/address_entry.h"
 #include "cli/commands/commands.h"
+#include "cli/commands/set_entries.h"
 #include "cli/output/device_table.h"
 #include "cli/output/display_text.h"
 #include "cli/output/result_words.h"
-#include "cli/commands/set_entries.h"
-#include "cli/terminal/terminal.h"
 #include "cli/output/text_output.h"
 #include "cli/output/warnings.h"
+#include "cli/plan/address_entry.h"
+#include "cli/terminal/terminal.h"
 #include "config/config_delivery.h"
 #include "config/config_transaction.h"
 #include "engine/device_finder.h"

@@ -1,10 +1,10 @@
 #include "cli/commands/set_entries.h"
 
-#include "cli/plan/assignable_address.h"
 #include "cli/output/text_encoding.h"
+#include "config/address_rules.h"
 #include "config/config_command.h"
 #include "config/config_transaction.h"
-#include "config/entry_rules.h"
+#include "platform/netmask.h"
 #include "protocol/address.h"
 
 namespace velkarin::cli {
@@ -18,6 +18,20 @@ DeviceRecord ConfigurationRecord(const SetOptions& options) {
   record.gateway = options.gateway;
   record.deviceId = options.deviceId;
   return record;
+}
+
+std::optional<AddressWithPrefix> SplitAddressPrefix(const std::string& text) {
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) return AddressWithPrefix{text, std::nullopt};
+  const std::string digits = text.substr(slash + 1);
+  if (digits.empty() || digits.size() > 2) return std::nullopt;
+  std::uint32_t prefix = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    prefix = prefix * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  if (prefix < 1 || prefix > 32) return std::nullopt;
+  return AddressWithPrefix{text.substr(0, slash), prefix};
 }
 
 std::optional<EntryProblem> TakeIpPrefix(SetOptions& options, bool netmaskGiven,
@@ -34,7 +48,7 @@ std::optional<EntryProblem> TakeIpPrefix(SetOptions& options, bool netmaskGiven,
     }
     return std::nullopt;
   }
-  const std::string netmask = PrefixNetmask(*split->prefix);
+  const std::string netmask = DottedDecimal(platform::PrefixMask(*split->prefix));
   if (netmaskGiven && !SameAddress(options.netmask, netmask)) {
     return EntryProblem{names.netmask, names.ip + " " + options.ipAddress + " gives the netmask " +
                                            netmask + ", but " + names.netmask + " is '" +
@@ -47,25 +61,22 @@ std::optional<EntryProblem> TakeIpPrefix(SetOptions& options, bool netmaskGiven,
 }
 
 std::optional<EntryProblem> AssignmentProblem(const SetOptions& options, const EntryNames& names) {
-  const std::optional<std::uint32_t> address = ParseIpv4(options.ipAddress);
-  const std::optional<std::uint32_t> netmask = ParseIpv4(options.netmask);
-  if (address && netmask) {
-    if (const auto why = UnassignableReason(*address, *netmask)) {
-      // The address's own range first, as UnassignableReason judges it.
-      const bool maskAtFault = !UnusableGatewayReason(*address) && UnusableNetmaskReason(*netmask);
-      return EntryProblem{maskAtFault ? names.netmask : names.ip,
-                          "no device can be given " + names.ip + " " + options.ipAddress +
-                              " with " + names.netmask + " " + options.netmask + ": " + *why};
-    }
+  const std::optional<AddressProblem> refused =
+      FirstRefusal(ConfigurationRecord(options), RuleContext::TOOL);
+  if (!refused) return std::nullopt;
+  const std::string& field = refused->field == AddressField::IP_ADDRESS ? names.ip
+                             : refused->field == AddressField::NETMASK  ? names.netmask
+                                                                        : names.gateway;
+  if (IsTextRule(refused->rule)) {
+    return EntryProblem{field, "invalid IP configuration: " + refused->words};
   }
-  const std::optional<std::uint32_t> gateway = ParseIpv4(options.gateway);
-  if (gateway && *gateway != 0) {
-    if (const auto why = UnusableGatewayReason(*gateway)) {
-      return EntryProblem{names.gateway, "no device can use " + names.gateway + " " +
-                                             options.gateway + ": " + *why};
-    }
+  if (refused->field == AddressField::GATEWAY) {
+    return EntryProblem{field, "no device can use " + names.gateway + " " + options.gateway + ": " +
+                                   refused->words};
   }
-  return std::nullopt;
+  return EntryProblem{field, "no device can be given " + names.ip + " " + options.ipAddress +
+                                 " with " + names.netmask + " " + options.netmask + ": " +
+                                 refused->words};
 }
 
 std::optional<EntryProblem> BadArgumentProblem(const SetOptions& options, const EntryNames& names) {
@@ -113,20 +124,6 @@ std::optional<EntryProblem> CheckConfigurationEntries(SetOptions& options, bool 
       return EntryProblem{names.netmask, "invalid " + names.netmask + " '" + mask +
                                              "': a prefix length goes after the address (" +
                                              names.ip + " " + options.ipAddress + "/" + mask + ")"};
-    }
-    // Checked as the configuration form checks its entries.
-    const char* field = FirstInvalidAddressEntry(ConfigurationRecord(options));
-    if (field != nullptr) {
-      const std::string which = field;
-      const bool isIp = which == "IP address";
-      const bool isMask = which == "netmask";
-      const std::string& text = isIp     ? options.ipAddress
-                                : isMask ? options.netmask
-                                         : options.gateway;
-      return EntryProblem{isIp     ? names.ip
-                          : isMask ? names.netmask
-                                   : names.gateway,
-                          "invalid IP configuration: invalid " + which + " '" + text + "'"};
     }
     if (auto problem = AssignmentProblem(options, names)) {
       // A netmask that came with the address's prefix was typed as the address.

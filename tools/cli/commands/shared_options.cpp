@@ -2,12 +2,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "cli/plan/address_entry.h"
 #include "cli/commands/builders.h"
 #include "cli/commands/destination_text.h"
-#include "cli/terminal/password_source.h"
 #include "cli/commands/set_entries.h"
 #include "cli/output/warnings.h"
+#include "cli/plan/address_entry.h"
+#include "cli/terminal/password_source.h"
 
 namespace velkarin::cli {
 

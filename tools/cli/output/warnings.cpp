@@ -6,7 +6,7 @@
 #include "cli/output/device_table.h"
 #include "cli/output/display_text.h"
 #include "cli/output/text_output.h"
-#include "config/address_plausibility.h"
+#include "config/address_rules.h"
 
 namespace velkarin::cli {
 
@@ -38,8 +38,8 @@ std::vector<std::string> AddressConflictWarnings(const DeviceList& heard,
 
 std::vector<std::string> PlausibilityWarningTexts(const DeviceRecord& record) {
   std::vector<std::string> texts;
-  for (const PlausibilityWarning& warning : AddressPlausibilityWarnings(record)) {
-    texts.push_back(warning.text);
+  for (const AddressProblem& problem : CheckAddressConfiguration(record, RuleContext::TOOL)) {
+    if (problem.severity == Severity::WARNED) texts.push_back(problem.words);
   }
   return texts;
 }

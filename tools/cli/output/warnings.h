@@ -20,7 +20,7 @@ std::vector<std::string> AddressConflictWarnings(const DeviceList& heard,
                                                  const DeviceRecord& target,
                                                  const std::string& ipAddress);
 
-// The texts of the plausibility checks for the configuration in `record`.
+// The warnings of the address rules for the configuration in `record`.
 std::vector<std::string> PlausibilityWarningTexts(const DeviceRecord& record);
 
 // "velkarin: warning: TEXT" on stderr.

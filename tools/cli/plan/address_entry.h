@@ -1,13 +1,13 @@
 // The tool's side of the entries: serial numbers as the table shows them, and
 // the differences between what was sent and what a device announces, in
-// words. The rules themselves live in the core (config/entry_rules.h).
+// words. The rules themselves live in the core (config/address_rules.h).
 #pragma once
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "config/entry_rules.h"
+#include "config/address_rules.h"
 
 namespace velkarin::cli {
 

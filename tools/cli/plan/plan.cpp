@@ -4,13 +4,13 @@
 #include <map>
 #include <optional>
 
+#include "cli/commands/set_entries.h"
+#include "cli/output/device_table.h"
+#include "cli/output/text_encoding.h"
 #include "cli/plan/address_entry.h"
 #include "cli/plan/csv_reader.h"
-#include "cli/output/device_table.h"
 #include "cli/plan/edit_distance.h"
-#include "cli/commands/set_entries.h"
-#include "cli/output/text_encoding.h"
-#include "config/address_plausibility.h"
+#include "config/address_rules.h"
 #include "protocol/address.h"
 
 namespace velkarin::cli {
