@@ -200,6 +200,7 @@ TEST_F(CliTest, ARowWhoseSerialTwoDevicesAnnounceIsNotSent) {
   const nlohmann::json rows = nlohmann::json::parse(twin.out);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0]["result"], "not configured as sent") << twin.out;
+  EXPECT_EQ(rows[0]["commands"], 1) << twin.out;
   EXPECT_EQ(CommandTargets(Commands(devsim)), std::multiset<std::string>{"pump-b"});
 }
 

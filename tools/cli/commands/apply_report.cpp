@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,13 @@ std::string NameText(const RowRun& run) {
   return run.row->name.empty() ? "-" : DisplayUtf8(run.row->name);
 }
 
+// The commands sent for a row, unless a worker still runs it (after a second
+// interrupt): its count is then unknown and is not read.
+std::optional<int> CommandsSent(const RowRun& run) {
+  if (run.outcome == Outcome::kUnknown) return std::nullopt;
+  return run.delivery.commands;
+}
+
 std::string ReportTable(const std::vector<RowRun>& runs, const Ending& ending) {
   std::vector<std::vector<std::string>> rows = {
       {"Line", "Serial", "Name", "Interface", "Planned", "Result"}};
@@ -107,7 +115,7 @@ std::string ReportCsv(const std::vector<RowRun>& runs, const Ending& ending) {
                     Latin1ToUtf8(p.deviceId), InterfaceText(run), p.dhcp != 0 ? "yes" : "no",
                     p.dhcp != 0 ? "" : p.ipAddress, p.dhcp != 0 ? "" : p.netmask,
                     p.dhcp != 0 ? "" : p.gateway, ResultWords(run, ending), run.detail,
-                    std::to_string(run.delivery.commands)});
+                    CommandsSent(run) ? std::to_string(*CommandsSent(run)) : ""});
   }
   return FormatCsvRows(rows,
                        {"line", "serial", "name", "device_id", "interface", "dhcp", "ip", "netmask",
@@ -137,6 +145,11 @@ std::string ReportJson(const std::vector<RowRun>& runs, const Ending& ending) {
     o["result"] = ResultWords(run, ending);
     o["succeeded"] = Succeeded(run);
     o["detail"] = run.detail;
+    if (const auto commands = CommandsSent(run)) {
+      o["commands"] = *commands;
+    } else {
+      o["commands"] = nullptr;
+    }
     array.push_back(o);
   }
   return WriteJson(array, 2) + "\n";
