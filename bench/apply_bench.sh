@@ -5,12 +5,7 @@
 # Runs inside the private namespace (make bench); needs the linux build.
 set -uo pipefail
 source "$(dirname "$0")/linux_programs.sh"
-bench_require_netns
-bench_require_programs
-runs=${RUNS:-3}
-work=$(mktemp -d)
-devsim_dir=$work
-trap 'devsim_stop; rm -rf "$work"' EXIT
+bench_start 3
 # Device 100000 is the one-device plan's; 100001 to 100032 (hex) the fifty.
 devsim_start fleet "$devsim" --fleet 51 --log "$work/log" || exit 1
 

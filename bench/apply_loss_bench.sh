@@ -9,13 +9,8 @@
 # Runs inside the private namespace (make bench); needs the linux build and nft.
 set -uo pipefail
 source "$(dirname "$0")/linux_programs.sh"
-bench_require_netns
-bench_require_programs
 command -v nft >/dev/null || { echo "$bench_name: skipped, nft is not installed"; exit 0; }
-runs=${RUNS:-3}
-work=$(mktemp -d)
-devsim_dir=$work
-trap 'nft flush ruleset; devsim_stop; rm -rf "$work"' EXIT
+bench_start 3 'nft flush ruleset'
 
 lose() {  # PERCENT: of the datagrams to and from port 8001, both ways
   nft flush ruleset

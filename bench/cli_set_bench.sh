@@ -8,12 +8,7 @@
 # 3000 ms. The polls are counted from the simulator's log of what it received.
 set -uo pipefail
 source "$(dirname "$0")/linux_programs.sh"
-bench_require_netns
-bench_require_programs
-runs=${RUNS:-5}
-work=$(mktemp -d)
-devsim_dir=$work
-trap 'devsim_stop; rm -rf "$work"' EXIT
+bench_start 5
 devsim_start one "$devsim" --log "$work/log" \
   --device 'serial=A1B2,name=Bench,ip=10.0.0.5,netmask=255.255.255.0,gateway=10.0.0.1' || exit 1
 

@@ -18,3 +18,17 @@ bench_require_programs() {
     [ -x "$f" ] || { echo "$bench_name: skipped, $f is not built"; exit 0; }
   done
 }
+
+# The common start of a bench that drives simulators: inside the namespace,
+# both programs built, runs=${RUNS:-DEFAULT_RUNS}, a folder $work that the
+# simulators use as well, and an EXIT trap that runs CLEANUP (if given), ends
+# the simulators and removes $work.
+#   bench_start DEFAULT_RUNS [CLEANUP]
+bench_start() {
+  bench_require_netns
+  bench_require_programs
+  runs=${RUNS:-$1}
+  work=$(mktemp -d)
+  devsim_dir=$work
+  trap "${2:+$2; }devsim_stop; rm -rf \"\$work\"" EXIT
+}

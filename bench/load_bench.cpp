@@ -56,6 +56,19 @@ double CpuMs(clockid_t clock) {
 
 double ResidentMiB() { return static_cast<double>(velkarin::test::ResidentBytes()) / kMiB; }
 
+// Creates the engine, aimed at the simulator; false, said on the output, when
+// the simulator did not start.
+bool CreateEngineFor(const velkarin::test::DevsimProcess& sim, const char* figures) {
+  if (!sim.ready()) {
+    std::printf("%s: the simulator did not start\n", figures);
+    return false;
+  }
+  velkarin::FinderSetCreateOptions(velkarin::test::BroadcastTo(sim.port()),
+                                   velkarin::FinderTiming());
+  velkarin::FinderCreate();
+  return true;
+}
+
 // The flooding device stops once it has taken a command (it vanishes).
 void EndFlood(std::uint16_t port) {
   velkarin::UdpChannel channel(velkarin::test::BroadcastTo(port));
@@ -70,13 +83,7 @@ void MeasureFlood() {
       {"--port", "0", "--device", "serial=500000,name=Quiet,ip=10.0.0.5", "--device",
        "serial=100000,name=Flood,ip=10.0.0.6,repeat=0,floodRate=1000000,"
        "floodDurationMs=5000,floodVary=true,afterAccept=vanish"});
-  if (!sim.ready()) {
-    std::printf("flood: the simulator did not start\n");
-    return;
-  }
-  velkarin::FinderSetCreateOptions(velkarin::test::BroadcastTo(sim.port()),
-                                   velkarin::FinderTiming());
-  velkarin::FinderCreate();
+  if (!CreateEngineFor(sim, "flood")) return;
   velkarin::DeviceFinder* finder = FinderInstance();
   const double residentBefore = ResidentMiB();
   double residentMost = residentBefore;
@@ -151,13 +158,7 @@ void MeasureFleet(int fleet, int spreadMs) {
     arguments.push_back(std::to_string(spreadMs));
   }
   velkarin::test::DevsimProcess sim(arguments);
-  if (!sim.ready()) {
-    std::printf("fleet: the simulator did not start\n");
-    return;
-  }
-  velkarin::FinderSetCreateOptions(velkarin::test::BroadcastTo(sim.port()),
-                                   velkarin::FinderTiming());
-  velkarin::FinderCreate();
+  if (!CreateEngineFor(sim, "fleet")) return;
   velkarin::DeviceFinder* finder = FinderInstance();
   const double start = NowMs();
   velkarin::FinderStart();

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "figures_reporter.h"
+#include "network_bench.h"
 #include "platform/socket.h"
-#include "private_network.h"
 #include "protocol/address.h"
 #include "protocol/announcement.h"
 
@@ -110,14 +110,8 @@ BENCHMARK(BM_ReceiveAnnouncement);
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!velkarin::test::InPrivateNetwork()) {
-    std::fprintf(stderr,
-                 "protocol_bench sends datagrams and runs only inside a private network "
-                 "namespace.\nRun it through scripts/netns-run.sh.\n");
-    return 3;
-  }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  const int status = velkarin::bench::StartInPrivateNetwork("protocol_bench", argc, argv);
+  if (status >= 0) return status;
   velkarin::bench::FiguresReporter reporter("mean", isatty(STDOUT_FILENO)
                                                         ? benchmark::ConsoleReporter::OO_Defaults
                                                         : benchmark::ConsoleReporter::OO_Tabular);

@@ -6,12 +6,7 @@
 #   1000 devices:      list (1000) / list (1)         target <= 1.10, all listed
 set -uo pipefail
 source "$(dirname "$0")/linux_programs.sh"
-bench_require_netns
-bench_require_programs
-runs=${RUNS:-7}
-work=$(mktemp -d)
-devsim_dir=$work
-trap 'devsim_stop; rm -rf "$work"' EXIT
+bench_start 7
 devsim_start one "$devsim" --port 0 --device 'serial=A1B2,name=Bench,ip=10.0.0.5,netmask=255.255.255.0' || exit 1
 devsim_start fleet "$devsim" --port 0 --fleet 1000 || exit 1
 one=$(devsim_port one)

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "figures_reporter.h"
+#include "network_bench.h"
 #include "platform/socket.h"
-#include "private_network.h"
 #include "protocol/udp_channel.h"
 
 namespace {
@@ -76,14 +76,8 @@ BENCHMARK(BM_DiscoveryRoundTrip)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!velkarin::test::InPrivateNetwork()) {
-    std::fprintf(stderr,
-                 "udp_channel_bench sends datagrams and runs only inside a private network "
-                 "namespace.\nRun it through scripts/netns-run.sh.\n");
-    return 3;
-  }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  const int status = velkarin::bench::StartInPrivateNetwork("udp_channel_bench", argc, argv);
+  if (status >= 0) return status;
   velkarin::bench::FiguresReporter reporter("mean");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();

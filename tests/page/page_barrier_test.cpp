@@ -15,23 +15,14 @@
 
 #include "engine/finder_facade.h"
 #include "engine_aim.h"
+#include "failing_new.h"
 #include "page/page_dialog.h"
 #include "page_fixture.h"
 #include "platform/faults.h"
 
-void* operator new(std::size_t size) {
-  if (velkarin::platform::FaultSet(velkarin::platform::Fault::ALLOCATION)) throw std::bad_alloc();
-  void* block = std::malloc(size == 0 ? 1 : size);
-  if (block == nullptr) throw std::bad_alloc();
-  return block;
+bool velkarin::test::FailThisAllocation() {
+  return velkarin::platform::FaultSet(velkarin::platform::Fault::ALLOCATION);
 }
-// The compiler sees malloc in one and free in the other of a replaced pair
-// and takes it for a mismatch; it is the pair.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-#pragma GCC diagnostic pop
 
 namespace velkarin::pagetest {
 namespace {

@@ -55,34 +55,6 @@ class PageConfig : public PageTest {
   DWORD lastRunMs_ = 0;
 };
 
-std::string Target(std::initializer_list<std::pair<const char*, std::string>> extra = {}) {
-  std::vector<std::pair<const char*, std::string>> items = {
-      {"serial", "3C3C3C"}, {"name", "Target"},       {"dhcp", "0"},
-      {"ip", "10.0.0.20"},  {"netmask", "255.0.0.0"}, {"gateway", "10.0.0.254"}};
-  for (const auto& item : extra) {
-    bool replaced = false;
-    for (auto& existing : items) {
-      if (std::string(existing.first) == item.first) {
-        existing.second = item.second;
-        replaced = true;
-      }
-    }
-    if (!replaced) items.push_back(item);
-  }
-  std::string json = "{";
-  for (const auto& item : items) {
-    if (json.size() > 1) json += ",";
-    json += "\"" + std::string(item.first) + "\":\"" + item.second + "\"";
-  }
-  return json + "}";
-}
-
-const std::string kBystander = Device({{"serial", "0A0A0A"},
-                                       {"name", "Bystander"},
-                                       {"ip", "10.0.0.21"},
-                                       {"netmask", "255.0.0.0"},
-                                       {"gateway", "10.0.0.254"}});
-
 struct InvalidEntries {
   const char* why;
   const char* ip;
@@ -133,7 +105,7 @@ TEST_F(PageConfig, InvalidEntriesGiveASyntaxErrorAndSendNothing) {
 }
 
 TEST_F(PageConfig, StaticConfigurationSucceedsAndTheListShowsTheNewAddress) {
-  ASSERT_NO_FATAL_FAILURE(OpenOn({kBystander, Target()}, "3C3C3C"));
+  ASSERT_NO_FATAL_FAILURE(OpenOn({Bystander(), Target()}, "3C3C3C"));
   // Octal and short forms are addresses too; the empty gateway is not
   // compared with what the device announces.
   Enter("10.0.0.5", "255.0.0.0", "");
@@ -275,7 +247,7 @@ TEST_F(PageConfig, QuitDuringARunEndsTheHostsLoop) {
 TEST_F(PageConfig, DeviceGoneBeforeTheSendIsNotFound) {
   ASSERT_NO_FATAL_FAILURE(OpenOn({Target()}, "3C3C3C"));
   Enter("10.0.0.9", "255.0.0.0", "");
-  StartSimulator({kBystander});
+  StartSimulator({Bystander()});
   ExpectFailureBox(Send());
   EXPECT_TRUE(CommandsReceived().empty());
   EXPECT_GE(lastRunMs_, 5500u) << "the search gave up early";
@@ -291,7 +263,7 @@ TEST_F(PageConfig, SharedSerialWithoutIdentifierIsNotConfigured) {
 }
 
 TEST_F(PageConfig, SerialAboveSixDigitsIsAddressedInFull) {
-  ASSERT_NO_FATAL_FAILURE(OpenOn({kBystander, Target({{"serial", "89ABCDEF"}}),
+  ASSERT_NO_FATAL_FAILURE(OpenOn({Bystander(), Target({{"serial", "89ABCDEF"}}),
                                   Target({{"serial", "9ABCDEF"}, {"ip", "10.0.0.40"}})},
                                  "89ABCDEF"));
   Enter("10.0.0.41", "255.0.0.0", "10.0.0.254");

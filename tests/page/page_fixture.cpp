@@ -2,6 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "page_env.h"
 #include "private_network.h"
 
@@ -21,15 +26,42 @@ bool IsDiscovery(const std::string& bytes) {
   return bytes.compare(0, 5, "0 1 A") == 0 && bytes.size() <= 6;
 }
 
-}  // namespace
-
-std::string Device(std::initializer_list<std::pair<const char*, std::string>> items) {
+std::string DeviceJson(const std::vector<std::pair<const char*, std::string>>& items) {
   std::string json = "{";
   for (const auto& item : items) {
     if (json.size() > 1) json += ",";
     json += JsonString(item.first) + ":" + JsonString(item.second);
   }
   return json + "}";
+}
+
+}  // namespace
+
+std::string Device(DeviceItems items) { return DeviceJson(items); }
+
+std::string Target(DeviceItems extra) {
+  std::vector<std::pair<const char*, std::string>> items = {
+      {"serial", "3C3C3C"}, {"name", "Target"},       {"dhcp", "0"},
+      {"ip", "10.0.0.20"},  {"netmask", "255.0.0.0"}, {"gateway", "10.0.0.254"}};
+  for (const auto& item : extra) {
+    const auto same = std::find_if(items.begin(), items.end(), [&](const auto& existing) {
+      return std::string(existing.first) == item.first;
+    });
+    if (same != items.end()) {
+      same->second = item.second;
+    } else {
+      items.push_back(item);
+    }
+  }
+  return DeviceJson(items);
+}
+
+std::string Bystander() {
+  return Device({{"serial", "0A0A0A"},
+                 {"name", "Bystander"},
+                 {"ip", "10.0.0.21"},
+                 {"netmask", "255.0.0.0"},
+                 {"gateway", "10.0.0.254"}});
 }
 
 void PageTest::SetUp() {

@@ -22,8 +22,15 @@ constexpr int kNetmask = 1019;
 constexpr int kGateway = 1020;
 constexpr int kUseDhcp = 1033;
 
+using DeviceItems = std::initializer_list<std::pair<const char*, std::string>>;
+
 // One simulated device as a JSON object of the simulator's device keys.
-std::string Device(std::initializer_list<std::pair<const char*, std::string>> items);
+std::string Device(DeviceItems items);
+// 3C3C3C "Target" at 10.0.0.20/8, the device the tests configure; `extra`
+// adds keys or replaces them.
+std::string Target(DeviceItems extra = {});
+// 0A0A0A "Bystander" at 10.0.0.21/8, listed beside it.
+std::string Bystander();
 
 class PageTest : public ::testing::Test {
  protected:

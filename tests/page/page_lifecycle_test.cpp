@@ -100,17 +100,6 @@ class PageMessageWatch {
 };
 PageMessageWatch* PageMessageWatch::active_ = nullptr;
 
-const std::string kTarget = Device({{"serial", "3C3C3C"},
-                                    {"name", "Target"},
-                                    {"ip", "10.0.0.20"},
-                                    {"netmask", "255.0.0.0"},
-                                    {"gateway", "10.0.0.254"}});
-const std::string kBystander = Device({{"serial", "0A0A0A"},
-                                       {"name", "Bystander"},
-                                       {"ip", "10.0.0.21"},
-                                       {"netmask", "255.0.0.0"},
-                                       {"gateway", "10.0.0.254"}});
-
 class PageLifecycle : public PageTest {
  protected:
   void OpenAndPick(const std::string& serial) {
@@ -128,7 +117,7 @@ class PageLifecycle : public PageTest {
 };
 
 TEST_F(PageLifecycle, ClosingWhileTheNotificationWaitsForThePage) {
-  StartSimulator({kBystander, kTarget});
+  StartSimulator({Bystander(), Target()});
   OpenPage();
   PageMessageWatch watch(sheet().page());
   // Keep the page's thread busy well past the engine's first publish (about
@@ -145,7 +134,7 @@ TEST_F(PageLifecycle, ClosingWhileTheNotificationWaitsForThePage) {
 }
 
 TEST_F(PageLifecycle, ClosingWhileSendConfigSearchesForTheDevice) {
-  StartSimulator({kBystander, kTarget});
+  StartSimulator({Bystander(), Target()});
   ASSERT_NO_FATAL_FAILURE(OpenAndPick("3C3C3C"));
   driver::TypeText(control(kIpAddress), "10.0.0.50");
   HWND sheetWindow = sheet().sheet();
@@ -164,13 +153,8 @@ TEST_F(PageLifecycle, ClosingWhileSendConfigSearchesForTheDevice) {
 TEST_F(PageLifecycle, ClosingWhileSendConfigWaitsForTheDeviceToReturn) {
   // The device takes its new address and stays silent for a while: the run
   // is in its wait for the device when the page goes.
-  StartSimulator({kBystander, Device({{"serial", "3C3C3C"},
-                                      {"name", "Target"},
-                                      {"ip", "10.0.0.20"},
-                                      {"netmask", "255.0.0.0"},
-                                      {"gateway", "10.0.0.254"},
-                                      {"afterAcceptDelayMs", "6000"},
-                                      {"silentWhileChanging", "true"}})});
+  StartSimulator(
+      {Bystander(), Target({{"afterAcceptDelayMs", "6000"}, {"silentWhileChanging", "true"}})});
   ASSERT_NO_FATAL_FAILURE(OpenAndPick("3C3C3C"));
   driver::TypeText(control(kIpAddress), "10.0.0.51");
   HWND sheetWindow = sheet().sheet();
@@ -191,7 +175,7 @@ TEST_F(PageLifecycle, ClosingWhileSendConfigWaitsForTheDeviceToReturn) {
 }
 
 TEST_F(PageLifecycle, RunOfAClosedPageLeavesTheNextPageAlone) {
-  StartSimulator({kBystander, kTarget});
+  StartSimulator({Bystander(), Target()});
   ASSERT_NO_FATAL_FAILURE(OpenAndPick("3C3C3C"));
   driver::TypeText(control(kIpAddress), "10.0.0.54");
   HWND oldSheet = sheet().sheet();
@@ -223,7 +207,7 @@ TEST_F(PageLifecycle, RunOfAClosedPageLeavesTheNextPageAlone) {
 }
 
 TEST_F(PageLifecycle, SecondSendConfigWhileOneRunsIsIgnored) {
-  StartSimulator({kBystander, kTarget});
+  StartSimulator({Bystander(), Target()});
   ASSERT_NO_FATAL_FAILURE(OpenAndPick("3C3C3C"));
   driver::TypeText(control(kIpAddress), "10.0.0.52");
   DWORD nestedMs = 0;
@@ -265,7 +249,7 @@ TEST_F(PageLifecycle, SecondSendConfigWhileOneRunsIsIgnored) {
 }
 
 TEST_F(PageLifecycle, ClosingAnOlderPageLeavesTheNewerPageItsEngine) {
-  StartSimulator({kBystander});
+  StartSimulator({Bystander()});
   OpenPage();
   ASSERT_TRUE(WaitForSerials({"0A0A0A"}));
   // A host that opens a second page before closing the first: the newer page
@@ -273,7 +257,7 @@ TEST_F(PageLifecycle, ClosingAnOlderPageLeavesTheNewerPageItsEngine) {
   driver::PageSheet newer(plugin(), "Second host");
   ASSERT_NE(newer.page(), nullptr);
   ClosePage();
-  StartSimulator({kBystander, kTarget});
+  StartSimulator({Bystander(), Target()});
   EXPECT_TRUE(driver::PumpUntil([&] { return driver::ListRows(newer.list()).size() == 2; }, 12000));
   newer.Close();
   driver::Pump(50);

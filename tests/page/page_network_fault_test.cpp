@@ -71,11 +71,7 @@ class PageNetworkFault : public PageTest {
 };
 
 TEST_F(PageNetworkFault, NoRouteFailsTheRunAndThePageRecoversWithTheNetwork) {
-  StartSimulator({Device({{"serial", kTarget},
-                          {"name", "Target"},
-                          {"ip", "10.0.0.20"},
-                          {"netmask", "255.0.0.0"},
-                          {"gateway", "10.0.0.254"}})});
+  StartSimulator({Target()});
   OpenPage();
   ASSERT_TRUE(WaitForSerials({kTarget}));
   ASSERT_NO_FATAL_FAILURE(SelectAndEnter("10.0.0.5"));

@@ -9,20 +9,8 @@
 # Sends datagrams: runs only inside scripts/netns-run.sh, as ctest of the
 # Windows presets does.
 set -euo pipefail
-arch=$1
-exe=$2
-devsim=$3
-here=$(cd "$(dirname "$0")" && pwd)
-wine_run=$here/../../scripts/wine-run.sh
-source "$here/../../scripts/devsim.sh"
+source "$(dirname "$0")/../../tests/support/wine_cli_test.sh" wine_apply_test "$@"
 
-devsim_require_netns wine_apply_test
-if [ ! -x "$devsim" ]; then
-  echo "wine_apply_test: no simulator at $devsim (build the linux preset first)" >&2
-  exit 1
-fi
-dir=$(mktemp -d /tmp/velkarin-apply-wine.XXXXXX)
-trap 'devsim_stop; rm -rf "$dir"' EXIT
 fail() {
   echo "FAIL ($arch): $*" >&2
   exit 1
@@ -56,7 +44,6 @@ JSON
 } >"$dir/Prüfplan.csv"
 printf 'sesame\n' >"$dir/Passwort-für-C1"
 
-devsim_dir=$dir
 devsim_start fleet "$devsim" --log "$dir/devsim.log" --max-runtime 300 \
   --config "$dir/fleet.json" || fail "simulator not ready"
 

@@ -8,18 +8,7 @@
 # Sends datagrams: runs only inside scripts/netns-run.sh, as ctest of the
 # Windows presets does.
 set -euo pipefail
-arch=$1
-exe=$2
-devsim=$3
-here=$(cd "$(dirname "$0")" && pwd)
-wine_run=$here/../../scripts/wine-run.sh
-source "$here/../../scripts/devsim.sh"
-
-devsim_require_netns wine_smoke_test
-if [ ! -x "$devsim" ]; then
-  echo "wine_smoke_test: no simulator at $devsim (build the linux preset first)" >&2
-  exit 1
-fi
+source "$(dirname "$0")/../../tests/support/wine_cli_test.sh" wine_smoke_test "$@"
 
 # What the simulator sends for "Prüfstand-Ä" and "Prüf-1" (Latin-1), and the
 # same texts as the simulator, the tool and its user write them (UTF-8).
@@ -28,8 +17,6 @@ pruef_utf8='Prüfstand-Ä'
 id_utf8='Prüf-1'
 # A device's password "Grüße" (the simulator takes it in UTF-8, as typed).
 secret_utf8='Grüße'
-dir=$(mktemp -d /tmp/velkarin-cli-wine.XXXXXX)
-trap 'devsim_stop; rm -rf "$dir"' EXIT
 
 fail() {
   echo "FAIL ($arch): $*" >&2
@@ -37,7 +24,6 @@ fail() {
   exit 1
 }
 
-devsim_dir=$dir
 devsim_start fleet "$devsim" --log "$dir/devsim.log" --max-runtime 300 \
   --device 'serial=1A2B,name="Pump 7",dhcp=0,ip=192.168.1.20,netmask=255.255.255.0,gateway=192.168.1.1' \
   --device "serial=C0DE,name=Café,dhcp=1,ip=192.168.1.21,netmask=255.255.255.0,gateway=192.168.1.1" \

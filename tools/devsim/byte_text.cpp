@@ -13,6 +13,29 @@ int HexValue(char c) {
   return -1;
 }
 
+// The one-letter escapes, read in byte texts and written in the log alike, so
+// that a logged text can be given back to the simulator as it stands.
+struct Escape {
+  char letter;
+  char byte;
+};
+constexpr Escape kEscapes[] = {{'0', '\0'}, {'t', '\t'},  {'n', '\n'},
+                               {'r', '\r'}, {'\\', '\\'}, {'"', '"'}};
+
+const Escape* EscapeOfLetter(char letter) {
+  for (const Escape& e : kEscapes) {
+    if (e.letter == letter) return &e;
+  }
+  return nullptr;
+}
+
+const Escape* EscapeOfByte(char byte) {
+  for (const Escape& e : kEscapes) {
+    if (e.byte == byte) return &e;
+  }
+  return nullptr;
+}
+
 std::string DecodeHex(const std::string& digits) {
   std::string bytes;
   int high = -1;
@@ -43,35 +66,16 @@ std::string DecodeEscapes(const std::string& text) {
       continue;
     }
     if (++i == text.size()) throw std::invalid_argument("escape at the end of the text");
-    switch (text[i]) {
-      case '0':
-        bytes.push_back('\0');
-        break;
-      case 't':
-        bytes.push_back('\t');
-        break;
-      case 'n':
-        bytes.push_back('\n');
-        break;
-      case 'r':
-        bytes.push_back('\r');
-        break;
-      case '\\':
-        bytes.push_back('\\');
-        break;
-      case '"':
-        bytes.push_back('"');
-        break;
-      case 'x': {
-        int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
-        int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
-        if (high < 0 || low < 0) throw std::invalid_argument("\\x needs two hex digits");
-        bytes.push_back(static_cast<char>(high * 16 + low));
-        i += 2;
-        break;
-      }
-      default:
-        throw std::invalid_argument(std::string("unknown escape \\") + text[i]);
+    if (const Escape* e = EscapeOfLetter(text[i])) {
+      bytes.push_back(e->byte);
+    } else if (text[i] == 'x') {
+      int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
+      int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+      if (high < 0 || low < 0) throw std::invalid_argument("\\x needs two hex digits");
+      bytes.push_back(static_cast<char>(high * 16 + low));
+      i += 2;
+    } else {
+      throw std::invalid_argument(std::string("unknown escape \\") + text[i]);
     }
   }
   return bytes;
@@ -101,33 +105,18 @@ std::string EscapeBytes(const std::string& bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const unsigned char b = static_cast<unsigned char>(bytes[i]);
     const bool digitFollows = i + 1 < bytes.size() && bytes[i + 1] >= '0' && bytes[i + 1] <= '9';
-    switch (b) {
-      case '\0':
-        text += digitFollows ? "\\x00" : "\\0";
-        break;
-      case '\t':
-        text += "\\t";
-        break;
-      case '\n':
-        text += "\\n";
-        break;
-      case '\r':
-        text += "\\r";
-        break;
-      case '\\':
-        text += "\\\\";
-        break;
-      case '"':
-        text += "\\\"";
-        break;
-      default:
-        if (b >= 0x20 && b < 0x7f) {
-          text.push_back(static_cast<char>(b));
-        } else {
-          char hex[5];
-          std::snprintf(hex, sizeof hex, "\\x%02X", b);
-          text += hex;
-        }
+    const Escape* e = EscapeOfByte(static_cast<char>(b));
+    if (b == '\0' && digitFollows) {
+      text += "\\x00";
+    } else if (e != nullptr) {
+      text += '\\';
+      text += e->letter;
+    } else if (b >= 0x20 && b < 0x7f) {
+      text.push_back(static_cast<char>(b));
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", b);
+      text += hex;
     }
   }
   return text;

@@ -27,6 +27,12 @@ std::string DeviceName(const DeviceProfile& profile) {
          (profile.announced.deviceId.empty() ? "" : " (" + profile.announced.deviceId + ")");
 }
 
+// The configuration a device announces now, as the log states it.
+std::string ConfigurationText(const Announced& a) {
+  return "dhcp=" + std::to_string(a.dhcp) + " ip=" + a.ip + " netmask=" + a.netmask +
+         " gateway=" + a.gateway;
+}
+
 }  // namespace
 
 Simulator::Simulator(std::vector<DeviceProfile> devices, DeviceSockets& sockets, DatagramLog& log,
@@ -141,17 +147,12 @@ void Simulator::AfterAccepted(std::size_t index, const ConfigCommand& command) {
         ApplyCommand(d.profile.announced, command);
         // A fixed address is a usable one: the device sends from it now.
         if (command.dhcp != "1") d.profile.unconfigured = false;
-        log_.Event(DeviceName(d.profile) +
-                   ": applied dhcp=" + std::to_string(d.profile.announced.dhcp) +
-                   " ip=" + d.profile.announced.ip + " netmask=" + d.profile.announced.netmask +
-                   " gateway=" + d.profile.announced.gateway);
+        log_.Event(DeviceName(d.profile) + ": applied " + ConfigurationText(d.profile.announced));
         break;
       case AfterAccept::kOther:
         ApplyOther(d.profile.announced, d.profile.other);
-        log_.Event(DeviceName(d.profile) +
-                   ": took another configuration dhcp=" + std::to_string(d.profile.announced.dhcp) +
-                   " ip=" + d.profile.announced.ip + " netmask=" + d.profile.announced.netmask +
-                   " gateway=" + d.profile.announced.gateway);
+        log_.Event(DeviceName(d.profile) + ": took another configuration " +
+                   ConfigurationText(d.profile.announced));
         break;
       case AfterAccept::kVanish:
         d.vanished = true;

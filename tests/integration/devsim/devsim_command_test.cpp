@@ -134,14 +134,15 @@ TEST_F(DevsimCommands, RefusesWithOrWithoutAChallenge) {
 const char* const kAuthenticating =
     "serial=A1B2,onCommand=require-auth,password=secret,"
     "challenges=[\"00112233445566778899AABBCCDDEEFF\"]";
+// Its refusal of that first command, with the challenge.
+const std::vector<std::string> kFirstRefusal{"A1B2 5 -1 00112233445566778899AABBCCDDEEFF"};
 
 TEST_F(DevsimCommands, RequiresACorrectDigestOverItsCurrentChallenge) {
   DevsimProcess sim({"--port", "0", "--device", kAuthenticating});
   ASSERT_SIM_READY(sim);
   ProbeSocket probe;
   // Unauthenticated: refused with the next challenge.
-  EXPECT_EQ(Replies(probe, sim, kForm5),
-            std::vector<std::string>{"A1B2 5 -1 00112233445566778899AABBCCDDEEFF"});
+  EXPECT_EQ(Replies(probe, sim, kForm5), kFirstRefusal);
   // A digest over the old (zero) challenge is wrong now; the refusal hands
   // out a derived challenge since the list is used up.
   std::vector<std::string> refused = Replies(probe, sim, Form8("D1129826C46DCC317FA0828B23BFCC92"));
@@ -156,8 +157,7 @@ TEST_F(DevsimCommands, AcceptsTheDigestOverTheChallengeItHandedOut) {
   DevsimProcess sim({"--port", "0", "--device", kAuthenticating});
   ASSERT_SIM_READY(sim);
   ProbeSocket probe;
-  ASSERT_EQ(Replies(probe, sim, kForm5),
-            std::vector<std::string>{"A1B2 5 -1 00112233445566778899AABBCCDDEEFF"});
+  ASSERT_EQ(Replies(probe, sim, kForm5), kFirstRefusal);
   EXPECT_EQ(Replies(probe, sim, Form8("F1923628014A819573D4CDD6A6E2313B")),
             std::vector<std::string>{"A1B2 8 1"});
 }

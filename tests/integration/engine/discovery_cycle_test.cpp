@@ -94,9 +94,7 @@ TEST_F(DiscoveryCycle, RealCyclePublishesSortedDevicesAndRepeatsUntilCopied) {
 
 TEST_F(DiscoveryCycle, NoDevicesNoChangeNoNotification) {
   FakeDevice fake;
-  CreateEngine(fake.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
+  ASSERT_NO_FATAL_FAILURE(StartCounting(fake.port(), FastTiming()));
   ASSERT_TRUE(WaitUntil([] { return Cycles() >= 3; }, 5000));
   EXPECT_GE(fake.discoveries(), 6) << "two discoveries per cycle";
   EXPECT_EQ(NotifyCounter::calls.load(), 0);

@@ -24,11 +24,15 @@ void EngineNetworkTest::CreateEngine(std::uint16_t port, FinderTiming timing) {
   ASSERT_NE(FinderInstance(), nullptr);
 }
 
-void EngineNetworkTest::StartAndAwaitFirstList(std::uint16_t port, FinderTiming timing,
-                                               std::int64_t waitMs) {
+void EngineNetworkTest::StartCounting(std::uint16_t port, FinderTiming timing) {
   ASSERT_NO_FATAL_FAILURE(CreateEngine(port, timing));
   FinderSetNotify(&NotifyCounter::Notify);
   ASSERT_EQ(FinderStart(), 1);
+}
+
+void EngineNetworkTest::StartAndAwaitFirstList(std::uint16_t port, FinderTiming timing,
+                                               std::int64_t waitMs) {
+  ASSERT_NO_FATAL_FAILURE(StartCounting(port, timing));
   ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, waitMs));
 }
 

@@ -19,8 +19,9 @@ class EngineNetworkTest : public testing::Test {
   void TearDown() override;
   // FinderCreate aimed at `port` with `timing`; asserts that an engine exists.
   void CreateEngine(std::uint16_t port, FinderTiming timing);
-  // CreateEngine, notifications counted, started; asserts that the first
-  // list is published within `waitMs`.
+  // CreateEngine, notifications counted, started; asserts that it started.
+  void StartCounting(std::uint16_t port, FinderTiming timing);
+  // StartCounting; asserts that the first list is published within `waitMs`.
   void StartAndAwaitFirstList(std::uint16_t port, FinderTiming timing, std::int64_t waitMs);
 };
 

@@ -73,9 +73,7 @@ TEST_F(SimulatedFleet, ThreeHundredAnnouncementsPerDiscoveryDoNotHoldTheCycle) {
   DevsimProcess sim({"--port", "0", "--device",
                      "serial=100000,ip=10.9.0.1,floodPerDiscovery=300,floodVary=true"});
   ASSERT_SIM_READY(sim);
-  CreateEngine(sim.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
+  ASSERT_NO_FATAL_FAILURE(StartCounting(sim.port(), FastTiming()));
   Watchdog watchdog("engine under a simulated flood", 60);
   ASSERT_TRUE(WaitUntil([] { return FinderInstance()->cyclesCompleted() >= 4; }, 8000));
   const DeviceList devices = Published();
@@ -91,9 +89,7 @@ TEST_F(SimulatedFleet, ContinuousFloodEndsEachPassAfter101Datagrams) {
                      "serial=200000,ip=10.9.0.2,repeat=0,floodRate=20000,floodDurationMs=30000,"
                      "floodVary=true"});
   ASSERT_SIM_READY(sim);
-  CreateEngine(sim.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
+  ASSERT_NO_FATAL_FAILURE(StartCounting(sim.port(), FastTiming()));
   Watchdog watchdog("engine under a continuous flood", 60);
   // Without the bound the pass that meets the flood would never end.
   ASSERT_TRUE(WaitUntil([] { return NotifyCounter::calls >= 1; }, 5000));
@@ -120,9 +116,7 @@ TEST_F(SimulatedFleet, ContinuousFloodEndsEachPassAfter101Datagrams) {
 TEST_F(SimulatedFleet, FleetLargerThanOnePassStaysCompleteAndCurrent) {
   DevsimProcess sim({"--port", "0", "--fleet", "200", "--fleet-serial-base", "B00000"});
   ASSERT_SIM_READY(sim);
-  CreateEngine(sim.port(), FastTiming());
-  FinderSetNotify(&NotifyCounter::Notify);
-  ASSERT_EQ(FinderStart(), 1);
+  ASSERT_NO_FATAL_FAILURE(StartCounting(sim.port(), FastTiming()));
   for (std::uint32_t cycle = 1; cycle <= 8; ++cycle) {
     ASSERT_TRUE(WaitUntil([&] { return FinderInstance()->cyclesCompleted() >= cycle; }, 5000));
     EXPECT_EQ(FinderInstance()->CopyOut().size(), 200u) << "after cycle " << cycle;

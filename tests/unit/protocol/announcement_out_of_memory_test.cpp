@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "failing_new.h"
 #include "protocol/announcement.h"
 
 namespace {
@@ -19,21 +20,9 @@ std::atomic<long> allocationCount{0};
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-  if (allocationsToFail.load() >= 0 && allocationCount.fetch_add(1) == allocationsToFail.load()) {
-    throw std::bad_alloc();
-  }
-  void* block = std::malloc(size == 0 ? 1 : size);
-  if (block == nullptr) throw std::bad_alloc();
-  return block;
+bool velkarin::test::FailThisAllocation() {
+  return allocationsToFail.load() >= 0 && allocationCount.fetch_add(1) == allocationsToFail.load();
 }
-// The compiler sees malloc in one and free in the other of a replaced pair
-// and takes it for a mismatch; it is the pair.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-#pragma GCC diagnostic pop
 
 namespace velkarin {
 namespace {
