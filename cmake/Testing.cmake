@@ -30,7 +30,12 @@ else()
   set(VELKARIN_OWN_NETNS ${PROJECT_SOURCE_DIR}/scripts/netns-run.sh --own)
 endif()
 
-# velkarin_add_test(NAME name SOURCES ... LIBS ... [NETWORK] [DEVICE_PORT] [SHARDS n]
+# Prefixed to the command of a ctest entry that floods the machine with
+# datagrams: the lanes of `make test` run side by side, and two floods at once
+# (each a Wine program's receives through its wineserver) would starve both.
+set(VELKARIN_FLOOD_LOCK flock /tmp/velkarin-flood.lock)
+
+# velkarin_add_test(NAME name SOURCES ... LIBS ... [NETWORK] [DEVICE_PORT] [FLOOD] [SHARDS n]
 #                   [WINDOWS_ONLY] [LINUX_ONLY])
 # One test binary is one ctest entry, or `SHARDS` entries name_1..name_n that
 # each run a share of its tests side by side. NETWORK tests send datagrams and
@@ -38,7 +43,7 @@ endif()
 # DEVICE_PORT ones also use port 8001: on Linux each runs in a namespace of its
 # own, under Wine (whose sessions belong to the run's namespace) one at a time.
 function(velkarin_add_test)
-  cmake_parse_arguments(T "NETWORK;DEVICE_PORT;LINUX_ONLY;WINDOWS_ONLY;NO_MAIN" "NAME;TIMEOUT;SHARDS" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "NETWORK;DEVICE_PORT;FLOOD;LINUX_ONLY;WINDOWS_ONLY;NO_MAIN" "NAME;TIMEOUT;SHARDS" "SOURCES;LIBS;ENV" ${ARGN})
   if(T_LINUX_ONLY AND WIN32)
     return()
   endif()
@@ -57,6 +62,12 @@ function(velkarin_add_test)
   set(command ${T_NAME})
   if(T_DEVICE_PORT AND NOT WIN32)
     set(command ${VELKARIN_OWN_NETNS} $<TARGET_FILE:${T_NAME}>)
+  endif()
+  if(T_FLOOD)
+    if(command STREQUAL T_NAME)
+      set(command ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${T_NAME}>)
+    endif()
+    set(command ${VELKARIN_FLOOD_LOCK} ${command})
   endif()
   set(labels unit)
   if(T_NETWORK)
