@@ -21,17 +21,13 @@ $(addprefix build-,$(PRESETS) fuzz): build-%: deps
 build: $(addprefix build-,$(PRESETS))
 
 # Every suite, side by side in private network namespaces: the Linux presets,
-# a short run of every fuzz target, each Windows preset under Wine; clang-tidy
-# and cppcheck beside them; and beside all these the release artefacts, built
-# twice and compared. The builds beside the tests yield to them (nice), as the
-# tests mostly wait on the network's timers. Each runs to its end whatever the
-# others found.
+# a short run of every fuzz target, the Windows presets under Wine; then
+# clang-tidy and cppcheck; then the release artefacts, built twice and
+# compared. Each runs to its end whatever the others found.
 test: build build-fuzz
-	@status=0; nice -n 19 scripts/dist/check.sh >build/dist-check.log 2>&1 & dist=$$!; \
-	  scripts/test-all.sh $(PRESETS) fuzz || status=1; \
-	  wait $$dist || status=1; \
+	@status=0; scripts/test-all.sh $(PRESETS) fuzz || status=1; \
 	  echo "==================== release artefacts"; \
-	  cat build/dist-check.log; exit $$status
+	  scripts/dist/check.sh || status=1; exit $$status
 
 # The Windows zips, the Debian package and SHA256SUMS in dist/, from the
 # working tree, dated by the last commit.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Every suite of `make test`, after the builds, in lanes side by side, each in a
-# private network namespace of its own (its own port 8001 and wineservers),
-# and the static analysis beside them. Prints each lane's log in full, then one
-# closing count.
+# private network namespace of its own (its own port 8001 and wineservers);
+# then the static analysis. Prints each lane's log in full, then one closing
+# count.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 logs=build/test-logs
@@ -11,27 +11,27 @@ rm -f "$logs"/*.log "$logs"/*.xml
 # Each preset's results as JUnit, for the closing count.
 export VELKARIN_JUNIT_DIR=$PWD/$logs
 
-# Lanes side by side, each in a namespace of its own: the Linux presets one
-# after the other, the fuzz smoke runs, and each Windows preset (with its own
-# Wine prefix and display). Their tests mostly wait on the network's timers.
-lanes=() linux_presets=()
+# Lanes side by side, each in a namespace of its own: the Linux presets, the
+# fuzz smoke runs, and the Windows presets one after the other: with a Wine lane
+# for each, the page tests of one lost their network in one run, for a cause
+# not yet found.
+lanes=() linux_presets=() windows_presets=()
 for p in "$@"; do
   case $p in
-    win* | fuzz) lanes+=("$p") ;;
+    win*) windows_presets+=("$p") ;;
+    fuzz) lanes+=("$p") ;;
     *) linux_presets+=("$p") ;;
   esac
 done
 [ ${#linux_presets[@]} -ne 0 ] && lanes=(linux "${lanes[@]}")
+[ ${#windows_presets[@]} -ne 0 ] && lanes+=(windows)
 
 status=0
 pids=()
-# The static analysis needs the processors, which the tests leave mostly idle:
-# it runs beside them, yielding to them whenever they want one.
-nice -n 19 scripts/run-static-analysis.sh >"$logs/static-analysis.log" 2>&1 &
-analysis=$!
 for lane in "${lanes[@]}"; do
   presets=("$lane")
   [ "$lane" = linux ] && presets=("${linux_presets[@]}")
+  [ "$lane" = windows ] && presets=("${windows_presets[@]}")
   scripts/netns-run.sh scripts/run-tests.sh "${presets[@]}" >"$logs/$lane.log" 2>&1 &
   pids+=($!)
 done
@@ -44,8 +44,7 @@ for lane in "${lanes[@]}"; do
 done
 
 echo "==================== static analysis"
-wait "$analysis" || status=1
-cat "$logs/static-analysis.log"
+scripts/run-static-analysis.sh || status=1
 
 # One closing count over every ctest run and fuzz target above, from their
 # JUnit results; a preset that left none (it did not get to run) is a failure.
