@@ -9,8 +9,9 @@ if(CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${VELKARIN_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  target_compile_options(gtest PRIVATE -Wno-error)
-  target_compile_options(gtest_main PRIVATE -Wno-error)
+  # Unoptimized, as the tests' own code is (tests/CMakeLists.txt).
+  target_compile_options(gtest PRIVATE -Wno-error -O0)
+  target_compile_options(gtest_main PRIVATE -Wno-error -O0)
   # Newer googletest trees define the aliases themselves.
   if(NOT TARGET GTest::gtest)
     add_library(GTest::gtest ALIAS gtest)
@@ -21,14 +22,9 @@ else()
 endif()
 
 # Prefixed to the command of a ctest entry that uses the devices' port 8001:
-# on Linux it runs in a network namespace of its own and so may run beside
-# the others. Under Wine, whose sessions belong to the namespace of the whole
-# run, such entries take their turn (RESOURCE_LOCK broadcast) instead.
-if(WIN32)
-  set(VELKARIN_OWN_NETNS "")
-else()
-  set(VELKARIN_OWN_NETNS ${PROJECT_SOURCE_DIR}/scripts/netns-run.sh --own)
-endif()
+# it runs in a network namespace of its own, with Wine sessions of its own
+# under Wine (scripts/netns-run.sh --own), and so may run beside the others.
+set(VELKARIN_OWN_NETNS ${PROJECT_SOURCE_DIR}/scripts/netns-run.sh --own)
 
 # Prefixed to the command of a ctest entry that floods the machine with
 # datagrams: the lanes of `make test` run side by side, and two floods at once
@@ -40,8 +36,7 @@ set(VELKARIN_FLOOD_LOCK flock /tmp/velkarin-flood.lock)
 # One test binary is one ctest entry, or `SHARDS` entries name_1..name_n that
 # each run a share of its tests side by side. NETWORK tests send datagrams and
 # run only inside a private network namespace (scripts/netns-run.sh);
-# DEVICE_PORT ones also use port 8001: on Linux each runs in a namespace of its
-# own, under Wine (whose sessions belong to the run's namespace) one at a time.
+# DEVICE_PORT ones also use port 8001, each in a namespace of its own.
 function(velkarin_add_test)
   cmake_parse_arguments(T "NETWORK;DEVICE_PORT;FLOOD;LINUX_ONLY;WINDOWS_ONLY;NO_MAIN" "NAME;TIMEOUT;SHARDS" "SOURCES;LIBS;ENV" ${ARGN})
   if(T_LINUX_ONLY AND WIN32)
@@ -60,8 +55,8 @@ function(velkarin_add_test)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} velkarin_test_support GTest::gtest)
   endif()
   set(command ${T_NAME})
-  if(T_DEVICE_PORT AND NOT WIN32)
-    set(command ${VELKARIN_OWN_NETNS} $<TARGET_FILE:${T_NAME}>)
+  if(T_DEVICE_PORT)
+    set(command ${VELKARIN_OWN_NETNS} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${T_NAME}>)
   endif()
   if(T_FLOOD)
     if(command STREQUAL T_NAME)
@@ -97,8 +92,5 @@ function(velkarin_add_test)
     endif()
     set_tests_properties(${entry} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
                          ENVIRONMENT "${entryEnv}")
-    if(T_DEVICE_PORT AND WIN32)
-      set_tests_properties(${entry} PROPERTIES RESOURCE_LOCK broadcast)
-    endif()
   endforeach()
 endfunction()

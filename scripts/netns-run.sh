@@ -15,6 +15,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ "${1:-}" = --own ]; then
   shift
   VELKARIN_IN_NETNS=
+  # Wine sessions of its own, so a display of its own (tests/page/with-xvfb.sh).
+  unset VELKARIN_SHARED_DISPLAY
 fi
 if [ "${VELKARIN_IN_NETNS:-}" != 1 ]; then
   run=$$.$(date +%s%N)  # names what this run mounts (scripts/wine-prefix.sh)

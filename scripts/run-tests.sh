@@ -43,12 +43,9 @@ for preset in "$@"; do
   [ "$preset" = linux-tsan ] && filter=(-E '^(net_cli_[0-9]+|net_devsim|net_load)$')
   junit=()
   [ -n "${VELKARIN_JUNIT_DIR:-}" ] && junit=(--output-junit "$VELKARIN_JUNIT_DIR/$preset.xml")
-  # Linux tests mostly wait on the network's timers, and those that use the
-  # devices' port have a namespace each: four at a time. Under Wine they take
-  # turns on one port, and Wine itself is busy.
-  jobs=4
-  case $preset in win*) jobs=2 ;; esac
-  if ! ctest --preset "$preset" -j"$jobs" "${filter[@]}" "${junit[@]}"; then
+  # The tests mostly wait on the network's and the page's timers, and those
+  # that use the devices' port have a namespace each: four at a time.
+  if ! ctest --preset "$preset" -j4 "${filter[@]}" "${junit[@]}"; then
     failed+=("$preset")
   fi
 done

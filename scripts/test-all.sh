@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Every suite of `make test`, after the builds, in lanes side by side, each in a
-# private network namespace of its own (its own port 8001 and wineservers);
-# then the static analysis. Prints each lane's log in full, then one closing
-# count.
+# Everything of `make test`: builds the presets given and runs their suites
+# in lanes side by side, each lane in a private network namespace of its own;
+# beside them the static analysis and the release check. Prints each lane's
+# log in full, then one closing count.
+#   scripts/test-all.sh PRESET...   (linux, linux-asan, linux-tsan, win32,
+#                                    win64, fuzz)
+# The Windows lane starts first: its tests wait on Wine and on the page's and
+# the network's timers rather than on the processor, so it runs beside the
+# Linux builds. The analysis and the release check only use the processor and
+# run niced, so that the tests' timers keep their time.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 logs=build/test-logs
@@ -11,40 +17,67 @@ rm -f "$logs"/*.log "$logs"/*.xml
 # Each preset's results as JUnit, for the closing count.
 export VELKARIN_JUNIT_DIR=$PWD/$logs
 
-# Lanes side by side, each in a namespace of its own: the Linux presets, the
-# fuzz smoke runs, and the Windows presets one after the other: with a Wine lane
-# for each, the page tests of one lost their network in one run, for a cause
-# not yet found.
-lanes=() linux_presets=() windows_presets=()
+linux_presets=() windows_presets=() fuzz=()
 for p in "$@"; do
   case $p in
     win*) windows_presets+=("$p") ;;
-    fuzz) lanes+=("$p") ;;
+    fuzz) fuzz=(fuzz) ;;
     *) linux_presets+=("$p") ;;
   esac
 done
-[ ${#linux_presets[@]} -ne 0 ] && lanes=(linux "${lanes[@]}")
-[ ${#windows_presets[@]} -ne 0 ] && lanes+=(windows)
 
 status=0
-pids=()
-for lane in "${lanes[@]}"; do
-  presets=("$lane")
-  [ "$lane" = linux ] && presets=("${linux_presets[@]}")
-  [ "$lane" = windows ] && presets=("${windows_presets[@]}")
-  scripts/netns-run.sh scripts/run-tests.sh "${presets[@]}" >"$logs/$lane.log" 2>&1 &
-  pids+=($!)
-done
-for pid in "${pids[@]}"; do
-  wait "$pid" || status=1
-done
-for lane in "${lanes[@]}"; do
-  echo "==================== $lane tests"
-  cat "$logs/$lane.log"
-done
+build() {
+  for preset in "$@"; do
+    echo "== build: $preset"
+    cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -- --no-print-directory -s ||
+      return 1
+  done
+}
+nice_build() { (renice -n 10 $BASHPID >/dev/null && build "$@"); }
+pids=() names=()
+# lane NAME COMMAND...: in the background, its output in $logs/NAME.log.
+lane() {
+  local name=$1
+  shift
+  "$@" >"$logs/$name.log" 2>&1 &
+  pids+=($!) names+=("$name")
+}
 
-echo "==================== static analysis"
-scripts/run-static-analysis.sh || status=1
+# The Windows tests start the Linux simulator.
+if [ ${#windows_presets[@]} -ne 0 ]; then
+  if cmake --preset linux >/dev/null && cmake --build --preset linux --target velkarin-devsim -- -s &&
+    build "${windows_presets[@]}"; then
+    lane windows scripts/netns-run.sh scripts/run-tests.sh "${windows_presets[@]}"
+  else
+    status=1
+  fi
+fi
+# Beside the Windows lane: niced, so that Wine keeps its time.
+if [ ${#linux_presets[@]} -ne 0 ]; then
+  if nice_build "${linux_presets[@]}"; then
+    lane linux scripts/netns-run.sh scripts/run-tests.sh "${linux_presets[@]}"
+  else
+    status=1
+  fi
+fi
+if [ ${#fuzz[@]} -ne 0 ]; then
+  if nice_build fuzz; then
+    lane fuzz scripts/netns-run.sh scripts/run-tests.sh fuzz
+  else
+    status=1
+  fi
+fi
+lane analysis nice -n 19 scripts/run-static-analysis.sh
+lane release nice -n 19 scripts/dist/check.sh
+
+for i in "${!pids[@]}"; do
+  wait "${pids[$i]}" || status=1
+done
+for name in "${names[@]}"; do
+  echo "==================== $name"
+  cat "$logs/$name.log"
+done
 
 # One closing count over every ctest run and fuzz target above, from their
 # JUnit results; a preset that left none (it did not get to run) is a failure.

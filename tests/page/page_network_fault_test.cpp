@@ -27,8 +27,15 @@ class PageNetworkFault : public PageTest {
   // done its work (Wine gives no process handle to wait on).
   bool SetRoute(const std::string& state) {
     static int runs = 0;
+    // Windows process ids repeat across Wine sessions side by side; the
+    // counter's value at the start does not.
+    static const LONGLONG started = [] {
+      LARGE_INTEGER now{};
+      QueryPerformanceCounter(&now);
+      return now.QuadPart;
+    }();
     const std::string done = "/tmp/velkarin-route-" + std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(++runs);
+                             std::to_string(started) + "-" + std::to_string(++runs);
     std::string line = "\"" + test::LocalPath("/bin/sh") +
                        "\" \"" VELKARIN_SOURCE_DIR "/tests/page/set-route.sh\" " + state + " \"" +
                        done + "\"";
