@@ -92,5 +92,10 @@ function(velkarin_add_test)
     endif()
     set_tests_properties(${entry} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
                          ENVIRONMENT "${entryEnv}")
+    # Under Wine a flood is the wineserver's work as much as the program's:
+    # the other Wine sessions of the lane wait while it runs.
+    if(T_FLOOD AND WIN32)
+      set_tests_properties(${entry} PROPERTIES RUN_SERIAL ON)
+    endif()
   endforeach()
 endfunction()

@@ -44,23 +44,34 @@ lane() {
   pids+=($!) names+=("$name")
 }
 
+# The analysis reads the compile databases alone, so it starts first, beside
+# the builds, at the lowest priority.
+for preset in linux "${windows_presets[@]}"; do
+  cmake --preset "$preset" >/dev/null || status=1
+done
+lane analysis nice -n 19 scripts/run-static-analysis.sh
+
 # The Windows tests start the Linux simulator.
 if [ ${#windows_presets[@]} -ne 0 ]; then
   if cmake --preset linux >/dev/null && cmake --build --preset linux --target velkarin-devsim -- -s &&
     build "${windows_presets[@]}"; then
-    lane windows scripts/netns-run.sh scripts/run-tests.sh "${windows_presets[@]}"
+    # Wine's clock is kept by its server: a server that waits for the
+    # processor lets every Wine program's clock lag. As root, the lane goes
+    # before the builds beside it.
+    lane windows nice -n -10 scripts/netns-run.sh scripts/run-tests.sh "${windows_presets[@]}"
   else
     status=1
   fi
 fi
-# Beside the Windows lane: niced, so that Wine keeps its time.
-if [ ${#linux_presets[@]} -ne 0 ]; then
-  if nice_build "${linux_presets[@]}"; then
-    lane linux scripts/netns-run.sh scripts/run-tests.sh "${linux_presets[@]}"
+# Built beside the Windows lane, niced so that Wine keeps its time; a lane
+# each, as their suites mostly wait on the network's timers.
+for preset in "${linux_presets[@]}"; do
+  if nice_build "$preset"; then
+    lane "$preset" scripts/netns-run.sh scripts/run-tests.sh "$preset"
   else
     status=1
   fi
-fi
+done
 if [ ${#fuzz[@]} -ne 0 ]; then
   if nice_build fuzz; then
     lane fuzz scripts/netns-run.sh scripts/run-tests.sh fuzz
@@ -68,7 +79,6 @@ if [ ${#fuzz[@]} -ne 0 ]; then
     status=1
   fi
 fi
-lane analysis nice -n 19 scripts/run-static-analysis.sh
 lane release nice -n 19 scripts/dist/check.sh
 
 for i in "${!pids[@]}"; do

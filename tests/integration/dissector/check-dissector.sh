@@ -94,7 +94,12 @@ mapfile -t -O ${#fields[@]} fields < <(grep -o 'ProtoField\.[a-z0-9]*("velkarin\
                                        cut -d'"' -f2)
 args=()
 for field in "${fields[@]}"; do args+=(-e "$field"); done
-tshark -r "$work/capture.pcapng" -X "lua_script:$lua" -Y 'udp and not icmp' -T json "${args[@]}" \
+# A factory-new device of the simulator answers from a port the system picks
+# (it has no address to bind), to the tool's own: when the lower of the two is
+# one that Wireshark knows for another protocol, that protocol would take the
+# datagram before the heuristic could.
+tshark -r "$work/capture.pcapng" -X "lua_script:$lua" -o udp.try_heuristic_first:TRUE \
+  -Y 'udp and not icmp' -T json "${args[@]}" \
   >"$work/dissected.json" 2>"$work/tshark.err" || { cat "$work/tshark.err" >&2; exit 1; }
 # tshark warns about running as root; anything else it says is a failure.
 if grep -v '^Running as user "root" and group "root"\. This could be dangerous\.$' \
