@@ -61,7 +61,7 @@ void ConfigureRows(void* argument) {
     ConfigureRow(run, *w.options);
     const bool ok = run.failure.empty() && run.result == CONFIG_OK;
     // A command without a reply is not done yet: it is looked at, and sent again.
-    const bool unanswered = run.failure.empty() && run.result == CONFIG_NO_REPLY;
+    const bool unanswered = run.failure.empty() && WorthALook(run.result, run.delivery);
     run.state.store(kFinished);
     if (!unanswered) ++(ok ? w.done : w.failed);
   }
@@ -115,8 +115,9 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const ApplyOptions& options) 
 }
 
 // One scan for the devices whose command got no reply (configured, their
-// reply was lost) and the accepted ones not yet seen configured. Gives the
-// rows to send the command again.
+// reply was lost), those whose answer may be to a later command than the one
+// they took, and the accepted ones not yet seen configured. Gives the rows to
+// send the command again.
 std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
                                       const std::vector<ScanTarget>& targets) {
   std::vector<ExpectedConfiguration> expected;
@@ -124,11 +125,11 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
   bool unanswered = false;
   for (RowRun* run : sent) {
     if (run->state.load() != kFinished || !run->failure.empty() ||
-        (run->result != CONFIG_OK && run->result != CONFIG_NO_REPLY)) {
+        (run->result != CONFIG_OK && !WorthALook(run->result, run->delivery))) {
       continue;
     }
     if (run->outcome == Outcome::kConfigured) continue;
-    unanswered = unanswered || run->result == CONFIG_NO_REPLY;
+    unanswered = unanswered || run->result != CONFIG_OK;
     DeviceRecord announced = run->planned;
     announced.serial = run->device.record.serial;
     expected.push_back({run->device.interfaceName, announced});
@@ -145,7 +146,7 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
   for (std::size_t i = 0; i < looked.size(); ++i) {
     RowRun* run = looked[i];
     if (observed[i].configured) {
-      run->delivery.replyLost = run->result == CONFIG_NO_REPLY;
+      run->delivery.replyLost = run->result != CONFIG_OK;
       run->result = CONFIG_OK;
       run->outcome = Outcome::kConfigured;
     } else if (run->result == CONFIG_NO_REPLY) {
