@@ -11,10 +11,11 @@ namespace velkarin {
 
 namespace {
 
-// Half as long again for each command that went without a reply.
+// The first wait for the first two commands, then half as long again for
+// each command after one more that went without a reply.
 std::uint32_t ReplyWait(const DeliveryLimits& limits, int unanswered) {
   std::uint32_t wait = limits.replyWaitMs;
-  for (int i = 0; i < unanswered && wait < limits.longestReplyWaitMs; ++i) wait += wait / 2;
+  for (int i = 1; i < unanswered && wait < limits.longestReplyWaitMs; ++i) wait += wait / 2;
   return std::min(wait, limits.longestReplyWaitMs);
 }
 
@@ -88,6 +89,12 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
   return heard == Heard::kRefused ? CONFIG_REFUSED : CONFIG_FAILED;
 }
 
+ScanTiming LookTiming() {
+  ScanTiming timing;
+  timing.maxScanMs = 150;  // both datagrams, and the answers to the second
+  return timing;
+}
+
 bool WorthALook(ConfigResult result, const Delivery& delivery) {
   return result == CONFIG_NO_REPLY ||
          (delivery.resent && (result == CONFIG_REFUSED || result == CONFIG_FAILED));
@@ -98,7 +105,7 @@ bool SeenConfigured(const ScanTarget& target, const DeviceRecord& record, const 
   DeviceRecord expected = record;
   expected.serial = found.serial;
   const std::vector<ObservedConfiguration> observed =
-      AwaitConfigurations({target}, {{target.interfaceName, expected}}, 0, ScanTiming(), keepGoing);
+      AwaitConfigurations({target}, {{target.interfaceName, expected}}, 0, LookTiming(), keepGoing);
   if (!observed.front().configured) return false;
   delivery.replyLost = true;
   delivery.announced = observed.front().announced;

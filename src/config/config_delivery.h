@@ -14,11 +14,11 @@ namespace velkarin {
 
 struct DeliveryLimits {
   int maxCommands = 8;  // counting an answer to a challenge
-  // The first command's; each command sent again after one without a reply
-  // waits half as long again, up to the longest. A reply that comes later
-  // still counts while the exchange lasts, so a short first wait costs a
-  // slow device only a command more, and a lost datagram far less time.
-  std::uint32_t replyWaitMs = 300;
+  // The first two commands'; each later one waits half as long again, up to
+  // the longest. A reply that comes later still counts while the exchange
+  // lasts, so a short first wait costs a slow device a command or two more,
+  // and a lost datagram far less time.
+  std::uint32_t replyWaitMs = 200;
   std::uint32_t longestReplyWaitMs = 3000;
   std::uint32_t deliveryMs = 20000;  // no command goes out after this
 };
@@ -75,6 +75,11 @@ class DeviceExchange {
   bool challengeHeard_ = false;       // challenge_ is one the device handed out
   bool signedWithChallenge_ = false;  // the last command answered a challenge
 };
+
+// The look at devices whose reply was lost: short, since a device it does
+// not hear is only sent the same configuration again, which costs less on a
+// lossy network than rounds that wait for every announcement.
+ScanTiming LookTiming();
 
 // True when `result` may hide a configuration the device took, so that the
 // device is looked at before the result stands: no reply, or a refusal or
