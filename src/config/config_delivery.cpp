@@ -1,6 +1,7 @@
 #include "config/config_delivery.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "config/config_reply.h"
 #include "config/configuration_wait.h"
@@ -19,7 +20,16 @@ std::uint32_t ReplyWait(const DeliveryLimits& limits, int unanswered) {
   return std::min(wait, limits.longestReplyWaitMs);
 }
 
+// Sockets that exchanges keep between calls.
+constexpr int kMostKeptChannels = 256;
+std::atomic<int> keptChannels{0};
+
 }  // namespace
+
+void ExchangeChannelClose::operator()(UdpChannel* channel) const {
+  if (kept) --keptChannels;
+  delete channel;
+}
 
 DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* password,
                                              std::uint32_t waitMs, const DeliveryLimits& limits) {
@@ -60,7 +70,7 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
   if (problem != CONFIG_OK) return problem;
   Heard heard = Heard::kNothing;
   if (channel_ == nullptr) {
-    channel_ = std::make_unique<UdpChannel>(destination_);
+    channel_.reset(new UdpChannel(destination_));
     sent_ = heard_ = unanswered_ = 0;
   } else {
     // What came since the last wait decides before anything goes out again.
@@ -81,6 +91,14 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
     if (platform::QuitRequested()) return CONFIG_NO_REPLY;
     if (heard == Heard::kNothing) {
       ++unanswered_;
+      if (!channel_.get_deleter().kept) {
+        if (keptChannels.fetch_add(1) < kMostKeptChannels) {
+          channel_.get_deleter().kept = true;
+        } else {
+          --keptChannels;
+          channel_.reset();
+        }
+      }
       return CONFIG_NO_REPLY;
     }
   }

@@ -37,6 +37,15 @@ struct Delivery {
   bool resent = false;
 };
 
+// Closes an exchange's socket. One kept between calls is counted, so that a
+// plan of many unanswered devices does not run out of descriptors: beyond a
+// bound, an exchange closes its socket after each call, and a late reply is
+// lost.
+struct ExchangeChannelClose {
+  bool kept = false;
+  void operator()(UdpChannel* channel) const;
+};
+
 // One device's configuration exchange: where its commands go, the challenge
 // it handed out last, and the socket its replies come to, kept from one
 // command to the next while a command's reply is outstanding. What a
@@ -68,7 +77,7 @@ class DeviceExchange {
 
   Destination destination_;
   ConfigChallenge challenge_{};  // all zeros until a reply brings one
-  std::unique_ptr<UdpChannel> channel_;
+  std::unique_ptr<UdpChannel, ExchangeChannelClose> channel_;
   int sent_ = 0;                      // commands on channel_
   int heard_ = 0;                     // replies to them
   int unanswered_ = 0;                // commands whose wait ended without their reply
