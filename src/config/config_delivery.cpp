@@ -1,5 +1,8 @@
 #include "config/config_delivery.h"
 
+#include <algorithm>
+#include <atomic>
+
 #include "config/config_reply.h"
 #include "config/configuration_wait.h"
 #include "platform/clock.h"
@@ -7,29 +10,112 @@
 
 namespace velkarin {
 
+namespace {
+
+// The first wait for the first two commands, then half as long again for
+// each command after one more that went without a reply.
+std::uint32_t ReplyWait(const DeliveryLimits& limits, int unanswered) {
+  std::uint32_t wait = limits.replyWaitMs;
+  for (int i = 1; i < unanswered && wait < limits.longestReplyWaitMs; ++i) wait += wait / 2;
+  return std::min(wait, limits.longestReplyWaitMs);
+}
+
+// Sockets that exchanges keep between calls.
+constexpr int kMostKeptChannels = 256;
+std::atomic<int> keptChannels{0};
+
+}  // namespace
+
+void ExchangeChannelClose::operator()(UdpChannel* channel) const {
+  if (kept) --keptChannels;
+  delete channel;
+}
+
+DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* password,
+                                             std::uint32_t waitMs, const DeliveryLimits& limits) {
+  const std::uint32_t start = platform::TickCountMs();
+  std::uint32_t limit = waitMs;
+  for (;;) {
+    const std::uint32_t elapsed = platform::TickElapsed(start, platform::TickCountMs());
+    const ConfigChallenge before = challenge_;
+    const int status =
+        AwaitNextConfigReply(*channel_, serial, challenge_, limit > elapsed ? limit - elapsed : 0);
+    challengeHeard_ = challengeHeard_ || challenge_ != before;
+    if (platform::QuitRequested()) return Heard::kNothing;
+    if (status == kNoReply) {
+      if (platform::TickElapsed(start, platform::TickCountMs()) >= limit) return Heard::kNothing;
+      continue;
+    }
+    ++heard_;
+    // Every command carries the same configuration: taking any is taking it.
+    if (status == kReplyAccepted) return Heard::kAccepted;
+    if (status != kReplyRefused) return Heard::kOther;
+    // Without a password, or without a new challenge, a refusal is the
+    // device's answer to every command of the exchange.
+    if (password == nullptr || challenge_ == before) return Heard::kRefused;
+    if (heard_ >= sent_) return signedWithChallenge_ ? Heard::kRefused : Heard::kChallenge;
+    // An earlier command's refusal: the device renewed its challenge since,
+    // and the later replies bring the one it holds now. A device that
+    // answers is worth the longer wait; a command signed with a challenge
+    // it no longer holds would be refused.
+    limit = std::max(limit, limits.longestReplyWaitMs);
+  }
+}
+
 ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* password,
                                   const DeviceRecord& found, const DeliveryLimits& limits,
                                   Delivery& delivery) {
   platform::ClearQuitRequested();
   const ConfigResult problem = FoundDeviceProblem(record, password, found);
   if (problem != CONFIG_OK) return problem;
-  UdpChannel channel(destination_);
-  bool answerChallenge = false;
-  for (;;) {
-    if (!channel.SendConfigCommand(record, password, challenge_)) {
+  Heard heard = Heard::kNothing;
+  if (channel_ == nullptr) {
+    channel_.reset(new UdpChannel(destination_));
+    sent_ = heard_ = unanswered_ = 0;
+  } else {
+    // What came since the last wait decides before anything goes out again.
+    heard = Listen(found.serial, password, 0, limits);
+    if (platform::QuitRequested()) return CONFIG_NO_REPLY;
+    delivery.resent = delivery.resent || heard == Heard::kNothing;
+  }
+  while (heard == Heard::kNothing || heard == Heard::kChallenge) {
+    signedWithChallenge_ = challengeHeard_;
+    if (!channel_->SendConfigCommand(record, password, challenge_)) {
+      channel_.reset();
       return CONFIG_BAD_ARGUMENT;
     }
+    ++sent_;
     ++delivery.commands;
-    delivery.answeredChallenge = delivery.answeredChallenge || answerChallenge;
-    const ConfigChallenge before = challenge_;
-    const int reply = AwaitConfigReplyWithin(channel, found.serial, challenge_, limits.replyWaitMs);
+    delivery.answeredChallenge = delivery.answeredChallenge || signedWithChallenge_;
+    heard = Listen(found.serial, password, ReplyWait(limits, unanswered_), limits);
     if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-    if (reply == kReplyAccepted) return CONFIG_OK;
-    if (reply == kNoReply) return CONFIG_NO_REPLY;
-    if (reply != kReplyRefused) return CONFIG_FAILED;
-    answerChallenge = password != nullptr && !delivery.answeredChallenge && challenge_ != before;
-    if (!answerChallenge) return CONFIG_REFUSED;
+    if (heard == Heard::kNothing) {
+      ++unanswered_;
+      if (!channel_.get_deleter().kept) {
+        if (keptChannels.fetch_add(1) < kMostKeptChannels) {
+          channel_.get_deleter().kept = true;
+        } else {
+          --keptChannels;
+          channel_.reset();
+        }
+      }
+      return CONFIG_NO_REPLY;
+    }
   }
+  channel_.reset();
+  if (heard == Heard::kAccepted) return CONFIG_OK;
+  return heard == Heard::kRefused ? CONFIG_REFUSED : CONFIG_FAILED;
+}
+
+ScanTiming LookTiming() {
+  ScanTiming timing;
+  timing.maxScanMs = 150;  // both datagrams, and the answers to the second
+  return timing;
+}
+
+bool WorthALook(ConfigResult result, const Delivery& delivery) {
+  return result == CONFIG_NO_REPLY ||
+         (delivery.resent && (result == CONFIG_REFUSED || result == CONFIG_FAILED));
 }
 
 bool SeenConfigured(const ScanTarget& target, const DeviceRecord& record, const DeviceRecord& found,
@@ -37,7 +123,7 @@ bool SeenConfigured(const ScanTarget& target, const DeviceRecord& record, const 
   DeviceRecord expected = record;
   expected.serial = found.serial;
   const std::vector<ObservedConfiguration> observed =
-      AwaitConfigurations({target}, {{target.interfaceName, expected}}, 0, ScanTiming(), keepGoing);
+      AwaitConfigurations({target}, {{target.interfaceName, expected}}, 0, LookTiming(), keepGoing);
   if (!observed.front().configured) return false;
   delivery.replyLost = true;
   delivery.announced = observed.front().announced;
@@ -56,13 +142,14 @@ Delivery DeliverConfiguration(const ScanTarget& target, const DeviceRecord& reco
   };
   for (;;) {
     delivery.result = exchange.Send(record, password, found, limits, delivery);
-    if (delivery.result != CONFIG_NO_REPLY || platform::QuitRequested()) return delivery;
+    if (!WorthALook(delivery.result, delivery) || platform::QuitRequested()) return delivery;
     // The command or its reply was lost: the device may run the
     // configuration already.
     if (SeenConfigured(target, record, found, delivery, goOn)) {
       delivery.result = CONFIG_OK;
       return delivery;
     }
+    if (delivery.result != CONFIG_NO_REPLY) return delivery;
     const bool timeLeft = platform::TickElapsed(start, platform::TickCountMs()) < limits.deliveryMs;
     if (delivery.commands >= limits.maxCommands || !timeLeft || !goOn()) return delivery;
   }

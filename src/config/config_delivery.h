@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "config/config_transaction.h"
 #include "engine/device_scan.h"
@@ -12,8 +13,13 @@
 namespace velkarin {
 
 struct DeliveryLimits {
-  int maxCommands = 8;               // counting an answer to a challenge
-  std::uint32_t replyWaitMs = 1000;  // per command
+  int maxCommands = 8;  // counting an answer to a challenge
+  // The first two commands'; each later one waits half as long again, up to
+  // the longest. A reply that comes later still counts while the exchange
+  // lasts, so a short first wait costs a slow device a command or two more,
+  // and a lost datagram far less time.
+  std::uint32_t replyWaitMs = 200;
+  std::uint32_t longestReplyWaitMs = 3000;
   std::uint32_t deliveryMs = 20000;  // no command goes out after this
 };
 
@@ -24,11 +30,25 @@ struct Delivery {
   int commands = 0;        // configuration commands sent
   bool replyLost = false;  // configured, as `announced` shows, without a reply heard
   DeviceRecord announced;
-  bool answeredChallenge = false;  // a refusal of the next command is the password's
+  bool answeredChallenge = false;  // a command went out signed with a challenge handed out
+  // A command went out again after one without a reply: a refusal or another
+  // answer may be to a later command than the one the device took, so it is
+  // final only once the device has been seen not to announce the configuration.
+  bool resent = false;
 };
 
-// One device's configuration exchange: where its commands go and the
-// challenge it handed out last, kept from one command to the next. What a
+// Closes an exchange's socket. One kept between calls is counted, so that a
+// plan of many unanswered devices does not run out of descriptors: beyond a
+// bound, an exchange closes its socket after each call, and a late reply is
+// lost.
+struct ExchangeChannelClose {
+  bool kept = false;
+  void operator()(UdpChannel* channel) const;
+};
+
+// One device's configuration exchange: where its commands go, the challenge
+// it handed out last, and the socket its replies come to, kept from one
+// command to the next while a command's reply is outstanding. What a
 // configuration job needs, without a discovery engine; the page's
 // transaction keeps its engine.
 class DeviceExchange {
@@ -36,10 +56,14 @@ class DeviceExchange {
   explicit DeviceExchange(Destination destination = Destination()) : destination_(destination) {}
 
   // One command to `found`, and a second that answers the challenge of a
-  // refusal, with a password; counted in `delivery`. Each call has a socket
-  // of its own. A refusal is an answer: the command goes out again only to
-  // answer a challenge the device has just handed out, and only once.
-  // CONFIG_NO_REPLY when no reply came within the limits' wait.
+  // refusal, with a password; counted in `delivery`. Replies that came late,
+  // to an earlier command of the exchange, count before anything is sent
+  // again: an acceptance ends it; a refusal is an answer, and the command
+  // goes out again only to answer a challenge the device has handed out,
+  // once. A refusal that may be to an earlier command than the last renews
+  // the challenge only, and the rest of the replies are waited for.
+  // CONFIG_NO_REPLY when the last command's reply did not come within the
+  // limits' wait; the socket stays open for the next call then.
   ConfigResult Send(const DeviceRecord& record, const char* password, const DeviceRecord& found,
                     const DeliveryLimits& limits, Delivery& delivery);
 
@@ -47,9 +71,29 @@ class DeviceExchange {
   const ConfigChallenge& challenge() const { return challenge_; }
 
  private:
+  enum class Heard { kNothing, kAccepted, kRefused, kChallenge, kOther };
+  Heard Listen(std::uint32_t serial, const char* password, std::uint32_t waitMs,
+               const DeliveryLimits& limits);
+
   Destination destination_;
   ConfigChallenge challenge_{};  // all zeros until a reply brings one
+  std::unique_ptr<UdpChannel, ExchangeChannelClose> channel_;
+  int sent_ = 0;                      // commands on channel_
+  int heard_ = 0;                     // replies to them
+  int unanswered_ = 0;                // commands whose wait ended without their reply
+  bool challengeHeard_ = false;       // challenge_ is one the device handed out
+  bool signedWithChallenge_ = false;  // the last command answered a challenge
 };
+
+// The look at devices whose reply was lost: short, since a device it does
+// not hear is only sent the same configuration again, which costs less on a
+// lossy network than rounds that wait for every announcement.
+ScanTiming LookTiming();
+
+// True when `result` may hide a configuration the device took, so that the
+// device is looked at before the result stands: no reply, or a refusal or
+// failure after a command went out again.
+bool WorthALook(ConfigResult result, const Delivery& delivery);
 
 // The device looked for after a command without a reply, as `target`'s scan
 // hears it: true, with `delivery` marked so, when it announces `record`.
@@ -57,9 +101,10 @@ bool SeenConfigured(const ScanTarget& target, const DeviceRecord& record, const 
                     Delivery& delivery, const std::function<bool()>& keepGoing);
 
 // Sends `record` to `found`, the device a search of `target` has just heard,
-// through an exchange of its own. After a command without a reply the device
-// is looked for: announcing `record`, it is configured; otherwise the command
-// goes out again, up to the limits. `keepGoing`, if set, is asked while it
+// through an exchange of its own. After a command without a reply, and
+// whenever WorthALook says so, the device is looked for: announcing `record`,
+// it is configured; otherwise a command without a reply goes out again, up to
+// the limits. `keepGoing`, if set, is asked while it
 // scans; false ends the delivery with CONFIG_NO_REPLY unless accepted.
 Delivery DeliverConfiguration(const ScanTarget& target, const DeviceRecord& record,
                               const char* password, const DeviceRecord& found,

@@ -93,4 +93,9 @@ int AwaitConfigReplyWithin(const UdpChannel& channel, std::uint32_t serial,
   return AwaitReply(channel, serial, challenge, true, waitMs, waitMs);
 }
 
+int AwaitNextConfigReply(const UdpChannel& channel, std::uint32_t serial,
+                         ConfigChallenge& challenge, std::uint32_t waitMs) {
+  return AwaitReply(channel, serial, challenge, true, 0, waitMs);
+}
+
 }  // namespace velkarin

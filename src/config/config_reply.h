@@ -33,5 +33,11 @@ int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigCh
 // that sends the command again when no reply came.
 int AwaitConfigReplyWithin(const UdpChannel& channel, std::uint32_t serial,
                            ConfigChallenge& challenge, std::uint32_t waitMs);
+// The first datagram within `waitMs` (0: one slice): the status of a reply of
+// `serial`, with `challenge` renewed when it carries one, or kNoReply for any
+// other datagram and for none. For a caller that counts the replies of
+// several commands one by one.
+int AwaitNextConfigReply(const UdpChannel& channel, std::uint32_t serial,
+                         ConfigChallenge& challenge, std::uint32_t waitMs);
 
 }  // namespace velkarin

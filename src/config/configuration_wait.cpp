@@ -24,7 +24,8 @@ std::vector<ObservedConfiguration> AwaitConfigurations(
     const std::vector<ScanTarget>& targets, const std::vector<ExpectedConfiguration>& expected,
     std::uint32_t timeoutMs, const ScanTiming& timing, const std::function<bool()>& keepGoing) {
   std::vector<ObservedConfiguration> observed(expected.size());
-  std::size_t left = expected.size();
+  std::size_t left = static_cast<std::size_t>(std::count_if(
+      expected.begin(), expected.end(), [](const ExpectedConfiguration& e) { return e.awaited; }));
   const std::uint32_t start = platform::TickCountMs();
   bool stopped = false;
   const std::function<bool()> goOn = [&] {
@@ -39,7 +40,7 @@ std::vector<ObservedConfiguration> AwaitConfigurations(
   const bool singleLook = timeoutMs == 0;
   const ScanEnough enough = [&](const std::vector<ScannedDevice>& heard) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
-      if (observed[i].configured) continue;
+      if (observed[i].configured || !expected[i].awaited) continue;
       const bool found = std::any_of(heard.begin(), heard.end(), [&](const ScannedDevice& d) {
         return IsExpectedDevice(expected[i], d) &&
                (singleLook || IsDeviceConfigured(expected[i].sent, d.record));
@@ -65,7 +66,7 @@ std::vector<ObservedConfiguration> AwaitConfigurations(
         observed[i].announced = d.record;
         if (IsDeviceConfigured(e.sent, d.record)) {
           observed[i].configured = true;
-          --left;
+          left -= e.awaited ? 1 : 0;
           break;
         }
       }

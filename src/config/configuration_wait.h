@@ -17,6 +17,8 @@ struct ExpectedConfiguration {
   std::string interfaceName;
   // Serial, identifier (empty: any) and the configuration sent.
   DeviceRecord sent;
+  // False: judged when heard, but no scan goes on for it.
+  bool awaited = true;
 };
 
 struct ObservedConfiguration {

@@ -218,6 +218,7 @@ struct FailureCase {
   std::vector<std::string> outLines;  // standard output: only what succeeded
   std::vector<std::string> errLines;  // standard error: the failure
   bool commandSent;
+  bool sentAgain = false;  // more than one command: the first one's reply came too late
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.what; }
@@ -235,10 +236,17 @@ TEST_P(CliSetFailure, IsNamedInWordsAndEndsWithItsOwnCode) {
   EXPECT_EQ(Lines(set.out), c.outLines);
   EXPECT_EQ(Lines(set.err), c.errLines);
   EXPECT_EQ(!Commands(devsim).empty(), c.commandSent);
+  if (c.sentAgain) {
+    EXPECT_GE(Commands(devsim).size(), 2u) << devsim.LogText();
+  }
 }
 
 const std::vector<std::string> kFixed = {"set",      "1A2B",      "--ip",
                                          "10.0.0.5", "--netmask", "255.0.0.0"};
+
+const char* const kPasswordWarning =
+    "velkarin: warning: a password given on the command line is visible to other users of this "
+    "computer; prefer --password without a value, --password-file or VELKARIN_PASSWORD";
 
 std::string With(const char* extra) { return std::string(kPump) + "," + extra; }
 
@@ -267,9 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"set", "1A2B", "--dhcp", "--password", "wrong"},
                     13,
                     {},
-                    {"velkarin: warning: a password given on the command line is visible to "
-                     "other users of this computer; prefer --password without a value, "
-                     "--password-file or VELKARIN_PASSWORD",
+                    {kPasswordWarning,
                      "velkarin: 001A2B: refused by the device; the password may be wrong "
                      "(CONFIG_REFUSED)"},
                     true},
@@ -340,6 +346,40 @@ INSTANTIATE_TEST_SUITE_P(
                     17,
                     {},
                     {"velkarin: 001A2B: no reply from the device (CONFIG_NO_REPLY)"},
+                    true},
+        // Each reply comes after the tool's first wait, and the device
+        // announces the change later still: the command goes out again, to
+        // a device that took it. A late reply counts, to either command.
+        FailureCase{"LateReplyToACommandSentAgain",
+                    {With("replyDelayMs=1500,afterAcceptDelayMs=3000")},
+                    kFixed,
+                    0,
+                    {"001A2B: accepted by the device (CONFIG_OK)", "001A2B: configured"},
+                    {},
+                    true,
+                    true},
+        // The device renews its challenge with each refusal, late: the
+        // answer is signed with the challenge of the last command's refusal,
+        // not an earlier one's, and is taken.
+        FailureCase{"LateChallengeAnsweredWithTheLastOne",
+                    {With("onCommand=require-auth,password=sesame,"
+                          "challenge=00112233445566778899AABBCCDDEEFF,replyDelayMs=1500,"
+                          "afterAcceptDelayMs=3000")},
+                    {"set", "1A2B", "--dhcp", "--password", "sesame"},
+                    0,
+                    {"001A2B: accepted by the device (CONFIG_OK)", "001A2B: configured"},
+                    {kPasswordWarning},
+                    true,
+                    true},
+        // A late refusal is an answer too: nothing more goes out after it.
+        FailureCase{"LateRefusal",
+                    {With("onCommand=refuse,replyDelayMs=1500")},
+                    kFixed,
+                    13,
+                    {},
+                    {"velkarin: 001A2B: refused by the device; it may need a password "
+                     "(--password) (CONFIG_REFUSED)"},
+                    true,
                     true},
         FailureCase{"KeepsItsOldConfiguration",
                     {With("afterAccept=none")},

@@ -61,7 +61,7 @@ void ConfigureRows(void* argument) {
     ConfigureRow(run, *w.options);
     const bool ok = run.failure.empty() && run.result == CONFIG_OK;
     // A command without a reply is not done yet: it is looked at, and sent again.
-    const bool unanswered = run.failure.empty() && run.result == CONFIG_NO_REPLY;
+    const bool unanswered = run.failure.empty() && WorthALook(run.result, run.delivery);
     run.state.store(kFinished);
     if (!unanswered) ++(ok ? w.done : w.failed);
   }
@@ -115,8 +115,10 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const ApplyOptions& options) 
 }
 
 // One scan for the devices whose command got no reply (configured, their
-// reply was lost) and the accepted ones not yet seen configured. Gives the
-// rows to send the command again.
+// reply was lost) and those whose answer may be to a later command than the
+// one they took; the accepted ones it hears announcing their configuration
+// are verified on the way, but it does not wait for them. Gives the rows to
+// send the command again.
 std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
                                       const std::vector<ScanTarget>& targets) {
   std::vector<ExpectedConfiguration> expected;
@@ -124,28 +126,29 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
   bool unanswered = false;
   for (RowRun* run : sent) {
     if (run->state.load() != kFinished || !run->failure.empty() ||
-        (run->result != CONFIG_OK && run->result != CONFIG_NO_REPLY)) {
+        (run->result != CONFIG_OK && !WorthALook(run->result, run->delivery))) {
       continue;
     }
     if (run->outcome == Outcome::kConfigured) continue;
-    unanswered = unanswered || run->result == CONFIG_NO_REPLY;
+    const bool awaited = run->result != CONFIG_OK;
+    unanswered = unanswered || awaited;
     DeviceRecord announced = run->planned;
     announced.serial = run->device.record.serial;
-    expected.push_back({run->device.interfaceName, announced});
+    expected.push_back({run->device.interfaceName, announced, awaited});
     looked.push_back(run);
   }
   std::vector<RowRun*> again;
   if (!unanswered) return again;
   Spinner spinner;
   const std::vector<ObservedConfiguration> observed =
-      AwaitConfigurations(targets, expected, 0, ScanTiming(), [&] {
+      AwaitConfigurations(targets, expected, 0, LookTiming(), [&] {
         spinner.Tick("looking at the devices whose reply was lost");
         return !Interrupted();
       });
   for (std::size_t i = 0; i < looked.size(); ++i) {
     RowRun* run = looked[i];
     if (observed[i].configured) {
-      run->delivery.replyLost = run->result == CONFIG_NO_REPLY;
+      run->delivery.replyLost = run->result != CONFIG_OK;
       run->result = CONFIG_OK;
       run->outcome = Outcome::kConfigured;
     } else if (run->result == CONFIG_NO_REPLY) {
@@ -220,7 +223,8 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
       return end;
     }
     std::vector<RowRun*> next;
-    for (RowRun* run : LookAtUnanswered(pending, targets)) {
+    const auto againRows = LookAtUnanswered(pending, targets);
+    for (RowRun* run : againRows) {
       const bool timeLeft = std::chrono::steady_clock::now() - run->firstSent <
                             std::chrono::milliseconds(limits.deliveryMs);
       if (timeLeft && run->delivery.commands < limits.maxCommands) next.push_back(run);

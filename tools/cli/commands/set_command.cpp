@@ -16,6 +16,7 @@
 #include "cli/terminal/terminal.h"
 #include "config/config_delivery.h"
 #include "config/config_transaction.h"
+#include "config/configuration_wait.h"
 #include "engine/device_finder.h"
 #include "platform/pump.h"
 
@@ -148,12 +149,23 @@ int RunSet(const SetOptions& options) {
   // The pump hook showed the previous text while the command ran.
   // cppcheck-suppress redundantAssignment
   progress.text = "waiting for " + serialText + " to announce itself again";
-  DeviceRecord announced;
-  // Twins share a serial: an identifier says which one to wait for.
-  const bool found =
-      WaitForAnnouncement(finder, options.serial, record.deviceId, kAnnounceAgainMs, announced);
+  // Scanned until it announces what it was sent, or the wait is up, as
+  // apply waits: a device may announce its old configuration for a while
+  // after it accepted. Twins share a serial: an identifier says which one.
+  const ObservedConfiguration observed =
+      AwaitConfigurations({ScanTarget{"", options.destination}}, {{"", record}}, kAnnounceAgainMs,
+                          ScanTiming(),
+                          [&progress] {
+                            progress.spinner.Tick(progress.text);
+                            return !Interrupted();
+                          })
+          .front();
+  const bool found = observed.seen;
+  const DeviceRecord& announced = observed.announced;
   progress.spinner.Clear();
-  if (!found && Interrupted()) return ReportInterrupt(Stage::kAccepted, serialText);
+  if (!observed.configured && Interrupted()) {
+    return ReportInterrupt(Stage::kAccepted, serialText);
+  }
   if (!found) {
     WriteText(stderr, "velkarin: " + serialText + ": not seen again within " +
                           std::to_string(kAnnounceAgainMs / 1000) + " s\n");
