@@ -48,12 +48,12 @@ tests/dist/check-zip.sh "$x64" "$version" || status=1
 tests/dist/check-deb.sh dist/velkarin_"$version"_amd64.deb "$version" || status=1
 
 # The test host is no part of a release; it is built beside it.
-for preset in dist-win32 dist-win64; do
+for preset in win32 win64; do
   cmake --build --preset "$preset" --target velkarin-host -- --no-print-directory -s >/dev/null
 done
 scripts/netns-run.sh tests/page/with-xvfb.sh tests/dist/page-smoke.sh "$version" \
-  "$x86" build/dist-win32/tools/host/velkarin-host.exe \
-  "$x64" build/dist-win64/tools/host/velkarin-host.exe || status=1
+  "$x86" build/win32/tools/host/velkarin-host.exe \
+  "$x64" build/win64/tools/host/velkarin-host.exe || status=1
 
 echo "dist-check: $([ $status -eq 0 ] && echo passed || echo FAILED) in $((SECONDS - start)) s"
 exit $status
