@@ -104,15 +104,19 @@ for preset in win32 win64; do
     continue
   fi
   all=$(sources_of "$dir/compile_commands.json" src tools)
-  # The path-sensitive analysis once, as 32-bit: the 64-bit build's paths
-  # are the same code, and what the pointer width changes the other checks
-  # and the compiler's warnings see.
-  [ $preset = win64 ] && extra+=("--checks=-clang-analyzer-*")
+  # The path-sensitive analysis, and the portable code's Windows branches,
+  # once, as 32-bit: the 64-bit build's paths are the same code. What the
+  # pointer width changes is the Windows-only code's handles and message
+  # parameters, which the other checks and the compiler's warnings see.
+  windowsBranches=$(grep -rlE '_WIN32|_WIN64' src tools --include='*.cpp' | sed "s|^|$root/|")
+  if [ $preset = win64 ]; then
+    extra+=("--checks=-clang-analyzer-*")
+    windowsBranches=
+  fi
   tidy $preset "$dir" "${extra[@]}" < <(
     {
       grep -E "^$root/(src/platform/win32|src/page|src/entry|tools/host)/" <<<"$all"
-      grep -rlE '_WIN32|_WIN64' src tools --include='*.cpp' | sed "s|^|$root/|" |
-        grep -Fx -f - <(echo "$all")
+      [ -n "$windowsBranches" ] && grep -Fx -f <(echo "$windowsBranches") <(echo "$all")
     } | sort -u
   )
 done
