@@ -40,7 +40,7 @@ for preset in "$@"; do
   # The thread sanitizer is for the code with threads of its own; the tools'
   # suites gain nothing from it and would only double their time (apply's
   # threads have net_cli_apply).
-  [ "$preset" = linux-tsan ] && filter=(-E '^(net_cli_[0-9]+|net_devsim|net_load)$')
+  [ "$preset" = linux-tsan ] && filter=(-E '^net_cli_[0-9]+$')
   junit=()
   [ -n "${VELKARIN_JUNIT_DIR:-}" ] && junit=(--output-junit "$VELKARIN_JUNIT_DIR/$preset.xml")
   # The tests mostly wait on the network's and the page's timers, and those
