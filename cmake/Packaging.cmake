@@ -1,6 +1,7 @@
 # The release artefacts (make dist): a zip per Windows bitness, the Debian
-# package of the Linux programs. Every build here runs with SOURCE_DATE_EPOCH
-# set (scripts/dist/make-dist.sh), which fixes every time stamp inside.
+# package of the Linux programs. make dist configures with SOURCE_DATE_EPOCH
+# set (scripts/dist/make-dist.sh), which fixes every time stamp inside; a
+# build for the tests, configured without it, dates them now.
 set(dist_scripts ${PROJECT_SOURCE_DIR}/scripts/dist)
 # What is dated by it is made again when it changes.
 set(release_time ${CMAKE_BINARY_DIR}/source-date-epoch)
@@ -101,6 +102,8 @@ add_custom_target(changelog ALL DEPENDS ${doc_dir}/changelog.gz)
 install(FILES ${doc_dir}/copyright ${doc_dir}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/velkarin)
 
+# cpack packs what make dist built, and builds nothing else (the tests).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velkarin)
 set(CPACK_PACKAGE_VENDOR "the Velkarin authors")

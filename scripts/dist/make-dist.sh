@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # make dist: the release artefacts into dist/ — a zip per Windows bitness, the
 # Debian package, SHA256SUMS — built from the working tree (committed or not)
-# in build/dist-linux, build/win32 and build/win64, dated by the last commit so
+# in build/linux, build/win32 and build/win64, dated by the last commit so
 # that any folder at any time gives the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -11,20 +11,22 @@ export TZ=UTC LC_ALL=C
 umask 0022
 out=dist
 
-# The zips come from the Windows presets that the tests use, so that what
-# ships is what the tests ran (and a build for the tests has built it).
-for preset in dist-linux win32 win64; do
+# The presets that the tests use are built as the release is: what ships is
+# what the tests ran, and a build for the tests has built it already. Only
+# what is shipped is built here.
+for preset in linux win32 win64; do
   cmake --preset "$preset" >/dev/null
 done
-cmake --build --preset dist-linux -- --no-print-directory -s
+cmake --build --preset linux --target velkarin velkarin-devsim man-pages changelog -- \
+  --no-print-directory -s
 cmake --build --preset win32 --target dist-zip -- --no-print-directory -s
 cmake --build --preset win64 --target dist-zip -- --no-print-directory -s
-rm -rf build/dist-linux/packages
-(cd build/dist-linux && cpack -G DEB >/dev/null)
+rm -rf build/linux/packages
+(cd build/linux && cpack -G DEB >/dev/null)
 
 rm -rf "$out"
 mkdir -p "$out"
 cp build/win32/velkarin-*-windows-x86.zip build/win64/velkarin-*-windows-x64.zip \
-  build/dist-linux/packages/velkarin_*_amd64.deb "$out/"
+  build/linux/packages/velkarin_*_amd64.deb "$out/"
 (cd "$out" && sha256sum -- * >SHA256SUMS)
 ls -l "$out"
