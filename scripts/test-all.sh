@@ -51,10 +51,9 @@ for preset in linux "${windows_presets[@]}"; do
 done
 lane analysis nice -n 19 scripts/run-static-analysis.sh
 
-# The Windows tests start the Linux simulator.
+# The Windows tests start the Linux simulator (its preset configured above).
 if [ ${#windows_presets[@]} -ne 0 ]; then
-  if cmake --preset linux >/dev/null && cmake --build --preset linux --target velkarin-devsim -- -s &&
-    build "${windows_presets[@]}"; then
+  if cmake --build --preset linux --target velkarin-devsim -- -s && build "${windows_presets[@]}"; then
     # Wine's clock is kept by its server: a server that waits for the
     # processor lets every Wine program's clock lag. As root, the lane goes
     # before the builds beside it.
