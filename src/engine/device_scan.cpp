@@ -39,7 +39,8 @@ int Drain(Channel& channel, char* buffer) {
   return taken;
 }
 
-// Decides after each round whether another discovery datagram is worth it.
+// Decides after each round whether another discovery datagram is worth it,
+// and how long a round lasts on this network.
 class Rounds {
  public:
   explicit Rounds(const ScanTiming& timing) : timing_(timing) {}
@@ -57,17 +58,34 @@ class Rounds {
     if (known > 0 && answers_ >= known) return false;
     return quiet_ < timing_.quietRounds;
   }
-  void Sent(std::size_t known) {
+  void Sent(std::size_t known, std::uint32_t now) {
     knownAtSend_ = known;
     answers_ = 0;
+    sentAt_ = now;
   }
-  void Heard(int answers) { answers_ += static_cast<std::size_t>(answers); }
+  void Heard(int answers, std::uint32_t now) {
+    if (answers <= 0) return;
+    answers_ += static_cast<std::size_t>(answers);
+    slowest_ = std::max(slowest_, platform::TickElapsed(sentAt_, now));
+    answered_ = true;
+  }
+  // A round waits for the answers of the slowest device heard so far, with
+  // room to spare, but no longer: on a network that loses datagrams, the
+  // next round finds a lost answer sooner than a long wait would.
+  std::uint32_t Length() const {
+    if (!answered_) return timing_.roundMs;
+    return std::min(timing_.roundMs,
+                    timing_.shortestRoundMs + 2 * std::min(slowest_, timing_.roundMs));
+  }
 
  private:
   const ScanTiming& timing_;
   std::size_t knownAtSend_ = 0;
   std::size_t answers_ = 0;
   int quiet_ = 0;
+  std::uint32_t sentAt_ = 0;
+  std::uint32_t slowest_ = 0;  // since the send before it, of any answer
+  bool answered_ = false;
 };
 
 // What the channels have heard, channel after channel.
@@ -116,21 +134,23 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
   Rounds rounds(timing);
   const std::uint32_t start = platform::TickCountMs();
   std::uint32_t lastActivity = start;  // the last send, or answer of a device new to the scan
-  std::uint32_t nextSend = 0;          // since the start
+  std::uint32_t lastSend = 0;          // since the start
   bool sending = true;
   int sent = 0;
   for (;;) {
     const std::uint32_t now = platform::TickCountMs();
     const std::uint32_t elapsed = platform::TickElapsed(start, now);
+    const std::uint32_t nextSend = sent < timing.sends
+                                       ? static_cast<std::uint32_t>(sent) * timing.repeatMs
+                                       : lastSend + rounds.Length();
     if (sending && elapsed >= nextSend) {
       if (sent >= timing.sends) sending = rounds.AskAgain(knownDevices());
       if (sending) {
         for (Channel& c : channels) c.udp->SendDiscovery();
         ++sent;
-        rounds.Sent(knownDevices());
-        nextSend = sent < timing.sends ? static_cast<std::uint32_t>(sent) * timing.repeatMs
-                                       : elapsed + timing.roundMs;
         lastActivity = platform::TickCountMs();
+        lastSend = platform::TickElapsed(start, lastActivity);
+        rounds.Sent(knownDevices(), lastActivity);
         continue;
       }
     }
@@ -138,7 +158,7 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     // After rounds that outlasted the idle window, a slow device has had its
     // time since the first datagram: a round's wait is quiet enough.
     const std::uint32_t idleMs = sent > timing.sends && elapsed >= timing.idleMs
-                                     ? std::min(timing.idleMs, timing.roundMs)
+                                     ? std::min(timing.idleMs, rounds.Length())
                                      : timing.idleMs;
     if (!sending && quietFor >= idleMs) {
       result.quiet = true;
@@ -155,12 +175,13 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
         platform::SocketsWaitReadable(sockets.data(), readable.get(), sockets.size(), wait);
     if (ready < 0) break;
     if (ready == 0) continue;
+    const std::uint32_t readableAt = platform::TickCountMs();
     const std::size_t knownBefore = knownDevices();
     int heard = 0;
     for (std::size_t i = 0; i < channels.size(); ++i) {
       if (readable[i]) heard += Drain(channels[i], buffer);
     }
-    rounds.Heard(heard);
+    rounds.Heard(heard, readableAt);
     // Only a device not heard before keeps the scan reading: the rounds make
     // every known device answer again, and a slow fleet would otherwise
     // never fall quiet.

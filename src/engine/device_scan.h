@@ -28,12 +28,16 @@ struct ScanTiming {
   std::uint32_t maxScanMs = 3000;  // a network that never falls quiet
   std::uint32_t repeatMs = 100;    // the second discovery datagram, for a lost first
   int sends = 2;
-  // Rounds after those `sends`, each `roundMs` after the last, while the
-  // network loses datagrams: a round in which a known device stayed silent,
-  // or one that brought a device not heard before. Sending stops after
-  // `quietRounds` rounds in a row brought none, or after a round in which
-  // every known device answered and none was new.
+  // Rounds after those `sends` while the network loses datagrams: a round
+  // in which a known device stayed silent, or one that brought a device not
+  // heard before. Sending stops after `quietRounds` rounds in a row brought
+  // none, or after a round in which every known device answered and none was
+  // new. A round lasts `shortestRoundMs` and twice the slowest answer heard
+  // so far, counted from the send before it, up to `roundMs`; `roundMs`
+  // until a device has answered. Answers still coming in lengthen the round
+  // they come in.
   std::uint32_t roundMs = 250;
+  std::uint32_t shortestRoundMs = 50;
   int quietRounds = 3;
 };
 

@@ -22,23 +22,28 @@ bool Nft(const std::string& arguments, const std::string& text, std::string& err
 
 }  // namespace
 
-DatagramLoss::DatagramLoss(int percent) {
+DatagramLoss::DatagramLoss(int percent)
+    : DatagramLoss("udp dport 8001 numgen random mod 100 < " + std::to_string(percent) +
+                   " drop\n    udp sport 8001 numgen random mod 100 < " + std::to_string(percent) +
+                   " drop") {}
+
+DatagramLoss DatagramLoss::EverySecondAnswer() {
+  return DatagramLoss("udp sport 8001 numgen inc mod 2 == 1 drop");
+}
+
+DatagramLoss::DatagramLoss(const std::string& rules) {
   // The rules would lose the machine's own datagrams outside a private namespace.
   if (!InPrivateNetwork()) {
     error_ = "not in a private network namespace";
     return;
   }
-  const std::string share = std::to_string(percent);
   active_ = Nft("-f -",
                 "table inet lossy {\n"
                 "  chain out {\n"
                 "    type filter hook output priority 0; policy accept;\n"
-                "    udp dport 8001 numgen random mod 100 < " +
-                    share +
-                    " drop\n"
-                    "    udp sport 8001 numgen random mod 100 < " +
-                    share +
-                    " drop\n"
+                "    " +
+                    rules +
+                    "\n"
                     "  }\n"
                     "}\n",
                 error_);

@@ -9,6 +9,9 @@ class DatagramLoss {
  public:
   // Drops `percent` of the UDP datagrams to and of those from port 8001.
   explicit DatagramLoss(int percent);
+  // Drops every second datagram from port 8001 and nothing else: of a single
+  // device's answers, the first is heard, the second lost, and so on.
+  static DatagramLoss EverySecondAnswer();
   ~DatagramLoss();  // removes the rules again
   DatagramLoss(const DatagramLoss&) = delete;
   DatagramLoss& operator=(const DatagramLoss&) = delete;
@@ -18,6 +21,7 @@ class DatagramLoss {
   const std::string& error() const { return error_; }
 
  private:
+  explicit DatagramLoss(const std::string& rules);
   bool active_ = false;
   std::string error_;
 };

@@ -100,6 +100,11 @@ bool ParseLogLine(const std::string& line, LoggedDatagram& out) {
   if (direction != "RX" && direction != "TX") return false;
   out = LoggedDatagram();
   out.received = direction == "RX";
+  // 2026-12-08T10:19:20.123Z
+  int hours = 0, minutes = 0, seconds = 0, ms = 0;
+  if (std::sscanf(time.c_str(), "%*d-%*d-%*dT%d:%d:%d.%dZ", &hours, &minutes, &seconds, &ms) == 4) {
+    out.dayMs = ((hours * 60 + minutes) * 60 + seconds) * 1000 + ms;
+  }
   const std::size_t colon = endpoint.rfind(':');
   if (colon == std::string::npos) return false;
   out.address = endpoint.substr(0, colon);

@@ -31,6 +31,7 @@ struct LoggedDatagram {
   std::uint16_t port = 0;
   bool fromUnconfigured = false;  // sent from source 0.0.0.0
   std::string bytes;
+  int dayMs = 0;  // when it was logged: milliseconds since midnight UTC
 };
 
 class DevsimProcess {

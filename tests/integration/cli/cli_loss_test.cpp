@@ -173,5 +173,34 @@ TEST_F(CliTest, AWaitForConfigurationsEndsOnceEveryDeviceHasAnswered) {
   }
 }
 
+// A round of the scan lasts the shortest round and twice the slowest answer
+// on top. One device, every second answer lost: the second datagram's answer
+// is lost, so a third asks again one round later; its answer ends the asking.
+TEST_F(CliTest, AScanRoundLastsTwiceTheSlowestAnswerOnTopOfTheShortest) {
+  const ScanTiming timing;
+  const int delays[] = {0, 90};
+  std::vector<int> rounds;
+  for (const int delayMs : delays) {
+    SCOPED_TRACE(delayMs);
+    DevsimProcess devsim({"--device", "serial=C0DE,ip=10.0.0.5,netmask=255.0.0.0,announceDelayMs=" +
+                                          std::to_string(delayMs)});
+    ASSERT_DEVSIM_READY(devsim);
+    const DatagramLoss loss = DatagramLoss::EverySecondAnswer();
+    ASSERT_LOSS_ACTIVE(loss);
+    const ScanResult scan = ScanDevices({{"", BroadcastTo(kDevicePort)}}, timing);
+    EXPECT_EQ(scan.devices.size(), 1u);
+    std::vector<int> at;
+    for (const LoggedDatagram& d : devsim.Datagrams()) {
+      if (d.received) at.push_back(d.dayMs);
+    }
+    ASSERT_EQ(at.size(), 3u);
+    rounds.push_back(at[2] - at[1]);
+    // Less a few milliseconds: both clocks count whole ones.
+    EXPECT_GE(rounds.back(), static_cast<int>(timing.shortestRoundMs) + 2 * delayMs - 3);
+  }
+  // Not the longest round for a device that answers at once.
+  EXPECT_LT(rounds[0], static_cast<int>(timing.shortestRoundMs) + 2 * delays[1]);
+}
+
 }  // namespace
 }  // namespace velkarin::test
