@@ -29,8 +29,10 @@ fi
 
 ip link set lo up
 ip route add default dev lo src 127.0.0.1
-# Refuse to go on anywhere but in a namespace with loopback alone.
-if ip -o link show | awk -F': ' '{print $2}' | grep -vqx 'lo'; then
+# Refuse to go on anywhere but in a namespace with loopback alone. grep reads
+# everything (no -q): under pipefail, a writer killed by SIGPIPE after an early
+# match would turn the refusal into going on.
+if ip -o link show | awk -F': ' '{print $2}' | grep -vx 'lo' >/dev/null; then
   echo "netns-run: not in a private network namespace; refusing" >&2
   exit 1
 fi

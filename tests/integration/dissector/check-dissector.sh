@@ -8,7 +8,7 @@ cli=$1 devsim=$2 lua=$3
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../../scripts/devsim.sh"
 
-if ip -o link show | awk -F': ' '{print $2}' | grep -vqx lo; then
+if ip -o link show | awk -F': ' '{print $2}' | grep -vx lo >/dev/null; then
   echo "check-dissector: not in a private network namespace; refusing" >&2
   exit 1
 fi

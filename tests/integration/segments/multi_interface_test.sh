@@ -102,8 +102,10 @@ done
 
 # The table names the interface of each device.
 table=$("${cli[@]}" list 2>/dev/null | tr -d '\r')
-echo "$table" | head -1 | grep -Eq ' Status +Interface$' || fail "table header: $table"
-echo "$table" | grep -Eq '^003301 +Stray .* vh3$' || fail "table row of the stray device: $table"
+# Here-strings, not pipes: grep -q ends at its match, and a writer with lines
+# still to write would die of SIGPIPE, which pipefail reports as a failure.
+grep -Eq ' Status +Interface$' <<<"${table%%$'\n'*}" || fail "table header: $table"
+grep -Eq '^003301 +Stray .* vh3$' <<<"$table" || fail "table row of the stray device: $table"
 
 # Sent by the default route, a command cannot reach the second segment...
 "${cli[@]}" set 2201 --broadcast 255.255.255.255 --dhcp >"$work/set0" 2>&1
