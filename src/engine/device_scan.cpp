@@ -143,7 +143,8 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     const std::uint32_t nextSend = sent < timing.sends
                                        ? static_cast<std::uint32_t>(sent) * timing.repeatMs
                                        : lastSend + rounds.Length();
-    if (sending && elapsed >= nextSend) {
+    // None at the time bound: the scan ends there, and its answers would not be read.
+    if (sending && elapsed >= nextSend && elapsed < timing.maxScanMs) {
       if (sent >= timing.sends) sending = rounds.AskAgain(knownDevices());
       if (sending) {
         for (Channel& c : channels) c.udp->SendDiscovery();

@@ -223,8 +223,7 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
       return end;
     }
     std::vector<RowRun*> next;
-    const auto againRows = LookAtUnanswered(pending, targets);
-    for (RowRun* run : againRows) {
+    for (RowRun* run : LookAtUnanswered(pending, targets)) {
       const bool timeLeft = std::chrono::steady_clock::now() - run->firstSent <
                             std::chrono::milliseconds(limits.deliveryMs);
       if (timeLeft && run->delivery.commands < limits.maxCommands) next.push_back(run);
