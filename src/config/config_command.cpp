@@ -4,6 +4,7 @@
 
 #include "config/address_rules.h"
 #include "config/md5.h"
+#include "protocol/address.h"
 
 namespace velkarin {
 namespace {
@@ -27,16 +28,35 @@ std::string SerialToken(std::uint32_t serial) {
 
 }  // namespace
 
+std::string CommandAddress(const DeviceRecord& record) {
+  return record.deviceId.empty() ? SerialToken(record.serial) : record.deviceId;
+}
+
+bool DeviceTakesCommandFor(const DeviceRecord& device, const std::string& address) {
+  return address == SerialToken(device.serial) ||
+         (!device.deviceId.empty() && SameTextIgnoringCase(address, device.deviceId));
+}
+
+std::vector<DeviceRecord> OtherTakers(const DeviceRecord& record, const DeviceRecord& target,
+                                      const std::vector<DeviceRecord>& heard) {
+  const std::string address = CommandAddress(record);
+  std::vector<DeviceRecord> others;
+  for (const DeviceRecord& device : heard) {
+    if (device.serial == target.serial) continue;
+    if (DeviceTakesCommandFor(device, address)) others.push_back(device);
+  }
+  return others;
+}
+
 std::optional<std::string> BuildConfigCommand(const DeviceRecord& record, const char* password,
                                               const ConfigChallenge& challenge) {
   // A blank or a control character would split a field, and every later
   // field would shift on the device's side.
   if (FirstUnsafeCommandField(record) != nullptr) return std::nullopt;
-  std::string address = record.deviceId;
+  const std::string address = CommandAddress(record);
   std::int32_t index = record.deviceIndex;
   std::int32_t suffix = record.commandSuffix;
-  if (address.empty()) {
-    address = SerialToken(record.serial);
+  if (record.deviceId.empty()) {
     index = -1;
     suffix = -1;
   }

@@ -2,6 +2,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/device_record.h"
 #include "protocol/udp_channel.h"
@@ -16,5 +17,20 @@ constexpr std::size_t kPasswordDigestCap = 20;
 // goes into it holds a blank or a control character.
 std::optional<std::string> BuildConfigCommand(const DeviceRecord& record, const char* password,
                                               const ConfigChallenge& challenge);
+
+// The command's first word, by which devices know it is theirs: the
+// identifier, or the serial as "%06X" when there is none.
+std::string CommandAddress(const DeviceRecord& record);
+
+// True when `device` takes a command whose first word is `address`: a
+// device takes one that names its serial ("%06X") or its identifier (in any
+// case).
+bool DeviceTakesCommandFor(const DeviceRecord& device, const std::string& address);
+
+// The devices of `heard` other than `target` that would take the command
+// sent for `record` as well. Devices that share the target's serial are the
+// clash flags' concern and are left out.
+std::vector<DeviceRecord> OtherTakers(const DeviceRecord& record, const DeviceRecord& target,
+                                      const std::vector<DeviceRecord>& heard);
 
 }  // namespace velkarin

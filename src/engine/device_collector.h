@@ -16,6 +16,9 @@ enum StatusFlag : std::uint32_t {
   STATUS_NO_SERIAL = 0x04,
   STATUS_NO_IP = 0x08,
   STATUS_SERIAL_CLASH = 0x10,
+  // Set by a scan of several interfaces: another device, announcing
+  // otherwise, has this serial behind another interface.
+  STATUS_SERIAL_ELSEWHERE = 0x20,
 };
 
 class DeviceCollector {

@@ -103,6 +103,34 @@ std::vector<ScannedDevice> HeardDevices(std::vector<Channel>& channels,
   return devices;
 }
 
+// True when some announcement of the serial heard on interface `a` equals
+// one heard on `b`: a device heard behind both, not two devices.
+bool HeardAlike(const std::vector<ScannedDevice>& group, const std::string& a,
+                const std::string& b) {
+  for (const ScannedDevice& x : group) {
+    if (x.interfaceName != a) continue;
+    for (const ScannedDevice& y : group) {
+      if (y.interfaceName == b && x.record == y.record) return true;
+    }
+  }
+  return false;
+}
+
+// Two cells built alike may each have a device with one serial: a command
+// naming that serial reaches whichever lies behind the interface it leaves
+// by, so such devices are marked for the caller to tell apart.
+void MarkSerialsElsewhere(std::vector<ScannedDevice>& devices) {
+  for (auto first = devices.begin(); first != devices.end();) {
+    auto end = std::find_if(first, devices.end(), [&first](const ScannedDevice& d) {
+      return d.record.serial != first->record.serial;
+    });
+    if (DifferentDevicesBehindInterfaces(std::vector<ScannedDevice>(first, end))) {
+      for (auto d = first; d != end; ++d) d->record.statusFlags |= STATUS_SERIAL_ELSEWHERE;
+    }
+    first = end;
+  }
+}
+
 }  // namespace
 
 ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming& timing,
@@ -202,7 +230,20 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
                    [](const ScannedDevice& a, const ScannedDevice& b) {
                      return a.record.serial < b.record.serial;
                    });
+  MarkSerialsElsewhere(result.devices);
   return result;
+}
+
+bool DifferentDevicesBehindInterfaces(const std::vector<ScannedDevice>& matches) {
+  for (const ScannedDevice& a : matches) {
+    for (const ScannedDevice& b : matches) {
+      if (a.interfaceName != b.interfaceName &&
+          !HeardAlike(matches, a.interfaceName, b.interfaceName)) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 }  // namespace velkarin

@@ -49,7 +49,7 @@ struct ScannedDevice {
 struct ScanResult {
   // Sorted by serial, then in the order of the targets. A device heard on
   // two interfaces appears once for each; clash flags compare the devices
-  // heard on the same interface.
+  // heard on the same interface, but for STATUS_SERIAL_ELSEWHERE.
   std::vector<ScannedDevice> devices;
   bool quiet = false;    // ended by the idle window or by `enough`, not by the time bound
   int channelsOpen = 0;  // targets whose socket could be opened
@@ -64,5 +64,10 @@ using ScanEnough = std::function<bool(const std::vector<ScannedDevice>&)>;
 ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming& timing,
                        const std::function<bool()>& keepGoing = nullptr,
                        const ScanEnough& enough = nullptr);
+
+// True when `matches`, the devices that one command would name, lie behind
+// two interfaces and announce differently there: two devices, not one heard
+// twice, and the interface the command leaves by would choose between them.
+bool DifferentDevicesBehindInterfaces(const std::vector<ScannedDevice>& matches);
 
 }  // namespace velkarin

@@ -54,15 +54,17 @@ struct BadPlanCase {
 };
 
 // Devices 0000A1 to 0000A3; 0000A3 is in no plan below and announces 10.0.0.3.
-const char* const kThreeDevices[] = {
+// 0000B7, in no plan either, announces the identifier 0000A2.
+const char* const kPlanDevices[] = {
     "serial=A1,ip=10.0.0.1,netmask=255.0.0.0",
     "serial=A2,ip=10.0.0.2,netmask=255.0.0.0",
     "serial=A3,ip=10.0.0.3,netmask=255.0.0.0",
+    "serial=B7,ip=10.0.0.7,netmask=255.0.0.0,deviceId=0000A2",
 };
 
 TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
-  DevsimProcess devsim(
-      {"--device", kThreeDevices[0], "--device", kThreeDevices[1], "--device", kThreeDevices[2]});
+  DevsimProcess devsim({"--device", kPlanDevices[0], "--device", kPlanDevices[1], "--device",
+                        kPlanDevices[2], "--device", kPlanDevices[3]});
   ASSERT_DEVSIM_READY(devsim);
   const BadPlanCase cases[] = {
       {"bad address", "serial,ip,netmask\nA1,10.0.0.300,255.0.0.0\n",
@@ -90,6 +92,9 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
        "line 3, ip: address 10.1.0.1 is planned on line 2 as well"},
       {"address of a device outside the plan", "serial,ip,netmask\nA1,10.0.0.3,255.0.0.0\n",
        "line 2, ip: address 10.0.0.3 is announced by device 0000A3, which is not in the plan"},
+      {"a device outside the plan takes the row's command", "serial,dhcp\nA2,yes\n",
+       "line 2, serial: a command for 0000A2 would configure device 0000B7 (identifier 0000A2) as "
+       "well; 0000A2 announces no identifier that names it alone"},
       {"unknown column", "serial,dhcp,colour\nA1,yes,red\n", "line 1, colour: unknown column"},
       {"a mistyped column", "serial,ip,netmask,Gatway\nA1,10.1.0.1,255.0.0.0,10.1.0.254\n",
        "line 1, Gatway: unknown column 'Gatway': did you mean gateway?"},
@@ -438,7 +443,7 @@ TEST_F(CliTest, TheQuestionOnATerminalEndsAsAnsweredOrInterruptedWithItsReport) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    DevsimProcess devsim({"--device", kThreeDevices[0]});
+    DevsimProcess devsim({"--device", kPlanDevices[0]});
     ASSERT_DEVSIM_READY(devsim);
     TempFile plan(kOneRowPlan);
     TempFile report(kStaleReport);
@@ -491,7 +496,7 @@ TEST_F(CliTest, EveryWayOutOfAReadPlanReplacesOrRemovesAnEarlierReport) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     // A device that keeps the network busy holds the scan for its full 3 s.
-    DevsimProcess devsim({"--device", kThreeDevices[0], "--device", kThreeDevices[1], "--device",
+    DevsimProcess devsim({"--device", kPlanDevices[0], "--device", kPlanDevices[1], "--device",
                           "serial=F1,ip=10.9.0.1,netmask=255.0.0.0,floodRate=20"});
     ASSERT_DEVSIM_READY(devsim);
     TempFile plan(c.plan);
@@ -530,11 +535,11 @@ TEST_F(CliTest, ADryRunSaysWhyPlannedDevicesMayBeMissing) {
        "velkarin: no device answered the discovery sent to 255.255.255.255:8001 out of lo; "
        "usually a firewall drops UDP port 8001, or a network cable or adapter is down\n"},
       {"only others answer",
-       {"--device", kThreeDevices[2]},
+       {"--device", kPlanDevices[2]},
        7,
        "velkarin: no device of the plan answered, 1 other did;"},
       {"devices keep answering past the bound",
-       {"--device", kThreeDevices[0], "--fleet", "60", "--fleet-spread-ms", "6000",
+       {"--device", kPlanDevices[0], "--fleet", "60", "--fleet-spread-ms", "6000",
         "--fleet-template", "ip=172.16.0.1,netmask=255.255.0.0"},
        0,
        "velkarin: warning: the network was not quiet after 3.0 s; the list may be incomplete"},
@@ -558,7 +563,7 @@ TEST_F(CliTest, ADryRunSaysWhyPlannedDevicesMayBeMissing) {
 // progress line is cleared before the interrupt is told.
 TEST_F(CliTest, ASecondInterruptEndsTheRunAtOnce) {
   DevsimProcess devsim({"--device", "serial=B1,ip=10.0.1.2,netmask=255.0.0.0,onCommand=silent",
-                        "--device", kThreeDevices[0]});
+                        "--device", kPlanDevices[0]});
   ASSERT_DEVSIM_READY(devsim);
   TempFile plan("serial,ip,netmask\nB1,10.0.1.9,255.0.0.0\nA1,10.0.0.9,255.0.0.0\n");
   TempFile report;
@@ -612,7 +617,7 @@ TEST_F(CliTest, AWorkerThatCannotStartOrFailsCostsOnlyItsRows) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    DevsimProcess devsim({"--device", kThreeDevices[0], "--device", kThreeDevices[1]});
+    DevsimProcess devsim({"--device", kPlanDevices[0], "--device", kPlanDevices[1]});
     ASSERT_DEVSIM_READY(devsim);
     TempFile plan("serial,ip,netmask\nA1,10.0.0.11,255.0.0.0\nA2,10.0.0.12,255.0.0.0\n");
     TempFile report;

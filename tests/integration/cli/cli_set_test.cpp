@@ -315,6 +315,20 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             {"velkarin: 001A2B: not found; the identifier CHILLER-2 belongs to device 001A2C"},
             false},
+        // A device outside the command whose identifier is the serial's
+        // text takes the command too: refused, with the way out.
+        FailureCase{"IdentifierThatIsTheSerialOfAnother",
+                    {With("deviceId=PUMP-7"),
+                     "serial=C0DE,name=Other,ip=192.168.1.21,netmask=255.255.255.0,"
+                     "deviceId=001a2b"},
+                    kFixed,
+                    2,
+                    {},
+                    {"velkarin: 001A2B: a command for 001A2B would configure device 00C0DE "
+                     "(identifier 001a2b) as well; name 001A2B by its identifier: --device-id "
+                     "PUMP-7",
+                     "velkarin: nothing was sent"},
+                    false},
         FailureCase{"SerialZeroWithIdentifier",
                     {With("deviceId=PUMP-7")},
                     {"set", "0", "--device-id", "PUMP-7", "--dhcp"},

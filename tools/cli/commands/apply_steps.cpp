@@ -8,6 +8,7 @@
 
 #include "cli/commands/apply_report.h"
 #include "cli/commands/set_entries.h"
+#include "cli/output/device_table.h"
 #include "cli/output/display_text.h"
 #include "cli/output/file_io.h"
 #include "cli/output/scan_listing.h"
@@ -15,6 +16,7 @@
 #include "cli/output/warnings.h"
 #include "cli/plan/address_entry.h"
 #include "cli/terminal/terminal.h"
+#include "config/config_command.h"
 #include "config/configuration_wait.h"
 
 namespace velkarin::cli {
@@ -83,19 +85,44 @@ void AddUnheard(const std::vector<ScannedDevice>& more, std::vector<ScannedDevic
                    });
 }
 
+// A row to configure whose command could reach another device than its
+// own: one that takes the same command word behind the interface it leaves
+// by, or, for a row that names no interface, another device with the serial
+// behind another interface.
+std::optional<PlanProblem> ClashProblem(const RowRun& run,
+                                        const std::vector<ScannedDevice>& heard) {
+  std::vector<ScannedDevice> named;
+  std::vector<DeviceRecord> sameInterface;
+  for (const ScannedDevice& d : heard) {
+    if (RowHeard(*run.row, d)) named.push_back(d);
+    if (d.interfaceName == run.device.interfaceName) sameInterface.push_back(d.record);
+  }
+  const std::string device = " (device " + SerialText(run.planned.serial) + ")";
+  if (run.row->interfaceName.empty() && DifferentDevicesBehindInterfaces(named)) {
+    return PlanProblem{run.row->line, "interface",
+                       "different devices announce this serial behind different interfaces; "
+                       "name the one to configure in the interface column" +
+                           device};
+  }
+  if (OtherTakers(run.planned, run.device.record, sameInterface).empty()) return std::nullopt;
+  return PlanProblem{
+      run.row->line, "serial",
+      OtherTakersText(run.planned, run.device.record, sameInterface, "device_id") + device};
+}
+
 // The rows whose configuration the scan shows already, or that it did not
 // hear; the rest are queued for a worker. A DHCP row whose address was
-// edited goes to `edited`.
+// edited, and one whose command another device would take, go to `refused`.
 std::vector<RowRun*> Classify(std::vector<RowRun>& runs, const std::vector<ScannedDevice>& heard,
                               const std::vector<ScanTarget>& targets,
-                              std::vector<PlanProblem>& edited) {
+                              std::vector<PlanProblem>& refused) {
   std::vector<RowRun*> queue;
   for (RowRun& run : runs) {
     for (const ScannedDevice& d : heard) {
       if (!RowHeard(*run.row, d)) continue;
       run.heard = true;
       run.device = d;
-      if (auto problem = EditedDhcpProblem(*run.row, d.record)) edited.push_back(*problem);
+      if (auto problem = EditedDhcpProblem(*run.row, d.record)) refused.push_back(*problem);
       break;
     }
     if (!run.heard) {
@@ -112,6 +139,7 @@ std::vector<RowRun*> Classify(std::vector<RowRun>& runs, const std::vector<Scann
       }
       run.exchange = DeviceExchange(targets[target].destination);
       queue.push_back(&run);
+      if (auto problem = ClashProblem(run, heard)) refused.push_back(*problem);
     }
   }
   return queue;

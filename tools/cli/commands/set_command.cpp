@@ -14,6 +14,7 @@
 #include "cli/output/warnings.h"
 #include "cli/plan/address_entry.h"
 #include "cli/terminal/terminal.h"
+#include "config/config_command.h"
 #include "config/config_delivery.h"
 #include "config/config_transaction.h"
 #include "config/configuration_wait.h"
@@ -83,6 +84,16 @@ int RunSet(const SetOptions& options) {
   bool conflictRefused = false;
   const BeforeSendHook checkConflicts = [&](const DeviceList& heard, const DeviceRecord& target) {
     if (Interrupted()) return false;
+    // A device that takes the command as well would be configured unasked:
+    // never sent, whatever is allowed.
+    const std::vector<DeviceRecord> all(heard.begin(), heard.end());
+    if (!OtherTakers(record, target, all).empty()) {
+      progress.spinner.Clear();
+      WriteText(stderr, "velkarin: " + serialText + ": " +
+                            OtherTakersText(record, target, all, "--device-id") + "\n");
+      conflictRefused = true;
+      return false;
+    }
     stage = Stage::kSent;
     if (record.dhcp != 0) return true;
     const std::vector<std::string> conflicts =

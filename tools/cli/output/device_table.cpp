@@ -30,6 +30,8 @@ std::string StatusFlagWords(std::uint32_t flags) {
       {STATUS_NO_SERIAL, "no-serial"},
       {STATUS_NO_IP, "no-ip"},
       {STATUS_SERIAL_CLASH, "serial-clash"},
+      // Another device has the serial behind another interface.
+      {STATUS_SERIAL_ELSEWHERE, "serial-on-other-interface"},
   };
   std::string words;
   for (std::uint32_t bit = 1; bit != 0; bit <<= 1) {

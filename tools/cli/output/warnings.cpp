@@ -7,6 +7,7 @@
 #include "cli/output/display_text.h"
 #include "cli/output/text_output.h"
 #include "config/address_rules.h"
+#include "config/config_command.h"
 
 namespace velkarin::cli {
 
@@ -34,6 +35,29 @@ std::vector<std::string> AddressConflictWarnings(const DeviceList& heard,
                     " as well makes an address conflict");
   }
   return texts;
+}
+
+std::string OtherTakersText(const DeviceRecord& record, const DeviceRecord& target,
+                            const std::vector<DeviceRecord>& heard, const std::string& idOption) {
+  const std::vector<DeviceRecord> others = OtherTakers(record, target, heard);
+  std::string text =
+      "a command for " + DisplayDeviceText(CommandAddress(record)) + " would configure device";
+  for (std::size_t i = 0; i < others.size(); ++i) {
+    text += (i == 0 ? " " : ", ") + SerialText(others[i].serial);
+    if (!others[i].deviceId.empty()) {
+      text += " (identifier " + DisplayDeviceText(others[i].deviceId) + ")";
+    }
+  }
+  text += " as well";
+  DeviceRecord byId = record;
+  byId.deviceId = target.deviceId;
+  if (!target.deviceId.empty() && OtherTakers(byId, target, heard).empty()) {
+    return text + "; name " + SerialText(target.serial) + " by its identifier: " + idOption + " " +
+           DisplayDeviceText(target.deviceId);
+  }
+  return text + "; " + SerialText(target.serial) +
+         " announces no identifier that names it alone: change the other device's identifier "
+         "first";
 }
 
 std::vector<std::string> PlausibilityWarningTexts(const DeviceRecord& record) {

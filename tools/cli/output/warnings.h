@@ -20,6 +20,13 @@ std::vector<std::string> AddressConflictWarnings(const DeviceList& heard,
                                                  const DeviceRecord& target,
                                                  const std::string& ipAddress);
 
+// What to say when the command for `record`, meant for `target`, would be
+// taken by other devices of `heard` as well (OtherTakers): who they are, and
+// the way out, `idOption` (the option or column that names a device by its
+// identifier), when the target announces an identifier that names it alone.
+std::string OtherTakersText(const DeviceRecord& record, const DeviceRecord& target,
+                            const std::vector<DeviceRecord>& heard, const std::string& idOption);
+
 // The warnings of the address rules for the configuration in `record`.
 std::vector<std::string> PlausibilityWarningTexts(const DeviceRecord& record);
 
