@@ -106,6 +106,8 @@ table=$("${cli[@]}" list 2>/dev/null | tr -d '\r')
 # still to write would die of SIGPIPE, which pipefail reports as a failure.
 grep -Eq ' Status +Interface$' <<<"${table%%$'\n'*}" || fail "table header: $table"
 grep -Eq '^003301 +Stray .* vh3$' <<<"$table" || fail "table row of the stray device: $table"
+grep -Eq '^005505 +Twin-A .* serial-on-other-interface +vh1$' <<<"$table" ||
+  fail "table row of a twin behind another interface: $table"
 
 # Sent by the default route, a command cannot reach the second segment...
 "${cli[@]}" set 2201 --broadcast 255.255.255.255 --dhcp >"$work/set0" 2>&1
@@ -118,6 +120,12 @@ status=$?
 grep -q '^002201: configured' "$work/set1" || fail "set on segment 2 said: $(cat "$work/set1")"
 now=$("${cli[@]}" list --json --interface vh2 2>/dev/null | jq -r '.[] | select(.serial == 8705) | .ipAddress')
 [ "$now" = 10.71.2.50 ] || fail "device 2201 announces $now after set"
+# Without an identifier or an interface, either twin could take the command.
+"${cli[@]}" set 5505 --dhcp >"$work/set5" 2>&1
+status=$?
+[ $status -eq 2 ] || fail "set 5505 behind two interfaces: exit $status, want 2: $(cat "$work/set5")"
+grep -q 'different devices announce this serial behind vh1 and vh2' "$work/set5" ||
+  fail "set 5505 behind two interfaces said: $(cat "$work/set5")"
 # The identifier picks the twin's interface, in any case, as everywhere else.
 "${cli[@]}" set 5505 --device-id twin-b --dhcp >"$work/set4" 2>&1
 status=$?
@@ -162,6 +170,17 @@ want="004242 vh2 not configured as sent
 004343 vh2 configured
 004444 vh2 accepted, not seen again within 15 s"
 [ "$got" = "$want" ] || fail "apply across segments: [$got], want [$want]"
+
+# A row without an interface for the twins is refused before anything is sent.
+printf 'serial,dhcp,interface\n4242,yes,\n' >"$work/twins.csv"
+plan=$work/twins.csv
+[[ "${cli[0]}" == wine* ]] && plan="Z:${plan//\//\\}"
+"${cli[@]}" apply "$plan" --dry-run --interface vh1 --interface vh2 \
+  --broadcast "255.255.255.255:$port" >/dev/null 2>"$work/twins.err"
+status=$?
+[ $status -eq 2 ] || fail "a row for the twins without an interface: exit $status, want 2"
+grep -q 'line 2, interface: different devices announce this serial' "$work/twins.err" ||
+  fail "a row for the twins without an interface said: $(cat "$work/twins.err")"
 
 rm -rf "$work"
 if [ $failures -ne 0 ]; then

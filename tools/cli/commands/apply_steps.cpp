@@ -85,29 +85,34 @@ void AddUnheard(const std::vector<ScannedDevice>& more, std::vector<ScannedDevic
                    });
 }
 
-// A row to configure whose command could reach another device than its
-// own: one that takes the same command word behind the interface it leaves
-// by, or, for a row that names no interface, another device with the serial
-// behind another interface.
-std::optional<PlanProblem> ClashProblem(const RowRun& run,
-                                        const std::vector<ScannedDevice>& heard) {
+// A row that names no interface while different devices announce its
+// serial behind two: which one it means, the plan does not say.
+std::optional<PlanProblem> AmbiguousRowProblem(const PlanRow& row,
+                                               const std::vector<ScannedDevice>& heard) {
+  if (!row.interfaceName.empty()) return std::nullopt;
   std::vector<ScannedDevice> named;
+  for (const ScannedDevice& d : heard) {
+    if (RowHeard(row, d)) named.push_back(d);
+  }
+  if (!DifferentDevicesBehindInterfaces(named)) return std::nullopt;
+  return PlanProblem{row.line, "interface",
+                     "different devices announce this serial behind different interfaces; name "
+                     "the one to configure in the interface column (device " +
+                         SerialText(row.entries.serial) + ")"};
+}
+
+// A row to configure whose command another device behind the same
+// interface would take as well.
+std::optional<PlanProblem> OtherTakersProblem(const RowRun& run,
+                                              const std::vector<ScannedDevice>& heard) {
   std::vector<DeviceRecord> sameInterface;
   for (const ScannedDevice& d : heard) {
-    if (RowHeard(*run.row, d)) named.push_back(d);
     if (d.interfaceName == run.device.interfaceName) sameInterface.push_back(d.record);
   }
-  const std::string device = " (device " + SerialText(run.planned.serial) + ")";
-  if (run.row->interfaceName.empty() && DifferentDevicesBehindInterfaces(named)) {
-    return PlanProblem{run.row->line, "interface",
-                       "different devices announce this serial behind different interfaces; "
-                       "name the one to configure in the interface column" +
-                           device};
-  }
   if (OtherTakers(run.planned, run.device.record, sameInterface).empty()) return std::nullopt;
-  return PlanProblem{
-      run.row->line, "serial",
-      OtherTakersText(run.planned, run.device.record, sameInterface, "device_id") + device};
+  return PlanProblem{run.row->line, "serial",
+                     OtherTakersText(run.planned, run.device.record, sameInterface, "device_id") +
+                         " (device " + SerialText(run.planned.serial) + ")"};
 }
 
 // The rows whose configuration the scan shows already, or that it did not
@@ -123,6 +128,7 @@ std::vector<RowRun*> Classify(std::vector<RowRun>& runs, const std::vector<Scann
       run.heard = true;
       run.device = d;
       if (auto problem = EditedDhcpProblem(*run.row, d.record)) refused.push_back(*problem);
+      if (auto problem = AmbiguousRowProblem(*run.row, heard)) refused.push_back(*problem);
       break;
     }
     if (!run.heard) {
@@ -139,7 +145,7 @@ std::vector<RowRun*> Classify(std::vector<RowRun>& runs, const std::vector<Scann
       }
       run.exchange = DeviceExchange(targets[target].destination);
       queue.push_back(&run);
-      if (auto problem = ClashProblem(run, heard)) refused.push_back(*problem);
+      if (auto problem = OtherTakersProblem(run, heard)) refused.push_back(*problem);
     }
   }
   return queue;
