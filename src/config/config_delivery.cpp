@@ -50,10 +50,14 @@ DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* p
     // Every command carries the same configuration: taking any is taking it.
     if (status == kReplyAccepted) return Heard::kAccepted;
     if (status != kReplyRefused) return Heard::kOther;
+    ++refusals_;
     // Without a password, or without a new challenge, a refusal is the
     // device's answer to every command of the exchange.
     if (password == nullptr || challenge_ == before) return Heard::kRefused;
     if (heard_ >= sent_) return signedWithChallenge_ ? Heard::kRefused : Heard::kChallenge;
+    // Replies were lost, so which command this refusal answers is unknown;
+    // a second refusal, or one by the bound, is the answer all the same.
+    if (refusals_ >= 2 || sent_ >= limits.maxCommandsOnceRefused) return Heard::kRefused;
     // An earlier command's refusal: the device renewed its challenge since,
     // and the later replies bring the one it holds now. A device that
     // answers is worth the longer wait; a command signed with a challenge
@@ -71,7 +75,7 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
   Heard heard = Heard::kNothing;
   if (channel_ == nullptr) {
     channel_.reset(new UdpChannel(destination_));
-    sent_ = heard_ = unanswered_ = 0;
+    sent_ = heard_ = unanswered_ = refusals_ = 0;
   } else {
     // What came since the last wait decides before anything goes out again.
     heard = Listen(found.serial, password, 0, limits);
@@ -79,6 +83,10 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
     delivery.resent = delivery.resent || heard == Heard::kNothing;
   }
   while (heard == Heard::kNothing || heard == Heard::kChallenge) {
+    if (password != nullptr && refusals_ > 0 && sent_ >= limits.maxCommandsOnceRefused) {
+      channel_.reset();
+      return CONFIG_REFUSED;
+    }
     signedWithChallenge_ = challengeHeard_;
     if (!channel_->SendConfigCommand(record, password, challenge_)) {
       channel_.reset();

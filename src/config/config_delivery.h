@@ -14,6 +14,11 @@ namespace velkarin {
 
 struct DeliveryLimits {
   int maxCommands = 8;  // counting an answer to a challenge
+  // Once a device has refused a command with a password, a refusal is its
+  // answer by this many commands at the latest, even when replies were lost
+  // on the way: a wrong password is not sent again and again to a device
+  // that may lock out after failed attempts.
+  int maxCommandsOnceRefused = 3;
   // The first two commands'; each later one waits half as long again, up to
   // the longest. A reply that comes later still counts while the exchange
   // lasts, so a short first wait costs a slow device a command or two more,
@@ -81,6 +86,7 @@ class DeviceExchange {
   int sent_ = 0;                      // commands on channel_
   int heard_ = 0;                     // replies to them
   int unanswered_ = 0;                // commands whose wait ended without their reply
+  int refusals_ = 0;                  // refusals heard, to any command
   bool challengeHeard_ = false;       // challenge_ is one the device handed out
   bool signedWithChallenge_ = false;  // the last command answered a challenge
 };

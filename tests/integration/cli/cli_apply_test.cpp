@@ -558,6 +558,30 @@ TEST_F(CliTest, ADryRunSaysWhyPlannedDevicesMayBeMissing) {
   }
 }
 
+// An interrupt while a device is configured finishes the row in flight: a
+// reply that comes late still counts, and no new row is started.
+TEST_F(CliTest, AnInterruptFinishesTheRowsInFlight) {
+  DevsimProcess devsim(
+      {"--device", "serial=B1,ip=10.0.1.2,netmask=255.0.0.0,replyDelayMs=1000,afterAccept=none",
+       "--device", kPlanDevices[0]});
+  ASSERT_DEVSIM_READY(devsim);
+  TempFile plan("serial,ip,netmask\nB1,10.0.1.9,255.0.0.0\nA1,10.0.0.9,255.0.0.0\n");
+  TempFile report;
+  ChildProcess tool(
+      {CliPath(), "apply", plan.path(), "--yes", "--jobs", "1", "--report", report.path()});
+  ASSERT_TRUE(tool.WaitForOutput([&](const std::string&) { return !Commands(devsim).empty(); },
+                                 seconds(30)));
+  tool.Signal(SIGINT);
+  ASSERT_TRUE(tool.WaitForExit(seconds(30)));
+  EXPECT_EQ(tool.exitCode(), 130) << tool.err();
+  EXPECT_TRUE(Contains(report.Read(),
+                       ",0000B1,,,lo,no,10.0.1.9,255.0.0.0,,\"accepted, not "
+                       "verified (interrupted)\""))
+      << report.Read();
+  EXPECT_EQ(ResultsBySerial(report.Read()).at("0000A1"), "not started (interrupted)");
+  EXPECT_EQ(CommandTargets(Commands(devsim)).count("0000A1"), 0u);
+}
+
 // A second interrupt while a device is configured ends the run at once: the
 // row in flight is unknown, the one never started says so, and the
 // progress line is cleared before the interrupt is told.

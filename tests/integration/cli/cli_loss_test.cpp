@@ -108,22 +108,65 @@ void ApplyConfiguresEveryRow(DevsimProcess& devsim, int devices) {
   }
 }
 
+// Devices that want another password: each refusal is the answer, though
+// replies were lost, and the password goes to no more devices once the
+// first ones refused it.
+void AWrongPasswordIsRefusedAndHeldBack(DevsimProcess& devsim, int devices) {
+  const std::string planPath = devsim.directory() + "/plan.csv";
+  const std::string passwordPath = devsim.directory() + "/password";
+  std::ofstream(passwordPath) << "wrong\n";
+  {
+    std::ofstream plan(planPath);
+    plan << "serial,dhcp\n";
+    for (int i = 0; i < devices; ++i) plan << FleetSerial(i) << ",yes\n";
+  }
+  const RunResult run =
+      RunCli({"apply", planPath, "--yes", "--json", "--password-file", passwordPath}, seconds(180));
+  EXPECT_EQ(run.exitCode, 7) << run.err;
+  EXPECT_TRUE(Contains(run.err, "velkarin: the plan's password was refused by")) << run.err;
+  int refused = 0;
+  int heldBack = 0;
+  for (const nlohmann::json& row : nlohmann::json::parse(run.out)) {
+    const std::string serial = row["serialText"];
+    const std::string result = row["result"];
+    const int received = CommandsTo(devsim, serial);
+    if (result == "refused by the device; the password may be wrong") {
+      ++refused;
+      EXPECT_GE(received, 1) << serial;
+    } else {
+      EXPECT_EQ(result, "not sent (the plan's password was refused by other devices)") << serial;
+      ++heldBack;
+      EXPECT_EQ(received, 0) << serial;
+    }
+    EXPECT_LE(received, 3) << serial << "\n" << devsim.LogText();
+  }
+  EXPECT_GE(refused, 2);
+  EXPECT_GE(heldBack, 1);
+  EXPECT_FALSE(Contains(devsim.LogText(), ": applied")) << devsim.LogText();
+}
+
 TEST_F(CliTest, UnderDatagramLossEveryResultIsTrueToWhatTheDevicesDid) {
   const struct {
     const char* what;
     int lossPercent;
     int devices;
     std::function<void(DevsimProcess&, int)> check;
+    const char* fleetTemplate = nullptr;
   } cases[] = {
       {"list", 20, 40, ListsNearlyEveryDevice},
       // Half of the commands or their replies are lost: sent once, half of
       // the runs ended "no reply", some of them from a configured device.
       {"set", 30, 3, SetConfiguresEachDevice},
       {"apply", 20, 20, ApplyConfiguresEveryRow},
+      {"a wrong password", 20, 20, AWrongPasswordIsRefusedAndHeldBack,
+       "onCommand=require-auth,password=sesame"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    DevsimProcess devsim({"--fleet", std::to_string(c.devices + 1)});
+    std::vector<std::string> fleet = {"--fleet", std::to_string(c.devices + 1)};
+    if (c.fleetTemplate != nullptr)
+      fleet.insert(fleet.end(), {"--fleet-template", c.fleetTemplate});
+    DevsimProcess devsim(fleet);
     ASSERT_DEVSIM_READY(devsim);
     DatagramLoss loss(c.lossPercent);
     ASSERT_LOSS_ACTIVE(loss);

@@ -31,6 +31,21 @@ struct Workers {
   std::atomic<int> workersDone{0};
 };
 
+// Devices that refused the plan's password, and that took it, over the
+// whole run: devices may lock out after failed attempts, so a password the
+// first devices refuse is not tried on the rest.
+constexpr int kRefusalsToHoldBack = 2;
+std::atomic<int> planPasswordRefused{0};
+std::atomic<int> planPasswordTaken{0};
+
+bool UsesPlanPassword(const RowRun& run, const ApplyOptions& options) {
+  return options.password.has_value() && !run.row->entries.password.has_value();
+}
+
+bool PlanPasswordHeldBack() {
+  return planPasswordRefused.load() >= kRefusalsToHoldBack && planPasswordTaken.load() == 0;
+}
+
 // One row's command, through the row's own exchange, so that the device's
 // challenge is never shared between threads. What goes wrong in the tool is
 // the row's result, not the run's end.
@@ -53,15 +68,28 @@ void ConfigureRow(RowRun& run, const ApplyOptions& options) {
 void ConfigureRows(void* argument) {
   Workers& w = *static_cast<Workers*>(argument);
   for (;;) {
-    if (Interrupted()) break;
+    if (InterruptCount() >= 2) break;
     const std::size_t index = w.next.fetch_add(1);
     if (index >= w.queue.size()) break;
     RowRun& run = *w.queue[index];
+    // After an interrupt only the rows in flight go on: sent again, looked at.
+    if (Interrupted() && run.delivery.commands == 0) continue;
+    const bool planPassword = UsesPlanPassword(run, *w.options);
+    if (planPassword && run.delivery.commands == 0 && PlanPasswordHeldBack()) {
+      run.heldBack = true;
+      run.state.store(kFinished);
+      ++w.failed;
+      continue;
+    }
     run.state.store(kRunning);
     ConfigureRow(run, *w.options);
     const bool ok = run.failure.empty() && run.result == CONFIG_OK;
     // A command without a reply is not done yet: it is looked at, and sent again.
     const bool unanswered = run.failure.empty() && WorthALook(run.result, run.delivery);
+    if (planPassword && !unanswered && run.failure.empty()) {
+      if (run.result == CONFIG_REFUSED) ++planPasswordRefused;
+      if (ok) ++planPasswordTaken;
+    }
     run.state.store(kFinished);
     if (!unanswered) ++(ok ? w.done : w.failed);
   }
@@ -89,7 +117,8 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const ApplyOptions& options) 
   }
   Spinner spinner;
   const int total = static_cast<int>(queue.size());
-  bool toldInterrupt = false;
+  // Told once, though the rows in flight may be sent again in later rounds.
+  static bool toldInterrupt = false;
   while (w.workersDone.load() < static_cast<int>(threads.size())) {
     if (InterruptCount() >= 2) {
       spinner.Clear();
@@ -143,7 +172,7 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
   const std::vector<ObservedConfiguration> observed =
       AwaitConfigurations(targets, expected, 0, LookTiming(), [&] {
         spinner.Tick("looking at the devices whose reply was lost");
-        return !Interrupted();
+        return InterruptCount() < 2;
       });
   for (std::size_t i = 0; i < looked.size(); ++i) {
     RowRun* run = looked[i];
@@ -164,9 +193,14 @@ void TakeResults(const std::vector<RowRun*>& queue) {
     const int state = run->state.load();
     if (state == kRunning) run->outcome = Outcome::kUnknown;
     if (state != kFinished) continue;
-    if (!run->failure.empty()) {
+    if (run->heldBack) {
+      run->outcome = Outcome::kHeldBack;
+    } else if (!run->failure.empty()) {
       run->outcome = Outcome::kFailed;
       run->detail = run->failure;
+    } else if (run->result == CONFIG_NO_REPLY && Interrupted()) {
+      // Its reply may still have been on the way: the device may have it.
+      run->outcome = InterruptCount() >= 2 ? Outcome::kUnknown : Outcome::kNoReplyInterrupted;
     } else if (run->result != CONFIG_OK) {
       run->outcome = Outcome::kTransaction;
     }
@@ -215,7 +249,9 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
                                      const std::vector<ScanTarget>& targets,
                                      const ApplyOptions& options) {
   const DeliveryLimits limits;
-  for (std::vector<RowRun*> pending = queue; !pending.empty() && !Interrupted();) {
+  planPasswordRefused = 0;
+  planPasswordTaken = 0;
+  for (std::vector<RowRun*> pending = queue; !pending.empty() && InterruptCount() < 2;) {
     if (!RunWorkers(pending, options)) {
       TakeResults(queue);
       RunEnd end = InterruptedEnd(true);
@@ -231,6 +267,13 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
     pending = next;
   }
   TakeResults(queue);
+  if (std::any_of(queue.begin(), queue.end(), [](const RowRun* run) { return run->heldBack; })) {
+    std::fprintf(stderr,
+                 "velkarin: the plan's password was refused by %d devices and taken by none: it "
+                 "was not sent to the other devices, which may lock out after failed attempts; "
+                 "check the password and run the plan again\n",
+                 planPasswordRefused.load());
+  }
   return std::nullopt;
 }
 

@@ -61,6 +61,10 @@ std::string ResultWords(const RowRun& run, const Ending& ending) {
       return "failed in the tool";
     case Outcome::kUnknown:
       return "unknown (interrupted while being configured)";
+    case Outcome::kHeldBack:
+      return "not sent (the plan's password was refused by other devices)";
+    case Outcome::kNoReplyInterrupted:
+      return "no reply before the interrupt; the device may have taken the configuration";
   }
   return "";
 }

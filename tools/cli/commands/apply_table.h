@@ -19,16 +19,18 @@ constexpr std::uint32_t kAnnounceAgainMs = 15000;
 enum class Action { kConfigure, kAlreadyDone, kNotFound };
 
 enum class Outcome {
-  kPending,        // not run (yet)
-  kConfigured,     // accepted, and announced as planned
-  kAlreadyDone,    // announced as planned before anything was sent
-  kNotFound,       // not heard by the scan; nothing sent
-  kTransaction,    // the transaction failed: `result` says how
-  kNotSeenAgain,   // accepted, then not heard within the wait
-  kNotConfigured,  // accepted, but announces something else
-  kNotVerified,    // accepted; interrupted before it was seen again
-  kFailed,         // the tool failed while configuring it: `detail` says how
-  kUnknown,        // in flight when a second interrupt ended the run
+  kPending,             // not run (yet)
+  kConfigured,          // accepted, and announced as planned
+  kAlreadyDone,         // announced as planned before anything was sent
+  kNotFound,            // not heard by the scan; nothing sent
+  kTransaction,         // the transaction failed: `result` says how
+  kNotSeenAgain,        // accepted, then not heard within the wait
+  kNotConfigured,       // accepted, but announces something else
+  kNotVerified,         // accepted; interrupted before it was seen again
+  kFailed,              // the tool failed while configuring it: `detail` says how
+  kUnknown,             // in flight when a second interrupt ended the run
+  kHeldBack,            // not sent: the plan's password was refused by the first devices
+  kNoReplyInterrupted,  // sent, no reply yet when an interrupt ended the sending
 };
 
 // Where a worker is with a row. A finished row's result may be read once
@@ -45,8 +47,9 @@ struct RowRun {
   std::atomic<int> state{kWaiting};
   // Written by the worker before it finishes the row.
   ConfigResult result = CONFIG_OK;
-  std::string failure;  // what went wrong in the tool, if anything
-  Delivery delivery;    // the commands sent, and how they ended
+  std::string failure;    // what went wrong in the tool, if anything
+  Delivery delivery;      // the commands sent, and how they ended
+  bool heldBack = false;  // not started: the plan's password was refused
   std::chrono::steady_clock::time_point firstSent;
   // Written by the main thread alone.
   Outcome outcome = Outcome::kPending;
