@@ -35,11 +35,13 @@ void OpenTerminal(int ends[2]) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal,
-                           bool stdinTerminal) {
+                           bool stdinTerminal, bool outputUnread) {
   int outPipe[2];
   int errPipe[2];
   int inTerminal[2] = {-1, -1};
   if (pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  // Closed before the program starts: its first write finds no reader.
+  if (outputUnread) close(outPipe[0]);
   if (stdinTerminal) {
     OpenTerminal(inTerminal);
     // Typed keys arrive as typed, without an echo to read back.
@@ -75,7 +77,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool stderrTerm
   if (stdinTerminal) close(inTerminal[1]);
   inFd_ = inTerminal[0];
   pid_ = pid;
-  outFd_ = outPipe[0];
+  outFd_ = outputUnread ? -1 : outPipe[0];
   errFd_ = errPipe[0];
 }
 

@@ -11,9 +11,10 @@ class ChildProcess {
  public:
   // Starts argv[0] (a path) with the arguments; stdin is /dev/null. With
   // `stderrTerminal` its standard error is a pseudo-terminal (read as err()).
-  // With `stdinTerminal` its standard input is one, written by Type().
+  // With `stdinTerminal` its standard input is one, written by Type(). With
+  // `outputUnread` its standard output is a pipe that nobody reads (out() stays empty).
   explicit ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal = false,
-                        bool stdinTerminal = false);
+                        bool stdinTerminal = false, bool outputUnread = false);
   // Kills the program if it still runs.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;

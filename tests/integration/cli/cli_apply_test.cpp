@@ -414,7 +414,9 @@ TEST_F(CliTest, APlanOfFiftyDevicesIsAppliedAndARerunSendsOnlyToTheUnfinished) {
 // A plan for device 0000A1 of the simulator, and a report file left by an
 // earlier run: every way out of the run must replace it or remove it.
 const char* const kOneRowPlan = "serial,ip,netmask\nA1,10.0.0.9,255.0.0.0\n";
-const char* const kStaleReport = "line,serial,result\n2,0000A1,from an earlier run\n";
+const char* const kStaleReport =
+    "line,serial,name,device_id,interface,dhcp,ip,netmask,gateway,result,detail,commands\r\n"
+    "2,0000A1,,,lo,no,10.0.0.9,255.0.0.0,,from an earlier run,,0\r\n";
 
 // The question on a terminal: declining is no failure; an interrupt ends it
 // at once with nothing sent; with --json, standard output is the JSON report
@@ -473,48 +475,88 @@ TEST_F(CliTest, TheQuestionOnATerminalEndsAsAnsweredOrInterruptedWithItsReport) 
 }
 
 // The other ways out once the plan has been read: each writes this run's
-// report, or removes the earlier one and says so.
+// report, or removes the earlier one and says so. A file that is no report
+// of ours, the plan above all, is left as it is, and nothing is sent.
+const char* const kKept = "(the file as it was)";
+
 TEST_F(CliTest, EveryWayOutOfAReadPlanReplacesOrRemovesAnEarlierReport) {
   struct Case {
     const char* what;
     const char* plan;
     const char* option;
-    bool interruptScan;
+    int signal;                    // 0: none
+    std::size_t signalAtCommands;  // sent once this many commands came (0: in the scan)
+    bool outputUnread;             // standard output a pipe nobody reads
+    bool reportIsPlan;             // --report names the plan
+    const char* earlier;           // the report file before the run
     int exitCode;
-    const char* result;  // of the report's row; nullptr: no report
+    const char* result;  // of the report's row; nullptr: no report; kKept
     const char* err;
+    std::size_t commands;
   };
+  const char* const silentPlan = "serial,ip,netmask\nB1,10.0.1.9,255.0.0.0\n";
+  const char* const badPlan = "serial,ip,netmask\nA1,10.0.0.300,255.0.0.0\n";
   const Case cases[] = {
-      {"interrupted during the scan", kOneRowPlan, "--yes", true, 130, "not started (interrupted)",
-       ""},
+      {"interrupted during the scan", kOneRowPlan, "--yes", SIGINT, 0, false, false, kStaleReport,
+       130, "not started (interrupted)", "", 0},
       {"an address another device announces", "serial,ip,netmask\nA1,10.0.0.2,255.0.0.0\n", "--yes",
-       false, 2, "not started (nothing was sent)", "velkarin: nothing was sent\n"},
-      {"a dry run", kOneRowPlan, "--dry-run", false, 0, "not started (dry run)", ""},
-      {"a plan with a problem", "serial,ip,netmask\nA1,10.0.0.300,255.0.0.0\n", "--yes", false, 2,
-       nullptr, "velkarin: removed the report "},
+       0, 0, false, false, kStaleReport, 2, "not started (nothing was sent)",
+       "velkarin: nothing was sent\n", 0},
+      {"a dry run", kOneRowPlan, "--dry-run", 0, 0, false, false, kStaleReport, 0,
+       "not started (dry run)", "", 0},
+      {"a plan with a problem", badPlan, "--yes", 0, 0, false, false, kStaleReport, 2, nullptr,
+       "velkarin: removed the report ", 0},
+      {"a hangup while configuring", silentPlan, "--yes", SIGHUP, 1, false, false, kStaleReport,
+       143, "no reply from the device", "velkarin: interrupted: finishing", 1},
+      {"standard output nobody reads", kOneRowPlan, "--yes", 0, 0, true, false, kStaleReport, 1,
+       "configured", "velkarin: cannot write to standard output: Broken pipe\n", 1},
+      {"the plan as its own report", kOneRowPlan, "--yes", 0, 0, false, true, nullptr, 2, kKept,
+       "is the plan itself", 0},
+      {"a bad plan as its own report", badPlan, "--yes", 0, 0, false, true, nullptr, 2, kKept,
+       "is the plan itself", 0},
+      {"a file that is no report", kOneRowPlan, "--yes", 0, 0, false, false, "notes\n", 2, kKept,
+       "is not a report of velkarin apply; choose another name or remove it", 0},
+      {"a bad plan and a file that is no report", badPlan, "--yes", 0, 0, false, false, "notes\n",
+       2, kKept, "is not a report of velkarin apply", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     // A device that keeps the network busy holds the scan for its full 3 s.
     DevsimProcess devsim({"--device", kPlanDevices[0], "--device", kPlanDevices[1], "--device",
+                          "serial=B1,ip=10.0.1.2,netmask=255.0.0.0,onCommand=silent", "--device",
                           "serial=F1,ip=10.9.0.1,netmask=255.0.0.0,floodRate=20"});
     ASSERT_DEVSIM_READY(devsim);
     TempFile plan(c.plan);
-    TempFile report(kStaleReport);
-    ChildProcess tool({CliPath(), "apply", plan.path(), c.option, "--report", report.path()});
-    if (c.interruptScan) {
+    TempFile report(c.earlier != nullptr ? c.earlier : "");
+    const std::string reportPath = c.reportIsPlan ? plan.path() : report.path();
+    ChildProcess tool({CliPath(), "apply", plan.path(), c.option, "--report", reportPath}, false,
+                      false, c.outputUnread);
+    if (c.signal != 0 && c.signalAtCommands == 0) {
       ASSERT_TRUE(devsim.WaitForReceived(1, 10000));
-      tool.Signal(SIGINT);
+      tool.Signal(c.signal);
+    } else if (c.signal != 0) {
+      ASSERT_TRUE(tool.WaitForOutput(
+          [&](const std::string&) { return Commands(devsim).size() >= c.signalAtCommands; },
+          seconds(30)));
+      tool.Signal(c.signal);
     }
     ASSERT_TRUE(tool.WaitForExit(seconds(60))) << tool.err();
+    EXPECT_FALSE(tool.endedBySignal()) << tool.err();
     EXPECT_EQ(tool.exitCode(), c.exitCode) << tool.err();
     EXPECT_TRUE(Contains(tool.err(), c.err)) << tool.err();
-    if (c.result != nullptr) {
-      EXPECT_EQ(ResultsBySerial(report.Read())["0000A1"], c.result) << report.Read();
+    EXPECT_EQ(plan.Read(), c.plan);
+    if (c.result == kKept) {
+      if (!c.reportIsPlan) {
+        EXPECT_EQ(report.Read(), c.earlier);
+      }
+    } else if (c.result != nullptr) {
+      const std::map<std::string, std::string> results = ResultsBySerial(report.Read());
+      ASSERT_EQ(results.size(), 1u) << report.Read();
+      EXPECT_EQ(results.begin()->second, c.result) << report.Read();
     } else {
       EXPECT_FALSE(std::ifstream(report.path()).good()) << report.Read();
     }
-    EXPECT_EQ(Commands(devsim), std::vector<std::string>{});
+    EXPECT_EQ(Commands(devsim).size(), c.commands);
   }
 }
 

@@ -1,6 +1,7 @@
 // velkarin apply: its options and their checks.
 #include <memory>
 
+#include "cli/commands/apply_report.h"
 #include "cli/commands/builders.h"
 #include "cli/commands/commands.h"
 #include "cli/commands/set_entries.h"
@@ -69,6 +70,7 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
                   "apply asks before it sends; give --yes when standard input is no terminal "
                   "(or --dry-run to see what it would do)");
             }
+            if (const int status = CheckReportFile(applyOptions)) return status;
             if (!ReadPasswordOptions(state->password, applyOptions.password, problem)) {
               return ValueError(problem);
             }

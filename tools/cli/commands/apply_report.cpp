@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands/builders.h"
 #include "cli/output/device_csv.h"
 #include "cli/output/device_table.h"
 #include "cli/output/display_text.h"
@@ -16,6 +17,13 @@
 
 namespace velkarin::cli {
 namespace {
+
+const std::vector<std::string>& ReportColumns() {
+  static const std::vector<std::string> columns = {"line",      "serial", "name",   "device_id",
+                                                   "interface", "dhcp",   "ip",     "netmask",
+                                                   "gateway",   "result", "detail", "commands"};
+  return columns;
+}
 
 const char* ActionWords(Action action) {
   switch (action) {
@@ -121,10 +129,48 @@ std::string ReportCsv(const std::vector<RowRun>& runs, const Ending& ending) {
                     p.dhcp != 0 ? "" : p.gateway, ResultWords(run, ending), run.detail,
                     CommandsSent(run) ? std::to_string(*CommandsSent(run)) : ""});
   }
-  return FormatCsvRows(rows,
-                       {"line", "serial", "name", "device_id", "interface", "dhcp", "ip", "netmask",
-                        "gateway", "result", "detail", "commands"},
-                       false);
+  return FormatCsvRows(rows, ReportColumns(), false);
+}
+
+// What is at the --report path, and so whether a report may replace it or a
+// refused run remove it: only this tool's report, by its header row, and
+// never the plan (which may be a report of an earlier run).
+enum class ReportFile { kAbsent, kEmpty, kOurs, kThePlan, kOther, kUnreadable };
+
+ReportFile LookAtReportFile(const ApplyOptions& options, std::string& reason) {
+  if (SameFile(options.reportPath, options.planPath)) return ReportFile::kThePlan;
+  if (!PathExists(options.reportPath)) return ReportFile::kAbsent;
+  std::string header = FormatCsvRows({{}}, ReportColumns(), false);
+  header.resize(header.size() - 2);  // without its "\r\n"; an editor may have left "\n"
+  std::string start;
+  if (!ReadFileStart(options.reportPath, header.size() + 1, start, reason)) {
+    return ReportFile::kUnreadable;
+  }
+  if (start.empty()) return ReportFile::kEmpty;
+  const bool ours = start.size() > header.size() && start.compare(0, header.size(), header) == 0 &&
+                    (start.back() == '\r' || start.back() == '\n');
+  return ours ? ReportFile::kOurs : ReportFile::kOther;
+}
+
+// Why the report may not be written to its file; "" when it may.
+std::string ReportFileProblem(const ApplyOptions& options) {
+  std::string reason;
+  const std::string& path = options.reportPath;
+  switch (LookAtReportFile(options, reason)) {
+    case ReportFile::kAbsent:
+    case ReportFile::kEmpty:
+    case ReportFile::kOurs:
+      return "";
+    case ReportFile::kThePlan:
+      return "--report: " + path + " is the plan itself; give the report another file name";
+    case ReportFile::kOther:
+      return "--report: " + path +
+             " is not a report of velkarin apply; choose another name or remove it";
+    case ReportFile::kUnreadable:
+      return "--report: cannot read " + path + " to see that it is a report of velkarin apply (" +
+             reason + "); choose another name or remove it";
+  }
+  return "";
 }
 
 std::string ReportJson(const std::vector<RowRun>& runs, const Ending& ending) {
@@ -199,8 +245,12 @@ int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& e
         stdout, options.json ? ReportJson(table.rows, ending) : ReportTable(table.rows, ending));
   }
   if (!options.reportPath.empty()) {
-    std::string reason;
-    if (!WriteWholeFile(options.reportPath, ReportCsv(table.rows, ending), reason)) {
+    // Looked at again: the file may have changed since the run began.
+    std::string reason = ReportFileProblem(options);
+    if (!reason.empty()) {
+      WriteText(stderr, "velkarin: the report is not written: " + reason + "\n");
+      written = false;
+    } else if (!WriteWholeFile(options.reportPath, ReportCsv(table.rows, ending), reason)) {
       WriteText(stderr,
                 "velkarin: cannot write the report " + options.reportPath + ": " + reason + "\n");
       written = false;
@@ -215,8 +265,15 @@ int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& e
   return EXIT_OK;
 }
 
+int CheckReportFile(const ApplyOptions& options) {
+  if (options.reportPath.empty()) return EXIT_OK;
+  const std::string problem = ReportFileProblem(options);
+  return problem.empty() ? EXIT_OK : ValueError(problem);
+}
+
 void RemoveStaleReport(const ApplyOptions& options) {
-  if (options.reportPath.empty()) return;
+  std::string reason;
+  if (options.reportPath.empty() || LookAtReportFile(options, reason) != ReportFile::kOurs) return;
   if (std::remove(options.reportPath.c_str()) == 0) {
     std::fprintf(stderr,
                  "velkarin: removed the report %s of an earlier run: this plan was not run\n",

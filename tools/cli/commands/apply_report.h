@@ -20,7 +20,13 @@ std::string PreviewTable(const std::vector<RowRun>& runs);
 // otherwise end.status.
 int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& end);
 
-// A plan that is not run leaves no report of an earlier run behind.
+// Before anything else: the --report file may be replaced only when it is
+// absent, empty or a report of apply, and never when it is the plan.
+// EXIT_USAGE (after its message) otherwise.
+int CheckReportFile(const ApplyOptions& options);
+
+// A plan that is not run leaves no report of an earlier run behind; any
+// other file, and the plan, stay as they are.
 void RemoveStaleReport(const ApplyOptions& options);
 
 }  // namespace velkarin::cli

@@ -148,6 +148,7 @@ int main(int argc, char** argv) {
   // What the option parser or the library throws beyond the parse errors
   // (out of memory, a system error starting a thread) ends the tool with a
   // message, not with an abort.
+  KeepStandardDescriptors();
   int status = EXIT_ERROR;
   try {
     std::vector<std::string> arguments = Utf8Arguments(argc, argv);

@@ -1,11 +1,14 @@
 #include "cli/output/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 namespace velkarin::cli {
@@ -26,16 +29,30 @@ std::string ErrnoText(int error) {
 #endif
 }
 
+#ifdef _WIN32
+std::wstring Wide(const std::string& text) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring result(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
+  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), size);
+  result.resize(result.size() - 1);
+  return result;
+}
+
+// The volume and index that name a file whatever path reaches it.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  const HANDLE file =
+      CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool got = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  return got;
+}
+#endif
+
 std::FILE* Open(const std::string& path, const char* mode) {
 #ifdef _WIN32
-  const auto wide = [](const std::string& text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring result(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
-    if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), size);
-    result.resize(result.size() - 1);
-    return result;
-  };
-  return _wfopen(wide(path).c_str(), wide(mode).c_str());
+  return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
 #else
   return std::fopen(path.c_str(), mode);
 #endif
@@ -44,6 +61,11 @@ std::FILE* Open(const std::string& path, const char* mode) {
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string& content, std::string& reason) {
+  return ReadFileStart(path, static_cast<std::size_t>(-1), content, reason);
+}
+
+bool ReadFileStart(const std::string& path, std::size_t most, std::string& content,
+                   std::string& reason) {
   errno = 0;
   std::FILE* file = Open(path, "rb");
   if (file == nullptr) {
@@ -53,7 +75,10 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string& r
   content.clear();
   char buffer[8192];
   std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+  while (content.size() < most &&
+         (got = std::fread(buffer, 1, std::min(sizeof buffer, most - content.size()), file)) > 0) {
+    content.append(buffer, got);
+  }
   const bool failed = std::ferror(file) != 0;
   if (failed) reason = ErrnoText(errno);
   std::fclose(file);
@@ -74,6 +99,31 @@ bool WriteWholeFile(const std::string& path, const std::string& content, std::st
     return false;
   }
   return written;
+}
+
+bool PathExists(const std::string& path) {
+#ifdef _WIN32
+  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0;
+#endif
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return FileIdentity(a, first) && FileIdentity(b, second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+#else
+  struct stat first {};
+  struct stat second {};
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#endif
 }
 
 }  // namespace velkarin::cli

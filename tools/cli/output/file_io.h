@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace velkarin::cli {
@@ -8,6 +9,15 @@ namespace velkarin::cli {
 // their wide names, so any name the user can type works). On failure the
 // functions return false with the system's reason in `reason`.
 bool ReadWholeFile(const std::string& path, std::string& content, std::string& reason);
+// The first `most` bytes of the file (all of a shorter one).
+bool ReadFileStart(const std::string& path, std::size_t most, std::string& content,
+                   std::string& reason);
 bool WriteWholeFile(const std::string& path, const std::string& content, std::string& reason);
+
+// Whether anything (a file, a directory) is at `path`.
+bool PathExists(const std::string& path);
+// Whether both paths name one existing file, by whatever names or links: one
+// device and inode, on Windows one volume and file index.
+bool SameFile(const std::string& a, const std::string& b);
 
 }  // namespace velkarin::cli

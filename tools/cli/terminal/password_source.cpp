@@ -1,13 +1,15 @@
 #include "cli/terminal/password_source.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <iterator>
+#include <system_error>
 
 #include "cli/output/file_io.h"
 #include "cli/output/text_encoding.h"
+#include "cli/terminal/terminal.h"
 #include "config/config_transaction.h"
 
 #ifdef _WIN32
@@ -18,7 +20,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #endif
 
@@ -31,14 +32,25 @@ void StripLineEnd(std::string& line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
 }
 
-// False only when the file cannot be read: an empty one gives an empty line.
-bool ReadFirstLine(const std::string& path, std::string& line) {
+// False, with the system's reason, only when the source cannot be read (a
+// closed standard input, a directory, one open for writing only): an empty
+// one gives an empty line. Standard input is read up to the line's end
+// alone, through stdio, whose error flag (unlike std::cin's state) tells a
+// failed read from the end of the input.
+bool ReadFirstLine(const std::string& path, std::string& line, std::string& reason) {
   if (path == "-") {
-    std::getline(std::cin, line);
-    return !std::cin.bad();
+    if (StandardInputClosedAtStart()) {
+      reason = "it is closed";
+      return false;
+    }
+    errno = 0;
+    line.clear();
+    for (int c; (c = std::getc(stdin)) != EOF && c != '\n';) line += static_cast<char>(c);
+    if (std::ferror(stdin) == 0) return true;
+    reason = std::generic_category().message(errno);
+    return false;
   }
   std::string content;
-  std::string reason;
   if (!ReadWholeFile(path, content, reason)) return false;
   line = content.substr(0, content.find('\n'));
   return true;
@@ -230,9 +242,13 @@ PasswordOutcome ResolvePassword(const PasswordSources& sources, HiddenReader rea
     return PasswordFromValue("the password typed at the prompt", password);
   }
   if (sources.file) {
-    if (!ReadFirstLine(*sources.file, password)) {
+    std::string reason;
+    if (!ReadFirstLine(*sources.file, password, reason)) {
       PasswordOutcome outcome;
-      outcome.error = "cannot read the password from '" + *sources.file + "'";
+      outcome.error =
+          "cannot read the password from " +
+          (*sources.file == "-" ? std::string("standard input") : "'" + *sources.file + "'") +
+          ": " + reason;
       return outcome;
     }
     StripLineEnd(password);

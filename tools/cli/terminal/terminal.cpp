@@ -14,6 +14,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -26,7 +27,12 @@ std::atomic<int> interruptCount{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 extern "C" void OnInterrupt(int signalNumber) {
+#ifdef SIGHUP
+  // A closed terminal asks the tool to stop as SIGTERM does, and is told so.
+  interruptSignal = signalNumber == SIGHUP ? SIGTERM : signalNumber;
+#else
   interruptSignal = signalNumber;
+#endif
   ++interruptCount;
   // msvcrt resets the handler to the default on every signal.
   std::signal(signalNumber, OnInterrupt);
@@ -83,11 +89,33 @@ namespace {
 // A failed flush drops the buffer, so a later one may succeed and say nothing.
 int outputError = 0;
 
+// The standard descriptors that were closed when the tool started.
+bool closedAtStart[3] = {false, false, false};
+
 }  // namespace
 
+void KeepStandardDescriptors() {
+#ifndef _WIN32
+  // A descriptor left free would be the next file or socket opened, and
+  // standard output would go to a device. Taken in order, each open gets the
+  // lowest free number: the one closed.
+  for (int fd = 0; fd < 3; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    closedAtStart[fd] = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) == fd;
+  }
+  // A closed pipe or socket is an output error (EPIPE), said and counted as
+  // one, not the end of a run whose devices are half configured.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+bool StandardInputClosedAtStart() { return closedAtStart[0]; }
+
 bool FlushOutput() {
+  // What was written went to /dev/null in place of the closed descriptor.
+  if (closedAtStart[1] && outputError == 0) outputError = EBADF;
   errno = 0;
-  const bool flushed = std::fflush(stdout) == 0;
+  const bool flushed = std::fflush(stdout) == 0 && !closedAtStart[1];
   if (!flushed && outputError == 0) outputError = errno;
   return flushed && std::ferror(stdout) == 0;
 }
@@ -102,6 +130,9 @@ std::string OutputFailure() {
 void InstallInterruptHandler() {
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
+#ifdef SIGHUP
+  std::signal(SIGHUP, OnInterrupt);
+#endif
 }
 
 bool Interrupted() { return interruptSignal.load() != 0; }
@@ -119,8 +150,10 @@ bool ReadInputLine(std::string& line) {
   sigemptyset(&action.sa_mask);
   struct sigaction previousInt {};
   struct sigaction previousTerm {};
+  struct sigaction previousHup {};
   sigaction(SIGINT, &action, &previousInt);
   sigaction(SIGTERM, &action, &previousTerm);
+  sigaction(SIGHUP, &action, &previousHup);
   // The read waits in slices: a signal that came between a look at the flag
   // and a read would leave that read waiting for a line nobody types.
   bool ready = std::cin.rdbuf()->in_avail() > 0;
@@ -133,6 +166,7 @@ bool ReadInputLine(std::string& line) {
 #ifndef _WIN32
   sigaction(SIGINT, &previousInt, nullptr);
   sigaction(SIGTERM, &previousTerm, nullptr);
+  sigaction(SIGHUP, &previousHup, nullptr);
 #else
   // A console read ends at Ctrl-C before the handler's thread sets the flag.
   for (int i = 0; !read && !Interrupted() && i < 10; ++i) platform::SleepMs(20);

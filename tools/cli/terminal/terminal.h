@@ -30,14 +30,24 @@ class Spinner {
   std::size_t lastLength_ = 0;
 };
 
+// Called first: opens /dev/null on any of the descriptors 0 to 2 that is
+// closed, so that no file or socket takes its place, and ignores SIGPIPE, so
+// that a closed output is a write error. A closed standard output still
+// fails FlushOutput (EBADF).
+void KeepStandardDescriptors();
+// Whether standard input was closed when the tool started (it reads as
+// /dev/null now).
+bool StandardInputClosedAtStart();
+
 // Flushes standard output; false once any write to it has failed (a full
 // disk, a closed pipe). The first failure's reason is kept for the message.
 bool FlushOutput();
 // "cannot write to standard output: <reason>".
 std::string OutputFailure();
 
-// Ctrl-C (SIGINT) and, where there is one, SIGTERM set a flag instead of
-// ending the process, so the engine can be stopped.
+// Ctrl-C (SIGINT) and, where there are, SIGTERM and SIGHUP (a closed
+// terminal; taken as SIGTERM) set a flag instead of ending the process, so
+// the engine can be stopped.
 void InstallInterruptHandler();
 bool Interrupted();
 // The signal that interrupted (the last one, when several came); 0 before any.
@@ -45,7 +55,7 @@ int InterruptSignal();
 // How many interrupts came: a second one asks to stop at once.
 int InterruptCount();
 
-// One line from standard input, without its end. A SIGINT or SIGTERM during
+// One line from standard input, without its end. A SIGINT, SIGTERM or SIGHUP during
 // the read ends it: false, and Interrupted() tells which. False at the end of
 // the input too.
 bool ReadInputLine(std::string& line);
