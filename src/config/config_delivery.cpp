@@ -115,6 +115,17 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
   return heard == Heard::kRefused ? CONFIG_REFUSED : CONFIG_FAILED;
 }
 
+ConfigResult DeviceExchange::HearOutstanding(std::uint32_t serial, const char* password,
+                                             const DeliveryLimits& limits) {
+  if (channel_ == nullptr) return CONFIG_NO_REPLY;
+  const Heard heard = Listen(serial, password, limits.longestReplyWaitMs, limits);
+  if (heard == Heard::kNothing) return CONFIG_NO_REPLY;
+  channel_.reset();
+  if (heard == Heard::kAccepted) return CONFIG_OK;
+  // A challenge handed out now is not answered: nothing more is sent.
+  return heard == Heard::kOther ? CONFIG_FAILED : CONFIG_REFUSED;
+}
+
 ScanTiming LookTiming() {
   ScanTiming timing;
   timing.maxScanMs = 150;  // both datagrams, and the answers to the second

@@ -72,6 +72,12 @@ class DeviceExchange {
   ConfigResult Send(const DeviceRecord& record, const char* password, const DeviceRecord& found,
                     const DeliveryLimits& limits, Delivery& delivery);
 
+  // No more commands (the run was interrupted): only the replies still on
+  // their way, for up to the longest reply wait. CONFIG_NO_REPLY when none
+  // settles it, or when no command is outstanding.
+  ConfigResult HearOutstanding(std::uint32_t serial, const char* password,
+                               const DeliveryLimits& limits);
+
   const Destination& destination() const { return destination_; }
   const ConfigChallenge& challenge() const { return challenge_; }
 

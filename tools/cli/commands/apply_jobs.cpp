@@ -54,6 +54,12 @@ void ConfigureRow(RowRun& run, const ApplyOptions& options) {
     const std::optional<std::string>& password =
         run.row->entries.password ? run.row->entries.password : options.password;
     if (run.delivery.commands == 0) run.firstSent = std::chrono::steady_clock::now();
+    if (Interrupted()) {
+      // Nothing more goes out; a reply still on its way settles the row.
+      run.result = run.exchange.HearOutstanding(
+          run.device.record.serial, password ? password->c_str() : nullptr, DeliveryLimits());
+      return;
+    }
     run.result = run.exchange.Send(run.planned, password ? password->c_str() : nullptr,
                                    run.device.record, DeliveryLimits(), run.delivery);
   } catch (const std::exception& error) {
@@ -72,7 +78,7 @@ void ConfigureRows(void* argument) {
     const std::size_t index = w.next.fetch_add(1);
     if (index >= w.queue.size()) break;
     RowRun& run = *w.queue[index];
-    // After an interrupt only the rows in flight go on: sent again, looked at.
+    // After an interrupt only the rows in flight go on, to hear their replies.
     if (Interrupted() && run.delivery.commands == 0) continue;
     const bool planPassword = UsesPlanPassword(run, *w.options);
     if (planPassword && run.delivery.commands == 0 && PlanPasswordHeldBack()) {
@@ -252,6 +258,8 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
   planPasswordRefused = 0;
   planPasswordTaken = 0;
   for (std::vector<RowRun*> pending = queue; !pending.empty() && InterruptCount() < 2;) {
+    // A round begun after an interrupt only hears the replies on their way.
+    const bool lastRound = Interrupted();
     if (!RunWorkers(pending, options)) {
       TakeResults(queue);
       RunEnd end = InterruptedEnd(true);
@@ -264,7 +272,7 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
                             std::chrono::milliseconds(limits.deliveryMs);
       if (timeLeft && run->delivery.commands < limits.maxCommands) next.push_back(run);
     }
-    pending = next;
+    pending = lastRound ? std::vector<RowRun*>() : next;
   }
   TakeResults(queue);
   if (std::any_of(queue.begin(), queue.end(), [](const RowRun* run) { return run->heldBack; })) {
