@@ -86,7 +86,10 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
        "serialText,name,dhcp,ipAddress,netmask\nA2,Press 4,No,0.0.0.0,0.0.0.0\n",
        "line 2, ip: invalid IP configuration: invalid IP address '0.0.0.0' (device 0000A2, Press "
        "4)"},
-      {"duplicate address", "serial,ip,netmask\nA1,10.1.0.1,255.0.0.0\nA2,10.1.0.01,255.0.0.0\n",
+      {"a zero-padded address", "serial,ip,netmask\nA1,192.168.001.010,255.255.255.0\n",
+       "line 2, ip: invalid IP configuration: invalid IP address '192.168.001.010': write "
+       "192.168.1.10"},
+      {"duplicate address", "serial,ip,netmask\nA1,10.1.0.1,255.0.0.0\nA2,10.1.1,255.0.0.0\n",
        "line 3, ip: address 10.1.0.1 is planned on line 2 as well"},
       {"address of a device outside the plan", "serial,ip,netmask\nA1,10.0.0.3,255.0.0.0\n",
        "line 2, ip: address 10.0.0.3 is announced by device 0000A3, which is not in the plan"},

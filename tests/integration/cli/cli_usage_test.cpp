@@ -82,6 +82,9 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
        "invalid IP address '0.0.0.0'"},
       {{"set", "1A2B", "--ip", "192.168.000.0100", "--netmask", "255.255.255.0"},
        "invalid IP address '192.168.000.0100'"},
+      {{"set", "1A2B", "--ip", "192.168.001.010", "--netmask", "255.255.255.0"},
+       "invalid IP address '192.168.001.010': write 192.168.1.10 (a part with a leading zero is "
+       "read as octal"},
       {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "0.0.0.0"}, "invalid netmask '0.0.0.0'"},
       {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "255.0.0.0", "--gateway", "gw"},
        "invalid gateway 'gw'"},
