@@ -111,6 +111,7 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
       {"a row with a field too many", "serial,dhcp\nA1,yes,1\n",
        "line 2: 3 fields where the header has 2"},
       {"a quote left open", "serial,dhcp\n\"A1,yes\n", "line 2: a quoted field is not closed"},
+      {"a header only", "serial,dhcp\n# none yet\n\n", "the plan has no device rows"},
   };
   for (const BadPlanCase& c : cases) {
     TempFile plan(c.plan);

@@ -24,6 +24,10 @@ namespace {
 // announcement or discovery datagram is no reason to end a row "not found".
 constexpr int kScansForTheUnheard = 2;
 
+// A plan of 10,000 devices as list writes it takes about 1 MiB: a file larger
+// than this is no plan, and reading it whole could take all the memory.
+constexpr std::size_t kMaxPlanBytes = std::size_t{16} << 20;
+
 // Refused before anything was sent: the report says so, stdout stays empty.
 RunEnd Refused(int status) {
   RunEnd end;
@@ -151,7 +155,7 @@ RunEnd InterruptedEnd(bool print) {
 int ReadPlanStep(const ApplyOptions& options, ApplyTable& table) {
   std::string text;
   std::string reason;
-  if (!ReadWholeFile(options.planPath, text, reason)) {
+  if (!ReadTextFile(options.planPath, kMaxPlanBytes, text, reason)) {
     WriteText(stderr, "velkarin: cannot read the plan " + options.planPath + ": " + reason + "\n");
     return EXIT_USAGE;
   }

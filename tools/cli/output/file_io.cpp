@@ -43,7 +43,13 @@ std::FILE* Open(const std::string& path, const char* mode) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& content, std::string& reason) {
+namespace {
+
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
+// Reads up to `maxBytes` (kNoLimit: all) and, with `textOnly`, no NUL byte.
+bool ReadFile(const std::string& path, std::size_t maxBytes, bool textOnly, std::string& content,
+              std::string& reason) {
   errno = 0;
   std::FILE* file = Open(path, "rb");
   if (file == nullptr) {
@@ -53,11 +59,37 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string& r
   content.clear();
   char buffer[8192];
   std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
-  const bool failed = std::ferror(file) != 0;
+  bool refused = false;
+  while (!refused && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    const std::size_t start = content.size();
+    content.append(buffer, got);
+    if (content.size() > maxBytes) {
+      reason = "it is larger than " + (maxBytes % (1u << 20) == 0
+                                           ? std::to_string(maxBytes >> 20) + " MiB"
+                                           : std::to_string(maxBytes) + " bytes");
+      refused = true;
+    } else if (textOnly && content.find('\0', start) != std::string::npos &&
+               content.compare(0, 2, "\xFF\xFE") != 0 && content.compare(0, 2, "\xFE\xFF") != 0) {
+      reason = "not a text file: byte " + std::to_string(content.find('\0', start)) + " is NUL";
+      refused = true;
+    }
+  }
+  const bool failed = !refused && std::ferror(file) != 0;
   if (failed) reason = ErrnoText(errno);
   std::fclose(file);
-  return !failed;
+  if (refused) content.clear();
+  return !failed && !refused;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& content, std::string& reason) {
+  return ReadFile(path, kNoLimit, false, content, reason);
+}
+
+bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string& content,
+                  std::string& reason) {
+  return ReadFile(path, maxBytes, true, content, reason);
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& content, std::string& reason) {

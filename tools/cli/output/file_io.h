@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace velkarin::cli {
@@ -8,6 +9,11 @@ namespace velkarin::cli {
 // their wide names, so any name the user can type works). On failure the
 // functions return false with the system's reason in `reason`.
 bool ReadWholeFile(const std::string& path, std::string& content, std::string& reason);
+// A text file of at most `maxBytes`, read in pieces: refused as soon as it
+// grows past them ("/dev/zero" never ends) or shows a NUL byte, which no
+// text holds but UTF-16, and UTF-16 text starts with its byte-order mark.
+bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string& content,
+                  std::string& reason);
 bool WriteWholeFile(const std::string& path, const std::string& content, std::string& reason);
 
 }  // namespace velkarin::cli
