@@ -12,8 +12,10 @@ class ChildProcess {
   // Starts argv[0] (a path) with the arguments; stdin is /dev/null. With
   // `stderrTerminal` its standard error is a pseudo-terminal (read as err()).
   // With `stdinTerminal` its standard input is one, written by Type().
+  // `ownSession`: the program runs in a session of its own, whose terminal
+  // (/dev/tty) is the one of `stdinTerminal` or none; stdin is /dev/null.
   explicit ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal = false,
-                        bool stdinTerminal = false);
+                        bool stdinTerminal = false, bool ownSession = false);
   // Kills the program if it still runs.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;

@@ -145,6 +145,9 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
       {{"set", "1A2B", "--dhcp", "--interface", "eth7"}, "named 'eth7' is up (up: lo)"},
       {{"apply", "/nonexistent/plan.csv", "--yes"},
        "cannot read the plan /nonexistent/plan.csv: No such file or directory"},
+      // The plan is read before a password is asked for (no terminal to ask on here).
+      {{"apply", "/nonexistent/plan.csv", "--yes", "--password"},
+       "cannot read the plan /nonexistent/plan.csv"},
       // Read in pieces, and refused at the first: it never ends.
       {{"apply", "/dev/zero", "--yes"},
        "cannot read the plan /dev/zero: not a text file: byte 0 is NUL"},

@@ -64,15 +64,15 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
               return ValueError(problem);
             }
             // Asked before the scan, so that nothing goes out unless it can go on.
-            if (!applyOptions.dryRun && !applyOptions.yes && !StdinIsTerminal()) {
+            if (!applyOptions.dryRun && !applyOptions.yes && !AnswerTerminalAvailable()) {
               return UsageError(
-                  "apply asks before it sends; give --yes when standard input is no terminal "
+                  "apply asks before it sends; give --yes when there is no terminal to ask on "
                   "(or --dry-run to see what it would do)");
             }
-            if (!ReadPasswordOptions(state->password, applyOptions.password, problem)) {
-              return ValueError(problem);
-            }
-            return RunApply(applyOptions);
+            return RunApply(applyOptions, [state](std::optional<std::string>& password,
+                                                  std::string& passwordProblem) {
+              return ReadPasswordOptions(state->password, password, passwordProblem);
+            });
           }};
 }
 

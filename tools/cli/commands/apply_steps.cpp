@@ -8,6 +8,7 @@
 
 #include "cli/commands/apply_report.h"
 #include "cli/commands/set_entries.h"
+#include "cli/output/device_table.h"
 #include "cli/output/display_text.h"
 #include "cli/output/file_io.h"
 #include "cli/output/scan_listing.h"
@@ -16,6 +17,7 @@
 #include "cli/plan/address_entry.h"
 #include "cli/terminal/terminal.h"
 #include "config/configuration_wait.h"
+#include "platform/interfaces.h"
 
 namespace velkarin::cli {
 namespace {
@@ -47,13 +49,16 @@ int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems
 
 // Asked before anything is sent; with --json on stderr, so that standard
 // output stays JSON. An interrupt ends the question (Interrupted() says so).
+// The answer takes the words that say yes in a plan's dhcp column. With
+// standard input redirected, it is read from the terminal.
 bool Confirmed(std::size_t count) {
-  std::fprintf(stderr, "velkarin: configure %zu device%s? [y/N] ", count, count == 1 ? "" : "s");
+  WriteText(stderr, "velkarin: configure " + CountText(count, "device") + "? (" + YesWordsText() +
+                        "; anything else: no) [y/N] ");
   std::fflush(stderr);
   std::string answer;
-  const bool read = ReadInputLine(answer);
+  const bool read = ReadAnswerLine(answer);
   if (Interrupted()) std::fputc('\n', stderr);
-  return read && (answer == "y" || answer == "Y" || answer == "yes");
+  return read && ReadYesNo(answer) == true;
 }
 
 bool RowHeard(const PlanRow& row, const ScannedDevice& d) {
@@ -136,10 +141,25 @@ void HintNoneFound(const std::vector<RowRun>& runs, const ScanResult& scan,
     }
     std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination, names).c_str());
   } else {
-    std::fprintf(stderr,
-                 "velkarin: no device of the plan answered, %zu other%s did; check the plan's "
-                 "serial numbers, identifiers and interfaces against `velkarin list`\n",
-                 scan.devices.size(), scan.devices.size() == 1 ? "" : "s");
+    // Planned devices heard behind another adapter than their rows name.
+    bool elsewhere = false;
+    for (const RowRun& run : runs) {
+      for (const ScannedDevice& d : scan.devices) {
+        if (!RowNamesDevice(*run.row, d.record)) continue;
+        elsewhere = true;
+        WriteText(stderr, "velkarin: line " + std::to_string(run.row->line) + ": device " +
+                              SerialText(d.record.serial) + " answered on interface '" +
+                              DisplayUtf8(d.interfaceName) + "', but the row names interface '" +
+                              DisplayUtf8(run.row->interfaceName) +
+                              "'; correct or clear the row's interface\n");
+        break;
+      }
+    }
+    if (elsewhere) return;
+    WriteText(stderr, "velkarin: no device of the plan answered, " +
+                          CountText(scan.devices.size(), "other") +
+                          " did; check the plan's serial numbers, identifiers and interfaces "
+                          "against `velkarin list`\n");
   }
 }
 
@@ -160,7 +180,7 @@ int ReadPlanStep(const ApplyOptions& options, ApplyTable& table) {
     return EXIT_USAGE;
   }
   Plan& plan = table.plan;
-  plan = ReadPlan(text, options.allowPasswordColumn, options.password);
+  plan = ReadPlan(text, options.allowPasswordColumn);
   if (plan.readAsWindows1252) {
     WriteText(stderr, "velkarin: " + options.planPath +
                           ": not UTF-8 text, read as Windows-1252 (the ANSI code page)\n");
@@ -187,24 +207,41 @@ int ReadPlanStep(const ApplyOptions& options, ApplyTable& table) {
   return EXIT_OK;
 }
 
+int CheckPlanPassword(const ApplyOptions& options, const ApplyTable& table) {
+  const std::vector<PlanProblem> problems = PlanPasswordProblems(table.plan, options.password);
+  if (problems.empty()) return EXIT_OK;
+  const int status = RefusePlan(options.planPath, problems);
+  RemoveStaleReport(options);
+  return status;
+}
+
 std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& options) {
   if (const int status = ChooseScanTargets(options.broadcastGiven, options.interfaces,
                                            options.destination, table.targets)) {
     return Refused(status);
   }
-  // A plan made on another computer names that computer's interfaces.
+  // A plan made on another computer names that computer's interfaces; one
+  // that is up here may be left out by --interface or --broadcast.
+  std::optional<std::vector<platform::NetInterface>> up;
   for (PlanRow& row : table.plan.rows) {
     if (row.interfaceName.empty()) continue;
     bool scanned = false;
     for (const ScanTarget& t : table.targets) {
       scanned = scanned || t.interfaceName == row.interfaceName;
     }
-    if (!scanned) {
-      PrintWarning(options.planPath + ": line " + std::to_string(row.line) +
-                   ", interface: no IPv4 interface named '" + DisplayUtf8(row.interfaceName) +
-                   "' is up and scanned here; the device is looked for on every interface");
-      row.interfaceName.clear();
-    }
+    if (scanned) continue;
+    if (!up) up = platform::ListIpv4Interfaces();
+    bool isUp = false;
+    for (const platform::NetInterface& i : *up) isUp = isUp || i.name == row.interfaceName;
+    const std::string name = "'" + DisplayUtf8(row.interfaceName) + "'";
+    const std::string why =
+        !isUp ? "no IPv4 interface named " + name + " is up here"
+        : options.interfaces.empty()
+            ? "interface " + name + " is not scanned with --broadcast"
+            : "interface " + name + " is not among those named with --interface";
+    PrintWarning(options.planPath + ": line " + std::to_string(row.line) + ", interface: " + why +
+                 "; the device is looked for on every interface scanned");
+    row.interfaceName.clear();
   }
   return std::nullopt;
 }

@@ -123,9 +123,12 @@ bool SameAddressText(const std::string& a, const std::string& b) {
   return a == b || (ParseIpv4(a) && ParseIpv4(b) && SameAddress(a, b));
 }
 
+// As spreadsheets write a truth value, in English and in German.
+const char* const kYesWords[] = {"y", "yes", "j", "ja", "true", "1", "wahr"};
+const char* const kNoWords[] = {"", "no", "n", "false", "0", "nein", "falsch"};
+
 // The row's device and configuration, or the first problem found in it.
 std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, std::size_t>& at,
-                               const std::optional<std::string>& planPassword,
                                PlanProblem& problem) {
   auto field = [&](Column c) -> std::string {
     const auto it = at.find(c);
@@ -149,16 +152,9 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
   }
   entries.serial = *serial;
   device = DeviceText(row);
-  // As spreadsheets write a truth value, in English and in German.
-  static const char* const kYes[] = {"yes", "y", "true", "1", "ja", "j", "wahr"};
-  static const char* const kNo[] = {"", "no", "n", "false", "0", "nein", "falsch"};
-  const std::string dhcp = Lower(field(kDhcp));
-  bool yes = false;
-  bool no = false;
-  for (const char* word : kYes) yes = yes || dhcp == word;
-  for (const char* word : kNo) no = no || dhcp == word;
-  if (!yes && !no) return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
-  entries.dhcp = yes;
+  const std::optional<bool> dhcp = ReadYesNo(field(kDhcp));
+  if (!dhcp) return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
+  entries.dhcp = *dhcp;
   // A DHCP row keeps what the other columns say: list's CSV shows the
   // addresses a DHCP device got.
   if (entries.dhcp) {
@@ -186,10 +182,8 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
     if (!wire) return refuse("password", "invalid password: it holds a letter no device takes");
     entries.password = *wire;
   }
-  // Checked with the password the row will be sent with.
-  SetOptions sent = entries;
-  if (!sent.password) sent.password = planPassword;
-  if (auto bad = BadArgumentProblem(sent, names)) return refuse(bad->field, bad->message);
+  // Checked with the row's own password; the plan's is checked once known.
+  if (auto bad = BadArgumentProblem(entries, names)) return refuse(bad->field, bad->message);
   return row;
 }
 
@@ -216,8 +210,7 @@ bool SameDevice(const PlanRow& a, const PlanRow& b) {
 
 }  // namespace
 
-Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
-              const std::optional<std::string>& planPassword) {
+Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   Plan plan;
   if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
     plan.problems.push_back(
@@ -291,7 +284,7 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
       continue;
     }
     PlanProblem problem;
-    if (std::optional<PlanRow> row = ReadRow(record, at, planPassword, problem)) {
+    if (std::optional<PlanRow> row = ReadRow(record, at, problem)) {
       plan.rows.push_back(std::move(*row));
     } else {
       plan.problems.push_back(problem);
@@ -340,6 +333,38 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
   }
   plan.rows = std::move(rows);
   return plan;
+}
+
+std::vector<PlanProblem> PlanPasswordProblems(const Plan& plan,
+                                              const std::optional<std::string>& planPassword) {
+  std::vector<PlanProblem> problems;
+  if (!planPassword) return problems;
+  for (const PlanRow& row : plan.rows) {
+    if (row.entries.password) continue;
+    SetOptions sent = row.entries;
+    sent.password = planPassword;
+    if (auto bad = BadArgumentProblem(sent, PlanEntryNames())) {
+      problems.push_back({row.line, bad->field, bad->message + DeviceText(row)});
+    }
+  }
+  return problems;
+}
+
+std::optional<bool> ReadYesNo(const std::string& word) {
+  const std::string lower = Lower(word);
+  for (const char* yes : kYesWords) {
+    if (lower == yes) return true;
+  }
+  for (const char* no : kNoWords) {
+    if (lower == no) return false;
+  }
+  return std::nullopt;
+}
+
+std::string YesWordsText() {
+  std::string text;
+  for (const char* yes : kYesWords) text += (text.empty() ? "" : ", ") + std::string(yes);
+  return text;
 }
 
 bool RowNamesDevice(const PlanRow& row, const DeviceRecord& device) {

@@ -14,6 +14,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -138,6 +139,53 @@ bool ReadInputLine(std::string& line) {
   for (int i = 0; !read && !Interrupted() && i < 10; ++i) platform::SleepMs(20);
 #endif
   return read && !Interrupted();
+}
+
+#ifndef _WIN32
+namespace {
+
+int OpenProcessTerminal() { return open("/dev/tty", O_RDONLY | O_CLOEXEC | O_NOCTTY); }
+
+}  // namespace
+#endif
+
+bool AnswerTerminalAvailable() {
+  if (StdinIsTerminal()) return true;
+#ifdef _WIN32
+  return false;
+#else
+  const int fd = OpenProcessTerminal();
+  if (fd >= 0) close(fd);
+  return fd >= 0;
+#endif
+}
+
+bool ReadAnswerLine(std::string& line) {
+#ifndef _WIN32
+  if (!StdinIsTerminal()) {
+    const int fd = OpenProcessTerminal();
+    if (fd < 0) return false;
+    InstallInterruptHandler();
+    // poll is never restarted after a signal, and the read waits for nothing:
+    // an interrupt ends the question within a slice.
+    line.clear();
+    bool ended = false;
+    while (!ended && !Interrupted()) {
+      pollfd input{fd, POLLIN, 0};
+      if (poll(&input, 1, 100) <= 0) continue;
+      char c = 0;
+      if (read(fd, &c, 1) != 1) break;  // the terminal hung up
+      if (c == '\n') {
+        ended = true;
+      } else {
+        line += c;
+      }
+    }
+    close(fd);
+    return ended && !Interrupted();
+  }
+#endif
+  return ReadInputLine(line);
 }
 
 }  // namespace velkarin::cli
