@@ -695,6 +695,12 @@ TEST_F(CliTest, APlanSavedByAGermanSpreadsheetIsApplied) {
                        "Pr\xC3\xBC"
                        "fstand-\xC3\x84"))
       << run.out;
+  // Run again as JSON (nothing left to send): the identifier's letters as
+  // JSON escapes of their own, not as the plan's bytes.
+  const RunResult json = RunCli({"apply", plan.path(), "--yes", "--json"});
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_TRUE(Contains(json.out, R"("deviceId": "Pr\u00fcf-1")")) << json.out;
+  EXPECT_TRUE(Contains(json.out, R"("name": "Pr\u00fcfstand-\u00c4")")) << json.out;
 }
 
 }  // namespace

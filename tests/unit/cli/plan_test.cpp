@@ -50,6 +50,10 @@ TEST(ReadPlan, ReadsPlansAsSpreadsheetsSaveThem) {
        "serial,dhcp,\nA1,yes\nA2,yes,\n",
        {{2, 0xA1, "DHCP"}, {3, 0xA2, "DHCP"}},
        false},
+      {"a note that holds the separator, quoted",
+       "serial;dhcp;Bemerkung\nA1;ja;\"Halle 3; T\xC3\xBCr 2\"\n",
+       {{2, 0xA1, "DHCP"}},
+       false},
       {"semicolons, Windows-1252, CRLF, German truth values, notes",
        kGerman,
        {{2, 0xA1, "10.0.0.1"}, {4, 0xA2, "DHCP"}},
@@ -74,6 +78,30 @@ TEST(ReadPlan, ReadsPlansAsSpreadsheetsSaveThem) {
   EXPECT_EQ(german.rows[0].entries.deviceId,
             "Pr\xFC"
             "f-1");
+}
+
+struct RefusedCase {
+  const char* what;
+  std::string text;
+  const char* problem;  // PlanProblemText of the first problem, in part
+  const char* hidden;   // never in any problem's text
+};
+
+// Refused plans name the line and column; a password is never shown.
+TEST(ReadPlan, RefusesWithTheLineAndColumnAndNeverShowsAPassword) {
+  const RefusedCase cases[] = {
+      {"a password no device can take", "serial,dhcp,password\nA1,yes,Geheim\xE2\x82\xAC\n",
+       "line 2, password: invalid password: it holds a letter no device takes", "Geheim"},
+  };
+  for (const RefusedCase& c : cases) {
+    const Plan plan = ReadPlan(c.text, true);
+    ASSERT_FALSE(plan.problems.empty()) << c.what;
+    EXPECT_NE(PlanProblemText(plan.problems.front()).find(c.problem), std::string::npos)
+        << c.what << ": " << PlanProblemText(plan.problems.front());
+    for (const PlanProblem& p : plan.problems) {
+      EXPECT_EQ(PlanProblemText(p).find(c.hidden), std::string::npos) << PlanProblemText(p);
+    }
+  }
 }
 
 // A plant's worth of devices, as list writes them: read whole, in time.
