@@ -28,7 +28,7 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
       "print each row's current and planned configuration and what would happen; send nothing");
   apply
       ->add_flag("--yes", options.yes,
-                 "configure without asking (needed when standard input is no terminal)")
+                 "configure without asking (needed when there is no terminal to ask on)")
       ->excludes(dryRun);
   apply->add_option("--jobs", options.jobs, "configure at most N devices at once (8)")
       ->type_name("N")
