@@ -173,8 +173,29 @@ bool IsCommandFieldText(const std::string& text) {
   return true;
 }
 
+bool HasZeroPaddedPart(const std::string& text) {
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    const bool partStart = i == 0 || text[i - 1] == '.';
+    if (partStart && text[i] == '0' && text[i + 1] >= '0' && text[i + 1] <= '9') return true;
+  }
+  return false;
+}
+
+std::string WithoutZeroPadding(const std::string& text) {
+  std::string result;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool partStart = i == 0 || text[i - 1] == '.';
+    if (partStart) {
+      while (text[i] == '0' && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9') ++i;
+    }
+    result += text[i];
+  }
+  return result;
+}
+
 bool IsValidAddressText(const std::string& text) {
   if (text.size() > kMaxAddressTextLength || !IsCommandFieldText(text)) return false;
+  if (HasZeroPaddedPart(text)) return false;
   const std::optional<std::uint32_t> value = ParseIpv4(text);
   return value.has_value() && *value != 0;
 }

@@ -22,8 +22,18 @@ bool IsCommandFieldText(const std::string& text);
 // The whole text is one IPv4 address in the notation of inet_addr, at most 15
 // characters, and not 0.0.0.0. Unlike inet_addr, nothing may follow the
 // address: "10.0.0.5 x" would otherwise pass and shift every later field of
-// the command.
+// the command. Nor may a part have a leading zero (see HasZeroPaddedPart).
 bool IsValidAddressText(const std::string& text);
+
+// A part written with a leading zero ("192.168.001.010"), as plant documents
+// pad addresses: inet_addr reads it as octal (010 is 8), a device or a person
+// as decimal, so the text means two addresses. A lone 0 and hex (0x0A) are
+// no such part.
+bool HasZeroPaddedPart(const std::string& text);
+
+// The text with the leading zeros of its parts dropped, as the person who
+// padded it meant it: "192.168.1.10" for "192.168.001.010".
+std::string WithoutZeroPadding(const std::string& text);
 
 enum class AddressField { IP_ADDRESS, NETMASK, GATEWAY };
 
@@ -66,9 +76,9 @@ std::vector<AddressProblem> CheckAddressConfiguration(const DeviceRecord& record
 std::optional<AddressProblem> FirstRefusal(const DeviceRecord& record, RuleContext context);
 
 // The three addresses of a record with valid entries, rewritten as plain
-// dotted decimal of the values that were checked ("192.168.001.010" reads as
-// octal and goes out as "192.168.1.8"), so that a device which reads decimal
-// takes exactly what was checked. Plain dotted decimal stays as typed; an
+// dotted decimal of the values that were checked ("10.1" goes out as
+// "10.0.0.1", "0x0A.0.0.1" as "10.0.0.1"), so that a device which reads
+// decimal takes exactly what was checked. Plain dotted decimal stays as typed; an
 // empty gateway stays empty.
 void CanonicalizeAddressEntries(DeviceRecord& record);
 

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -35,7 +36,7 @@ void OpenTerminal(int ends[2]) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal,
-                           bool stdinTerminal, bool outputUnread) {
+                           bool stdinTerminal, bool outputUnread, bool ownSession) {
   int outPipe[2];
   int errPipe[2];
   int inTerminal[2] = {-1, -1};
@@ -66,7 +67,11 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool stderrTerm
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    dup2(stdinTerminal ? inTerminal[1] : open("/dev/null", O_RDONLY), 0);
+    if (ownSession) {
+      setsid();
+      if (stdinTerminal) ioctl(inTerminal[1], TIOCSCTTY, 0);
+    }
+    dup2(stdinTerminal && !ownSession ? inTerminal[1] : open("/dev/null", O_RDONLY), 0);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
     execv(args[0], args.data());

@@ -13,8 +13,11 @@ class ChildProcess {
   // `stderrTerminal` its standard error is a pseudo-terminal (read as err()).
   // With `stdinTerminal` its standard input is one, written by Type(). With
   // `outputUnread` its standard output is a pipe that nobody reads (out() stays empty).
+  // `ownSession`: the program runs in a session of its own, whose terminal
+  // (/dev/tty) is the one of `stdinTerminal` or none; stdin is /dev/null.
   explicit ChildProcess(const std::vector<std::string>& argv, bool stderrTerminal = false,
-                        bool stdinTerminal = false, bool outputUnread = false);
+                        bool stdinTerminal = false, bool outputUnread = false,
+                        bool ownSession = false);
   // Kills the program if it still runs.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;

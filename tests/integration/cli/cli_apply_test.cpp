@@ -88,7 +88,10 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
        "serialText,name,dhcp,ipAddress,netmask\nA2,Press 4,No,0.0.0.0,0.0.0.0\n",
        "line 2, ip: invalid IP configuration: invalid IP address '0.0.0.0' (device 0000A2, Press "
        "4)"},
-      {"duplicate address", "serial,ip,netmask\nA1,10.1.0.1,255.0.0.0\nA2,10.1.0.01,255.0.0.0\n",
+      {"a zero-padded address", "serial,ip,netmask\nA1,192.168.001.010,255.255.255.0\n",
+       "line 2, ip: invalid IP configuration: invalid IP address '192.168.001.010': write "
+       "192.168.1.10"},
+      {"duplicate address", "serial,ip,netmask\nA1,10.1.0.1,255.0.0.0\nA2,10.1.1,255.0.0.0\n",
        "line 3, ip: address 10.1.0.1 is planned on line 2 as well"},
       {"address of a device outside the plan", "serial,ip,netmask\nA1,10.0.0.3,255.0.0.0\n",
        "line 2, ip: address 10.0.0.3 is announced by device 0000A3, which is not in the plan"},
@@ -113,6 +116,7 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
       {"a row with a field too many", "serial,dhcp\nA1,yes,1\n",
        "line 2: 3 fields where the header has 2"},
       {"a quote left open", "serial,dhcp\n\"A1,yes\n", "line 2: a quoted field is not closed"},
+      {"a header only", "serial,dhcp\n# none yet\n\n", "the plan has no device rows"},
   };
   for (const BadPlanCase& c : cases) {
     TempFile plan(c.plan);
@@ -145,6 +149,17 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
   EXPECT_TRUE(Contains(allowed.err, "velkarin: warning: ")) << allowed.err;
   TempFile twice("serial,ip,netmask\nA1,10.1.0.1,255.0.0.0\nA2,10.1.0.1,255.0.0.0\n");
   EXPECT_EQ(RunCli({"apply", twice.path(), "--yes", "--allow-duplicates"}).exitCode, 2);
+  // A row's interface that is up here but not scanned, and one that is not up.
+  TempFile elsewhere("serial,dhcp,interface\nA1,yes,lo\nA2,yes,eth7\n");
+  const RunResult notScanned =
+      RunCli({"apply", elsewhere.path(), "--dry-run", "--broadcast", "255.255.255.255"});
+  EXPECT_TRUE(Contains(notScanned.err,
+                       "line 2, interface: interface 'lo' is not scanned with "
+                       "--broadcast; the device is looked for on every"))
+      << notScanned.err;
+  EXPECT_TRUE(
+      Contains(notScanned.err, "line 3, interface: no IPv4 interface named 'eth7' is up here;"))
+      << notScanned.err;
 
   EXPECT_EQ(Commands(devsim), std::vector<std::string>{});
 }
@@ -431,6 +446,7 @@ TEST_F(CliTest, TheQuestionOnATerminalEndsAsAnsweredOrInterruptedWithItsReport) 
     const char* result;  // of the report's row
     const char* err;     // on standard error
     std::size_t commands;
+    bool inputRedirected = false;  // asked on the terminal all the same
   };
   const Case cases[] = {
       {"declined", false, "n\n", 0, 0, "not started (declined)", "velkarin: nothing was sent\n", 0},
@@ -442,6 +458,10 @@ TEST_F(CliTest, TheQuestionOnATerminalEndsAsAnsweredOrInterruptedWithItsReport) 
        "velkarin: nothing was sent\n", 0},
       {"confirmed with yes", false, "yes\n", 0, 0, "configured", "[y/N] ", 1},
       {"confirmed with --json", true, "y\n", 0, 0, "configured", "  configure\n", 1},
+      // The yes words of a plan's dhcp column, in any case.
+      {"confirmed with Ja", false, "Ja\n", 0, 0, "configured", "(y, yes, j, ja, true, 1, wahr;", 1},
+      {"confirmed on the terminal with standard input redirected", false, "YES\n", 0, 0,
+       "configured", "[y/N] ", 1, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -451,7 +471,7 @@ TEST_F(CliTest, TheQuestionOnATerminalEndsAsAnsweredOrInterruptedWithItsReport) 
     TempFile report(kStaleReport);
     std::vector<std::string> argv = {CliPath(), "apply", plan.path(), "--report", report.path()};
     if (c.json) argv.push_back("--json");
-    ChildProcess tool(argv, false, /*stdinTerminal=*/true);
+    ChildProcess tool(argv, false, /*stdinTerminal=*/true, false, c.inputRedirected);
     ASSERT_TRUE(tool.WaitForOutput(
         [&](const std::string&) { return Contains(tool.err(), "[y/N] "); }, seconds(30)))
         << tool.out() << tool.err();
@@ -472,6 +492,12 @@ TEST_F(CliTest, TheQuestionOnATerminalEndsAsAnsweredOrInterruptedWithItsReport) 
       EXPECT_EQ(parsed[0]["result"], c.result);
     }
   }
+  // No terminal at all: --yes is needed, and the plan is not looked at.
+  ChildProcess alone({CliPath(), "apply", "/nonexistent/plan.csv"}, false, false, false, true);
+  ASSERT_TRUE(alone.WaitForExit(seconds(30)));
+  EXPECT_EQ(alone.exitCode(), 2) << alone.err();
+  EXPECT_TRUE(Contains(alone.err(), "give --yes when there is no terminal to ask on"))
+      << alone.err();
 }
 
 // The other ways out once the plan has been read: each writes this run's
@@ -741,6 +767,12 @@ TEST_F(CliTest, APlanSavedByAGermanSpreadsheetIsApplied) {
                        "Pr\xC3\xBC"
                        "fstand-\xC3\x84"))
       << run.out;
+  // Run again as JSON (nothing left to send): the identifier's letters as
+  // JSON escapes of their own, not as the plan's bytes.
+  const RunResult json = RunCli({"apply", plan.path(), "--yes", "--json"});
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_TRUE(Contains(json.out, R"("deviceId": "Pr\u00fcf-1")")) << json.out;
+  EXPECT_TRUE(Contains(json.out, R"("name": "Pr\u00fcfstand-\u00c4")")) << json.out;
 }
 
 }  // namespace

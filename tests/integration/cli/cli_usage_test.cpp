@@ -82,6 +82,9 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
        "invalid IP address '0.0.0.0'"},
       {{"set", "1A2B", "--ip", "192.168.000.0100", "--netmask", "255.255.255.0"},
        "invalid IP address '192.168.000.0100'"},
+      {{"set", "1A2B", "--ip", "192.168.001.010", "--netmask", "255.255.255.0"},
+       "invalid IP address '192.168.001.010': write 192.168.1.10 (a part with a leading zero is "
+       "read as octal"},
       {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "0.0.0.0"}, "invalid netmask '0.0.0.0'"},
       {{"set", "1A2B", "--ip", "10.0.0.5", "--netmask", "255.0.0.0", "--gateway", "gw"},
        "invalid gateway 'gw'"},
@@ -142,6 +145,12 @@ TEST_F(CliTest, BadOptionsAndEntriesAreUsageErrorsAndSendNothing) {
       {{"set", "1A2B", "--dhcp", "--interface", "eth7"}, "named 'eth7' is up (up: lo)"},
       {{"apply", "/nonexistent/plan.csv", "--yes"},
        "cannot read the plan /nonexistent/plan.csv: No such file or directory"},
+      // The plan is read before a password is asked for (no terminal to ask on here).
+      {{"apply", "/nonexistent/plan.csv", "--yes", "--password"},
+       "cannot read the plan /nonexistent/plan.csv"},
+      // Read in pieces, and refused at the first: it never ends.
+      {{"apply", "/dev/zero", "--yes"},
+       "cannot read the plan /dev/zero: not a text file: byte 0 is NUL"},
   };
   for (const UsageCase& c : cases) {
     std::string shown;

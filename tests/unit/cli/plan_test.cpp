@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,10 @@ TEST(ReadPlan, ReadsPlansAsSpreadsheetsSaveThem) {
        "serial,dhcp,\nA1,yes\nA2,yes,\n",
        {{2, 0xA1, "DHCP"}, {3, 0xA2, "DHCP"}},
        false},
+      {"a note that holds the separator, quoted",
+       "serial;dhcp;Bemerkung\nA1;ja;\"Halle 3; T\xC3\xBCr 2\"\n",
+       {{2, 0xA1, "DHCP"}},
+       false},
       {"semicolons, Windows-1252, CRLF, German truth values, notes",
        kGerman,
        {{2, 0xA1, "10.0.0.1"}, {4, 0xA2, "DHCP"}},
@@ -73,6 +78,47 @@ TEST(ReadPlan, ReadsPlansAsSpreadsheetsSaveThem) {
   EXPECT_EQ(german.rows[0].entries.deviceId,
             "Pr\xFC"
             "f-1");
+}
+
+struct RefusedCase {
+  const char* what;
+  std::string text;
+  const char* problem;  // PlanProblemText of the first problem, in part
+  const char* hidden;   // never in any problem's text
+};
+
+// Refused plans name the line and column; a password is never shown.
+TEST(ReadPlan, RefusesWithTheLineAndColumnAndNeverShowsAPassword) {
+  const RefusedCase cases[] = {
+      {"a password no device can take", "serial,dhcp,password\nA1,yes,Geheim\xE2\x82\xAC\n",
+       "line 2, password: invalid password: it holds a letter no device takes", "Geheim"},
+  };
+  for (const RefusedCase& c : cases) {
+    const Plan plan = ReadPlan(c.text, true);
+    ASSERT_FALSE(plan.problems.empty()) << c.what;
+    EXPECT_NE(PlanProblemText(plan.problems.front()).find(c.problem), std::string::npos)
+        << c.what << ": " << PlanProblemText(plan.problems.front());
+    for (const PlanProblem& p : plan.problems) {
+      EXPECT_EQ(PlanProblemText(p).find(c.hidden), std::string::npos) << PlanProblemText(p);
+    }
+  }
+}
+
+// A plant's worth of devices, as list writes them: read whole, in time.
+TEST(ReadPlan, ReadsTenThousandRows) {
+  std::string text = "serialText,name,dhcp,ipAddress,netmask,gateway,status,interface\n";
+  constexpr int kRows = 10000;
+  for (int i = 0; i < kRows; ++i) {
+    text += std::to_string(100000 + i) + ",Press " + std::to_string(i) + ",No,10.0." +
+            std::to_string(i / 250) + "." + std::to_string(i % 250 + 1) +
+            ",255.0.0.0,10.0.0.254,-,-\n";
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const Plan plan = ReadPlan(text, false);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(plan.problems.empty()) << PlanProblemText(plan.problems.front());
+  EXPECT_EQ(plan.rows.size(), static_cast<std::size_t>(kRows));
+  EXPECT_LT(took, std::chrono::milliseconds(500));  // pair by pair: 1.4 s
 }
 
 }  // namespace

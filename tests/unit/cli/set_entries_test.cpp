@@ -101,6 +101,11 @@ TEST(AssignmentProblem, NamesTheOptionTheValueAndTheRule) {
       {"127.0.0.1", "255.0.255.0", "", "127.0.0.0/8", "--ip"},
       {"10.0.0.5", "255.0.0.0", "224.0.0.1", "--gateway 224.0.0.1: 224.0.0.0/4", "--gateway"},
       {"10.0.0.5", "255.0.0.0", "127.1", "--gateway 127.1: 127.0.0.0/8", "--gateway"},
+      // Padded as plant documents write addresses; inet_addr would read octal.
+      {"192.168.001.010", "255.255.255.0", "", "write 192.168.1.10 (a part with a leading zero",
+       "--ip"},
+      {"10.0.0.5", "255.255.255.000", "", "write 255.255.255.0 (", "--netmask"},
+      {"10.0.0.5", "255.0.0.0", "10.0.0.01", "write 10.0.0.1 (", "--gateway"},
       // No gateway, in both of its spellings.
       {"10.0.0.5", "255.0.0.0", "", nullptr, nullptr},
       {"10.0.0.5", "255.0.0.0", "0.0.0.0", nullptr, nullptr},

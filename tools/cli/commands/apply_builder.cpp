@@ -29,7 +29,7 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
       "print each row's current and planned configuration and what would happen; send nothing");
   apply
       ->add_flag("--yes", options.yes,
-                 "configure without asking (needed when standard input is no terminal)")
+                 "configure without asking (needed when there is no terminal to ask on)")
       ->excludes(dryRun);
   apply->add_option("--jobs", options.jobs, "configure at most N devices at once (8)")
       ->type_name("N")
@@ -65,16 +65,16 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
               return ValueError(problem);
             }
             // Asked before the scan, so that nothing goes out unless it can go on.
-            if (!applyOptions.dryRun && !applyOptions.yes && !StdinIsTerminal()) {
+            if (!applyOptions.dryRun && !applyOptions.yes && !AnswerTerminalAvailable()) {
               return UsageError(
-                  "apply asks before it sends; give --yes when standard input is no terminal "
+                  "apply asks before it sends; give --yes when there is no terminal to ask on "
                   "(or --dry-run to see what it would do)");
             }
             if (const int status = CheckReportFile(applyOptions)) return status;
-            if (!ReadPasswordOptions(state->password, applyOptions.password, problem)) {
-              return ValueError(problem);
-            }
-            return RunApply(applyOptions);
+            return RunApply(applyOptions, [state](std::optional<std::string>& password,
+                                                  std::string& passwordProblem) {
+              return ReadPasswordOptions(state->password, password, passwordProblem);
+            });
           }};
 }
 

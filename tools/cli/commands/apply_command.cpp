@@ -10,6 +10,8 @@
 #include "cli/commands/apply_report.h"
 #include "cli/commands/apply_steps.h"
 #include "cli/commands/commands.h"
+#include "cli/output/display_text.h"
+#include "cli/output/text_output.h"
 #include "cli/terminal/terminal.h"
 
 namespace velkarin::cli {
@@ -26,9 +28,15 @@ RunEnd RunSteps(ApplyTable& table, const ApplyOptions& options) {
 
 }  // namespace
 
-int RunApply(const ApplyOptions& options) {
+int RunApply(ApplyOptions options, const PasswordReader& readPassword) {
   ApplyTable table;
   if (const int status = ReadPlanStep(options, table)) return status;
+  std::string problem;
+  if (!readPassword(options.password, problem)) {
+    WriteText(stderr, "velkarin: " + DisplayUtf8(problem) + "\n");
+    return EXIT_USAGE;
+  }
+  if (const int status = CheckPlanPassword(options, table)) return status;
   const RunEnd end = RunSteps(table, options);
   const int status = Report(table, options, end);
   if (end.atOnce) {

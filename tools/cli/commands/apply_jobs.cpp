@@ -11,6 +11,7 @@
 
 #include "cli/commands/apply_steps.h"
 #include "cli/commands/set_entries.h"
+#include "cli/output/display_text.h"
 #include "cli/plan/address_entry.h"
 #include "cli/terminal/terminal.h"
 #include "config/configuration_wait.h"
@@ -118,8 +119,8 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const ApplyOptions& options) 
     if (thread.valid()) threads.push_back(thread);
   }
   if (threads.size() < jobs) {
-    std::fprintf(stderr, "velkarin: warning: %zu of %zu worker threads could not be started\n",
-                 jobs - threads.size(), jobs);
+    std::fprintf(stderr, "velkarin: warning: %zu of %s could not be started\n",
+                 jobs - threads.size(), CountText(jobs, "worker thread").c_str());
   }
   Spinner spinner;
   const int total = static_cast<int>(queue.size());
@@ -226,8 +227,8 @@ void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTar
   Spinner spinner;
   const std::vector<ObservedConfiguration> observed =
       AwaitConfigurations(targets, expected, kAnnounceAgainMs, ScanTiming(), [&] {
-        spinner.Tick("waiting for " + std::to_string(expected.size()) +
-                     " devices to announce their new configuration");
+        spinner.Tick("waiting for " + CountText(expected.size(), "device") +
+                     " to announce their new configuration");
         return !Interrupted();
       });
   for (std::size_t i = 0; i < accepted.size(); ++i) {

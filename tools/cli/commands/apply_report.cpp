@@ -211,7 +211,7 @@ void SummarizeFailures(const std::vector<RowRun>& runs, const Ending& ending) {
   for (const RowRun& run : runs) failed += Succeeded(run) ? 0 : 1;
   if (failed == 0) return;
   std::string text = "velkarin: " + std::to_string(runs.size() - failed) + " of " +
-                     std::to_string(runs.size()) + " rows succeeded, " + std::to_string(failed) +
+                     CountText(runs.size(), "row") + " succeeded, " + std::to_string(failed) +
                      " failed:\n";
   for (const RowRun& run : runs) {
     if (Succeeded(run)) continue;

@@ -18,6 +18,7 @@
 #include "cli/terminal/terminal.h"
 #include "config/config_command.h"
 #include "config/configuration_wait.h"
+#include "platform/interfaces.h"
 
 namespace velkarin::cli {
 namespace {
@@ -25,6 +26,10 @@ namespace {
 // Scans after the first for planned devices it did not hear: a lost
 // announcement or discovery datagram is no reason to end a row "not found".
 constexpr int kScansForTheUnheard = 2;
+
+// A plan of 10,000 devices as list writes it takes about 1 MiB: a file larger
+// than this is no plan, and reading it whole could take all the memory.
+constexpr std::size_t kMaxPlanBytes = std::size_t{16} << 20;
 
 // Refused before anything was sent: the report says so, stdout stays empty.
 RunEnd Refused(int status) {
@@ -45,13 +50,16 @@ int RefusePlan(const std::string& path, const std::vector<PlanProblem>& problems
 
 // Asked before anything is sent; with --json on stderr, so that standard
 // output stays JSON. An interrupt ends the question (Interrupted() says so).
+// The answer takes the words that say yes in a plan's dhcp column. With
+// standard input redirected, it is read from the terminal.
 bool Confirmed(std::size_t count) {
-  std::fprintf(stderr, "velkarin: configure %zu device%s? [y/N] ", count, count == 1 ? "" : "s");
+  WriteText(stderr, "velkarin: configure " + CountText(count, "device") + "? (" + YesWordsText() +
+                        "; anything else: no) [y/N] ");
   std::fflush(stderr);
   std::string answer;
-  const bool read = ReadInputLine(answer);
+  const bool read = ReadAnswerLine(answer);
   if (Interrupted()) std::fputc('\n', stderr);
-  return read && (answer == "y" || answer == "Y" || answer == "yes");
+  return read && ReadYesNo(answer) == true;
 }
 
 bool RowHeard(const PlanRow& row, const ScannedDevice& d) {
@@ -166,10 +174,25 @@ void HintNoneFound(const std::vector<RowRun>& runs, const ScanResult& scan,
     }
     std::fprintf(stderr, "%s\n", NoDeviceAnsweredText(options.destination, names).c_str());
   } else {
-    std::fprintf(stderr,
-                 "velkarin: no device of the plan answered, %zu other%s did; check the plan's "
-                 "serial numbers, identifiers and interfaces against `velkarin list`\n",
-                 scan.devices.size(), scan.devices.size() == 1 ? "" : "s");
+    // Planned devices heard behind another adapter than their rows name.
+    bool elsewhere = false;
+    for (const RowRun& run : runs) {
+      for (const ScannedDevice& d : scan.devices) {
+        if (!RowNamesDevice(*run.row, d.record)) continue;
+        elsewhere = true;
+        WriteText(stderr, "velkarin: line " + std::to_string(run.row->line) + ": device " +
+                              SerialText(d.record.serial) + " answered on interface '" +
+                              DisplayUtf8(d.interfaceName) + "', but the row names interface '" +
+                              DisplayUtf8(run.row->interfaceName) +
+                              "'; correct or clear the row's interface\n");
+        break;
+      }
+    }
+    if (elsewhere) return;
+    WriteText(stderr, "velkarin: no device of the plan answered, " +
+                          CountText(scan.devices.size(), "other") +
+                          " did; check the plan's serial numbers, identifiers and interfaces "
+                          "against `velkarin list`\n");
   }
 }
 
@@ -185,12 +208,12 @@ RunEnd InterruptedEnd(bool print) {
 int ReadPlanStep(const ApplyOptions& options, ApplyTable& table) {
   std::string text;
   std::string reason;
-  if (!ReadWholeFile(options.planPath, text, reason)) {
+  if (!ReadTextFile(options.planPath, kMaxPlanBytes, text, reason)) {
     WriteText(stderr, "velkarin: cannot read the plan " + options.planPath + ": " + reason + "\n");
     return EXIT_USAGE;
   }
   Plan& plan = table.plan;
-  plan = ReadPlan(text, options.allowPasswordColumn, options.password);
+  plan = ReadPlan(text, options.allowPasswordColumn);
   if (plan.readAsWindows1252) {
     WriteText(stderr, "velkarin: " + options.planPath +
                           ": not UTF-8 text, read as Windows-1252 (the ANSI code page)\n");
@@ -217,24 +240,41 @@ int ReadPlanStep(const ApplyOptions& options, ApplyTable& table) {
   return EXIT_OK;
 }
 
+int CheckPlanPassword(const ApplyOptions& options, const ApplyTable& table) {
+  const std::vector<PlanProblem> problems = PlanPasswordProblems(table.plan, options.password);
+  if (problems.empty()) return EXIT_OK;
+  const int status = RefusePlan(options.planPath, problems);
+  RemoveStaleReport(options);
+  return status;
+}
+
 std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& options) {
   if (const int status = ChooseScanTargets(options.broadcastGiven, options.interfaces,
                                            options.destination, table.targets)) {
     return Refused(status);
   }
-  // A plan made on another computer names that computer's interfaces.
+  // A plan made on another computer names that computer's interfaces; one
+  // that is up here may be left out by --interface or --broadcast.
+  std::optional<std::vector<platform::NetInterface>> up;
   for (PlanRow& row : table.plan.rows) {
     if (row.interfaceName.empty()) continue;
     bool scanned = false;
     for (const ScanTarget& t : table.targets) {
       scanned = scanned || t.interfaceName == row.interfaceName;
     }
-    if (!scanned) {
-      PrintWarning(options.planPath + ": line " + std::to_string(row.line) +
-                   ", interface: no IPv4 interface named '" + DisplayUtf8(row.interfaceName) +
-                   "' is up and scanned here; the device is looked for on every interface");
-      row.interfaceName.clear();
-    }
+    if (scanned) continue;
+    if (!up) up = platform::ListIpv4Interfaces();
+    bool isUp = false;
+    for (const platform::NetInterface& i : *up) isUp = isUp || i.name == row.interfaceName;
+    const std::string name = "'" + DisplayUtf8(row.interfaceName) + "'";
+    const std::string why =
+        !isUp ? "no IPv4 interface named " + name + " is up here"
+        : options.interfaces.empty()
+            ? "interface " + name + " is not scanned with --broadcast"
+            : "interface " + name + " is not among those named with --interface";
+    PrintWarning(options.planPath + ": line " + std::to_string(row.line) + ", interface: " + why +
+                 "; the device is looked for on every interface scanned");
+    row.interfaceName.clear();
   }
   return std::nullopt;
 }

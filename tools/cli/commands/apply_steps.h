@@ -18,6 +18,10 @@ RunEnd InterruptedEnd(bool print);
 // was sent.
 int ReadPlanStep(const ApplyOptions& options, ApplyTable& table);
 
+// The rows that the plan's password (asked for once the plan passed its
+// checks) would make too long: EXIT_OK, or refused as a plan's problems are.
+int CheckPlanPassword(const ApplyOptions& options, const ApplyTable& table);
+
 // Where the scans go; a row naming an interface that is not scanned here is
 // looked for on every interface.
 std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& options);

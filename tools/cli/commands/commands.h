@@ -1,6 +1,7 @@
 // The tool's two commands, each run to its exit code.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,8 +63,13 @@ struct ApplyOptions {
   bool quiet = false;
 };
 
-// Checks the whole plan, scans once, and configures and verifies the rows
-// that need it, several at once; prints the report.
-int RunApply(const ApplyOptions& options);
+// Reads the plan's password into `password`; false with the problem in words.
+using PasswordReader =
+    std::function<bool(std::optional<std::string>& password, std::string& problem)>;
+
+// Checks the whole plan, then asks for its password (so that nobody types
+// one for a plan that cannot be read), scans once, and configures and
+// verifies the rows that need it, several at once; prints the report.
+int RunApply(ApplyOptions options, const PasswordReader& readPassword);
 
 }  // namespace velkarin::cli

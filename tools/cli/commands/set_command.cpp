@@ -152,7 +152,8 @@ int RunSet(const SetOptions& options) {
   if (delivery.replyLost) {
     // Seen announcing what it was sent after the command: nothing to wait for.
     WriteText(stdout, serialText + ": configured; its reply was lost (" +
-                          std::to_string(delivery.commands) + " commands sent)\n");
+                          CountText(static_cast<std::size_t>(delivery.commands), "command") +
+                          " sent)\n");
     return EXIT_OK;
   }
   WriteText(stdout, serialText + ": " + words + " (" + ConfigResultName(result) + ")\n");

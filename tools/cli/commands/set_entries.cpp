@@ -68,7 +68,15 @@ std::optional<EntryProblem> AssignmentProblem(const SetOptions& options, const E
                              : refused->field == AddressField::NETMASK  ? names.netmask
                                                                         : names.gateway;
   if (IsTextRule(refused->rule)) {
-    return EntryProblem{field, "invalid IP configuration: " + refused->words};
+    const std::string& text = refused->field == AddressField::IP_ADDRESS ? options.ipAddress
+                              : refused->field == AddressField::NETMASK  ? options.netmask
+                                                                         : options.gateway;
+    std::string hint;
+    if (HasZeroPaddedPart(text)) {
+      hint = ": write " + WithoutZeroPadding(text) +
+             " (a part with a leading zero is read as octal by some systems: 010 is 8)";
+    }
+    return EntryProblem{field, "invalid IP configuration: " + refused->words + hint};
   }
   if (refused->field == AddressField::GATEWAY) {
     return EntryProblem{field, "no device can use " + names.gateway + " " + options.gateway + ": " +

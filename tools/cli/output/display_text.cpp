@@ -57,4 +57,8 @@ std::string DisplayUtf8(const std::string& utf8) {
   return shown;
 }
 
+std::string CountText(std::size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 }  // namespace velkarin::cli

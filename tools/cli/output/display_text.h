@@ -1,5 +1,6 @@
 // Device texts come from the network and are printed to terminals.
 #pragma once
+#include <cstddef>
 #include <string>
 
 namespace velkarin::cli {
@@ -17,5 +18,8 @@ std::string DisplayDeviceText(const std::string& latin1);
 // characters by their number (U+0085 as \x85), each byte of malformed UTF-8
 // as \xNN; the rest passes as it is.
 std::string DisplayUtf8(const std::string& utf8);
+
+// A count and its noun: "1 device", "3 devices" (the plural with an "s").
+std::string CountText(std::size_t count, const std::string& noun);
 
 }  // namespace velkarin::cli

@@ -60,12 +60,16 @@ std::FILE* Open(const std::string& path, const char* mode) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& content, std::string& reason) {
-  return ReadFileStart(path, static_cast<std::size_t>(-1), content, reason);
-}
+namespace {
 
-bool ReadFileStart(const std::string& path, std::size_t most, std::string& content,
-                   std::string& reason) {
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
+// How a read treats a file longer than its bound.
+enum class Longer { kCut, kRefused };
+
+// Reads up to `maxBytes` (kNoLimit: all) and, with `textOnly`, no NUL byte.
+bool ReadFile(const std::string& path, std::size_t maxBytes, Longer longer, bool textOnly,
+              std::string& content, std::string& reason) {
   errno = 0;
   std::FILE* file = Open(path, "rb");
   if (file == nullptr) {
@@ -75,14 +79,48 @@ bool ReadFileStart(const std::string& path, std::size_t most, std::string& conte
   content.clear();
   char buffer[8192];
   std::size_t got;
-  while (content.size() < most &&
-         (got = std::fread(buffer, 1, std::min(sizeof buffer, most - content.size()), file)) > 0) {
+  bool refused = false;
+  // A cut read takes no byte past the bound; a refusing one takes one piece more.
+  while (
+      !refused && (longer == Longer::kRefused || content.size() < maxBytes) &&
+      (got = std::fread(buffer, 1,
+                        longer == Longer::kCut ? std::min(sizeof buffer, maxBytes - content.size())
+                                               : sizeof buffer,
+                        file)) > 0) {
+    const std::size_t start = content.size();
     content.append(buffer, got);
+    if (content.size() > maxBytes) {
+      reason = "it is larger than " + (maxBytes % (1u << 20) == 0
+                                           ? std::to_string(maxBytes >> 20) + " MiB"
+                                           : std::to_string(maxBytes) + " bytes");
+      refused = true;
+    } else if (textOnly && content.find('\0', start) != std::string::npos &&
+               content.compare(0, 2, "\xFF\xFE") != 0 && content.compare(0, 2, "\xFE\xFF") != 0) {
+      reason = "not a text file: byte " + std::to_string(content.find('\0', start)) + " is NUL";
+      refused = true;
+    }
   }
-  const bool failed = std::ferror(file) != 0;
+  const bool failed = !refused && std::ferror(file) != 0;
   if (failed) reason = ErrnoText(errno);
   std::fclose(file);
-  return !failed;
+  if (refused) content.clear();
+  return !failed && !refused;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& content, std::string& reason) {
+  return ReadFile(path, kNoLimit, Longer::kCut, false, content, reason);
+}
+
+bool ReadFileStart(const std::string& path, std::size_t most, std::string& content,
+                   std::string& reason) {
+  return ReadFile(path, most, Longer::kCut, false, content, reason);
+}
+
+bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string& content,
+                  std::string& reason) {
+  return ReadFile(path, maxBytes, Longer::kRefused, true, content, reason);
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& content, std::string& reason) {

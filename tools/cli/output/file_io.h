@@ -12,6 +12,11 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string& r
 // The first `most` bytes of the file (all of a shorter one).
 bool ReadFileStart(const std::string& path, std::size_t most, std::string& content,
                    std::string& reason);
+// A text file of at most `maxBytes`, read in pieces: refused as soon as it
+// grows past them ("/dev/zero" never ends) or shows a NUL byte, which no
+// text holds but UTF-16, and UTF-16 text starts with its byte-order mark.
+bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string& content,
+                  std::string& reason);
 bool WriteWholeFile(const std::string& path, const std::string& content, std::string& reason);
 
 // Whether anything (a file, a directory) is at `path`.

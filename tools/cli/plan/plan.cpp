@@ -123,9 +123,12 @@ bool SameAddressText(const std::string& a, const std::string& b) {
   return a == b || (ParseIpv4(a) && ParseIpv4(b) && SameAddress(a, b));
 }
 
+// As spreadsheets write a truth value, in English and in German.
+const char* const kYesWords[] = {"y", "yes", "j", "ja", "true", "1", "wahr"};
+const char* const kNoWords[] = {"", "no", "n", "false", "0", "nein", "falsch"};
+
 // The row's device and configuration, or the first problem found in it.
 std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, std::size_t>& at,
-                               const std::optional<std::string>& planPassword,
                                PlanProblem& problem) {
   auto field = [&](Column c) -> std::string {
     const auto it = at.find(c);
@@ -149,16 +152,9 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
   }
   entries.serial = *serial;
   device = DeviceText(row);
-  // As spreadsheets write a truth value, in English and in German.
-  static const char* const kYes[] = {"yes", "y", "true", "1", "ja", "j", "wahr"};
-  static const char* const kNo[] = {"", "no", "n", "false", "0", "nein", "falsch"};
-  const std::string dhcp = Lower(field(kDhcp));
-  bool yes = false;
-  bool no = false;
-  for (const char* word : kYes) yes = yes || dhcp == word;
-  for (const char* word : kNo) no = no || dhcp == word;
-  if (!yes && !no) return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
-  entries.dhcp = yes;
+  const std::optional<bool> dhcp = ReadYesNo(field(kDhcp));
+  if (!dhcp) return refuse("dhcp", "invalid dhcp '" + field(kDhcp) + "' (yes or no)");
+  entries.dhcp = *dhcp;
   // A DHCP row keeps what the other columns say: list's CSV shows the
   // addresses a DHCP device got.
   if (entries.dhcp) {
@@ -186,10 +182,8 @@ std::optional<PlanRow> ReadRow(const CsvRecord& record, const std::map<Column, s
     if (!wire) return refuse("password", "invalid password: it holds a letter no device takes");
     entries.password = *wire;
   }
-  // Checked with the password the row will be sent with.
-  SetOptions sent = entries;
-  if (!sent.password) sent.password = planPassword;
-  if (auto bad = BadArgumentProblem(sent, names)) return refuse(bad->field, bad->message);
+  // Checked with the row's own password; the plan's is checked once known.
+  if (auto bad = BadArgumentProblem(entries, names)) return refuse(bad->field, bad->message);
   return row;
 }
 
@@ -216,8 +210,7 @@ bool SameDevice(const PlanRow& a, const PlanRow& b) {
 
 }  // namespace
 
-Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
-              const std::optional<std::string>& planPassword) {
+Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   Plan plan;
   if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
     plan.problems.push_back(
@@ -273,6 +266,11 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
         {header.line, "dhcp", "the plan needs a dhcp column, or ip and netmask columns"});
   }
   if (!plan.problems.empty()) return plan;
+  // Most likely the wrong file, or a sheet saved before its rows were filled.
+  if (csv.records.size() == 1 && csv.error.empty()) {
+    plan.problems.push_back({0, "", "the plan has no device rows, only its header"});
+    return plan;
+  }
 
   for (std::size_t r = 1; r < csv.records.size(); ++r) {
     const CsvRecord& record = csv.records[r];
@@ -286,7 +284,7 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
       continue;
     }
     PlanProblem problem;
-    if (std::optional<PlanRow> row = ReadRow(record, at, planPassword, problem)) {
+    if (std::optional<PlanRow> row = ReadRow(record, at, problem)) {
       plan.rows.push_back(std::move(*row));
     } else {
       plan.problems.push_back(problem);
@@ -294,32 +292,79 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
   }
   if (!csv.error.empty()) plan.problems.push_back({0, "", csv.error});
 
+  // Each row against the earlier ones, through indexes: a plan of 10,000
+  // rows compared pair by pair took seconds.
   std::vector<PlanRow> rows;
+  std::map<std::uint32_t, std::vector<std::size_t>> bySerial;  // kept rows, in order
+  std::map<std::uint32_t, std::size_t> byAddress;              // the first kept fixed row
   for (PlanRow& row : plan.rows) {
-    bool kept = true;
-    for (const PlanRow& earlier : rows) {
+    std::optional<std::size_t> device;
+    for (const std::size_t k : bySerial[row.entries.serial]) {
+      if (SameDevice(row, rows[k])) {
+        device = k;
+        break;
+      }
+    }
+    std::optional<std::size_t> address;
+    if (!row.entries.dhcp) {
+      const auto it = byAddress.find(AddressValue(row.entries.ipAddress));
+      if (it != byAddress.end()) address = it->second;
+    }
+    // The earliest row that meets this one decides, as a reader goes down the plan.
+    if (device && (!address || *device <= *address)) {
       // list --csv names a device once per interface it was heard on.
-      if (SameDevice(row, earlier)) {
-        kept = false;
-        if (SameWork(row, earlier)) break;
+      const PlanRow& earlier = rows[*device];
+      if (!SameWork(row, earlier)) {
         plan.problems.push_back({row.line, "serial",
                                  "device " + SerialText(row.entries.serial) +
                                      " is planned on line " + std::to_string(earlier.line) +
                                      " as well, with another configuration"});
-        break;
       }
-      if (!row.entries.dhcp && !earlier.entries.dhcp &&
-          SameAddress(row.entries.ipAddress, earlier.entries.ipAddress)) {
-        plan.problems.push_back({row.line, "ip",
-                                 "address " + row.entries.ipAddress + " is planned on line " +
-                                     std::to_string(earlier.line) + " as well"});
-        break;
-      }
+      continue;
     }
-    if (kept) rows.push_back(std::move(row));
+    if (address) {
+      plan.problems.push_back({row.line, "ip",
+                               "address " + row.entries.ipAddress + " is planned on line " +
+                                   std::to_string(rows[*address].line) + " as well"});
+    }
+    bySerial[row.entries.serial].push_back(rows.size());
+    if (!row.entries.dhcp) byAddress.emplace(AddressValue(row.entries.ipAddress), rows.size());
+    rows.push_back(std::move(row));
   }
   plan.rows = std::move(rows);
   return plan;
+}
+
+std::vector<PlanProblem> PlanPasswordProblems(const Plan& plan,
+                                              const std::optional<std::string>& planPassword) {
+  std::vector<PlanProblem> problems;
+  if (!planPassword) return problems;
+  for (const PlanRow& row : plan.rows) {
+    if (row.entries.password) continue;
+    SetOptions sent = row.entries;
+    sent.password = planPassword;
+    if (auto bad = BadArgumentProblem(sent, PlanEntryNames())) {
+      problems.push_back({row.line, bad->field, bad->message + DeviceText(row)});
+    }
+  }
+  return problems;
+}
+
+std::optional<bool> ReadYesNo(const std::string& word) {
+  const std::string lower = Lower(word);
+  for (const char* yes : kYesWords) {
+    if (lower == yes) return true;
+  }
+  for (const char* no : kNoWords) {
+    if (lower == no) return false;
+  }
+  return std::nullopt;
+}
+
+std::string YesWordsText() {
+  std::string text;
+  for (const char* yes : kYesWords) text += (text.empty() ? "" : ", ") + std::string(yes);
+  return text;
 }
 
 bool RowNamesDevice(const PlanRow& row, const DeviceRecord& device) {

@@ -47,10 +47,21 @@ struct Plan {
 // `velkarin list --csv` output is a plan (its interface "-" is none). A row
 // is DHCP when dhcp says yes, else fixed. Refused besides each bad row: two
 // rows for the same device, and two devices given the same fixed address.
-// `planPassword`: the one for rows without their own, which makes the
-// command longer.
-Plan ReadPlan(const std::string& text, bool allowPasswordColumn,
-              const std::optional<std::string>& planPassword = std::nullopt);
+// The plan's password, which makes the command longer, is checked apart
+// (PlanPasswordProblems): it is asked for once the plan has passed.
+Plan ReadPlan(const std::string& text, bool allowPasswordColumn);
+
+// The rows without a password of their own that `planPassword` would make
+// too long (an identifier whose command then exceeds the device's buffer).
+std::vector<PlanProblem> PlanPasswordProblems(const Plan& plan,
+                                              const std::optional<std::string>& planPassword);
+
+// A truth value as spreadsheets write it, in English and in German, in any
+// case: yes, y, true, 1, ja, j, wahr; no, n, false, 0, nein, falsch and the
+// empty text. Nothing for any other word.
+std::optional<bool> ReadYesNo(const std::string& word);
+// The words that say yes, for people: "y, yes, j, ja, true, 1, wahr".
+std::string YesWordsText();
 
 // Whether the row names this device: the serial, and the identifier when the
 // row gives one (ignoring case).

@@ -174,4 +174,51 @@ bool ReadInputLine(std::string& line) {
   return read && !Interrupted();
 }
 
+#ifndef _WIN32
+namespace {
+
+int OpenProcessTerminal() { return open("/dev/tty", O_RDONLY | O_CLOEXEC | O_NOCTTY); }
+
+}  // namespace
+#endif
+
+bool AnswerTerminalAvailable() {
+  if (StdinIsTerminal()) return true;
+#ifdef _WIN32
+  return false;
+#else
+  const int fd = OpenProcessTerminal();
+  if (fd >= 0) close(fd);
+  return fd >= 0;
+#endif
+}
+
+bool ReadAnswerLine(std::string& line) {
+#ifndef _WIN32
+  if (!StdinIsTerminal()) {
+    const int fd = OpenProcessTerminal();
+    if (fd < 0) return false;
+    InstallInterruptHandler();
+    // poll is never restarted after a signal, and the read waits for nothing:
+    // an interrupt ends the question within a slice.
+    line.clear();
+    bool ended = false;
+    while (!ended && !Interrupted()) {
+      pollfd input{fd, POLLIN, 0};
+      if (poll(&input, 1, 100) <= 0) continue;
+      char c = 0;
+      if (read(fd, &c, 1) != 1) break;  // the terminal hung up
+      if (c == '\n') {
+        ended = true;
+      } else {
+        line += c;
+      }
+    }
+    close(fd);
+    return ended && !Interrupted();
+  }
+#endif
+  return ReadInputLine(line);
+}
+
 }  // namespace velkarin::cli

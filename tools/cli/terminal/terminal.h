@@ -60,4 +60,10 @@ int InterruptCount();
 // the input too.
 bool ReadInputLine(std::string& line);
 
+// Whether there is a terminal to ask a question on: standard input, or where
+// it is redirected, the process's terminal (/dev/tty; not on Windows).
+bool AnswerTerminalAvailable();
+// An answer from that terminal, as ReadInputLine reads it.
+bool ReadAnswerLine(std::string& line);
+
 }  // namespace velkarin::cli
