@@ -56,8 +56,8 @@ DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* p
     if (password == nullptr || challenge_ == before) return Heard::kRefused;
     if (heard_ >= sent_) return signedWithChallenge_ ? Heard::kRefused : Heard::kChallenge;
     // Replies were lost, so which command this refusal answers is unknown;
-    // a second refusal, or one by the bound, is the answer all the same.
-    if (refusals_ >= 2 || sent_ >= limits.maxCommandsOnceRefused) return Heard::kRefused;
+    // once a signed command went out, by the bound it is the answer.
+    if (signedSent_ && sent_ >= limits.maxCommandsOnceRefused) return Heard::kRefused;
     // An earlier command's refusal: the device renewed its challenge since,
     // and the later replies bring the one it holds now. A device that
     // answers is worth the longer wait; a command signed with a challenge
@@ -76,6 +76,7 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
   if (channel_ == nullptr) {
     channel_.reset(new UdpChannel(destination_));
     sent_ = heard_ = unanswered_ = refusals_ = 0;
+    signedSent_ = false;
   } else {
     // What came since the last wait decides before anything goes out again.
     heard = Listen(found.serial, password, 0, limits);
@@ -83,11 +84,13 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
     delivery.resent = delivery.resent || heard == Heard::kNothing;
   }
   while (heard == Heard::kNothing || heard == Heard::kChallenge) {
-    if (password != nullptr && refusals_ > 0 && sent_ >= limits.maxCommandsOnceRefused) {
+    if (password != nullptr && refusals_ > 0 && signedSent_ &&
+        sent_ >= limits.maxCommandsOnceRefused) {
       channel_.reset();
       return CONFIG_REFUSED;
     }
     signedWithChallenge_ = challengeHeard_;
+    signedSent_ = signedSent_ || signedWithChallenge_;
     if (!channel_->SendConfigCommand(record, password, challenge_)) {
       channel_.reset();
       return CONFIG_BAD_ARGUMENT;

@@ -14,10 +14,12 @@ namespace velkarin {
 
 struct DeliveryLimits {
   int maxCommands = 8;  // counting an answer to a challenge
-  // Once a device has refused a command with a password, a refusal is its
-  // answer by this many commands at the latest, even when replies were lost
-  // on the way: a wrong password is not sent again and again to a device
-  // that may lock out after failed attempts.
+  // Once a command signed with a challenge the device handed out has gone
+  // out, a refusal is the device's answer by this many commands at the
+  // latest, even when replies were lost on the way: a wrong password is not
+  // sent again and again to a device that may lock out after failed
+  // attempts. (Refusals of the commands before it only hand out challenges,
+  // and a slow device's come late.)
   int maxCommandsOnceRefused = 3;
   // The first two commands'; each later one waits half as long again, up to
   // the longest. A reply that comes later still counts while the exchange
@@ -93,6 +95,7 @@ class DeviceExchange {
   int heard_ = 0;                     // replies to them
   int unanswered_ = 0;                // commands whose wait ended without their reply
   int refusals_ = 0;                  // refusals heard, to any command
+  bool signedSent_ = false;           // a command signed with a challenge handed out went out
   bool challengeHeard_ = false;       // challenge_ is one the device handed out
   bool signedWithChallenge_ = false;  // the last command answered a challenge
 };

@@ -1,6 +1,7 @@
 #include "datagram_loss.h"
 
 #include <cstdio>
+#include <string>
 
 #include "private_network.h"
 
@@ -29,6 +30,10 @@ DatagramLoss::DatagramLoss(int percent)
 
 DatagramLoss DatagramLoss::EverySecondAnswer() {
   return DatagramLoss("udp sport 8001 numgen inc mod 2 == 1 drop");
+}
+
+DatagramLoss DatagramLoss::FirstAnswers(int count) {
+  return DatagramLoss("udp sport 8001 numgen inc mod 1000 < " + std::to_string(count) + " drop");
 }
 
 DatagramLoss::DatagramLoss(const std::string& rules) {

@@ -12,6 +12,8 @@ class DatagramLoss {
   // Drops every second datagram from port 8001 and nothing else: of a single
   // device's answers, the first is heard, the second lost, and so on.
   static DatagramLoss EverySecondAnswer();
+  // Drops the first `count` datagrams from port 8001 (of every thousand).
+  static DatagramLoss FirstAnswers(int count);
   ~DatagramLoss();  // removes the rules again
   DatagramLoss(const DatagramLoss&) = delete;
   DatagramLoss& operator=(const DatagramLoss&) = delete;
