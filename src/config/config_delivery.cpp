@@ -47,17 +47,28 @@ DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* p
       continue;
     }
     ++heard_;
+    // Judged only while a command's reply is awaited: a reply read after a
+    // pause tells nothing of the device's pace.
+    if (pace_ == Pace::kUnknown && waitMs > 0) {
+      const bool soon =
+          platform::TickElapsed(sentAt_, platform::TickCountMs()) <= limits.promptReplyMs;
+      pace_ = soon ? Pace::kPrompt : Pace::kSlow;
+    }
     // Every command carries the same configuration: taking any is taking it.
     if (status == kReplyAccepted) return Heard::kAccepted;
     if (status != kReplyRefused) return Heard::kOther;
-    ++refusals_;
+    refused_ = true;
+    // A prompt device answers the latest command: the replies missing
+    // before this one were lost, and none is still on its way.
+    if (pace_ == Pace::kPrompt) heard_ = std::max(heard_, sent_);
     // Without a password, or without a new challenge, a refusal is the
     // device's answer to every command of the exchange.
     if (password == nullptr || challenge_ == before) return Heard::kRefused;
     if (heard_ >= sent_) return signedWithChallenge_ ? Heard::kRefused : Heard::kChallenge;
-    // Replies were lost, so which command this refusal answers is unknown;
-    // once a signed command went out, by the bound it is the answer.
-    if (signedSent_ && sent_ >= limits.maxCommandsOnceRefused) return Heard::kRefused;
+    // Replies come in order, so the n-th heard answers the n-th command or
+    // a later one: past the commands sent before the first signed one, it
+    // is the device's verdict on the password, though replies were lost.
+    if (heard_ > unsigned_) return Heard::kRefused;
     // An earlier command's refusal: the device renewed its challenge since,
     // and the later replies bring the one it holds now. A device that
     // answers is worth the longer wait; a command signed with a challenge
@@ -75,8 +86,9 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
   Heard heard = Heard::kNothing;
   if (channel_ == nullptr) {
     channel_.reset(new UdpChannel(destination_));
-    sent_ = heard_ = unanswered_ = refusals_ = 0;
-    signedSent_ = false;
+    sent_ = heard_ = unanswered_ = unsigned_ = 0;
+    refused_ = false;
+    pace_ = Pace::kUnknown;
   } else {
     // What came since the last wait decides before anything goes out again.
     heard = Listen(found.serial, password, 0, limits);
@@ -84,18 +96,19 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
     delivery.resent = delivery.resent || heard == Heard::kNothing;
   }
   while (heard == Heard::kNothing || heard == Heard::kChallenge) {
-    if (password != nullptr && refusals_ > 0 && signedSent_ &&
+    signedWithChallenge_ = challengeHeard_;
+    if (refused_ && pace_ == Pace::kPrompt && sent_ > unsigned_ &&
         sent_ >= limits.maxCommandsOnceRefused) {
       channel_.reset();
       return CONFIG_REFUSED;
     }
-    signedWithChallenge_ = challengeHeard_;
-    signedSent_ = signedSent_ || signedWithChallenge_;
+    if (!signedWithChallenge_) unsigned_ = sent_ + 1;
     if (!channel_->SendConfigCommand(record, password, challenge_)) {
       channel_.reset();
       return CONFIG_BAD_ARGUMENT;
     }
     ++sent_;
+    sentAt_ = platform::TickCountMs();
     ++delivery.commands;
     delivery.answeredChallenge = delivery.answeredChallenge || signedWithChallenge_;
     heard = Listen(found.serial, password, ReplyWait(limits, unanswered_), limits);

@@ -14,13 +14,12 @@ namespace velkarin {
 
 struct DeliveryLimits {
   int maxCommands = 8;  // counting an answer to a challenge
-  // Once a command signed with a challenge the device handed out has gone
-  // out, a refusal is the device's answer by this many commands at the
-  // latest, even when replies were lost on the way: a wrong password is not
-  // sent again and again to a device that may lock out after failed
-  // attempts. (Refusals of the commands before it only hand out challenges,
-  // and a slow device's come late.)
+  // A prompt device's refusal ends the sending by this many commands, once
+  // one signed with its challenge went out, though replies were lost: a
+  // wrong password is not sent again and again to a device that may lock
+  // out after failed attempts.
   int maxCommandsOnceRefused = 3;
+  std::uint32_t promptReplyMs = 150;  // a reply this soon after a command answers it
   // The first two commands'; each later one waits half as long again, up to
   // the longest. A reply that comes later still counts while the exchange
   // lasts, so a short first wait costs a slow device a command or two more,
@@ -91,11 +90,18 @@ class DeviceExchange {
   Destination destination_;
   ConfigChallenge challenge_{};  // all zeros until a reply brings one
   std::unique_ptr<UdpChannel, ExchangeChannelClose> channel_;
-  int sent_ = 0;                      // commands on channel_
-  int heard_ = 0;                     // replies to them
-  int unanswered_ = 0;                // commands whose wait ended without their reply
-  int refusals_ = 0;                  // refusals heard, to any command
-  bool signedSent_ = false;           // a command signed with a challenge handed out went out
+  int sent_ = 0;        // commands on channel_
+  int heard_ = 0;       // replies to them
+  int unanswered_ = 0;  // commands whose wait ended without their reply
+  // Commands sent before the first signed with a challenge the device
+  // handed out: their refusals only hand out challenges.
+  int unsigned_ = 0;
+  bool refused_ = false;      // a refusal was heard
+  std::uint32_t sentAt_ = 0;  // the last command's tick
+  // Judged by the first reply: a device that answers within moments of a
+  // command answers the latest one, and a reply missing before it was lost.
+  // A slow device's replies may answer any command still outstanding.
+  enum class Pace { kUnknown, kPrompt, kSlow } pace_ = Pace::kUnknown;
   bool challengeHeard_ = false;       // challenge_ is one the device handed out
   bool signedWithChallenge_ = false;  // the last command answered a challenge
 };

@@ -36,6 +36,11 @@ DatagramLoss DatagramLoss::FirstAnswers(int count) {
   return DatagramLoss("udp sport 8001 numgen inc mod 1000 < " + std::to_string(count) + " drop");
 }
 
+DatagramLoss DatagramLoss::EverySecondReply() {
+  // numgen counts only the datagrams that reach it: the short ones.
+  return DatagramLoss("udp sport 8001 udp length < 60 numgen inc mod 2 == 0 drop");
+}
+
 DatagramLoss::DatagramLoss(const std::string& rules) {
   // The rules would lose the machine's own datagrams outside a private namespace.
   if (!InPrivateNetwork()) {

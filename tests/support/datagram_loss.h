@@ -14,6 +14,9 @@ class DatagramLoss {
   static DatagramLoss EverySecondAnswer();
   // Drops the first `count` datagrams from port 8001 (of every thousand).
   static DatagramLoss FirstAnswers(int count);
+  // Drops every second reply to a command (the datagrams from port 8001
+  // shorter than an announcement of the fleet's), the first among them.
+  static DatagramLoss EverySecondReply();
   ~DatagramLoss();  // removes the rules again
   DatagramLoss(const DatagramLoss&) = delete;
   DatagramLoss& operator=(const DatagramLoss&) = delete;

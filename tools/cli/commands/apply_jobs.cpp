@@ -82,7 +82,7 @@ void ConfigureRows(void* argument) {
     // After an interrupt only the rows in flight go on, to hear their replies.
     if (Interrupted() && run.delivery.commands == 0) continue;
     const bool planPassword = UsesPlanPassword(run, *w.options);
-    if (planPassword && run.delivery.commands == 0 && PlanPasswordHeldBack()) {
+    if (planPassword && PlanPasswordHeldBack()) {
       run.heldBack = true;
       run.state.store(kFinished);
       ++w.failed;
@@ -93,7 +93,9 @@ void ConfigureRows(void* argument) {
     const bool ok = run.failure.empty() && run.result == CONFIG_OK;
     // A command without a reply is not done yet: it is looked at, and sent again.
     const bool unanswered = run.failure.empty() && WorthALook(run.result, run.delivery);
-    if (planPassword && !unanswered && run.failure.empty()) {
+    // A refusal after a command went out again is looked at later, but
+    // counts now: the rows after it would not wait for the look.
+    if (planPassword && run.failure.empty()) {
       if (run.result == CONFIG_REFUSED) ++planPasswordRefused;
       if (ok) ++planPasswordTaken;
     }
@@ -161,7 +163,7 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
   std::vector<RowRun*> looked;
   bool unanswered = false;
   for (RowRun* run : sent) {
-    if (run->state.load() != kFinished || !run->failure.empty() ||
+    if (run->state.load() != kFinished || !run->failure.empty() || run->heldBack ||
         (run->result != CONFIG_OK && !WorthALook(run->result, run->delivery))) {
       continue;
     }

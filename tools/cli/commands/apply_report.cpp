@@ -70,7 +70,7 @@ std::string ResultWords(const RowRun& run, const Ending& ending) {
     case Outcome::kUnknown:
       return "unknown (interrupted while being configured)";
     case Outcome::kHeldBack:
-      return "not sent (the plan's password was refused by other devices)";
+      return "held back: the plan's password was refused by other devices";
     case Outcome::kNoReplyInterrupted:
       return "no reply before the interrupt; the device may have taken the configuration";
   }

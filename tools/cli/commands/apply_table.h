@@ -49,7 +49,7 @@ struct RowRun {
   ConfigResult result = CONFIG_OK;
   std::string failure;    // what went wrong in the tool, if anything
   Delivery delivery;      // the commands sent, and how they ended
-  bool heldBack = false;  // not started: the plan's password was refused
+  bool heldBack = false;  // sent no more: the plan's password was refused
   std::chrono::steady_clock::time_point firstSent;
   // Written by the main thread alone.
   Outcome outcome = Outcome::kPending;
