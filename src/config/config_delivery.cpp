@@ -43,8 +43,8 @@ DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* p
     challengeHeard_ = challengeHeard_ || challenge_ != before;
     if (platform::QuitRequested()) return Heard::kNothing;
     if (status == kNoReply) {
-      if (platform::TickElapsed(start, platform::TickCountMs()) >= limit) return Heard::kNothing;
-      continue;
+      if (platform::TickElapsed(start, platform::TickCountMs()) < limit) continue;
+      return verdict_ ? Heard::kRefused : Heard::kNothing;
     }
     ++heard_;
     // Judged only while a command's reply is awaited: a reply read after a
@@ -58,21 +58,24 @@ DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* p
     if (status == kReplyAccepted) return Heard::kAccepted;
     if (status != kReplyRefused) return Heard::kOther;
     refused_ = true;
-    // A prompt device answers the latest command: the replies missing
-    // before this one were lost, and none is still on its way.
-    if (pace_ == Pace::kPrompt) heard_ = std::max(heard_, sent_);
     // Without a password, or without a new challenge, a refusal is the
     // device's answer to every command of the exchange.
     if (password == nullptr || challenge_ == before) return Heard::kRefused;
-    if (heard_ >= sent_) return signedWithChallenge_ ? Heard::kRefused : Heard::kChallenge;
-    // Replies come in order, so the n-th heard answers the n-th command or
-    // a later one: past the commands sent before the first signed one, it
-    // is the device's verdict on the password, though replies were lost.
-    if (heard_ > unsigned_) return Heard::kRefused;
-    // An earlier command's refusal: the device renewed its challenge since,
-    // and the later replies bring the one it holds now. A device that
-    // answers is worth the longer wait; a command signed with a challenge
-    // it no longer holds would be refused.
+    // A prompt device's refusal answers the latest command: before the
+    // first signed one, the replies missing were lost, not late.
+    const bool prompt = pace_ == Pace::kPrompt;
+    if (heard_ >= sent_ || (prompt && sent_ == unsigned_)) {
+      return signedWithChallenge_ ? Heard::kRefused : Heard::kChallenge;
+    }
+    // Replies are missing. Past the commands sent before the first signed
+    // one (the n-th reply heard answers the n-th command or a later one),
+    // or from a prompt device, a refusal is the verdict on the password:
+    // nothing more is sent. Either way the later replies are waited for: a
+    // device that answers is worth the longer wait, an acceptance of an
+    // earlier command still outruns the verdict (a device may write its
+    // flash before it accepts, and refuse at once), and an earlier
+    // command's refusal only renewed the challenge.
+    verdict_ = verdict_ || heard_ > unsigned_ || prompt;
     limit = std::max(limit, limits.longestReplyWaitMs);
   }
 }
@@ -87,7 +90,7 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
   if (channel_ == nullptr) {
     channel_.reset(new UdpChannel(destination_));
     sent_ = heard_ = unanswered_ = unsigned_ = 0;
-    refused_ = false;
+    refused_ = verdict_ = false;
     pace_ = Pace::kUnknown;
   } else {
     // What came since the last wait decides before anything goes out again.
@@ -99,8 +102,11 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
     signedWithChallenge_ = challengeHeard_;
     if (refused_ && pace_ == Pace::kPrompt && sent_ > unsigned_ &&
         sent_ >= limits.maxCommandsOnceRefused) {
-      channel_.reset();
-      return CONFIG_REFUSED;
+      // Enough signed commands to a device that refuses: only what is on
+      // its way may still accept.
+      verdict_ = true;
+      heard = Listen(found.serial, password, limits.longestReplyWaitMs, limits);
+      break;
     }
     if (!signedWithChallenge_) unsigned_ = sent_ + 1;
     if (!channel_->SendConfigCommand(record, password, challenge_)) {

@@ -97,6 +97,7 @@ class DeviceExchange {
   // handed out: their refusals only hand out challenges.
   int unsigned_ = 0;
   bool refused_ = false;      // a refusal was heard
+  bool verdict_ = false;      // refused for good, unless a late acceptance comes
   std::uint32_t sentAt_ = 0;  // the last command's tick
   // Judged by the first reply: a device that answers within moments of a
   // command answers the latest one, and a reply missing before it was lost.
