@@ -238,10 +238,24 @@ const char* FirstUnsafeCommandField(const DeviceRecord& record) {
   return nullptr;
 }
 
+namespace {
+
+// A gateway as the tool compares it: left out and 0.0.0.0 are both none.
+std::string GatewayOrNone(const std::string& gateway) {
+  return gateway.empty() || SameAddress(gateway, "0.0.0.0") ? std::string() : gateway;
+}
+
+}  // namespace
+
 std::vector<ConfigurationDifference> ConfigurationDifferences(const DeviceRecord& sent,
-                                                              const DeviceRecord& announced) {
+                                                              const DeviceRecord& announced,
+                                                              RuleContext context) {
+  const bool tool = context == RuleContext::TOOL;
   std::vector<ConfigurationDifference> differences;
-  if (sent.dhcp != announced.dhcp) {
+  // Field devices announce DHCP with any non-zero flag.
+  const bool sameDhcp =
+      tool ? (sent.dhcp != 0) == (announced.dhcp != 0) : sent.dhcp == announced.dhcp;
+  if (!sameDhcp) {
     differences.push_back({"dhcp", std::to_string(sent.dhcp), std::to_string(announced.dhcp)});
     return differences;
   }
@@ -253,11 +267,24 @@ std::vector<ConfigurationDifference> ConfigurationDifferences(const DeviceRecord
   if (!SameAddress(sent.netmask, announced.netmask)) {
     differences.push_back({"netmask", sent.netmask, announced.netmask});
   }
-  if (!sent.gateway.empty() && !announced.gateway.empty() &&
+  if (!tool && !sent.gateway.empty() && !announced.gateway.empty() &&
       !SameAddress(sent.gateway, announced.gateway)) {
     differences.push_back({"gateway", sent.gateway, announced.gateway});
   }
+  if (tool) {
+    const std::string sentGateway = GatewayOrNone(sent.gateway);
+    const std::string announcedGateway = GatewayOrNone(announced.gateway);
+    if (sentGateway.empty() != announcedGateway.empty() ||
+        (!sentGateway.empty() && !SameAddress(sentGateway, announcedGateway))) {
+      differences.push_back({"gateway", sentGateway.empty() ? "none" : sent.gateway,
+                             announcedGateway.empty() ? "none" : announced.gateway});
+    }
+  }
   return differences;
+}
+
+bool AnnouncesConfiguration(const DeviceRecord& announced, const DeviceRecord& sent) {
+  return ConfigurationDifferences(sent, announced, RuleContext::TOOL).empty();
 }
 
 // Copies by design: the page's interface takes both records by value.

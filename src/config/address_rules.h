@@ -94,12 +94,19 @@ struct ConfigurationDifference {
 };
 
 // How the announced record differs from the configuration sent. Empty
-// exactly when the device counts as configured: DHCP values equal, and for a
-// fixed configuration the same IP address, the same netmask, and the same
-// gateway when both gateways are non-empty.
-std::vector<ConfigurationDifference> ConfigurationDifferences(const DeviceRecord& sent,
-                                                              const DeviceRecord& announced);
+// exactly when the device counts as configured. As the page judges it: DHCP
+// values equal, and for a fixed configuration the same IP address, the same
+// netmask, and the same gateway when both gateways are non-empty. As the
+// tool judges devices as they are: any non-zero DHCP flag is DHCP, and the
+// gateway always counts, one left out (or 0.0.0.0) being none, so that a
+// gateway added or removed is a change.
+std::vector<ConfigurationDifference> ConfigurationDifferences(
+    const DeviceRecord& sent, const DeviceRecord& announced,
+    RuleContext context = RuleContext::PAGE);
+// The page's judgement.
 bool IsDeviceConfigured(DeviceRecord sent, DeviceRecord reply);
+// The tool's judgement (ConfigurationDifferences with RuleContext::TOOL).
+bool AnnouncesConfiguration(const DeviceRecord& announced, const DeviceRecord& sent);
 
 // The listed records that announce `address` (compared as addresses, so
 // "10.0.0.010" and "10.0.0.8" are the same) and are not the device named by

@@ -117,7 +117,10 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
     sentAt_ = platform::TickCountMs();
     ++delivery.commands;
     delivery.answeredChallenge = delivery.answeredChallenge || signedWithChallenge_;
-    heard = Listen(found.serial, password, ReplyWait(limits, unanswered_), limits);
+    std::uint32_t wait = ReplyWait(limits, unanswered_);
+    if (delivery.silentInLook) wait = std::max(wait, limits.busyReplyWaitMs);
+    delivery.silentInLook = false;
+    heard = Listen(found.serial, password, wait, limits);
     if (platform::QuitRequested()) return CONFIG_NO_REPLY;
     if (heard == Heard::kNothing) {
       ++unanswered_;
@@ -151,6 +154,7 @@ ConfigResult DeviceExchange::HearOutstanding(std::uint32_t serial, const char* p
 ScanTiming LookTiming() {
   ScanTiming timing;
   timing.maxScanMs = 150;  // both datagrams, and the answers to the second
+  timing.listenMs = 0;
   return timing;
 }
 
@@ -165,6 +169,7 @@ bool SeenConfigured(const ScanTarget& target, const DeviceRecord& record, const 
   expected.serial = found.serial;
   const std::vector<ObservedConfiguration> observed =
       AwaitConfigurations({target}, {{target.interfaceName, expected}}, 0, LookTiming(), keepGoing);
+  delivery.silentInLook = !observed.front().seen;
   if (!observed.front().configured) return false;
   delivery.replyLost = true;
   delivery.announced = observed.front().announced;

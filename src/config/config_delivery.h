@@ -26,6 +26,10 @@ struct DeliveryLimits {
   // and a lost datagram far less time.
   std::uint32_t replyWaitMs = 200;
   std::uint32_t longestReplyWaitMs = 3000;
+  // After a look that did not hear the device at all: it may be busy
+  // writing its flash before it replies (1.5 s), so the next command waits
+  // that long, and a slow device is sent two commands, not four.
+  std::uint32_t busyReplyWaitMs = 1500;
   std::uint32_t deliveryMs = 20000;  // no command goes out after this
 };
 
@@ -37,6 +41,8 @@ struct Delivery {
   bool replyLost = false;  // configured, as `announced` shows, without a reply heard
   DeviceRecord announced;
   bool answeredChallenge = false;  // a command went out signed with a challenge handed out
+  // The last look after a command without a reply did not hear the device.
+  bool silentInLook = false;
   // A command went out again after one without a reply: a refusal or another
   // answer may be to a later command than the one the device took, so it is
   // final only once the device has been seen not to announce the configuration.

@@ -43,7 +43,7 @@ std::vector<ObservedConfiguration> AwaitConfigurations(
       if (observed[i].configured || !expected[i].awaited) continue;
       const bool found = std::any_of(heard.begin(), heard.end(), [&](const ScannedDevice& d) {
         return IsExpectedDevice(expected[i], d) &&
-               (singleLook || IsDeviceConfigured(expected[i].sent, d.record));
+               (singleLook || AnnouncesConfiguration(d.record, expected[i].sent));
       });
       if (!found) return false;
     }
@@ -64,7 +64,7 @@ std::vector<ObservedConfiguration> AwaitConfigurations(
         if (!IsExpectedDevice(e, d)) continue;
         observed[i].seen = true;
         observed[i].announced = d.record;
-        if (IsDeviceConfigured(e.sent, d.record)) {
+        if (AnnouncesConfiguration(d.record, e.sent)) {
           observed[i].configured = true;
           left -= e.awaited ? 1 : 0;
           break;

@@ -189,7 +189,7 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     const std::uint32_t idleMs = sent > timing.sends && elapsed >= timing.idleMs
                                      ? std::min(timing.idleMs, rounds.Length())
                                      : timing.idleMs;
-    if (!sending && quietFor >= idleMs) {
+    if (!sending && quietFor >= idleMs && elapsed >= timing.listenMs) {
       result.quiet = true;
       break;
     }
@@ -197,7 +197,8 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     if (keepGoing && !keepGoing()) break;
     // Wakes for the next send, the end of the idle window or the time bound,
     // whichever comes first; at most 100 ms so `keepGoing` is asked often.
-    std::uint32_t wait = idleMs - std::min(quietFor, idleMs);
+    std::uint32_t wait = std::max(idleMs - std::min(quietFor, idleMs),
+                                  timing.listenMs - std::min(elapsed, timing.listenMs));
     if (sending) wait = std::min(wait, nextSend - std::min(nextSend, elapsed));
     wait = std::min({wait, timing.maxScanMs - elapsed, static_cast<std::uint32_t>(100)});
     const int ready =

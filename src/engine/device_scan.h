@@ -26,7 +26,10 @@ struct ScanTarget {
 struct ScanTiming {
   std::uint32_t idleMs = 600;      // the engine's 10 idle receives of 60 ms
   std::uint32_t maxScanMs = 3000;  // a network that never falls quiet
-  std::uint32_t repeatMs = 100;    // the second discovery datagram, for a lost first
+  // The scan ends by quiet no sooner than this after its first datagram:
+  // field devices answer discovery up to a second late.
+  std::uint32_t listenMs = 1000;
+  std::uint32_t repeatMs = 100;  // the second discovery datagram, for a lost first
   int sends = 2;
   // Rounds after those `sends` while the network loses datagrams: a round
   // in which a known device stayed silent, or one that brought a device not

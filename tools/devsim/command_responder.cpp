@@ -107,17 +107,19 @@ CommandResponse RespondToCommand(DeviceProfile& device, const ConfigCommand& com
   return response;
 }
 
-void ApplyCommand(Announced& announced, const ConfigCommand& command) {
+void ApplyCommand(DeviceProfile& device, const ConfigCommand& command) {
+  Announced& announced = device.announced;
   if (command.dhcp == "1") {
-    announced.dhcp = 1;
+    announced.dhcp = device.dhcpFlag;
     return;
   }
   announced.dhcp = 0;
   announced.ip = command.ip;
   announced.netmask = command.netmask;
-  // A device without a gateway announces 0.0.0.0: an empty field would end
-  // the section and take the name with it.
-  announced.gateway = command.gateway.empty() ? "0.0.0.0" : command.gateway;
+  // Devices without a gateway announce 0.0.0.0, or leave it out: an empty
+  // field ends the section, and takes the name with it.
+  announced.gateway =
+      command.gateway.empty() && !device.omitEmptyGateway ? "0.0.0.0" : command.gateway;
 }
 
 void ApplyOther(Announced& announced, const OtherConfig& other) {

@@ -21,7 +21,7 @@ CommandResponse RespondToCommand(DeviceProfile& device, const ConfigCommand& com
 
 // The announced configuration after an accepted command: DHCP "1" switches
 // DHCP on and keeps the addresses; anything else sets the three addresses.
-void ApplyCommand(Announced& announced, const ConfigCommand& command);
+void ApplyCommand(DeviceProfile& device, const ConfigCommand& command);
 void ApplyOther(Announced& announced, const OtherConfig& other);
 
 // The next challenge a refusal hands out: the next listed one, or (for

@@ -294,6 +294,19 @@ constexpr KeyRule kKeys[] = {
     {"afterAccept", 1, [](Reading& r, auto& k, auto& v) { r.d.afterAccept = AsAfterAccept(k, v); }},
     {"afterAcceptDelayMs", 1,
      [](Reading& r, auto& k, auto& v) { r.d.afterAcceptDelayMs = AsNonNegative(k, v); }},
+    {"dhcpFlag", 1,
+     [](Reading& r, auto& k, auto& v) {
+       r.d.dhcpFlag = AsInt(k, v);
+       if (r.d.dhcpFlag == 0) throw std::invalid_argument(k + ": 0 is not DHCP");
+     }},
+    {"emptyGateway", 1,
+     [](Reading& r, auto& k, auto& v) {
+       const std::string form = AsString(k, v);
+       if (form != "zero" && form != "omit") {
+         throw std::invalid_argument(k + ": \"zero\" or \"omit\"");
+       }
+       r.d.omitEmptyGateway = form == "omit";
+     }},
     {"silentWhileChanging", 1,
      [](Reading& r, auto& k, auto& v) { r.d.silentWhileChanging = AsBool(k, v); }},
     {"otherDhcp", 1, [](Reading& r, auto& k, auto& v) { r.d.other.dhcp = AsInt(k, v); }},

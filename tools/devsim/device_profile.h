@@ -99,6 +99,8 @@ struct DeviceProfile {
   AfterAccept afterAccept = AfterAccept::kApply;
   int afterAcceptDelayMs = 0;
   bool silentWhileChanging = false;  // answers nothing during afterAcceptDelayMs
+  int dhcpFlag = 1;                  // announced after a DHCP command: any non-zero
+  bool omitEmptyGateway = false;     // after a command without a gateway: left out, not 0.0.0.0
   OtherConfig other;
 
   // Running state.

@@ -43,8 +43,8 @@ bool ParseOptions(int argc, char** argv, Options& o, int& exitCode) {
       "announceDelayMs repeat repeatIntervalMs floodPerDiscovery floodRate floodDurationMs\n"
       "floodVary onCommand replyStatus replyCode replyBytes oversizeLength replyCount\n"
       "replyIntervalMs extraReplies replyDelayMs matchIndex password challenge challenges\n"
-      "afterAccept afterAcceptDelayMs silentWhileChanging otherDhcp otherIp otherNetmask\n"
-      "otherGateway. See tools/devsim/README.md.",
+      "afterAccept afterAcceptDelayMs silentWhileChanging dhcpFlag emptyGateway otherDhcp otherIp\n"
+      "otherNetmask otherGateway. See tools/devsim/README.md.",
       "velkarin-devsim"};
   app.set_version_flag("--version", std::string("velkarin-devsim ") + VELKARIN_VERSION_TEXT,
                        "Print the version and exit");

@@ -144,7 +144,7 @@ void Simulator::AfterAccepted(std::size_t index, const ConfigCommand& command) {
     LiveDevice& d = devices_[index];
     switch (d.profile.afterAccept) {
       case AfterAccept::kApply:
-        ApplyCommand(d.profile.announced, command);
+        ApplyCommand(d.profile, command);
         // A fixed address is a usable one: the device sends from it now.
         if (command.dhcp != "1") d.profile.unconfigured = false;
         log_.Event(DeviceName(d.profile) + ": applied " + ConfigurationText(d.profile.announced));

@@ -185,6 +185,7 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
       });
   for (std::size_t i = 0; i < looked.size(); ++i) {
     RowRun* run = looked[i];
+    run->delivery.silentInLook = !observed[i].seen;
     if (observed[i].configured) {
       run->delivery.replyLost = run->result != CONFIG_OK;
       run->result = CONFIG_OK;
@@ -217,7 +218,8 @@ void TakeResults(const std::vector<RowRun*>& queue) {
 }
 
 // Each accepted row judged by what its device announces now.
-void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets) {
+void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
+                    const ApplyOptions& options) {
   std::vector<ExpectedConfiguration> expected;
   std::vector<RowRun*> accepted;
   for (RowRun* run : queue) {
@@ -227,10 +229,14 @@ void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTar
   }
   if (expected.empty()) return;
   Spinner spinner;
+  const std::uint32_t verifyMs = static_cast<std::uint32_t>(options.verifySeconds * 1000.0);
+  const std::uint32_t start = platform::TickCountMs();
   const std::vector<ObservedConfiguration> observed =
-      AwaitConfigurations(targets, expected, kAnnounceAgainMs, ScanTiming(), [&] {
+      AwaitConfigurations(targets, expected, verifyMs, ScanTiming(), [&] {
+        const std::uint32_t waited = platform::TickElapsed(start, platform::TickCountMs());
+        const std::uint32_t left = waited < verifyMs ? (verifyMs - waited + 999) / 1000 : 0;
         spinner.Tick("waiting for " + CountText(expected.size(), "device") +
-                     " to announce their new configuration");
+                     " to announce their new configuration (" + std::to_string(left) + " s left)");
         return !Interrupted();
       });
   for (std::size_t i = 0; i < accepted.size(); ++i) {
@@ -242,10 +248,11 @@ void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTar
       run.outcome = Outcome::kNotVerified;
     } else if (!o.seen) {
       run.outcome = Outcome::kNotSeenAgain;
+      run.detail = kRestartingHint;
     } else {
       run.outcome = Outcome::kNotConfigured;
-      for (const std::string& d :
-           DescribeDifferences(ConfigurationDifferences(run.planned, o.announced))) {
+      for (const std::string& d : DescribeDifferences(
+               ConfigurationDifferences(run.planned, o.announced, RuleContext::TOOL))) {
         run.detail += (run.detail.empty() ? "" : "; ") + d;
       }
     }
@@ -288,8 +295,9 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
   return std::nullopt;
 }
 
-RunEnd Verify(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets) {
-  VerifyAccepted(queue, targets);
+RunEnd Verify(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
+              const ApplyOptions& options) {
+  VerifyAccepted(queue, targets, options);
   if (Interrupted()) return InterruptedEnd(true);
   RunEnd end;
   end.judged = true;

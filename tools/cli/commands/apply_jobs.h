@@ -18,6 +18,7 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
                                      const ApplyOptions& options);
 
 // Every accepted device, verified together; how the run ended.
-RunEnd Verify(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets);
+RunEnd Verify(const std::vector<RowRun*>& queue, const std::vector<ScanTarget>& targets,
+              const ApplyOptions& options);
 
 }  // namespace velkarin::cli

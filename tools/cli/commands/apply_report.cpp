@@ -45,6 +45,7 @@ bool Succeeded(const RowRun& run) {
 struct Ending {
   bool passwordGiven = false;
   std::string notStarted;
+  double verifySeconds = 15.0;
 };
 
 std::string ResultWords(const RowRun& run, const Ending& ending) {
@@ -60,7 +61,7 @@ std::string ResultWords(const RowRun& run, const Ending& ending) {
     case Outcome::kTransaction:
       return ConfigOutcomeWords(run.result, ending.passwordGiven || run.row->entries.password);
     case Outcome::kNotSeenAgain:
-      return "accepted, not seen again within " + std::to_string(kAnnounceAgainMs / 1000) + " s";
+      return "accepted, " + NotSeenAgainWords(ending.verifySeconds);
     case Outcome::kNotConfigured:
       return "not configured as sent";
     case Outcome::kNotVerified:
@@ -237,7 +238,7 @@ std::string PreviewTable(const std::vector<RowRun>& runs) {
 }
 
 int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& end) {
-  const Ending ending{options.password.has_value(), end.notStarted};
+  const Ending ending{options.password.has_value(), end.notStarted, options.verifySeconds};
   bool written = true;
   if (end.print) {
     // main says why standard output failed.

@@ -142,7 +142,7 @@ std::vector<RowRun*> Classify(std::vector<RowRun>& runs, const std::vector<Scann
     if (!run.heard) {
       run.action = Action::kNotFound;
       run.outcome = Outcome::kNotFound;
-    } else if (IsDeviceConfigured(run.planned, run.device.record)) {
+    } else if (AnnouncesConfiguration(run.device.record, run.planned)) {
       run.action = Action::kAlreadyDone;
       run.outcome = Outcome::kAlreadyDone;
     } else {

@@ -14,8 +14,6 @@
 
 namespace velkarin::cli {
 
-constexpr std::uint32_t kAnnounceAgainMs = 15000;
-
 enum class Action { kConfigure, kAlreadyDone, kNotFound };
 
 enum class Outcome {

@@ -52,6 +52,9 @@ struct PasswordOptions {
   CLI::Option* valueOption = nullptr;
   CLI::Option* fileOption = nullptr;
 };
+// --verify-seconds S, for set and apply.
+void AddVerifySecondsOption(CLI::App& command, double& seconds);
+
 void AddPasswordOptions(CLI::App& command, PasswordOptions& password, const char* valueHelp);
 // The password from whichever source was given (none: `wire` stays empty),
 // in the bytes it is sent as; a warning about a plain value goes to standard

@@ -41,6 +41,7 @@ struct SetOptions {
   std::vector<std::string> interfaces;  // --interface: at most one is used
   bool quiet = false;                   // no warnings
   bool allowDuplicates = false;         // send an address another device announces
+  double verifySeconds = 15.0;          // how long the device may take to announce itself again
 };
 
 // Sends the configuration, then waits for the device to announce itself and
@@ -61,6 +62,7 @@ struct ApplyOptions {
   bool broadcastGiven = false;
   std::vector<std::string> interfaces;
   bool quiet = false;
+  double verifySeconds = 15.0;  // how long an accepted device may take to announce itself
 };
 
 // Reads the plan's password into `password`; false with the problem in words.

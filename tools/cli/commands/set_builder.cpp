@@ -61,6 +61,7 @@ BuiltCommand AddSetCommand(CLI::App& app) {
       "print no warnings (about the entries, or an address sent with --allow-duplicates)");
   set->add_flag("--allow-duplicates", options.allowDuplicates,
                 "send an address that another device announces (an address conflict)");
+  AddVerifySecondsOption(*set, options.verifySeconds);
   AddBroadcastOption(*set, state->broadcast);
   set->footer(ExitCodeHelp(HelpScope::kSet));
 
@@ -101,7 +102,6 @@ BuiltCommand AddSetCommand(CLI::App& app) {
             if (const auto bad = BadArgumentProblem(setOptions)) return ValueError(bad->message);
             // From here on Ctrl-C and SIGTERM are reported with how far the run came.
             InstallInterruptHandler();
-            if (const int status = ChooseSetInterface(setOptions)) return status;
             return RunSet(setOptions);
           },
           explain};

@@ -2,11 +2,13 @@
 // on what it took.
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/commands/commands.h"
 #include "cli/commands/set_entries.h"
+#include "cli/commands/set_interface.h"
 #include "cli/output/device_table.h"
 #include "cli/output/display_text.h"
 #include "cli/output/result_words.h"
@@ -18,13 +20,11 @@
 #include "config/config_delivery.h"
 #include "config/config_transaction.h"
 #include "config/configuration_wait.h"
-#include "engine/device_finder.h"
+#include "platform/clock.h"
 #include "platform/pump.h"
 
 namespace velkarin::cli {
 namespace {
-
-constexpr std::uint32_t kAnnounceAgainMs = 15000;
 
 struct Progress {
   Spinner spinner;
@@ -37,6 +37,18 @@ void DrawProgress(void* context) {
   auto* progress = static_cast<Progress*>(context);
   if (Interrupted()) platform::NoteQuitRequested();
   progress->spinner.Tick(progress->text);
+}
+
+// The progress of the wait for the new announcement: its seconds left.
+std::function<bool()> WaitProgress(Progress& progress, std::uint32_t waitMs) {
+  const std::uint32_t start = platform::TickCountMs();
+  const std::string text = progress.text;
+  return [&progress, start, waitMs, text] {
+    const std::uint32_t waited = platform::TickElapsed(start, platform::TickCountMs());
+    const std::uint32_t left = waited < waitMs ? (waitMs - waited + 999) / 1000 : 0;
+    progress.spinner.Tick(text + " (" + std::to_string(left) + " s left)");
+    return !Interrupted();
+  };
 }
 
 // How far a run came before Ctrl-C or SIGTERM stopped it.
@@ -62,85 +74,82 @@ class ScopedPumpHook {
   ScopedPumpHook& operator=(const ScopedPumpHook&) = delete;
 };
 
+// Before the command goes out, against the devices heard with it: one that
+// would take the command as well is never sent it, and an address another
+// device announces is refused, as apply refuses it, unless allowed.
+bool RefusedBeforeSending(const SetOptions& options, const DeviceRecord& record,
+                          const SetTarget& found) {
+  const std::string serialText = SerialText(options.serial);
+  if (!OtherTakers(record, found.device, found.heard).empty()) {
+    WriteText(stderr, "velkarin: " + serialText + ": " +
+                          OtherTakersText(record, found.device, found.heard, "--device-id") + "\n");
+    return true;
+  }
+  if (record.dhcp != 0) return false;
+  const DeviceList heard(found.heard.begin(), found.heard.end());
+  for (const std::string& text : AddressConflictWarnings(heard, found.device, record.ipAddress)) {
+    if (!options.allowDuplicates) {
+      WriteText(stderr, "velkarin: " + text + " (--allow-duplicates sends it anyway)\n");
+    } else if (!options.quiet) {
+      PrintWarning(text);
+    }
+  }
+  return !options.allowDuplicates &&
+         !AddressConflictWarnings(heard, found.device, record.ipAddress).empty();
+}
+
 }  // namespace
 
 int RunSet(const SetOptions& options) {
   const DeviceRecord record = ConfigurationRecord(options);
   const std::string serialText = SerialText(options.serial);
-
-  // The transaction runs its own searches; the engine's worker is not needed.
-  DeviceFinder finder(options.destination);
   Progress progress;
+  // The delivery's waits look at this thread's queue: an interrupt ends them.
   ScopedPumpHook hook(&DrawProgress, &progress);
+  const auto tick = [&progress] {
+    progress.spinner.Tick(progress.text);
+    return !Interrupted();
+  };
 
-  // The handler is in place since the interface was chosen.
   if (Interrupted()) return ReportInterrupt(Stage::kNotSent, serialText);
   if (!options.quiet) {
     for (const std::string& text : PlausibilityWarningTexts(record)) PrintWarning(text);
   }
-  Stage stage = Stage::kNotSent;
-  // Before the command goes out, against the devices the transaction heard:
-  // an address another device announces is refused, as apply refuses it.
-  bool conflictRefused = false;
-  const BeforeSendHook checkConflicts = [&](const DeviceList& heard, const DeviceRecord& target) {
-    if (Interrupted()) return false;
-    // A device that takes the command as well would be configured unasked:
-    // never sent, whatever is allowed.
-    const std::vector<DeviceRecord> all(heard.begin(), heard.end());
-    if (!OtherTakers(record, target, all).empty()) {
-      progress.spinner.Clear();
-      WriteText(stderr, "velkarin: " + serialText + ": " +
-                            OtherTakersText(record, target, all, "--device-id") + "\n");
-      conflictRefused = true;
-      return false;
-    }
-    stage = Stage::kSent;
-    if (record.dhcp != 0) return true;
-    const std::vector<std::string> conflicts =
-        AddressConflictWarnings(heard, target, record.ipAddress);
-    if (conflicts.empty()) return true;
-    progress.spinner.Clear();
-    for (const std::string& text : conflicts) {
-      if (!options.allowDuplicates) {
-        WriteText(stderr, "velkarin: " + text + " (--allow-duplicates sends it anyway)\n");
-      } else if (!options.quiet) {
-        PrintWarning(text);
-      }
-    }
-    conflictRefused = !options.allowDuplicates;
-    if (conflictRefused) stage = Stage::kNotSent;
-    return options.allowDuplicates;
-  };
-
-  progress.text = "configuring " + serialText;
-  const char* password = options.password ? options.password->c_str() : nullptr;
-  DeviceRecord other;
-  ConfigResult result = FindDeviceToConfigure(finder, record, password, other, checkConflicts);
-  Delivery delivery;
-  if (result == CONFIG_OK) {
-    delivery = DeliverConfiguration(ScanTarget{"", options.destination}, record, password, other,
-                                    DeliveryLimits(), [] { return !Interrupted(); });
-    result = delivery.result;
-  }
+  progress.text = "looking for " + serialText;
+  SetTarget target;
+  if (const int status = FindSetTarget(options, tick, target)) return status;
   progress.spinner.Clear();
-  if (conflictRefused) {
-    WriteText(stderr, "velkarin: nothing was sent\n");
-    return EXIT_USAGE;
-  }
-  // A device's own answer stands; an interrupt only cuts a wait short.
-  if (Interrupted() && result == CONFIG_NO_REPLY) return ReportInterrupt(stage, serialText);
+  if (Interrupted()) return ReportInterrupt(Stage::kNotSent, serialText);
+  const char* password = options.password ? options.password->c_str() : nullptr;
+  ConfigResult result =
+      target.found ? FoundDeviceProblem(record, password, target.device) : CONFIG_NOT_FOUND;
   if (result == CONFIG_NOT_FOUND && !record.deviceId.empty()) {
     // Nothing was sent: the identifier and the serial name no one device.
     const std::string id = DisplayDeviceText(record.deviceId);
-    if (!other.deviceId.empty()) {
+    if (target.identifierOwner) {
       WriteText(stderr, "velkarin: " + serialText + ": not found; the identifier " + id +
-                            " belongs to device " + SerialText(other.serial) + "\n");
+                            " belongs to device " + SerialText(target.identifierOwner->serial) +
+                            "\n");
     } else {
       WriteText(stderr, "velkarin: " + serialText +
                             ": not found; no device announces the identifier " + id + "\n");
     }
     return EXIT_NOT_THAT_DEVICE;
   }
+  if (result == CONFIG_OK && RefusedBeforeSending(options, record, target)) {
+    WriteText(stderr, "velkarin: nothing was sent\n");
+    return EXIT_USAGE;
+  }
+  Delivery delivery;
+  if (result == CONFIG_OK) {
+    progress.text = "configuring " + serialText;
+    delivery = DeliverConfiguration(target.target, record, password, target.device,
+                                    DeliveryLimits(), [] { return !Interrupted(); });
+    result = delivery.result;
+  }
+  progress.spinner.Clear();
+  // A device's own answer stands; an interrupt only cuts a wait short.
+  if (Interrupted() && result == CONFIG_NO_REPLY) return ReportInterrupt(Stage::kSent, serialText);
   // Success on standard output, every failure on standard error, so that a
   // script reads only what it can rely on.
   const std::string words = ConfigOutcomeWords(result, options.password.has_value());
@@ -164,13 +173,10 @@ int RunSet(const SetOptions& options) {
   // Scanned until it announces what it was sent, or the wait is up, as
   // apply waits: a device may announce its old configuration for a while
   // after it accepted. Twins share a serial: an identifier says which one.
+  const std::uint32_t verifyMs = static_cast<std::uint32_t>(options.verifySeconds * 1000.0);
   const ObservedConfiguration observed =
-      AwaitConfigurations({ScanTarget{"", options.destination}}, {{"", record}}, kAnnounceAgainMs,
-                          ScanTiming(),
-                          [&progress] {
-                            progress.spinner.Tick(progress.text);
-                            return !Interrupted();
-                          })
+      AwaitConfigurations({target.target}, {{target.target.interfaceName, record}}, verifyMs,
+                          ScanTiming(), WaitProgress(progress, verifyMs))
           .front();
   const bool found = observed.seen;
   const DeviceRecord& announced = observed.announced;
@@ -179,12 +185,12 @@ int RunSet(const SetOptions& options) {
     return ReportInterrupt(Stage::kAccepted, serialText);
   }
   if (!found) {
-    WriteText(stderr, "velkarin: " + serialText + ": not seen again within " +
-                          std::to_string(kAnnounceAgainMs / 1000) + " s\n");
+    WriteText(stderr, "velkarin: " + serialText + ": " + NotSeenAgainWords(options.verifySeconds) +
+                          "; " + kRestartingHint + "\n");
     return EXIT_NOT_SEEN_AGAIN;
   }
   const std::vector<std::string> differences =
-      DescribeDifferences(ConfigurationDifferences(record, announced));
+      DescribeDifferences(ConfigurationDifferences(record, announced, RuleContext::TOOL));
   if (differences.empty()) {
     WriteText(stdout, serialText + ": configured\n");
     return EXIT_OK;

@@ -29,6 +29,15 @@ bool ReadBroadcastOption(const BroadcastOption& broadcast, Destination& destinat
   return true;
 }
 
+void AddVerifySecondsOption(CLI::App& command, double& seconds) {
+  command
+      .add_option("--verify-seconds", seconds,
+                  "wait up to S seconds for a device that accepted to announce its new "
+                  "configuration: longer for devices that restart to take it (15)")
+      ->type_name("S")
+      ->check(CLI::Range(1.0, 3600.0));
+}
+
 void AddPasswordOptions(CLI::App& command, PasswordOptions& password, const char* valueHelp) {
   password.valueOption = command.add_option("--password", password.value, valueHelp)
                              ->expected(0, 1)

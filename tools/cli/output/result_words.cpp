@@ -1,5 +1,7 @@
 #include "cli/output/result_words.h"
 
+#include <cstdio>
+
 namespace velkarin::cli {
 
 const char* ConfigResultWords(ConfigResult result) {
@@ -33,6 +35,16 @@ std::string ConfigOutcomeWords(ConfigResult result, bool passwordGiven) {
   }
   return words;
 }
+
+std::string NotSeenAgainWords(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", seconds);
+  return std::string("not seen again within ") + text + " s";
+}
+
+const char* const kRestartingHint =
+    "it may be restarting to take its new address: run `velkarin list` in a while, or give it "
+    "longer with --verify-seconds";
 
 int ExitCodeForResult(ConfigResult result) {
   return result == CONFIG_OK ? EXIT_OK : EXIT_RESULT_BASE + static_cast<int>(result);

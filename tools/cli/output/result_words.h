@@ -25,6 +25,12 @@ const char* ConfigResultWords(ConfigResult result);
 // The result line's words for this run: a refusal of a command sent without
 // a password adds that the device may need one; with one, that it may be wrong.
 std::string ConfigOutcomeWords(ConfigResult result, bool passwordGiven);
+// "not seen again within 15 s", for a device that accepted and then
+// announced nothing while the verification waited `seconds`.
+std::string NotSeenAgainWords(double seconds);
+// Why a device may be silent after it accepted, and what to do.
+extern const char* const kRestartingHint;
+
 // 0 for CONFIG_OK, otherwise EXIT_RESULT_BASE + result.
 int ExitCodeForResult(ConfigResult result);
 
