@@ -176,6 +176,114 @@ TEST_F(CliTest, UnderDatagramLossEveryResultIsTrueToWhatTheDevicesDid) {
   }
 }
 
+// Devices as field devices behave, each set and applied on a clean network
+// and on one that loses 20 %: what the tool says is what the simulator's log
+// shows the device did, with no more commands than the profile needs.
+TEST_F(CliTest, DevicesAsTheyAreAreConfiguredAndJudgedByWhatTheyDid) {
+  const struct {
+    const char* what;
+    const char* device;  // its keys beyond the serial
+    std::vector<std::string> set;
+    const char* row;     // dhcp,ip,netmask,gateway
+    int exitCode;        // set's; apply ends 0 for 0, else 7
+    const char* result;  // apply's, from the start
+    const char* applied;
+    int mostCommands;  // on the clean network
+  } profiles[] = {
+      // The gateway left out was "already done" for a row that adds one.
+      {"a gateway left out, one added",
+       "ip=10.5.0.9,netmask=255.255.0.0,gateway=,emptyGateway=omit",
+       {"--ip", "10.5.0.9/16", "--gateway", "10.5.0.1"},
+       "no,10.5.0.9,255.255.0.0,10.5.0.1",
+       0,
+       "configured",
+       "dhcp=0 ip=10.5.0.9 netmask=255.255.0.0 gateway=10.5.0.1",
+       1},
+      // "not configured as sent: dhcp: sent 1, announced 2"
+      {"DHCP announced with the flag 2",
+       "ip=10.5.0.9,netmask=255.255.0.0,dhcpFlag=2",
+       {"--dhcp"},
+       "yes,,,",
+       0,
+       "configured",
+       "dhcp=2",
+       1},
+      // Three commands, more for slower devices.
+      {"a flash write before the reply",
+       "ip=10.5.0.9,netmask=255.255.0.0,replyDelayMs=1500,afterAcceptDelayMs=1500,"
+       "silentWhileChanging=true",
+       {"--ip", "10.5.0.7/16"},
+       "no,10.5.0.7,255.255.0.0,",
+       0,
+       "configured",
+       "dhcp=0 ip=10.5.0.7",
+       2},
+      {"a restart longer than the verification",
+       "ip=10.5.0.9,netmask=255.255.0.0,afterAcceptDelayMs=4000,silentWhileChanging=true",
+       {"--ip", "10.5.0.7/16", "--verify-seconds", "1"},
+       "no,10.5.0.7,255.255.0.0,",
+       3,
+       "accepted, not seen again within 1 s",
+       nullptr,
+       1},
+      // Not found by list, set or apply.
+      {"a late announcer",
+       "ip=10.5.0.9,netmask=255.255.0.0,announceDelayMs=900",
+       {"--ip", "10.5.0.7/16"},
+       "no,10.5.0.7,255.255.0.0,",
+       0,
+       "configured",
+       "dhcp=0 ip=10.5.0.7",
+       1},
+  };
+  for (const auto& p : profiles) {
+    for (const int lossPercent : {0, 20}) {
+      for (const bool apply : {false, true}) {
+        SCOPED_TRACE(std::string(p.what) + (apply ? ", apply" : ", set") + ", " +
+                     std::to_string(lossPercent) + " % lost");
+        DevsimProcess devsim({"--device", std::string("serial=C0DE,") + p.device});
+        ASSERT_DEVSIM_READY(devsim);
+        const DatagramLoss loss(lossPercent);
+        ASSERT_LOSS_ACTIVE(loss);
+        std::vector<std::string> args = {"set", "C0DE"};
+        const std::string planPath = devsim.directory() + "/plan.csv";
+        if (apply) {
+          std::ofstream(planPath) << "serial,dhcp,ip,netmask,gateway\nC0DE," << p.row << "\n";
+          args = {"apply", planPath, "--yes", "--json"};
+          if (p.set.size() > 2 && p.set[p.set.size() - 2] == "--verify-seconds") {
+            args.insert(args.end(), p.set.end() - 2, p.set.end());
+          }
+        } else {
+          args.insert(args.end(), p.set.begin(), p.set.end());
+        }
+        const RunResult run = RunCli(args, seconds(90));
+        ASSERT_TRUE(run.finished);
+        const int received = CommandsTo(devsim, "00C0DE");
+        // A loss may let a restarted device be seen after all: configured,
+        // and so it must be in the log.
+        const bool seenConfigured = lossPercent > 0 && run.exitCode == 0;
+        if (apply) {
+          EXPECT_EQ(run.exitCode, p.exitCode == 0 || seenConfigured ? 0 : 7) << run.err;
+          const nlohmann::json rows = nlohmann::json::parse(run.out);
+          ASSERT_EQ(rows.size(), 1u);
+          const std::string result = rows[0]["result"];
+          EXPECT_EQ(result.rfind(seenConfigured ? "configured" : p.result, 0), 0u) << run.out;
+          EXPECT_GE(rows[0]["commands"].get<int>(), received) << run.out;
+        } else if (!seenConfigured) {
+          EXPECT_EQ(run.exitCode, p.exitCode) << run.out << run.err;
+        }
+        if (p.applied != nullptr || seenConfigured) {
+          EXPECT_TRUE(Applied(devsim, "00C0DE", p.applied ? p.applied : "")) << devsim.LogText();
+        }
+        EXPECT_GE(received, 1) << devsim.LogText();
+        if (lossPercent == 0) {
+          EXPECT_LE(received, p.mostCommands) << devsim.LogText();
+        }
+      }
+    }
+  }
+}
+
 TEST_F(CliTest, AScanAsksTwiceEvenOnACleanNetworkForADatagramLostThere) {
   DevsimProcess devsim({"--device", "serial=C0DE,ip=10.0.0.5,netmask=255.0.0.0"});
   ASSERT_DEVSIM_READY(devsim);

@@ -104,9 +104,10 @@ TEST_F(CliTest, SetDrawsProgressOnATerminalWhileTheTransactionWaits) {
   EXPECT_EQ(Lines(set.out()),
             (std::vector<std::string>{"001A2B: accepted by the device (CONFIG_OK)",
                                       "001A2B: configured"}));
-  // Drawn from inside the transaction's and the search's waits.
-  EXPECT_TRUE(Contains(set.err(), "| configuring 001A2B")) << set.err();
-  EXPECT_TRUE(Contains(set.err(), "\r/ configuring 001A2B")) << set.err();
+  // Drawn from inside the scan's and the delivery's waits.
+  EXPECT_TRUE(Contains(set.err(), "| looking for 001A2B")) << set.err();
+  EXPECT_TRUE(Contains(set.err(), "\r/ looking for 001A2B")) << set.err();
+  EXPECT_TRUE(Contains(set.err(), " configuring 001A2B")) << set.err();
   EXPECT_TRUE(Contains(set.err(), " waiting for 001A2B to announce itself again")) << set.err();
   ASSERT_FALSE(set.err().empty());
   EXPECT_EQ(set.err().back(), '\r');
@@ -402,14 +403,17 @@ INSTANTIATE_TEST_SUITE_P(
                     {"001A2B: accepted by the device (CONFIG_OK)"},
                     {"velkarin: 001A2B: not configured as sent",
                      "  IP address: sent 10.0.0.5, announced 192.168.1.20",
-                     "  netmask: sent 255.0.0.0, announced 255.255.255.0"},
+                     "  netmask: sent 255.0.0.0, announced 255.255.255.0",
+                     "  gateway: sent none, announced 192.168.1.1"},
                     true},
         FailureCase{"NotSeenAgain",
                     {With("afterAccept=vanish")},
                     kFixed,
                     3,
                     {"001A2B: accepted by the device (CONFIG_OK)"},
-                    {"velkarin: 001A2B: not seen again within 15 s"},
+                    {"velkarin: 001A2B: not seen again within 15 s; it may be restarting to take "
+                     "its new address: run `velkarin list` in a while, or give it longer with "
+                     "--verify-seconds"},
                     true}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
 

@@ -44,10 +44,15 @@ int FindSetTarget(const SetOptions& options, const std::function<bool()>& keepGo
       ChooseScanTargets(options.broadcastGiven, options.interfaces, options.destination, targets);
   if (status != 0) return status;
   out.target = targets.front();
-  const ScanResult scan = ScanDevices(targets, ScanTiming(), keepGoing);
+  // A lost answer is no reason to say "not found": two more scans, as apply
+  // looks again for the planned devices it did not hear.
+  ScanResult scan;
   std::vector<ScannedDevice> named;
-  for (const ScannedDevice& d : scan.devices) {
-    if (NamedBy(options, d.record)) named.push_back(d);
+  for (int look = 0; look < 3 && named.empty() && (look == 0 || keepGoing()); ++look) {
+    scan = ScanDevices(targets, ScanTiming(), keepGoing);
+    for (const ScannedDevice& d : scan.devices) {
+      if (NamedBy(options, d.record)) named.push_back(d);
+    }
   }
   // Which of them took it would depend on the interface the system picks.
   if (DifferentDevicesBehindInterfaces(named)) return RefuseTwoInterfaces(options, named);
