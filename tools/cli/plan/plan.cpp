@@ -302,7 +302,7 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   // Each row against the earlier ones, through indexes: a plan of 10,000
   // rows compared pair by pair took seconds.
   std::vector<PlanRow> rows;
-  std::map<std::uint32_t, std::vector<std::size_t>> bySerial;  // kept rows, in order
+  std::map<std::uint32_t, std::vector<std::size_t>> bySerial;   // kept rows, in order
   std::map<std::uint32_t, std::vector<std::size_t>> byAddress;  // kept fixed rows, in order
   for (PlanRow& row : plan.rows) {
     std::optional<std::size_t> device;
