@@ -160,10 +160,9 @@ void Canonicalize(std::string& text) {
   if (const std::optional<std::uint32_t> value = ParseIpv4(text)) text = DottedDecimal(*value);
 }
 
-// The two addresses that mean "no usable address" in an announcement.
-bool IsPlaceholder(std::uint32_t value) { return value == 0 || value == 0x01010101u; }
-
 }  // namespace
+
+bool IsPlaceholder(std::uint32_t value) { return value == 0 || value == 0x01010101u; }
 
 bool IsCommandFieldText(const std::string& text) {
   for (const char c : text) {

@@ -15,6 +15,10 @@ namespace velkarin {
 
 constexpr std::size_t kMaxAddressTextLength = 15;
 
+// The two addresses that mean "no usable address" in an announcement
+// (0.0.0.0 and 1.1.1.1), in host byte order.
+bool IsPlaceholder(std::uint32_t value);
+
 // A text that can stand as one field of a command: no blank and no control
 // character, since either would split or end the field on the device's side.
 bool IsCommandFieldText(const std::string& text);

@@ -230,7 +230,7 @@ TEST_F(CliTest, BroadcastOptionAimsDiscoveryAtAnotherAddressAndPort) {
   EXPECT_EQ(datagrams.front().address, "127.0.0.1");
 }
 
-TEST_F(CliTest, WatchPrintsTheListAgainWhenItChangesAndEndsCleanlyOnInterrupt) {
+TEST_F(CliTest, WatchPrintsTheListThenWhatChangedAndEndsCleanlyOnInterrupt) {
   auto devsim = std::make_unique<DevsimProcess>(std::vector<std::string>{
       "--device", "serial=5150,name=Watched,ip=10.5.1.50,netmask=255.0.0.0,gateway=10.0.0.1"});
   ASSERT_DEVSIM_READY(*devsim);
@@ -244,12 +244,14 @@ TEST_F(CliTest, WatchPrintsTheListAgainWhenItChangesAndEndsCleanlyOnInterrupt) {
   ASSERT_EQ(first.size(), 1u);
   EXPECT_EQ(first[0]["serial"], 0x5150);
 
-  // The device goes away: the next cycle's list is printed as a new line.
+  // The device goes away: once scans in a row missed it, it has left.
   devsim.reset();
   ASSERT_TRUE(
       watch.WaitForOutput([&](const std::string& out) { return lines(out) >= 2; }, seconds(20)))
       << watch.err();
-  EXPECT_EQ(nlohmann::json::parse(Lines(watch.out())[1]), nlohmann::json::array());
+  const nlohmann::json left = nlohmann::json::parse(Lines(watch.out())[1]);
+  EXPECT_EQ(left["event"], "left");
+  EXPECT_EQ(left["device"]["serial"], 0x5150);
 
   // Unchanged cycles print nothing.
   EXPECT_FALSE(watch.WaitForOutput([&](const std::string& out) { return lines(out) >= 3; },

@@ -46,6 +46,11 @@ TEST(ReadPlan, ReadsPlansAsSpreadsheetsSaveThem) {
        "0000A1,P,Yes,10.0.0.7,255.0.0.0,,-,eth1\n0000A2,Q,No,10.0.0.8,255.0.0.0,,-,eth1\n",
        {{2, 0xA1, "DHCP"}, {3, 0xA2, "10.0.0.8"}},
        false},
+      {"two cells alike, one address scheme behind two adapters",
+       "serial,ip,netmask,interface\nA1,192.168.0.20,255.255.255.0,vh1\n"
+       "B1,192.168.0.20,255.255.255.0,vh2\n",
+       {{2, 0xA1, "192.168.0.20"}, {3, 0xB1, "192.168.0.20"}},
+       false},
       {"rows without the trailing separator's field",
        "serial,dhcp,\nA1,yes\nA2,yes,\n",
        {{2, 0xA1, "DHCP"}, {3, 0xA2, "DHCP"}},
@@ -92,6 +97,10 @@ TEST(ReadPlan, RefusesWithTheLineAndColumnAndNeverShowsAPassword) {
   const RefusedCase cases[] = {
       {"a password no device can take", "serial,dhcp,password\nA1,yes,Geheim\xE2\x82\xAC\n",
        "line 2, password: invalid password: it holds a letter no device takes", "Geheim"},
+      {"a row naming no adapter shares an address with one naming an adapter",
+       "serial,ip,netmask,interface\nA1,192.168.0.20,255.255.255.0,vh1\n"
+       "B1,192.168.0.20,255.255.255.0,\n",
+       "line 3, ip: address 192.168.0.20 is planned on line 2 as well", "-"},
   };
   for (const RefusedCase& c : cases) {
     const Plan plan = ReadPlan(c.text, true);

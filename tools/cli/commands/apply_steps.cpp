@@ -327,6 +327,18 @@ std::optional<RunEnd> DecideActions(ApplyTable& table, const ApplyOptions& optio
   std::vector<PlanProblem> edited;
   table.queue = Classify(table.rows, table.scan.devices, table.targets, edited);
   if (!edited.empty()) return Refused(RefusePlan(options.planPath, edited));
+  if (!options.quiet && !table.queue.empty()) {
+    const std::vector<platform::NetInterface> up = platform::ListIpv4Interfaces();
+    for (const RowRun* run : table.queue) {
+      if (run->row->entries.dhcp) continue;
+      const std::string warning =
+          OutsideSubnetWarning(run->row->entries.ipAddress, run->device.interfaceName, up);
+      if (!warning.empty()) {
+        PrintWarning(options.planPath + ": line " + std::to_string(run->row->line) + ": " +
+                     warning);
+      }
+    }
+  }
   HintNoneFound(table.rows, table.scan, table.targets, options);
   return std::nullopt;
 }

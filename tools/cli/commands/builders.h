@@ -23,6 +23,7 @@ struct BuiltCommand {
 BuiltCommand AddListCommand(CLI::App& app);
 BuiltCommand AddSetCommand(CLI::App& app);
 BuiltCommand AddApplyCommand(CLI::App& app);
+BuiltCommand AddPlanCommand(CLI::App& app);
 
 // "velkarin: MESSAGE" and the hint to --help on standard error; EXIT_USAGE.
 // For a command line of the wrong shape (an unknown option, one missing).

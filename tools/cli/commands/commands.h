@@ -22,11 +22,31 @@ struct ListOptions {
   double scanSeconds = 3.0;
 };
 
-// Prints the devices found by the first complete discovery cycle; with
-// `watch`, prints the list again at every change until interrupted.
+// Prints the devices found by one scan, or the first complete discovery
+// cycle (`cycle`); with `watch`, what changes until interrupted.
 int RunList(const ListOptions& options);
 // The one-shot scan of every interface (scan_command.cpp).
 int RunScanList(const ListOptions& options);
+// The watch: the first scan's list, then a line per device that appeared,
+// changed its configuration or left (watch_command.cpp).
+int RunWatch(const ListOptions& options);
+
+struct PlanOptions {
+  std::string from;     // ADDRESS/PREFIX
+  std::string gateway;  // empty: none
+  bool withoutAddress = false;
+  bool conflicts = false;
+  std::vector<std::uint32_t> serials;  // with the two above: a device any of them names
+  std::string outputPath;              // empty: standard output
+  Destination destination;
+  bool broadcastGiven = false;
+  std::vector<std::string> interfaces;
+  double scanSeconds = 3.0;
+};
+
+// Scans once and writes a plan for apply that gives the chosen devices
+// consecutive fixed addresses; refused when the range runs out.
+int RunPlan(const PlanOptions& options);
 
 struct SetOptions {
   std::uint32_t serial = 0;

@@ -21,20 +21,24 @@ BuiltCommand AddListCommand(CLI::App& app) {
   CLI::Option* json = list->add_flag("--json", options.json,
                                      "print a JSON array of device records instead of a table "
                                      "(ASCII: other characters as \\u escapes)");
-  list->add_flag("--csv", options.csv,
-                 "print the table as CSV in UTF-8 with a header row of field names (on "
-                 "Windows with a byte-order mark, so that spreadsheets show the letters right)")
-      ->excludes(json);
-  list->add_flag("--watch", options.watch,
-                 "keep running and print the list again whenever it changes, until Ctrl-C "
-                 "(with --json, one array per line; with --csv, a blank line between lists); a "
-                 "watch follows the discovery engine's cycles by the system's choice of "
-                 "interface, as --cycle does, so its lists have no interface column");
+  CLI::Option* csv =
+      list->add_flag("--csv", options.csv,
+                     "print the table as CSV in UTF-8 with a header row of field names (on "
+                     "Windows with a byte-order mark, so that spreadsheets show the letters right)")
+          ->excludes(json);
+  CLI::Option* watch =
+      list->add_flag("--watch", options.watch,
+                     "keep scanning until Ctrl-C: the list, then a line per device that "
+                     "appeared, changed its configuration or left (missed by 3 scans in a "
+                     "row); with --json, the list as one array on a line, then one object per "
+                     "event")
+          ->excludes(csv);
   AddBroadcastOption(*list, state->broadcast);
   list->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
   list->add_flag("--cycle", options.cycle,
                  "list what one cycle of the discovery engine finds, as the property page does "
-                 "(at most 202 devices, by the system's choice of interface)");
+                 "(at most 202 devices, by the system's choice of interface)")
+      ->excludes(watch);
   list->add_option("--scan-seconds", options.scanSeconds,
                    "end the scan after this many seconds even if answers keep coming (3)")
       ->check(CLI::Range(0.1, 3600.0));

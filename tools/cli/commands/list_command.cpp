@@ -1,4 +1,4 @@
-// velkarin list: the engine's published list after its first complete cycle.
+// velkarin list --cycle: the engine's published list after its first complete cycle.
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -20,7 +20,6 @@ namespace velkarin::cli {
 namespace {
 
 constexpr std::uint32_t kWaitSliceMs = 20;
-constexpr std::uint32_t kWatchPollMs = 100;
 
 // SIGTERM asks the tool to stop and says so in the exit code; SIGINT is the
 // user's documented way to end a watch, so only before the first list is it
@@ -33,8 +32,7 @@ int InterruptedExitCode(int fallback) {
 bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool first) {
   std::string text;
   if (options.json) {
-    // One line per list while watching, so that each list is one JSON text.
-    text = WriteJson(DevicesToJson(devices), options.watch ? -1 : 2) + "\n";
+    text = WriteJson(DevicesToJson(devices), 2) + "\n";
   } else if (options.csv) {
     if (!first) text = "\r\n";
 #ifdef _WIN32
@@ -55,8 +53,8 @@ bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool fi
 }  // namespace
 
 int RunList(const ListOptions& options) {
-  // A watch follows the engine's cycles; one listing is a scan of its own.
-  if (!options.cycle && !options.watch) return RunScanList(options);
+  if (options.watch) return RunWatch(options);
+  if (!options.cycle) return RunScanList(options);
   InstallInterruptHandler();
   DeviceFinder finder(options.destination);
   if (!finder.Start()) {
@@ -83,16 +81,8 @@ int RunList(const ListOptions& options) {
     return EXIT_ERROR;
   }
   if (devices.empty()) WriteText(stderr, NoDeviceAnsweredText(options.destination) + "\n");
-  int status = EXIT_OK;
-  while (options.watch && !Interrupted()) {
-    platform::SleepMs(kWatchPollMs);
-    if (finder.listChanged() && !PrintDevices(finder.CopyOut(), options, false)) {
-      status = EXIT_ERROR;
-      break;
-    }
-  }
   finder.Stop();
-  return Interrupted() && status == EXIT_OK ? InterruptedExitCode(EXIT_OK) : status;
+  return EXIT_OK;
 }
 
 }  // namespace velkarin::cli

@@ -83,7 +83,7 @@ int Run(int argc, char** argv) {
                        "Print the version and exit");
   app.require_subcommand(1, 1);
   const std::vector<BuiltCommand> commands = {AddListCommand(app), AddSetCommand(app),
-                                              AddApplyCommand(app)};
+                                              AddApplyCommand(app), AddPlanCommand(app)};
 
   // CLI11 would only say that a command is missing.
   if (argc > 1 && argv[1][0] != '-') {

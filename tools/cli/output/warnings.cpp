@@ -1,6 +1,8 @@
 #include "cli/output/warnings.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "cli/commands/destination_text.h"
 #include "cli/output/device_table.h"
@@ -8,6 +10,7 @@
 #include "cli/output/text_output.h"
 #include "config/address_rules.h"
 #include "config/config_command.h"
+#include "protocol/address.h"
 
 namespace velkarin::cli {
 
@@ -66,6 +69,22 @@ std::vector<std::string> PlausibilityWarningTexts(const DeviceRecord& record) {
     if (problem.severity == Severity::WARNED) texts.push_back(problem.words);
   }
   return texts;
+}
+
+std::string OutsideSubnetWarning(const std::string& address, const std::string& interfaceName,
+                                 const std::vector<platform::NetInterface>& all) {
+  const std::optional<std::uint32_t> value = ParseIpv4(address);
+  if (!value || interfaceName.empty()) return "";
+  for (const platform::NetInterface& i : all) {
+    if (i.name != interfaceName || i.loopback) continue;
+    const std::uint32_t mask =
+        i.prefixLength == 0 ? 0 : ~std::uint32_t{0} << (32 - std::min(i.prefixLength, 32u));
+    if ((*value & mask) == (i.address & mask)) return "";
+    return "address " + address + " lies in no subnet of interface " + DisplayUtf8(interfaceName) +
+           " (" + DottedDecimal(i.address & mask) + "/" + std::to_string(i.prefixLength) +
+           "): the device will be reachable from here by broadcast, not by its address";
+  }
+  return "";
 }
 
 void PrintWarning(const std::string& text) {

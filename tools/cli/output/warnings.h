@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/device_list.h"
+#include "platform/interfaces.h"
 #include "protocol/udp_channel.h"
 
 namespace velkarin::cli {
@@ -29,6 +30,13 @@ std::string OtherTakersText(const DeviceRecord& record, const DeviceRecord& targ
 
 // The warnings of the address rules for the configuration in `record`.
 std::vector<std::string> PlausibilityWarningTexts(const DeviceRecord& record);
+
+// When `address` lies in no subnet of the interface named `interfaceName`
+// among `all`: what that means (a device there is reached by broadcast, not
+// by its address from this host). "" when it lies in one, or when the
+// interface is not among them (the system chose it).
+std::string OutsideSubnetWarning(const std::string& address, const std::string& interfaceName,
+                                 const std::vector<platform::NetInterface>& all);
 
 // "velkarin: warning: TEXT" on stderr.
 void PrintWarning(const std::string& text);

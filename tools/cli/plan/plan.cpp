@@ -208,6 +208,13 @@ bool SameDevice(const PlanRow& a, const PlanRow& b) {
          SameTextIgnoringCase(a.entries.deviceId, b.entries.deviceId);
 }
 
+// An address is unique per network: cells built alike sit behind adapters of
+// their own and may use one address scheme. A row naming no adapter may
+// land on any of them.
+bool SameNetwork(const PlanRow& a, const PlanRow& b) {
+  return a.interfaceName.empty() || b.interfaceName.empty() || a.interfaceName == b.interfaceName;
+}
+
 }  // namespace
 
 Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
@@ -295,8 +302,8 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   // Each row against the earlier ones, through indexes: a plan of 10,000
   // rows compared pair by pair took seconds.
   std::vector<PlanRow> rows;
-  std::map<std::uint32_t, std::vector<std::size_t>> bySerial;  // kept rows, in order
-  std::map<std::uint32_t, std::size_t> byAddress;              // the first kept fixed row
+  std::map<std::uint32_t, std::vector<std::size_t>> bySerial;   // kept rows, in order
+  std::map<std::uint32_t, std::vector<std::size_t>> byAddress;  // kept fixed rows, in order
   for (PlanRow& row : plan.rows) {
     std::optional<std::size_t> device;
     for (const std::size_t k : bySerial[row.entries.serial]) {
@@ -307,8 +314,12 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
     }
     std::optional<std::size_t> address;
     if (!row.entries.dhcp) {
-      const auto it = byAddress.find(AddressValue(row.entries.ipAddress));
-      if (it != byAddress.end()) address = it->second;
+      for (const std::size_t k : byAddress[AddressValue(row.entries.ipAddress)]) {
+        if (SameNetwork(row, rows[k])) {
+          address = k;
+          break;
+        }
+      }
     }
     // The earliest row that meets this one decides, as a reader goes down the plan.
     if (device && (!address || *device <= *address)) {
@@ -328,7 +339,7 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
                                    std::to_string(rows[*address].line) + " as well"});
     }
     bySerial[row.entries.serial].push_back(rows.size());
-    if (!row.entries.dhcp) byAddress.emplace(AddressValue(row.entries.ipAddress), rows.size());
+    if (!row.entries.dhcp) byAddress[AddressValue(row.entries.ipAddress)].push_back(rows.size());
     rows.push_back(std::move(row));
   }
   plan.rows = std::move(rows);
@@ -375,17 +386,34 @@ bool RowNamesDevice(const PlanRow& row, const DeviceRecord& device) {
 
 std::vector<PlanProblem> AnnouncedAddressProblems(const std::vector<PlanRow>& rows,
                                                   const std::vector<ScannedDevice>& devices) {
-  DeviceList outside;
+  std::vector<ScannedDevice> outside;
   for (const ScannedDevice& d : devices) {
     bool planned = false;
     for (const PlanRow& row : rows) planned = planned || RowNamesDevice(row, d.record);
-    if (!planned) outside.push_back(d.record);
+    if (!planned) outside.push_back(d);
   }
   std::vector<PlanProblem> problems;
   for (const PlanRow& row : rows) {
     if (row.entries.dhcp) continue;
+    // The networks the row's device is on: the one its row names, else those
+    // it is heard on; a device not heard may be on any.
+    std::vector<std::string> networks;
+    if (!row.interfaceName.empty()) {
+      networks.push_back(row.interfaceName);
+    } else {
+      for (const ScannedDevice& d : devices) {
+        if (RowNamesDevice(row, d.record)) networks.push_back(d.interfaceName);
+      }
+    }
+    DeviceList near;
+    for (const ScannedDevice& d : outside) {
+      if (networks.empty() ||
+          std::find(networks.begin(), networks.end(), d.interfaceName) != networks.end()) {
+        near.push_back(d.record);
+      }
+    }
     const std::vector<DeviceRecord> others = OtherDevicesAnnouncing(
-        outside, row.entries.ipAddress, row.entries.serial, row.entries.deviceId);
+        near, row.entries.ipAddress, row.entries.serial, row.entries.deviceId);
     if (others.empty()) continue;
     problems.push_back({row.line, "ip",
                         "address " + row.entries.ipAddress + " is announced by device " +

@@ -46,7 +46,9 @@ struct Plan {
 // starts with '#'; any other name is refused with the nearest known one. So
 // `velkarin list --csv` output is a plan (its interface "-" is none). A row
 // is DHCP when dhcp says yes, else fixed. Refused besides each bad row: two
-// rows for the same device, and two devices given the same fixed address.
+// rows for the same device, and two devices given the same fixed address
+// on one network (rows naming different interfaces may share one; a row
+// naming none is compared with every row).
 // The plan's password, which makes the command longer, is checked apart
 // (PlanPasswordProblems): it is asked for once the plan has passed.
 Plan ReadPlan(const std::string& text, bool allowPasswordColumn);
@@ -72,7 +74,9 @@ bool RowNamesDevice(const PlanRow& row, const DeviceRecord& device);
 // unedited row of `list --csv`, or one with the addresses cleared, passes.
 std::optional<PlanProblem> EditedDhcpProblem(const PlanRow& row, const DeviceRecord& device);
 
-// Fixed addresses of the plan that a device outside the plan announces.
+// Fixed addresses of the plan that a device outside the plan announces on
+// the row's network: the interface the row names, else those its device is
+// heard on (any, when it is not heard).
 std::vector<PlanProblem> AnnouncedAddressProblems(const std::vector<PlanRow>& rows,
                                                   const std::vector<ScannedDevice>& devices);
 
