@@ -11,6 +11,7 @@ BuiltCommand AddListCommand(CLI::App& app) {
   struct State {
     ListOptions options;
     BroadcastOption broadcast;
+    std::string separator;
   };
   auto state = std::make_shared<State>();
   ListOptions& options = state->options;
@@ -21,15 +22,34 @@ BuiltCommand AddListCommand(CLI::App& app) {
   CLI::Option* json = list->add_flag("--json", options.json,
                                      "print a JSON array of device records instead of a table "
                                      "(ASCII: other characters as \\u escapes)");
-  list->add_flag("--csv", options.csv,
-                 "print the table as CSV in UTF-8 with a header row of field names (on "
-                 "Windows with a byte-order mark, so that spreadsheets show the letters right)")
-      ->excludes(json);
-  list->add_flag("--watch", options.watch,
-                 "keep running and print the list again whenever it changes, until Ctrl-C "
-                 "(with --json, one array per line; with --csv, a blank line between lists); a "
-                 "watch follows the discovery engine's cycles by the system's choice of "
-                 "interface, as --cycle does, so its lists have no interface column");
+  CLI::Option* csv =
+      list->add_flag("--csv", options.csv,
+                     "print the table as CSV in UTF-8 with a header row of field names (on "
+                     "Windows with a byte-order mark, so that spreadsheets show the letters "
+                     "right); a cell a spreadsheet would run as a formula gets a leading '")
+          ->excludes(json);
+  list->add_option("--separator", state->separator,
+                   "the CSV's separator, ',' or ';' (a German Excel opens ';'; default: "
+#ifdef _WIN32
+                   "the user's list separator when it is ';', else ','"
+#else
+                   "','"
+#endif
+                   ")")
+      ->check(CLI::IsMember({",", ";"}))
+      ->needs(csv)
+      ->type_name("CHAR");
+  CLI::Option* output = list->add_option(
+      "--output", options.outputPath,
+      "write the --csv or --json listing to this file instead of standard output (UTF-8, the "
+      "CSV with a byte-order mark; written by the tool itself, so no shell re-encodes it)");
+  output->type_name("FILE");
+  CLI::Option* watch =
+      list->add_flag("--watch", options.watch,
+                     "keep running and print the list again whenever it changes, until Ctrl-C "
+                     "(with --json, one array per line; with --csv, a blank line between lists); a "
+                     "watch follows the discovery engine's cycles by the system's choice of "
+                     "interface, as --cycle does, so its lists have no interface column");
   AddBroadcastOption(*list, state->broadcast);
   list->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
   list->add_flag("--cycle", options.cycle,
@@ -39,8 +59,14 @@ BuiltCommand AddListCommand(CLI::App& app) {
                    "end the scan after this many seconds even if answers keep coming (3)")
       ->check(CLI::Range(0.1, 3600.0));
   list->footer(ExitCodeHelp(HelpScope::kList));
+  output->excludes(watch);
 
   return {list, [state]() {
+            if (!state->options.outputPath.empty() && !state->options.csv && !state->options.json) {
+              return UsageError("--output writes the --csv or the --json listing; add one of them");
+            }
+            state->options.separator =
+                state->separator.empty() ? DefaultCsvSeparator() : state->separator[0];
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, state->options.destination,
                                      state->options.broadcastGiven, problem)) {
