@@ -60,7 +60,18 @@ apply() {
     >"$dir/out" 2>"$dir/err" || status=$?
   [ -f "$dir/Bericht-Müller.csv" ] ||
     fail "no report Bericht-Müller.csv (exit $status): $(ls "$dir") $(cat "$dir/err")"
-  tr -d '\r' <"$dir/Bericht-Müller.csv" | tail -n +2 | awk -F';' '{print $2 "," $10}' >"$dir/results"
+  # Split by the unquoted semicolons: a result may hold one.
+  tr -d '\r' <"$dir/Bericht-Müller.csv" | tail -n +2 | awk '{
+    n = 0; f = ""; q = 0
+    for (i = 1; i <= length($0); i++) {
+      c = substr($0, i, 1)
+      if (c == "\"") { q = !q; continue }
+      if (c == ";" && !q) { a[++n] = f; f = ""; continue }
+      f = f c
+    }
+    a[++n] = f
+    print a[2] "," a[10]
+  }' >"$dir/results"
   return $status
 }
 result_of() { grep "^$1," "$dir/results" | cut -d, -f2; }
