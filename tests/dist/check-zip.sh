@@ -43,7 +43,8 @@ done
 # The guide: this version, the page, the tool's commands, the firewall.
 readme=$(tr -d '\r' <"$dir/README.txt")
 for phrase in "Velkarin $version" GetPropertySheet "Modul Parameters" "Send Config" \
-  "velkarin list" "velkarin set" "UDP port 8001" "in and" COPYING.txt; do
+  "velkarin list" "velkarin set" "UDP port 8001" "netsh advfirewall firewall add rule" \
+  "program=" COPYING.txt; do
   grep -qF "$phrase" <<<"$readme" || fail "README.txt does not say '$phrase'"
 done
 for text in "$dir"/*.txt "$dir"/licences/*.txt; do

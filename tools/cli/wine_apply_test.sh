@@ -50,7 +50,8 @@ devsim_start fleet "$devsim" --log "$dir/devsim.log" --max-runtime 300 \
 commands() { grep ' RX ' "$dir/devsim.log" | grep -vc 'text="0 1 A"' || true; }
 # The files as the Windows program names them: a leading '/' would be an option.
 win() { printf 'Z:%s' "${1//\//\\}"; }
-# velkarin.exe apply; the report's "serial,result" pairs in $dir/results.
+# velkarin.exe apply; the report's "serial,result" pairs in $dir/results (the report
+# takes the plan's semicolons).
 apply() {
   local status=0
   rm -f "$dir"/Bericht*
@@ -59,7 +60,18 @@ apply() {
     >"$dir/out" 2>"$dir/err" || status=$?
   [ -f "$dir/Bericht-Müller.csv" ] ||
     fail "no report Bericht-Müller.csv (exit $status): $(ls "$dir") $(cat "$dir/err")"
-  tr -d '\r' <"$dir/Bericht-Müller.csv" | tail -n +2 | awk -F, '{print $2 "," $10}' >"$dir/results"
+  # Split by the unquoted semicolons: a result may hold one.
+  tr -d '\r' <"$dir/Bericht-Müller.csv" | tail -n +2 | awk '{
+    n = 0; f = ""; q = 0
+    for (i = 1; i <= length($0); i++) {
+      c = substr($0, i, 1)
+      if (c == "\"") { q = !q; continue }
+      if (c == ";" && !q) { a[++n] = f; f = ""; continue }
+      f = f c
+    }
+    a[++n] = f
+    print a[2] "," a[10]
+  }' >"$dir/results"
   return $status
 }
 result_of() { grep "^$1," "$dir/results" | cut -d, -f2; }

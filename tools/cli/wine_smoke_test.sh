@@ -68,6 +68,19 @@ printf '\xef\xbb\xbfserialText,name,dhcp,ipAddress,netmask,gateway,status,interf
 cmp -s "$dir/out" "$dir/expected.csv" || fail "list --csv printed:
 $(od -c "$dir/out" | head -20)"
 
+# --output: the program writes the file itself, by a name with an umlaut, so no
+# shell re-encodes it; semicolons for a German Excel. The file is a plan.
+list_file="$dir/Geräteliste.csv"
+run list --csv --separator ';' --output "Z:${list_file//\//\\}" ||
+  fail "list --csv --output ended with $?: $(cat "$dir/err")"
+[ ! -s "$dir/out" ] || fail "list --csv --output printed: $(cat "$dir/out")"
+tr ',' ';' <"$dir/expected.csv" >"$dir/expected-semicolons.csv"
+cmp -s "$list_file" "$dir/expected-semicolons.csv" || fail "list --csv --output wrote:
+$(od -c "$list_file" | head -20)"
+run apply "Z:${list_file//\//\\}" --dry-run || fail "apply of the listed file ended with $?: $(cat "$dir/err")"
+[ "$(grep -c 'already done$' "$dir/out.txt")" -eq 4 ] || fail "apply --dry-run printed: $(cat "$dir/out.txt")"
+grep -q "${pruef_utf8}" "$dir/out.txt" || fail "apply --dry-run lost the umlauts: $(cat "$dir/out.txt")"
+
 run set 1A2B --ip 10.0.0.5 --netmask 255.0.0.0 --gateway 10.0.0.1 ||
   fail "set ended with $?: $(cat "$dir/out.txt")"
 grep -qx '001A2B: configured' "$dir/out.txt" || fail "set printed: $(cat "$dir/out.txt")"
@@ -126,4 +139,4 @@ run set 1A2B --ip 192.168.0.300 --netmask 255.255.255.0 || status=$?
 [ $status -eq 2 ] || fail "a bad address ended with $status instead of 2"
 grep -q "invalid IP address '192.168.0.300'" "$dir/err" || fail "bad address not named: $(cat "$dir/err")"
 
-echo "velkarin.exe ($arch) under Wine: list, list --json, list --csv, set, set by an identifier with an umlaut and usage errors as expected"
+echo "velkarin.exe ($arch) under Wine: list, list --json, list --csv, list --csv --output applied back, set, set by an identifier with an umlaut and usage errors as expected"

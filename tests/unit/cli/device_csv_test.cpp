@@ -19,6 +19,14 @@ TEST(CsvField, QuotesOnlyWhatNeedsIt) {
       {"say \"hi\"", "\"say \"\"hi\"\"\""},
       {"two\r\nlines", "\"two\r\nlines\""},
       {" padded", "\" padded\""},
+      {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+      {"@SUM(1+1)", "'@SUM(1+1)"},
+      {"+49 89", "'+49 89"},
+      {"\tx", "'\tx"},
+      {"''-x", "'''-x"},
+      {"-1", "-1"},
+      {"+2,5", "\"+2,5\""},
+      {"-", "-"},
       {"Pr\xC3\xBC"
        "f",
        "Pr\xC3\xBC"
@@ -36,8 +44,8 @@ TEST(FormatDeviceCsv, HeaderOfFieldNamesThenTheTablesCellsInUtf8) {
       "serialText,name,dhcp,ipAddress,netmask,gateway,status\r\n"
       "00C0DE,\"Pr\xC3\xBC"
       "fstand, \"\"A\"\"\",Yes,10.0.0.1,255.0.0.0,,\"address-conflict,no-ip\"\r\n";
-  EXPECT_EQ(FormatDeviceCsv(list, false), body);
-  EXPECT_EQ(FormatDeviceCsv(list, true), "\xEF\xBB\xBF" + body);
+  EXPECT_EQ(FormatDeviceCsv(list, {}), body);
+  EXPECT_EQ(FormatDeviceCsv(list, {',', true}), "\xEF\xBB\xBF" + body);
 }
 
 }  // namespace

@@ -30,7 +30,26 @@ TEST(ReadPlan, ReadsPlansAsSpreadsheetsSaveThem) {
       "fer\r\nA1;Stra\xDF"
       "e;Pr\xFC"
       "f-1;FALSCH;10.0.0.1;255.0.0.0;neu, 2\x80;x\r\n;;;;;;;\r\nA2;;;Ja;;;;\r\n";
+  // "serial;Name;dhcp" and a row as Windows PowerShell 5.1 and Excel save UTF-16.
+  std::string utf16le = "\xFF\xFE";
+  std::string utf16be = "\xFE\xFF";
+  for (const char c : std::string("serial;Name;dhcp\r\nA1;Pr\xC3\xBC"
+                                  "f;ja\r\n")) {
+    utf16le += std::string{c, '\0'};
+    utf16be += std::string{'\0', c};
+  }
   const AcceptedCase cases[] = {
+      {"UTF-16, little endian", utf16le, {{2, 0xA1, "DHCP"}}, false},
+      {"UTF-16, big endian", utf16be, {{2, 0xA1, "DHCP"}}, false},
+      {"a byte-order mark before Windows-1252",
+       "\xEF\xBB\xBFserial;Name;dhcp\r\nA1;Pr\xFC"
+       "f;ja\r\n",
+       {{2, 0xA1, "DHCP"}},
+       true},
+      {"Excel's sep= line, CR line ends, a quoted comma in a column name",
+       "sep=;\rserial;dhcp;ip;netmask;\"#Ort, Halle\"\rA1;no;10.0.0.1;255.0.0.0;3\r",
+       {{3, 0xA1, "10.0.0.1"}},
+       false},
       {"empty rows and a trailing separator",
        "serial,dhcp,ip,netmask,\r\nA1,no,10.0.0.1,255.0.0.0,\r\n,,,,\r\n , ,,,\r\nA2,yes,,,\r\n",
        {{2, 0xA1, "10.0.0.1"}, {5, 0xA2, "DHCP"}},

@@ -120,7 +120,11 @@ std::string ReportTable(const std::vector<RowRun>& runs, const Ending& ending) {
   return FormatTableRows(rows);
 }
 
-std::string ReportCsv(const std::vector<RowRun>& runs, const Ending& ending) {
+// In the plan's separator, with a byte-order mark: the report is for people
+// to open in the spreadsheet the plan came from.
+CsvForm ReportForm(char separator) { return CsvForm{separator, true}; }
+
+std::string ReportCsv(const std::vector<RowRun>& runs, const Ending& ending, char separator) {
   std::vector<std::vector<std::string>> rows = {{}};
   for (const RowRun& run : runs) {
     const DeviceRecord& p = run.planned;
@@ -130,7 +134,7 @@ std::string ReportCsv(const std::vector<RowRun>& runs, const Ending& ending) {
                     p.dhcp != 0 ? "" : p.gateway, ResultWords(run, ending), run.detail,
                     CommandsSent(run) ? std::to_string(*CommandsSent(run)) : ""});
   }
-  return FormatCsvRows(rows, ReportColumns(), false);
+  return FormatCsvRows(rows, ReportColumns(), ReportForm(separator));
 }
 
 // What is at the --report path, and so whether a report may replace it or a
@@ -141,16 +145,23 @@ enum class ReportFile { kAbsent, kEmpty, kOurs, kThePlan, kOther, kUnreadable };
 ReportFile LookAtReportFile(const ApplyOptions& options, std::string& reason) {
   if (SameFile(options.reportPath, options.planPath)) return ReportFile::kThePlan;
   if (!PathExists(options.reportPath)) return ReportFile::kAbsent;
-  std::string header = FormatCsvRows({{}}, ReportColumns(), false);
-  header.resize(header.size() - 2);  // without its "\r\n"; an editor may have left "\n"
+  const std::string mark = "\xEF\xBB\xBF";
   std::string start;
-  if (!ReadFileStart(options.reportPath, header.size() + 1, start, reason)) {
-    return ReportFile::kUnreadable;
-  }
+  // The header, its line end, and the mark of this or an earlier version.
+  const std::size_t most = mark.size() + FormatCsvRows({{}}, ReportColumns(), {}).size();
+  if (!ReadFileStart(options.reportPath, most, start, reason)) return ReportFile::kUnreadable;
   if (start.empty()) return ReportFile::kEmpty;
-  const bool ours = start.size() > header.size() && start.compare(0, header.size(), header) == 0 &&
-                    (start.back() == '\r' || start.back() == '\n');
-  return ours ? ReportFile::kOurs : ReportFile::kOther;
+  if (start.compare(0, mark.size(), mark) == 0) start.erase(0, mark.size());
+  for (const char separator : {',', ';'}) {
+    std::string header = FormatCsvRows({{}}, ReportColumns(), ReportForm(separator));
+    header = header.substr(mark.size(), header.size() - mark.size() - 2);
+    // Without its "\r\n": an editor may have left "\n".
+    if (start.size() > header.size() && start.compare(0, header.size(), header) == 0 &&
+        (start[header.size()] == '\r' || start[header.size()] == '\n')) {
+      return ReportFile::kOurs;
+    }
+  }
+  return ReportFile::kOther;
 }
 
 // Why the report may not be written to its file; "" when it may.
@@ -251,7 +262,8 @@ int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& e
     if (!reason.empty()) {
       WriteText(stderr, "velkarin: the report is not written: " + reason + "\n");
       written = false;
-    } else if (!WriteWholeFile(options.reportPath, ReportCsv(table.rows, ending), reason)) {
+    } else if (!WriteWholeFile(options.reportPath,
+                               ReportCsv(table.rows, ending, table.plan.separator), reason)) {
       WriteText(stderr,
                 "velkarin: cannot write the report " + options.reportPath + ": " + reason + "\n");
       written = false;
@@ -275,10 +287,9 @@ int CheckReportFile(const ApplyOptions& options) {
 void RemoveStaleReport(const ApplyOptions& options) {
   std::string reason;
   if (options.reportPath.empty() || LookAtReportFile(options, reason) != ReportFile::kOurs) return;
-  if (std::remove(options.reportPath.c_str()) == 0) {
-    std::fprintf(stderr,
-                 "velkarin: removed the report %s of an earlier run: this plan was not run\n",
-                 options.reportPath.c_str());
+  if (RemoveFile(options.reportPath)) {
+    WriteText(stderr, "velkarin: removed the report " + options.reportPath +
+                          " of an earlier run: this plan was not run\n");
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output/device_csv.h"
 #include "protocol/udp_channel.h"
 
 namespace velkarin::cli {
@@ -20,7 +21,17 @@ struct ListOptions {
   bool broadcastGiven = false;          // --broadcast: one destination, no enumeration
   std::vector<std::string> interfaces;  // --interface, repeatable
   double scanSeconds = 3.0;
+  char separator = ',';    // of --csv
+  std::string outputPath;  // --output: the listing goes to this file instead
 };
+
+// The listing on standard output, or in the --output file (which the tool
+// writes itself, so that no shell re-encodes it). EXIT_OK, or EXIT_ERROR
+// after saying why a file could not be written (main says why for stdout).
+int WriteListing(const ListOptions& options, const std::string& text);
+// The form of the listing's CSV: a file gets the byte-order mark; standard
+// output too on Windows unless it is the console.
+CsvForm ListingCsvForm(const ListOptions& options, bool first);
 
 // Prints the devices found by one scan, or the first complete discovery
 // cycle (`cycle`); with `watch`, what changes until interrupted.

@@ -11,6 +11,7 @@ BuiltCommand AddListCommand(CLI::App& app) {
   struct State {
     ListOptions options;
     BroadcastOption broadcast;
+    std::string separator;
   };
   auto state = std::make_shared<State>();
   ListOptions& options = state->options;
@@ -24,8 +25,25 @@ BuiltCommand AddListCommand(CLI::App& app) {
   CLI::Option* csv =
       list->add_flag("--csv", options.csv,
                      "print the table as CSV in UTF-8 with a header row of field names (on "
-                     "Windows with a byte-order mark, so that spreadsheets show the letters right)")
+                     "Windows with a byte-order mark, so that spreadsheets show the letters "
+                     "right); a cell a spreadsheet would run as a formula gets a leading '")
           ->excludes(json);
+  list->add_option("--separator", state->separator,
+                   "the CSV's separator, ',' or ';' (a German Excel opens ';'; default: "
+#ifdef _WIN32
+                   "the user's list separator when it is ';', else ','"
+#else
+                   "','"
+#endif
+                   ")")
+      ->check(CLI::IsMember({",", ";"}))
+      ->needs(csv)
+      ->type_name("CHAR");
+  CLI::Option* output = list->add_option(
+      "--output", options.outputPath,
+      "write the --csv or --json listing to this file instead of standard output (UTF-8, the "
+      "CSV with a byte-order mark; written by the tool itself, so no shell re-encodes it)");
+  output->type_name("FILE");
   CLI::Option* watch =
       list->add_flag("--watch", options.watch,
                      "keep scanning until Ctrl-C: the list, then a line per device that "
@@ -43,8 +61,14 @@ BuiltCommand AddListCommand(CLI::App& app) {
                    "end the scan after this many seconds even if answers keep coming (3)")
       ->check(CLI::Range(0.1, 3600.0));
   list->footer(ExitCodeHelp(HelpScope::kList));
+  output->excludes(watch);
 
   return {list, [state]() {
+            if (!state->options.outputPath.empty() && !state->options.csv && !state->options.json) {
+              return UsageError("--output writes the --csv or the --json listing; add one of them");
+            }
+            state->options.separator =
+                state->separator.empty() ? DefaultCsvSeparator() : state->separator[0];
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, state->options.destination,
                                      state->options.broadcastGiven, problem)) {

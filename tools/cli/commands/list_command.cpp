@@ -8,6 +8,7 @@
 #include "cli/output/device_csv.h"
 #include "cli/output/device_json.h"
 #include "cli/output/device_table.h"
+#include "cli/output/file_io.h"
 #include "cli/output/json_writer.h"
 #include "cli/output/result_words.h"
 #include "cli/output/text_output.h"
@@ -28,29 +29,43 @@ int InterruptedExitCode(int fallback) {
   return InterruptSignal() == SIGTERM ? EXIT_TERMINATED : fallback;
 }
 
-// False when stdout cannot be written (closed pipe, full disk).
+// False when the listing cannot be written.
 bool PrintDevices(const DeviceList& devices, const ListOptions& options, bool first) {
   std::string text;
   if (options.json) {
     text = WriteJson(DevicesToJson(devices), 2) + "\n";
   } else if (options.csv) {
     if (!first) text = "\r\n";
-#ifdef _WIN32
-    // Spreadsheets on Windows take a file without the mark for the ANSI code page.
-    const bool byteOrderMark = first && FormOf(stdout) != TextForm::kWideConsole;
-#else
-    const bool byteOrderMark = false;
-#endif
-    text += FormatDeviceCsv(devices, byteOrderMark);
-    return WriteText(stdout, text, /*exactLineEnds=*/true);
+    text += FormatDeviceCsv(devices, ListingCsvForm(options, first));
   } else {
     if (!first) text = "\n";
     text += FormatDeviceTable(devices);
   }
-  return WriteText(stdout, text);
+  return WriteListing(options, text) == EXIT_OK;
 }
 
 }  // namespace
+
+CsvForm ListingCsvForm(const ListOptions& options, bool first) {
+  CsvForm form{options.separator, !options.outputPath.empty()};
+#ifdef _WIN32
+  // Spreadsheets on Windows take a file without the mark for the ANSI code page.
+  form.byteOrderMark = form.byteOrderMark || (first && FormOf(stdout) != TextForm::kWideConsole);
+#else
+  (void)first;
+#endif
+  return form;
+}
+
+int WriteListing(const ListOptions& options, const std::string& text) {
+  if (options.outputPath.empty()) {
+    return WriteText(stdout, text, /*exactLineEnds=*/options.csv) ? EXIT_OK : EXIT_ERROR;
+  }
+  std::string reason;
+  if (WriteWholeFile(options.outputPath, text, reason)) return EXIT_OK;
+  WriteText(stderr, "velkarin: cannot write " + options.outputPath + ": " + reason + "\n");
+  return EXIT_ERROR;
+}
 
 int RunList(const ListOptions& options) {
   if (options.watch) return RunWatch(options);

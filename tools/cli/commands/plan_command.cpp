@@ -159,14 +159,16 @@ int RunPlan(const PlanOptions& options) {
   // announced when the plan was made).
   const std::vector<std::string> header = {"serial",  "name",    "device_id", "dhcp",      "ip",
                                            "netmask", "gateway", "interface", "#announced"};
+  // As list writes its CSV: a file for a spreadsheet with the mark that
+  // tells it UTF-8, in the user's list separator.
+  CsvForm form;
+  form.separator = DefaultCsvSeparator();
 #ifdef _WIN32
-  // Spreadsheets on Windows take a file without the mark for the ANSI code page.
-  const bool byteOrderMark =
-      !options.outputPath.empty() || FormOf(stdout) != TextForm::kWideConsole;
+  form.byteOrderMark = !options.outputPath.empty() || FormOf(stdout) != TextForm::kWideConsole;
 #else
-  const bool byteOrderMark = false;
+  form.byteOrderMark = !options.outputPath.empty();
 #endif
-  const std::string csv = FormatCsvRows(rows, header, byteOrderMark);
+  const std::string csv = FormatCsvRows(rows, header, form);
   if (options.outputPath.empty()) {
     if (!WriteText(stdout, csv, /*exactLineEnds=*/true)) return EXIT_ERROR;  // main says why
   } else {

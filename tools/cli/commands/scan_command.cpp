@@ -54,22 +54,15 @@ int RunScanList(const ListOptions& options) {
     WriteText(stderr, "velkarin: cannot open a socket for discovery\n");
     return EXIT_ERROR;
   }
-  bool written = false;
+  std::string text;
   if (options.json) {
-    written = WriteText(stdout, WriteJson(ScanToJson(result.devices), 2) + "\n");
+    text = WriteJson(ScanToJson(result.devices), 2) + "\n";
   } else if (options.csv) {
-#ifdef _WIN32
-    // Spreadsheets on Windows take a file without the mark for the ANSI code page.
-    const bool byteOrderMark = FormOf(stdout) != TextForm::kWideConsole;
-#else
-    const bool byteOrderMark = false;
-#endif
-    written = WriteText(stdout, FormatScanCsv(result.devices, byteOrderMark),
-                        /*exactLineEnds=*/true);
+    text = FormatScanCsv(result.devices, ListingCsvForm(options, true));
   } else {
-    written = WriteText(stdout, FormatScanTable(result.devices));
+    text = FormatScanTable(result.devices);
   }
-  if (!written) return EXIT_ERROR;  // main says why
+  if (const int status = WriteListing(options, text)) return status;
   if (result.devices.empty()) {
     std::vector<std::string> names;
     for (const ScanTarget& target : targets) {

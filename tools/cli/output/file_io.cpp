@@ -139,6 +139,14 @@ bool WriteWholeFile(const std::string& path, const std::string& content, std::st
   return written;
 }
 
+bool RemoveFile(const std::string& path) {
+#ifdef _WIN32
+  return _wremove(Wide(path).c_str()) == 0;
+#else
+  return std::remove(path.c_str()) == 0;
+#endif
+}
+
 bool PathExists(const std::string& path) {
 #ifdef _WIN32
   return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;

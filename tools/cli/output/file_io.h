@@ -18,6 +18,8 @@ bool ReadFileStart(const std::string& path, std::size_t most, std::string& conte
 bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string& content,
                   std::string& reason);
 bool WriteWholeFile(const std::string& path, const std::string& content, std::string& reason);
+// Removes the file; false when it could not.
+bool RemoveFile(const std::string& path);
 
 // Whether anything (a file, a directory) is at `path`.
 bool PathExists(const std::string& path);

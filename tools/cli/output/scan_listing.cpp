@@ -78,10 +78,10 @@ std::string FormatScanTable(const std::vector<ScannedDevice>& devices) {
   return FormatTableRows(ScanTableCells(devices));
 }
 
-std::string FormatScanCsv(const std::vector<ScannedDevice>& devices, bool byteOrderMark) {
+std::string FormatScanCsv(const std::vector<ScannedDevice>& devices, const CsvForm& form) {
   std::vector<std::string> header = DeviceCsvHeader();
   header.push_back("interface");
-  return FormatCsvRows(ScanTableCells(devices), header, byteOrderMark);
+  return FormatCsvRows(ScanTableCells(devices), header, form);
 }
 
 nlohmann::ordered_json ScanToJson(const std::vector<ScannedDevice>& devices) {

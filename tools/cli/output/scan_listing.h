@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output/device_csv.h"
 #include "engine/device_scan.h"
 #include "platform/interfaces.h"
 
@@ -47,7 +48,7 @@ void WarnIfScanIncomplete(const ScanResult& scan, std::size_t targetCount, doubl
 std::vector<std::vector<std::string>> ScanTableCells(const std::vector<ScannedDevice>& devices);
 std::string FormatScanTable(const std::vector<ScannedDevice>& devices);
 // As FormatDeviceCsv, with an `interface` column.
-std::string FormatScanCsv(const std::vector<ScannedDevice>& devices, bool byteOrderMark);
+std::string FormatScanCsv(const std::vector<ScannedDevice>& devices, const CsvForm& form);
 // The device records' JSON, each with a last field "interface".
 nlohmann::ordered_json ScanToJson(const std::vector<ScannedDevice>& devices);
 

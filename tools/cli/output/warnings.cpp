@@ -4,15 +4,48 @@
 #include <cstdio>
 #include <optional>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "cli/commands/destination_text.h"
 #include "cli/output/device_table.h"
 #include "cli/output/display_text.h"
+#include "cli/output/text_encoding.h"
 #include "cli/output/text_output.h"
 #include "config/address_rules.h"
 #include "config/config_command.h"
 #include "protocol/address.h"
 
 namespace velkarin::cli {
+
+namespace {
+
+// The answers come to a port the system chooses, and a factory-new device
+// answers by broadcast from 0.0.0.0, which no stateful firewall matches to
+// the discovery sent: a rule for the device port alone lets neither in.
+std::string FirewallAdvice(const std::string& port) {
+#ifdef _WIN32
+  wchar_t path[MAX_PATH] = L"";
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const std::string program =
+      length > 0 && length < MAX_PATH
+          ? Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(path), length))
+          : "velkarin.exe";
+  return "Windows' firewall drops the answers: allow this program, as administrator: netsh "
+         "advfirewall firewall add rule name=velkarin dir=in action=allow program=\"" +
+         program + "\" enable=yes (a rule for UDP port " + port +
+         " is not enough: answers come to a port the system chooses, and new devices answer "
+         "from 0.0.0.0)";
+#else
+  return "a firewall drops the answers: allow incoming UDP from source port " + port +
+         " (iptables -I INPUT -p udp --sport " + port +
+         " -j ACCEPT; answers come to a port the system chooses, and new devices answer from "
+         "0.0.0.0)";
+#endif
+}
+
+}  // namespace
 
 std::string NoDeviceAnsweredText(const Destination& destination,
                                  const std::vector<std::string>& interfaces) {
@@ -21,8 +54,8 @@ std::string NoDeviceAnsweredText(const Destination& destination,
   for (std::size_t i = 0; i < interfaces.size(); ++i) {
     where += (i == 0 ? " out of " : ", ") + interfaces[i];
   }
-  return "velkarin: no device answered the discovery sent to " + where +
-         "; usually a firewall drops UDP port " + port + ", or a network cable or adapter is down";
+  return "velkarin: no device answered the discovery sent to " + where + "; usually " +
+         FirewallAdvice(port) + ", or a network cable or adapter is down";
 }
 
 std::vector<std::string> AddressConflictWarnings(const DeviceList& heard,

@@ -1,5 +1,7 @@
 #include "cli/plan/csv_reader.h"
 
+#include "cli/output/device_csv.h"
+
 namespace velkarin::cli {
 
 CsvText ReadCsv(const std::string& text) {
@@ -8,15 +10,21 @@ CsvText ReadCsv(const std::string& text) {
   int line = 1;
   const std::size_t n = text.size();
   char& separator = result.separator;
-  auto atLineEnd = [&](std::size_t at) {
-    return at >= n || text[at] == '\n' || (text[at] == '\r' && at + 1 < n && text[at + 1] == '\n');
-  };
+  // CRLF, LF, or CR alone (as Excel for the Mac writes).
+  auto atLineEnd = [&](std::size_t at) { return at >= n || text[at] == '\n' || text[at] == '\r'; };
   auto skipLineEnd = [&]() {
     if (i < n && text[i] == '\r') ++i;
     if (i < n && text[i] == '\n') ++i;
     ++line;
   };
-  bool first = true;
+  // Excel's "sep=;" line names the separator and is no record.
+  bool first = true;  // the separator still to be judged by the header
+  if (text.compare(i, 4, "sep=") == 0 && i + 4 < n && !atLineEnd(i + 4) && atLineEnd(i + 5)) {
+    separator = text[i + 4];
+    first = false;
+    i += 5;
+    skipLineEnd();
+  }
   while (i < n) {
     // Skipped whole: a blank line or a comment, but only at a record's start.
     if (atLineEnd(i) || text[i] == '#') {
@@ -26,12 +34,16 @@ CsvText ReadCsv(const std::string& text) {
     }
     if (first) {
       first = false;
-      std::size_t end = i;
-      while (!atLineEnd(end)) ++end;
-      const std::string header = text.substr(i, end - i);
-      if (header.find(';') != std::string::npos && header.find(',') == std::string::npos) {
-        separator = ';';
+      // Only the header's unquoted characters: a quoted name may hold a comma.
+      bool quoted = false;
+      bool semicolon = false;
+      bool comma = false;
+      for (std::size_t at = i; at < n && (quoted || !atLineEnd(at)); ++at) {
+        if (text[at] == '"') quoted = !quoted;
+        semicolon = semicolon || (!quoted && text[at] == ';');
+        comma = comma || (!quoted && text[at] == ',');
       }
+      if (semicolon && !comma) separator = ';';
     }
     CsvRecord record;
     record.line = line;
@@ -54,7 +66,7 @@ CsvText ReadCsv(const std::string& text) {
             ++i;
             break;
           }
-          if (text[i] == '\n') ++line;
+          if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= n || text[i + 1] != '\n'))) ++line;
           field += text[i++];
         }
         if (i < n && text[i] != separator && !atLineEnd(i)) {
@@ -70,7 +82,7 @@ CsvText ReadCsv(const std::string& text) {
           field += text[i++];
         }
       }
-      record.fields.push_back(field);
+      record.fields.push_back(CellAsWritten(field));
       if (i < n && text[i] == separator) {
         ++i;
         continue;

@@ -18,13 +18,17 @@ struct CsvText {
   std::string error;
 };
 
-// Fields separated by commas, records by CRLF or LF; a field in double
+// Fields separated by commas, records by CRLF, LF or CR; a field in double
 // quotes may hold commas, quotes (doubled) and line breaks. A UTF-8
-// byte-order mark at the start is dropped. Blank lines, lines whose first
+// byte-order mark at the start is dropped. A cell neutralised for
+// spreadsheets ("'=1+1", see SpreadsheetSafeCell) is read as the text it
+// stands for. Blank lines, lines whose first
 // character is '#', and rows whose fields are all empty or blank (a
 // spreadsheet's empty row: ",,,") are no records. Semicolons separate the
 // fields instead when the first record's line has semicolons and no comma,
-// as spreadsheets write CSV where the comma is the decimal sign.
+// as spreadsheets write CSV where the comma is the decimal sign (quoted
+// text not counted); a first line "sep=X", as Excel writes it, names the
+// separator instead and is no record.
 CsvText ReadCsv(const std::string& text);
 
 }  // namespace velkarin::cli

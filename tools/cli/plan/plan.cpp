@@ -219,14 +219,31 @@ bool SameNetwork(const PlanRow& a, const PlanRow& b) {
 
 Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   Plan plan;
-  if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
-    plan.problems.push_back(
-        {0, "", "the plan is UTF-16 text; save it as CSV in UTF-8 or in the ANSI code page"});
-    return plan;
+  std::string utf8;
+  const bool littleEndian = text.compare(0, 2, "\xFF\xFE") == 0;
+  if (littleEndian || text.compare(0, 2, "\xFE\xFF") == 0) {
+    // Windows PowerShell 5.1 redirects output as UTF-16, Excel saves "Unicode Text" so.
+    if (text.size() % 2 != 0) {
+      plan.problems.push_back(
+          {0, "", "the plan is UTF-16 text cut short (an odd number of bytes)"});
+      return plan;
+    }
+    std::u16string wide;
+    for (std::size_t i = 2; i < text.size(); i += 2) {
+      const auto low = static_cast<unsigned char>(text[littleEndian ? i : i + 1]);
+      const auto high = static_cast<unsigned char>(text[littleEndian ? i + 1 : i]);
+      wide.push_back(static_cast<char16_t>(high << 8 | low));
+    }
+    utf8 = Utf16ToUtf8(wide);
+  } else {
+    // The mark says UTF-8, but some programs put it before Windows-1252 text.
+    utf8 = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text;
+    // Spreadsheets on western Windows save CSV in its ANSI code page.
+    plan.readAsWindows1252 = !IsUtf8(utf8);
+    if (plan.readAsWindows1252) utf8 = Windows1252ToUtf8(utf8);
   }
-  // Spreadsheets on western Windows save CSV in its ANSI code page.
-  plan.readAsWindows1252 = !IsUtf8(text);
-  const CsvText csv = ReadCsv(plan.readAsWindows1252 ? Windows1252ToUtf8(text) : text);
+  const CsvText csv = ReadCsv(utf8);
+  plan.separator = csv.separator;
   if (csv.records.empty()) {
     if (!csv.error.empty()) {
       plan.problems.push_back({0, "", csv.error});

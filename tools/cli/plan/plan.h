@@ -35,9 +35,11 @@ struct Plan {
   std::vector<PlanRow> rows;
   std::vector<PlanProblem> problems;  // any: the plan is refused
   bool readAsWindows1252 = false;     // the file was no UTF-8
+  char separator = ',';               // the plan's, for a report in its form
 };
 
-// Reads and checks a whole plan: UTF-8, or else Windows-1252; commas, or
+// Reads and checks a whole plan: UTF-8 (with or without a byte-order mark),
+// UTF-16 with a byte-order mark, or else Windows-1252; commas, or
 // semicolons (see ReadCsv). Columns (any order, any case): serial (or list's
 // serialText), device_id (deviceId), dhcp (yes/no), ip (ipAddress), netmask,
 // gateway, interface, and password only with `allowPasswordColumn`. Read
