@@ -165,14 +165,16 @@ TEST_F(CliTest, ABadPlanIsRefusedWithItsLineAndColumnAndNothingIsSent) {
 }
 
 // The result column of a report, by serial.
+// The report is in its plan's separator: a semicolon header says which.
 std::map<std::string, std::string> ResultsBySerial(const std::string& reportCsv) {
   std::map<std::string, std::string> results;
   const std::vector<std::string> lines = Lines(reportCsv);
+  const char separator = !lines.empty() && Contains(lines[0], ";") ? ';' : ',';
   for (std::size_t i = 1; i < lines.size(); ++i) {
     std::vector<std::string> fields;
     std::stringstream row(lines[i]);
     std::string field;
-    while (std::getline(row, field, ',')) fields.push_back(field);
+    while (std::getline(row, field, separator)) fields.push_back(field);
     if (fields.size() >= 10) results[fields[1]] = fields[9];
   }
   return results;

@@ -89,6 +89,8 @@ done
 cases=(
   "|4353 vh1;4354 vh1;21765 vh1;8705 vh2;21765 vh2;13057 vh3"
   "--broadcast 255.255.255.255|4353 -;4354 -;21765 -"
+  # Directed broadcasts to routed cells, each naming where its devices are.
+  "--broadcast 10.71.1.255 --broadcast 10.71.2.255|4353 10.71.1.255:8001;4354 10.71.1.255:8001;21765 10.71.1.255:8001;8705 10.71.2.255:8001;21765 10.71.2.255:8001"
   "--interface vh2|8705 vh2;21765 vh2"
   "--interface vh3 --interface vh1|13057 vh3;4353 vh1;4354 vh1;21765 vh1"
 )

@@ -58,25 +58,26 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
       "ignored). Lines that start with # are comments.\n\n" +
       ExitCodeHelp(HelpScope::kApply));
 
-  return {apply, [state]() {
-            ApplyOptions& applyOptions = state->options;
-            std::string problem;
-            if (!ReadBroadcastOption(state->broadcast, applyOptions.destination,
-                                     applyOptions.broadcastGiven, problem)) {
-              return ValueError(problem);
-            }
-            // Asked before the scan, so that nothing goes out unless it can go on.
-            if (!applyOptions.dryRun && !applyOptions.yes && !AnswerTerminalAvailable()) {
-              return UsageError(
-                  "apply asks before it sends; give --yes when there is no terminal to ask on "
-                  "(or --dry-run to see what it would do)");
-            }
-            if (const int status = CheckReportFile(applyOptions)) return status;
-            return RunApply(applyOptions, [state](std::optional<std::string>& password,
-                                                  std::string& passwordProblem) {
-              return ReadPasswordOptions(state->password, password, passwordProblem);
-            });
-          }};
+  return {
+      apply, [state]() {
+        ApplyOptions& applyOptions = state->options;
+        std::string problem;
+        if (!ReadBroadcastOption(state->broadcast, applyOptions.destination,
+                                 applyOptions.broadcastGiven, applyOptions.broadcasts, problem)) {
+          return ValueError(problem);
+        }
+        // Asked before the scan, so that nothing goes out unless it can go on.
+        if (!applyOptions.dryRun && !applyOptions.yes && !AnswerTerminalAvailable()) {
+          return UsageError(
+              "apply asks before it sends; give --yes when there is no terminal to ask on "
+              "(or --dry-run to see what it would do)");
+        }
+        if (const int status = CheckReportFile(applyOptions)) return status;
+        return RunApply(applyOptions, [state](std::optional<std::string>& password,
+                                              std::string& passwordProblem) {
+          return ReadPasswordOptions(state->password, password, passwordProblem);
+        });
+      }};
 }
 
 }  // namespace velkarin::cli

@@ -249,7 +249,7 @@ int CheckPlanPassword(const ApplyOptions& options, const ApplyTable& table) {
 }
 
 std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& options) {
-  if (const int status = ChooseScanTargets(options.broadcastGiven, options.interfaces,
+  if (const int status = ChooseScanTargets(options.broadcasts, options.interfaces,
                                            options.destination, table.targets)) {
     return Refused(status);
   }

@@ -35,16 +35,17 @@ int ValueError(const std::string& message);
 extern const char* const kBroadcastHelp;
 extern const char* const kInterfaceHelp;
 
-// --broadcast ADDRESS[:PORT], as every command takes it.
+// --broadcast ADDRESS[:PORT], as every command takes it, repeatable.
 struct BroadcastOption {
-  std::string text;
+  std::vector<std::string> texts;
   CLI::Option* option = nullptr;
 };
 void AddBroadcastOption(CLI::App& command, BroadcastOption& broadcast);
-// When --broadcast was given: its destination, and `given` set; false, with
-// the problem in words, when its text is no address.
+// When --broadcast was given: every destination in `all`, the first in
+// `destination`, and `given` set; false, with the problem in words, when a
+// text is no address.
 bool ReadBroadcastOption(const BroadcastOption& broadcast, Destination& destination, bool& given,
-                         std::string& problem);
+                         std::vector<Destination>& all, std::string& problem);
 
 // --password [PASSWORD] and --password-file FILE, with VELKARIN_PASSWORD.
 struct PasswordOptions {

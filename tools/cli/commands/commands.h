@@ -18,7 +18,8 @@ struct ListOptions {
   Destination destination;
   // One-shot scan (the default) or the engine's cycle (--cycle, and --watch).
   bool cycle = false;
-  bool broadcastGiven = false;          // --broadcast: one destination, no enumeration
+  bool broadcastGiven = false;          // --broadcast: its destinations, no enumeration
+  std::vector<Destination> broadcasts;  // every --broadcast
   std::vector<std::string> interfaces;  // --interface, repeatable
   double scanSeconds = 3.0;
   char separator = ',';    // of --csv
@@ -51,6 +52,7 @@ struct PlanOptions {
   std::string outputPath;              // empty: standard output
   Destination destination;
   bool broadcastGiven = false;
+  std::vector<Destination> broadcasts;  // every --broadcast
   std::vector<std::string> interfaces;
   double scanSeconds = 3.0;
 };
@@ -69,6 +71,7 @@ struct SetOptions {
   std::optional<std::string> password;
   Destination destination;
   bool broadcastGiven = false;
+  std::vector<Destination> broadcasts;  // every --broadcast
   std::vector<std::string> interfaces;  // --interface: at most one is used
   bool quiet = false;                   // no warnings
   bool allowDuplicates = false;         // send an address another device announces
@@ -91,6 +94,7 @@ struct ApplyOptions {
   std::optional<std::string> password;  // for every row without its own
   Destination destination;
   bool broadcastGiven = false;
+  std::vector<Destination> broadcasts;  // every --broadcast
   std::vector<std::string> interfaces;
   bool quiet = false;
   double verifySeconds = 15.0;  // how long an accepted device may take to announce itself

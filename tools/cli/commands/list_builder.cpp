@@ -71,7 +71,8 @@ BuiltCommand AddListCommand(CLI::App& app) {
                 state->separator.empty() ? DefaultCsvSeparator() : state->separator[0];
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, state->options.destination,
-                                     state->options.broadcastGiven, problem)) {
+                                     state->options.broadcastGiven, state->options.broadcasts,
+                                     problem)) {
               return ValueError(problem);
             }
             return RunList(state->options);

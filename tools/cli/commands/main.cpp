@@ -37,7 +37,8 @@ int ValueError(const std::string& message) {
 }
 
 const char* const kBroadcastHelp =
-    "send discovery and commands to ADDRESS[:PORT] instead of 255.255.255.255:8001";
+    "send discovery and commands to ADDRESS[:PORT] instead of 255.255.255.255:8001 "
+    "(repeatable without --interface: directed broadcasts to routed cells)";
 const char* const kInterfaceHelp =
     "send by the interface NAME only (repeatable; by default by every interface that can "
     "broadcast)";

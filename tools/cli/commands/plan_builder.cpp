@@ -51,7 +51,8 @@ BuiltCommand AddPlanCommand(CLI::App& app) {
   return {plan, [state]() {
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, state->options.destination,
-                                     state->options.broadcastGiven, problem)) {
+                                     state->options.broadcastGiven, state->options.broadcasts,
+                                     problem)) {
               return ValueError(problem);
             }
             for (const std::string& text : state->serials) {

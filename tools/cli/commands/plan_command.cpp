@@ -88,8 +88,8 @@ int RunPlan(const PlanOptions& options) {
     }
   }
   std::vector<ScanTarget> targets;
-  if (const int status = ChooseScanTargets(options.broadcastGiven, options.interfaces,
-                                           options.destination, targets)) {
+  if (const int status =
+          ChooseScanTargets(options.broadcasts, options.interfaces, options.destination, targets)) {
     return status;
   }
   InstallInterruptHandler();

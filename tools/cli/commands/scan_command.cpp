@@ -32,8 +32,8 @@ std::string ProgressText(const ListOptions& options, const std::vector<ScanTarge
 
 int RunScanList(const ListOptions& options) {
   std::vector<ScanTarget> targets;
-  if (const int status = ChooseScanTargets(options.broadcastGiven, options.interfaces,
-                                           options.destination, targets)) {
+  if (const int status =
+          ChooseScanTargets(options.broadcasts, options.interfaces, options.destination, targets)) {
     return status;
   }
 

@@ -95,7 +95,7 @@ BuiltCommand AddSetCommand(CLI::App& app) {
             }
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, setOptions.destination,
-                                     setOptions.broadcastGiven, problem) ||
+                                     setOptions.broadcastGiven, setOptions.broadcasts, problem) ||
                 !ReadPasswordOptions(state->password, setOptions.password, problem)) {
               return ValueError(problem);
             }

@@ -41,7 +41,7 @@ int FindSetTarget(const SetOptions& options, const std::function<bool()>& keepGo
   if (options.interfaces.size() > 1) return UsageError("set sends by one --interface only");
   std::vector<ScanTarget> targets;
   const int status =
-      ChooseScanTargets(options.broadcastGiven, options.interfaces, options.destination, targets);
+      ChooseScanTargets(options.broadcasts, options.interfaces, options.destination, targets);
   if (status != 0) return status;
   out.target = targets.front();
   // A lost answer is no reason to say "not found": two more scans, as apply

@@ -12,19 +12,24 @@
 namespace velkarin::cli {
 
 void AddBroadcastOption(CLI::App& command, BroadcastOption& broadcast) {
-  broadcast.option = command.add_option("--broadcast", broadcast.text, kBroadcastHelp)
-                         ->type_name("ADDRESS[:PORT]");
+  broadcast.option = command.add_option("--broadcast", broadcast.texts, kBroadcastHelp)
+                         ->type_name("ADDRESS[:PORT]")
+                         ->expected(1)
+                         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
 bool ReadBroadcastOption(const BroadcastOption& broadcast, Destination& destination, bool& given,
-                         std::string& problem) {
-  if (broadcast.option->count() == 0) return true;
-  const auto parsed = ParseDestination(broadcast.text);
-  if (!parsed) {
-    problem = "invalid --broadcast '" + broadcast.text + "'";
-    return false;
+                         std::vector<Destination>& all, std::string& problem) {
+  for (const std::string& text : broadcast.texts) {
+    const auto parsed = ParseDestination(text);
+    if (!parsed) {
+      problem = "invalid --broadcast '" + text + "'";
+      return false;
+    }
+    all.push_back(*parsed);
   }
-  destination = *parsed;
+  if (all.empty()) return true;
+  destination = all.front();
   given = true;
   return true;
 }

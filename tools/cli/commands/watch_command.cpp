@@ -30,8 +30,8 @@ constexpr std::uint32_t kSliceMs = 50;
 
 int RunWatch(const ListOptions& options) {
   std::vector<ScanTarget> targets;
-  if (const int status = ChooseScanTargets(options.broadcastGiven, options.interfaces,
-                                           options.destination, targets)) {
+  if (const int status =
+          ChooseScanTargets(options.broadcasts, options.interfaces, options.destination, targets)) {
     return status;
   }
   InstallInterruptHandler();

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "cli/commands/destination_text.h"
 #include "cli/output/device_csv.h"
 #include "cli/output/device_json.h"
 #include "cli/output/device_table.h"
@@ -113,11 +114,23 @@ void WarnIfScanIncomplete(const ScanResult& scan, std::size_t targetCount, doubl
   }
 }
 
-int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names,
-                      const Destination& destination, std::vector<ScanTarget>& targets) {
-  if (broadcastGiven && names.empty()) {
-    targets = {{std::string(), destination}};
+int ChooseScanTargets(const std::vector<Destination>& broadcasts,
+                      const std::vector<std::string>& names, const Destination& destination,
+                      std::vector<ScanTarget>& targets) {
+  if (!broadcasts.empty() && names.empty()) {
+    // Directed broadcasts to routed cells: each is where its devices are
+    // heard, and where their commands go.
+    targets.clear();
+    for (const Destination& b : broadcasts) {
+      targets.push_back({broadcasts.size() == 1 ? std::string() : DestinationText(b), b});
+    }
     return 0;
+  }
+  if (broadcasts.size() > 1) {
+    WriteText(stderr,
+              "velkarin: several --broadcast go by the system's routes; give them without "
+              "--interface\n");
+    return EXIT_USAGE;
   }
   std::string unknown;
   const std::vector<platform::NetInterface> all = platform::ListIpv4Interfaces();

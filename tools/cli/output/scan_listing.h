@@ -29,11 +29,13 @@ std::vector<ScanTarget> ScanTargetsFor(const std::vector<platform::NetInterface>
 std::string UnknownInterfaceProblem(const std::string& name,
                                     const std::vector<platform::NetInterface>& all);
 
-// The targets of a command's scan: the --broadcast destination alone when it
-// was given without --interface, else ScanTargetsFor over the interfaces that
-// are up. 0, or the exit code after its message on standard error.
-int ChooseScanTargets(bool broadcastGiven, const std::vector<std::string>& names,
-                      const Destination& destination, std::vector<ScanTarget>& targets);
+// The targets of a command's scan: the --broadcast destinations (`broadcasts`)
+// when given without --interface, each named by its address when there are
+// several, else ScanTargetsFor over the interfaces that are up. 0, or the exit
+// code after its message on standard error.
+int ChooseScanTargets(const std::vector<Destination>& broadcasts,
+                      const std::vector<std::string>& names, const Destination& destination,
+                      std::vector<ScanTarget>& targets);
 
 // Warns on stderr when the scan may have missed devices: an interface whose
 // socket did not open, or a network not quiet within `scanSeconds`. `remedy`
