@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # velkarin apply on a network that loses datagrams: a plan of 40 devices at
-# 0 %, 5 % and 20 % loss each way (nftables in this private namespace), side
-# by side in alternating runs; then a plan of 1000 at 0 % and at 5 %. Each run
-# gives every device a new address, so every row is configured and verified.
-#   40 rows, 5 %:  40/40 configured, time <= 2x the 0 % time
-#   40 rows, 20 %: >= 39/40 configured, time <= 4x the 0 % time
+# 0 %, 5 %, 20 % and 40 % loss each way (nftables in this private namespace),
+# side by side in alternating runs; then a plan of 1000 at 0 % and at 5 %.
+# Each run gives every device a new address, so every row is configured and
+# verified.
+#   40 rows, 5 %:  40/40 configured, time <= 1.5x the 0 % time
+#   40 rows, 20 %: >= 39/40 configured, time <= 2x the 0 % time
+#   40 rows, 40 %: every row configured or failed with its reason (no row
+#                  said configured that the device did not take), <= 4x
 #   1000 rows, 5 %: 1000/1000 configured, under 30 s
 # Runs inside the private namespace (make bench); needs the linux build and nft.
 set -uo pipefail
@@ -50,28 +53,41 @@ apply() {
 }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-devsim_start fleet "$devsim" --fleet 40 || exit 1
-printf '%-4s %14s %14s %14s\n' run "0% ms (rows)" "5% ms (rows)" "20% ms (rows)"
-: >"$work/t0"; : >"$work/t5"; : >"$work/t20"
-worst5=40; worst20=40
+devsim_start fleet "$devsim" --fleet 40 --log "$work/log" || exit 1
+false40=0
+printf '%-4s %14s %14s %14s %14s\n' run "0% ms (rows)" "5% ms (rows)" "20% ms (rows)" \
+  "40% ms (rows)"
+: >"$work/t0"; : >"$work/t5"; : >"$work/t20"; : >"$work/t40"
+worst5=40; worst20=40; worst40=40
 run=0
 for r in $(seq "$runs"); do
   line=$(printf '%-4s' "$r")
-  for p in 0 5 20; do
+  for p in 0 5 20 40; do
     run=$((run + 1))
     plan "$work/plan.csv" "$run" 40
+    from=$(wc -l <"$work/log")
     read -r ms rows < <(apply "$work/plan.csv" "$p") || exit 1
+    # A row said configured must be one whose device took its configuration.
+    if [ "$p" -eq 40 ]; then
+      for s in $(awk -F, 'NR > 1 && $10 ~ /^configured/ {print $2}' "$work/report.csv"); do
+        tail -n +"$((from + 1))" "$work/log" | grep "device $s: applied" >/dev/null ||
+          false40=$((false40 + 1))
+      done
+    fi
     echo "$ms" >>"$work/t$p"
     [ "$p" -eq 5 ] && [ "$rows" -lt "$worst5" ] && worst5=$rows
     [ "$p" -eq 20 ] && [ "$rows" -lt "$worst20" ] && worst20=$rows
+    [ "$p" -eq 40 ] && [ "$rows" -lt "$worst40" ] && worst40=$rows
     line="$line $(printf '%14s' "$ms ($rows)")"
   done
   echo "$line"
 done
 devsim_stop
 t0=$(median <"$work/t0"); t5=$(median <"$work/t5"); t20=$(median <"$work/t20")
-awk -v a="$t5" -v b="$t0" -v w="$worst5" 'BEGIN { r = a / b; printf "40 rows at 5%% loss: %.2fx the 0%% time (target <= 2), fewest configured %d/40 (target 40): %s\n", r, w, (r <= 2 && w == 40) ? "met" : "NOT met" }'
-awk -v a="$t20" -v b="$t0" -v w="$worst20" 'BEGIN { r = a / b; printf "40 rows at 20%% loss: %.2fx the 0%% time (target <= 4), fewest configured %d/40 (target >= 39): %s\n", r, w, (r <= 4 && w >= 39) ? "met" : "NOT met" }'
+t40=$(median <"$work/t40")
+awk -v a="$t5" -v b="$t0" -v w="$worst5" 'BEGIN { r = a / b; printf "40 rows at 5%% loss: %.2fx the 0%% time (target <= 1.5), fewest configured %d/40 (target 40): %s\n", r, w, (r <= 1.5 && w == 40) ? "met" : "NOT met" }'
+awk -v a="$t20" -v b="$t0" -v w="$worst20" 'BEGIN { r = a / b; printf "40 rows at 20%% loss: %.2fx the 0%% time (target <= 2), fewest configured %d/40 (target >= 39): %s\n", r, w, (r <= 2 && w >= 39) ? "met" : "NOT met" }'
+awk -v a="$t40" -v b="$t0" -v w="$worst40" -v f="$false40" 'BEGIN { r = a / b; printf "40 rows at 40%% loss: %.2fx the 0%% time (target <= 4), fewest configured %d/40, rows said configured that their device did not take: %d (target 0): %s\n", r, w, f, (r <= 4 && f == 0) ? "met" : "NOT met" }'
 
 devsim_start thousand "$devsim" --fleet 1000 || exit 1
 plan "$work/plan.csv" 90 1000
