@@ -93,8 +93,7 @@ int RunPlan(const PlanOptions& options) {
     return status;
   }
   InstallInterruptHandler();
-  ScanTiming timing;
-  timing.maxScanMs = static_cast<std::uint32_t>(options.scanSeconds * 1000.0);
+  const ScanTiming timing = ScanTimingFor(options.scanSeconds);
   ScanResult scan;
   {
     Spinner spinner;

@@ -38,8 +38,7 @@ int RunScanList(const ListOptions& options) {
   }
 
   InstallInterruptHandler();
-  ScanTiming timing;
-  timing.maxScanMs = static_cast<std::uint32_t>(options.scanSeconds * 1000.0);
+  const ScanTiming timing = ScanTimingFor(options.scanSeconds);
   ScanResult result;
   {
     Spinner spinner;

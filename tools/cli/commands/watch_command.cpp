@@ -35,8 +35,7 @@ int RunWatch(const ListOptions& options) {
     return status;
   }
   InstallInterruptHandler();
-  ScanTiming timing;
-  timing.maxScanMs = static_cast<std::uint32_t>(options.scanSeconds * 1000.0);
+  const ScanTiming timing = ScanTimingFor(options.scanSeconds);
   WatchState state(kMissesToLeave);
   bool first = true;
   while (!Interrupted()) {

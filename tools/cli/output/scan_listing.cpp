@@ -114,6 +114,12 @@ void WarnIfScanIncomplete(const ScanResult& scan, std::size_t targetCount, doubl
   }
 }
 
+ScanTiming ScanTimingFor(double scanSeconds) {
+  ScanTiming timing;
+  timing.maxScanMs = static_cast<std::uint32_t>(scanSeconds * 1000.0);
+  return timing;
+}
+
 int ChooseScanTargets(const std::vector<Destination>& broadcasts,
                       const std::vector<std::string>& names, const Destination& destination,
                       std::vector<ScanTarget>& targets) {

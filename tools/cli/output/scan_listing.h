@@ -37,6 +37,10 @@ int ChooseScanTargets(const std::vector<Destination>& broadcasts,
                       const std::vector<std::string>& names, const Destination& destination,
                       std::vector<ScanTarget>& targets);
 
+// A scan's timing for --scan-seconds: the bound of a network that never
+// falls quiet.
+ScanTiming ScanTimingFor(double scanSeconds);
+
 // Warns on stderr when the scan may have missed devices: an interface whose
 // socket did not open, or a network not quiet within `scanSeconds`. `remedy`
 // ends the second warning (" (--scan-seconds)").
