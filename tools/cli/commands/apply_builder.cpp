@@ -46,6 +46,7 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
   AddPasswordOptions(*apply, state->password,
                      "one password for the plan (20 characters at most); without a value, "
                      "ask for it on the terminal without echo");
+  AddScanSecondsOption(*apply, options.scanSeconds);
   AddVerifySecondsOption(*apply, options.verifySeconds);
   apply->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
   apply->add_flag("--quiet", options.quiet, "print no warnings about the plan's entries");

@@ -19,7 +19,7 @@ namespace {
 
 RunEnd RunSteps(ApplyTable& table, const ApplyOptions& options) {
   if (auto end = ChooseTargets(table, options)) return *end;
-  if (auto end = ScanForPlan(table)) return *end;
+  if (auto end = ScanForPlan(table, options)) return *end;
   if (auto end = DecideActions(table, options)) return *end;
   if (auto end = Confirm(table, options)) return *end;
   if (auto end = ConfigureQueue(table.queue, table.targets, options)) return *end;

@@ -279,12 +279,12 @@ std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& optio
   return std::nullopt;
 }
 
-std::optional<RunEnd> ScanForPlan(ApplyTable& table) {
+std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options) {
   InstallInterruptHandler();
   ScanResult& scan = table.scan;
   {
     Spinner spinner;
-    scan = ScanDevices(table.targets, ScanTiming(), [&] {
+    scan = ScanDevices(table.targets, ScanTimingFor(options.scanSeconds), [&] {
       spinner.Tick("looking for the devices of the plan");
       return !Interrupted();
     });
@@ -297,14 +297,15 @@ std::optional<RunEnd> ScanForPlan(ApplyTable& table) {
   for (int again = 0; again < kScansForTheUnheard && !EveryRowHeard(table.plan.rows, scan.devices);
        ++again) {
     Spinner spinner;
-    const ScanResult more = ScanDevices(table.targets, ScanTiming(), [&] {
+    const ScanResult more = ScanDevices(table.targets, ScanTimingFor(options.scanSeconds), [&] {
       spinner.Tick("looking again for the devices of the plan not heard yet");
       return !Interrupted();
     });
     if (Interrupted()) return InterruptedEnd(true);
     AddUnheard(more.devices, scan.devices);
   }
-  WarnIfScanIncomplete(scan, table.targets.size(), ScanTiming().maxScanMs / 1000.0,
+  WarnIfScanIncomplete(scan, table.targets.size(),
+                       ScanTimingFor(options.scanSeconds).maxScanMs / 1000.0,
                        "; a device not heard is reported not found");
   return std::nullopt;
 }

@@ -28,7 +28,7 @@ std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& optio
 
 // The one discovery scan that every row is compared with and sent to, asked
 // again for the planned devices it did not hear.
-std::optional<RunEnd> ScanForPlan(ApplyTable& table);
+std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options);
 
 // Each row's action: already done, not found, or queued to be configured;
 // refused when a planned address is announced by another device (unless

@@ -54,6 +54,8 @@ struct PasswordOptions {
   CLI::Option* valueOption = nullptr;
   CLI::Option* fileOption = nullptr;
 };
+// --scan-seconds S: how long a scan listens (0, not given: until quiet).
+void AddScanSecondsOption(CLI::App& command, double& seconds);
 // --verify-seconds S, for set and apply.
 void AddVerifySecondsOption(CLI::App& command, double& seconds);
 

@@ -21,9 +21,9 @@ struct ListOptions {
   bool broadcastGiven = false;          // --broadcast: its destinations, no enumeration
   std::vector<Destination> broadcasts;  // every --broadcast
   std::vector<std::string> interfaces;  // --interface, repeatable
-  double scanSeconds = 3.0;
-  char separator = ',';    // of --csv
-  std::string outputPath;  // --output: the listing goes to this file instead
+  double scanSeconds = 0.0;             // --scan-seconds; 0: until the network is quiet
+  char separator = ',';                 // of --csv
+  std::string outputPath;               // --output: the listing goes to this file instead
 };
 
 // The listing on standard output, or in the --output file (which the tool
@@ -54,7 +54,7 @@ struct PlanOptions {
   bool broadcastGiven = false;
   std::vector<Destination> broadcasts;  // every --broadcast
   std::vector<std::string> interfaces;
-  double scanSeconds = 3.0;
+  double scanSeconds = 0.0;  // --scan-seconds; 0: until the network is quiet
 };
 
 // Scans once and writes a plan for apply that gives the chosen devices
@@ -76,6 +76,7 @@ struct SetOptions {
   bool quiet = false;                   // no warnings
   bool allowDuplicates = false;         // send an address another device announces
   double verifySeconds = 15.0;          // how long the device may take to announce itself again
+  double scanSeconds = 0.0;             // --scan-seconds; 0: until the network is quiet
 };
 
 // Sends the configuration, then waits for the device to announce itself and
@@ -98,6 +99,7 @@ struct ApplyOptions {
   std::vector<std::string> interfaces;
   bool quiet = false;
   double verifySeconds = 15.0;  // how long an accepted device may take to announce itself
+  double scanSeconds = 0.0;     // --scan-seconds; 0: until the network is quiet
 };
 
 // Reads the plan's password into `password`; false with the problem in words.

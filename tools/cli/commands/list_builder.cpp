@@ -57,9 +57,7 @@ BuiltCommand AddListCommand(CLI::App& app) {
                  "list what one cycle of the discovery engine finds, as the property page does "
                  "(at most 202 devices, by the system's choice of interface)")
       ->excludes(watch);
-  list->add_option("--scan-seconds", options.scanSeconds,
-                   "end the scan after this many seconds even if answers keep coming (3)")
-      ->check(CLI::Range(0.1, 3600.0));
+  AddScanSecondsOption(*list, options.scanSeconds);
   list->footer(ExitCodeHelp(HelpScope::kList));
   output->excludes(watch);
 

@@ -43,9 +43,7 @@ BuiltCommand AddPlanCommand(CLI::App& app) {
       ->type_name("FILE");
   AddBroadcastOption(*plan, state->broadcast);
   plan->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
-  plan->add_option("--scan-seconds", options.scanSeconds,
-                   "end the scan after this many seconds even if answers keep coming (3)")
-      ->check(CLI::Range(0.1, 3600.0));
+  AddScanSecondsOption(*plan, options.scanSeconds);
   plan->footer(ExitCodeHelp(HelpScope::kList));
 
   return {plan, [state]() {

@@ -107,7 +107,7 @@ int RunPlan(const PlanOptions& options) {
     WriteText(stderr, "velkarin: cannot open a socket for discovery\n");
     return EXIT_ERROR;
   }
-  WarnIfScanIncomplete(scan, targets.size(), options.scanSeconds, " (--scan-seconds)");
+  WarnIfScanIncomplete(scan, targets.size(), timing.maxScanMs / 1000.0, " (--scan-seconds)");
 
   // Addresses are unique per network: each interface's devices get their
   // own run from the first address, past what is announced there now.

@@ -69,7 +69,7 @@ int RunScanList(const ListOptions& options) {
     }
     WriteText(stderr, NoDeviceAnsweredText(options.destination, names) + "\n");
   }
-  WarnIfScanIncomplete(result, targets.size(), options.scanSeconds, " (--scan-seconds)");
+  WarnIfScanIncomplete(result, targets.size(), timing.maxScanMs / 1000.0, " (--scan-seconds)");
   return EXIT_OK;
 }
 

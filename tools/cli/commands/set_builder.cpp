@@ -61,6 +61,7 @@ BuiltCommand AddSetCommand(CLI::App& app) {
       "print no warnings (about the entries, or an address sent with --allow-duplicates)");
   set->add_flag("--allow-duplicates", options.allowDuplicates,
                 "send an address that another device announces (an address conflict)");
+  AddScanSecondsOption(*set, options.scanSeconds);
   AddVerifySecondsOption(*set, options.verifySeconds);
   AddBroadcastOption(*set, state->broadcast);
   set->footer(ExitCodeHelp(HelpScope::kSet));

@@ -49,7 +49,7 @@ int FindSetTarget(const SetOptions& options, const std::function<bool()>& keepGo
   ScanResult scan;
   std::vector<ScannedDevice> named;
   for (int look = 0; look < 3 && named.empty() && (look == 0 || keepGoing()); ++look) {
-    scan = ScanDevices(targets, ScanTiming(), keepGoing);
+    scan = ScanDevices(targets, ScanTimingFor(options.scanSeconds), keepGoing);
     for (const ScannedDevice& d : scan.devices) {
       if (NamedBy(options, d.record)) named.push_back(d);
     }

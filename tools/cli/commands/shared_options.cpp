@@ -34,6 +34,15 @@ bool ReadBroadcastOption(const BroadcastOption& broadcast, Destination& destinat
   return true;
 }
 
+void AddScanSecondsOption(CLI::App& command, double& seconds) {
+  command
+      .add_option("--scan-seconds", seconds,
+                  "listen this many seconds for answers, for devices that answer late (by "
+                  "default until no new device has answered for 0.6 s, at least 1 s, at most 3 s)")
+      ->type_name("S")
+      ->check(CLI::Range(0.1, 3600.0));
+}
+
 void AddVerifySecondsOption(CLI::App& command, double& seconds) {
   command
       .add_option("--verify-seconds", seconds,

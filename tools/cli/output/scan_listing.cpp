@@ -116,7 +116,10 @@ void WarnIfScanIncomplete(const ScanResult& scan, std::size_t targetCount, doubl
 
 ScanTiming ScanTimingFor(double scanSeconds) {
   ScanTiming timing;
-  timing.maxScanMs = static_cast<std::uint32_t>(scanSeconds * 1000.0);
+  if (scanSeconds > 0) {
+    timing.maxScanMs = static_cast<std::uint32_t>(scanSeconds * 1000.0);
+    timing.listenMs = timing.maxScanMs;
+  }
   return timing;
 }
 

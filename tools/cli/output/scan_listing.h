@@ -37,8 +37,8 @@ int ChooseScanTargets(const std::vector<Destination>& broadcasts,
                       const std::vector<std::string>& names, const Destination& destination,
                       std::vector<ScanTarget>& targets);
 
-// A scan's timing for --scan-seconds: the bound of a network that never
-// falls quiet.
+// A scan's timing for --scan-seconds: listen that long, for devices that
+// answer late; 0 (not given): until the network is quiet, from 1 s to 3 s.
 ScanTiming ScanTimingFor(double scanSeconds);
 
 // Warns on stderr when the scan may have missed devices: an interface whose
