@@ -187,9 +187,10 @@ TEST_F(CliTest, DevicesAsTheyAreAreConfiguredAndJudgedByWhatTheyDid) {
     const char* what;
     const char* device;  // its keys beyond the serial
     std::vector<std::string> set;
-    const char* row;     // dhcp,ip,netmask,gateway
-    int exitCode;        // set's; apply ends 0 for 0, else 7
-    const char* result;  // apply's, from the start
+    const char* row;                // dhcp,ip,netmask,gateway
+    std::vector<std::string> both;  // options of set and apply
+    int exitCode;                   // set's; apply ends 0 for 0, else 7
+    const char* result;             // apply's, from the start
     const char* applied;
     int mostCommands;  // on the clean network
   } profiles[] = {
@@ -198,6 +199,7 @@ TEST_F(CliTest, DevicesAsTheyAreAreConfiguredAndJudgedByWhatTheyDid) {
        "ip=10.5.0.9,netmask=255.255.0.0,gateway=,emptyGateway=omit",
        {"--ip", "10.5.0.9/16", "--gateway", "10.5.0.1"},
        "no,10.5.0.9,255.255.0.0,10.5.0.1",
+       {},
        0,
        "configured",
        "dhcp=0 ip=10.5.0.9 netmask=255.255.0.0 gateway=10.5.0.1",
@@ -207,6 +209,7 @@ TEST_F(CliTest, DevicesAsTheyAreAreConfiguredAndJudgedByWhatTheyDid) {
        "ip=10.5.0.9,netmask=255.255.0.0,dhcpFlag=2",
        {"--dhcp"},
        "yes,,,",
+       {},
        0,
        "configured",
        "dhcp=2",
@@ -217,14 +220,16 @@ TEST_F(CliTest, DevicesAsTheyAreAreConfiguredAndJudgedByWhatTheyDid) {
        "silentWhileChanging=true",
        {"--ip", "10.5.0.7/16"},
        "no,10.5.0.7,255.255.0.0,",
+       {},
        0,
        "configured",
        "dhcp=0 ip=10.5.0.7",
        2},
       {"a restart longer than the verification",
        "ip=10.5.0.9,netmask=255.255.0.0,afterAcceptDelayMs=4000,silentWhileChanging=true",
-       {"--ip", "10.5.0.7/16", "--verify-seconds", "1"},
+       {"--ip", "10.5.0.7/16"},
        "no,10.5.0.7,255.255.0.0,",
+       {"--verify-seconds", "1"},
        3,
        "accepted, not seen again within 1 s",
        nullptr,
@@ -234,6 +239,16 @@ TEST_F(CliTest, DevicesAsTheyAreAreConfiguredAndJudgedByWhatTheyDid) {
        "ip=10.5.0.9,netmask=255.255.0.0,announceDelayMs=900",
        {"--ip", "10.5.0.7/16"},
        "no,10.5.0.7,255.255.0.0,",
+       {},
+       0,
+       "configured",
+       "dhcp=0 ip=10.5.0.7",
+       1},
+      {"a later announcer, waited for",
+       "ip=10.5.0.9,netmask=255.255.0.0,announceDelayMs=1800",
+       {"--ip", "10.5.0.7/16"},
+       "no,10.5.0.7,255.255.0.0,",
+       {"--scan-seconds", "2.5"},
        0,
        "configured",
        "dhcp=0 ip=10.5.0.7",
@@ -253,12 +268,10 @@ TEST_F(CliTest, DevicesAsTheyAreAreConfiguredAndJudgedByWhatTheyDid) {
         if (apply) {
           std::ofstream(planPath) << "serial,dhcp,ip,netmask,gateway\nC0DE," << p.row << "\n";
           args = {"apply", planPath, "--yes", "--json"};
-          if (p.set.size() > 2 && p.set[p.set.size() - 2] == "--verify-seconds") {
-            args.insert(args.end(), p.set.end() - 2, p.set.end());
-          }
         } else {
           args.insert(args.end(), p.set.begin(), p.set.end());
         }
+        args.insert(args.end(), p.both.begin(), p.both.end());
         const RunResult run = RunCli(args, seconds(90));
         ASSERT_TRUE(run.finished);
         const int received = CommandsTo(devsim, "00C0DE");
