@@ -34,9 +34,9 @@ TEST_F(CliTest, HelpListsTheCommandsAndTheExitCodes) {
   EXPECT_NE(setHelp.out.find("  130  interrupted by Ctrl-C"), std::string::npos);
   EXPECT_NE(setHelp.out.find("  143  terminated (SIGTERM)"), std::string::npos);
   // set sends by one interface; list and apply by several.
-  EXPECT_EQ(setHelp.out.find("repeatable"), std::string::npos);
+  EXPECT_EQ(setHelp.out.find("NAME only (repeatable"), std::string::npos);
   EXPECT_EQ(setHelp.out.find("--interface NAME ..."), std::string::npos);
-  EXPECT_NE(listHelp.out.find("repeatable"), std::string::npos);
+  EXPECT_NE(listHelp.out.find("NAME only (repeatable"), std::string::npos);
   // The plan's form, in the help of the command that reads it.
   const RunResult applyHelp = RunCli({"apply", "--help"});
   for (const char* part : {"`velkarin list --csv` prints is a plan", "dhcp (yes or no",
