@@ -31,13 +31,14 @@ namespace {
 struct Range {
   std::uint32_t first = 0;
   std::uint32_t prefix = 0;
+  std::uint32_t mask = 0;
   std::uint32_t network = 0;
   std::uint32_t broadcast = 0;
 };
 
 // ADDRESS/PREFIX: the first address to give and its subnet; "" or the problem.
 std::string ReadRange(const std::string& text, Range& range) {
-  const std::string usage = "invalid --from '" + text + "' (ADDRESS/PREFIX, as 192.168.0.20/24)";
+  std::string usage = "invalid --from '" + text + "' (ADDRESS/PREFIX, as 192.168.0.20/24)";
   const std::size_t slash = text.find('/');
   if (slash == std::string::npos) return usage;
   const std::string address = text.substr(0, slash);
@@ -50,9 +51,9 @@ std::string ReadRange(const std::string& text, Range& range) {
   // A /31 or /32 has no room for a plan's devices beside its own ends.
   if (range.prefix < 8 || range.prefix > 30) return usage + ": the prefix is 8 to 30";
   range.first = *ParseIpv4(address);
-  const std::uint32_t mask = ~std::uint32_t{0} << (32 - range.prefix);
-  range.network = range.first & mask;
-  range.broadcast = range.network | ~mask;
+  range.mask = ~std::uint32_t{0} << (32 - range.prefix);
+  range.network = range.first & range.mask;
+  range.broadcast = range.network | ~range.mask;
   if (range.first == range.network || range.first == range.broadcast) {
     return "--from " + text + " is the subnet's network or broadcast address; start at a host";
   }
@@ -75,7 +76,7 @@ int RunPlan(const PlanOptions& options) {
   if (const std::string problem = ReadRange(options.from, range); !problem.empty()) {
     return ValueError(problem);
   }
-  const std::string netmask = DottedDecimal(~std::uint32_t{0} << (32 - range.prefix));
+  const std::string netmask = DottedDecimal(range.mask);
   std::optional<std::uint32_t> gateway;
   if (!options.gateway.empty()) {
     if (!IsValidAddressText(options.gateway)) {

@@ -59,7 +59,7 @@ char DefaultCsvSeparator() {
 }
 
 std::string CsvField(const std::string& text, char separator) {
-  const std::string safe = SpreadsheetSafeCell(text);
+  std::string safe = SpreadsheetSafeCell(text);
   const bool quoted = safe.find_first_of("\"\r\n") != std::string::npos ||
                       safe.find(separator) != std::string::npos ||
                       (!safe.empty() && (safe.front() == ' ' || safe.back() == ' '));

@@ -323,7 +323,9 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
   std::map<std::uint32_t, std::vector<std::size_t>> byAddress;  // kept fixed rows, in order
   for (PlanRow& row : plan.rows) {
     std::optional<std::size_t> device;
+    // The indexes hold only rows already kept.
     for (const std::size_t k : bySerial[row.entries.serial]) {
+      // cppcheck-suppress containerOutOfBounds
       if (SameDevice(row, rows[k])) {
         device = k;
         break;
@@ -332,6 +334,7 @@ Plan ReadPlan(const std::string& text, bool allowPasswordColumn) {
     std::optional<std::size_t> address;
     if (!row.entries.dhcp) {
       for (const std::size_t k : byAddress[AddressValue(row.entries.ipAddress)]) {
+        // cppcheck-suppress containerOutOfBounds
         if (SameNetwork(row, rows[k])) {
           address = k;
           break;
