@@ -12,20 +12,14 @@ bool SameDevice(const ScannedDevice& a, const ScannedDevice& b) {
          SameTextIgnoringCase(a.record.deviceId, b.record.deviceId);
 }
 
-// The fields of a configuration a technician watches, with list's JSON names.
-struct Field {
-  const char* name;
-  std::string DeviceRecord::*text;
-};
-const Field kFields[] = {{"name", &DeviceRecord::name},
-                         {"ipAddress", &DeviceRecord::ipAddress},
-                         {"netmask", &DeviceRecord::netmask},
-                         {"gateway", &DeviceRecord::gateway}};
+// The texts of a device a technician watches, besides its DHCP flag.
+std::string DeviceRecord::*const kFields[] = {&DeviceRecord::name, &DeviceRecord::ipAddress,
+                                              &DeviceRecord::netmask, &DeviceRecord::gateway};
 
 bool SameConfiguration(const DeviceRecord& a, const DeviceRecord& b) {
-  if (a.dhcp != b.dhcp) return false;
-  for (const Field& f : kFields) {
-    if (a.*f.text != b.*f.text) return false;
+  if ((a.dhcp != 0) != (b.dhcp != 0)) return false;
+  for (std::string DeviceRecord::*field : kFields) {
+    if (a.*field != b.*field) return false;
   }
   return true;
 }
