@@ -117,10 +117,7 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
     sentAt_ = platform::TickCountMs();
     ++delivery.commands;
     delivery.answeredChallenge = delivery.answeredChallenge || signedWithChallenge_;
-    std::uint32_t wait = ReplyWait(limits, unanswered_);
-    if (delivery.silentInLook) wait = std::max(wait, limits.busyReplyWaitMs);
-    delivery.silentInLook = false;
-    heard = Listen(found.serial, password, wait, limits);
+    heard = Listen(found.serial, password, ReplyWait(limits, unanswered_), limits);
     if (platform::QuitRequested()) return CONFIG_NO_REPLY;
     if (heard == Heard::kNothing) {
       ++unanswered_;
@@ -149,6 +146,14 @@ ConfigResult DeviceExchange::HearOutstanding(std::uint32_t serial, const char* p
   if (heard == Heard::kAccepted) return CONFIG_OK;
   // A challenge handed out now is not answered: nothing more is sent.
   return heard == Heard::kOther ? CONFIG_FAILED : CONFIG_REFUSED;
+}
+
+bool DeviceExchange::AcceptanceArrived(std::uint32_t serial, const char* password,
+                                       const DeliveryLimits& limits) {
+  if (channel_ == nullptr) return false;
+  const bool accepted = Listen(serial, password, 0, limits) == Heard::kAccepted;
+  if (accepted) channel_.reset();
+  return accepted;
 }
 
 ScanTiming LookTiming() {
@@ -188,10 +193,23 @@ Delivery DeliverConfiguration(const ScanTarget& target, const DeviceRecord& reco
   };
   for (;;) {
     delivery.result = exchange.Send(record, password, found, limits, delivery);
+    const std::uint32_t sentAt = platform::TickCountMs();
     if (!WorthALook(delivery.result, delivery) || platform::QuitRequested()) return delivery;
     // The command or its reply was lost: the device may run the
-    // configuration already.
-    if (SeenConfigured(target, record, found, delivery, goOn)) {
+    // configuration already. One the look does not hear may be busy writing
+    // its flash: looked at again while that may last.
+    bool configured = SeenConfigured(target, record, found, delivery, goOn);
+    while (!configured && delivery.silentInLook && delivery.result == CONFIG_NO_REPLY &&
+           platform::TickElapsed(sentAt, platform::TickCountMs()) < limits.busyMs && goOn()) {
+      if (exchange.AcceptanceArrived(found.serial, password, limits)) {
+        delivery.result = CONFIG_OK;
+        return delivery;
+      }
+      configured = SeenConfigured(target, record, found, delivery, goOn);
+    }
+    if (configured) {
+      // Its reply may have come while it was looked at.
+      if (exchange.AcceptanceArrived(found.serial, password, limits)) delivery.replyLost = false;
       delivery.result = CONFIG_OK;
       return delivery;
     }

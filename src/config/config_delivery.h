@@ -26,10 +26,11 @@ struct DeliveryLimits {
   // and a lost datagram far less time.
   std::uint32_t replyWaitMs = 200;
   std::uint32_t longestReplyWaitMs = 3000;
-  // After a look that did not hear the device at all: it may be busy
-  // writing its flash before it replies (1.5 s), so the next command waits
-  // that long, and a slow device is sent two commands, not four.
-  std::uint32_t busyReplyWaitMs = 1500;
+  // A device that a look after a command without a reply does not hear at
+  // all may be busy writing its flash before it replies: it is looked at
+  // again, not sent the command again, until this long after its last
+  // command. On a lossy network a silent look costs one look more.
+  std::uint32_t busyMs = 1500;
   std::uint32_t deliveryMs = 20000;  // no command goes out after this
 };
 
@@ -84,6 +85,9 @@ class DeviceExchange {
   // settles it, or when no command is outstanding.
   ConfigResult HearOutstanding(std::uint32_t serial, const char* password,
                                const DeliveryLimits& limits);
+  // An acceptance already on the exchange's socket, read without a wait:
+  // true when the device's reply came after all.
+  bool AcceptanceArrived(std::uint32_t serial, const char* password, const DeliveryLimits& limits);
 
   const Destination& destination() const { return destination_; }
   const ConfigChallenge& challenge() const { return challenge_; }

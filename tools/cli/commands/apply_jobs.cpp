@@ -12,6 +12,7 @@
 #include "cli/commands/apply_steps.h"
 #include "cli/commands/set_entries.h"
 #include "cli/output/display_text.h"
+#include "cli/output/scan_listing.h"
 #include "cli/plan/address_entry.h"
 #include "cli/terminal/terminal.h"
 #include "config/configuration_wait.h"
@@ -50,19 +51,26 @@ bool PlanPasswordHeldBack() {
 // One row's command, through the row's own exchange, so that the device's
 // challenge is never shared between threads. What goes wrong in the tool is
 // the row's result, not the run's end.
+// The row's own password, else the plan's; null for none.
+const char* RowPassword(const RowRun& run, const ApplyOptions& options) {
+  const std::optional<std::string>& password =
+      run.row->entries.password ? run.row->entries.password : options.password;
+  return password ? password->c_str() : nullptr;
+}
+
 void ConfigureRow(RowRun& run, const ApplyOptions& options) {
   try {
-    const std::optional<std::string>& password =
-        run.row->entries.password ? run.row->entries.password : options.password;
+    const char* password = RowPassword(run, options);
     if (run.delivery.commands == 0) run.firstSent = std::chrono::steady_clock::now();
+    run.lastSent = std::chrono::steady_clock::now();
     if (Interrupted()) {
       // Nothing more goes out; a reply still on its way settles the row.
-      run.result = run.exchange.HearOutstanding(
-          run.device.record.serial, password ? password->c_str() : nullptr, DeliveryLimits());
+      run.result =
+          run.exchange.HearOutstanding(run.device.record.serial, password, DeliveryLimits());
       return;
     }
-    run.result = run.exchange.Send(run.planned, password ? password->c_str() : nullptr,
-                                   run.device.record, DeliveryLimits(), run.delivery);
+    run.result =
+        run.exchange.Send(run.planned, password, run.device.record, DeliveryLimits(), run.delivery);
   } catch (const std::exception& error) {
     run.failure = error.what();
   } catch (...) {
@@ -158,7 +166,8 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const ApplyOptions& options) 
 // are verified on the way, but it does not wait for them. Gives the rows to
 // send the command again.
 std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
-                                      const std::vector<ScanTarget>& targets) {
+                                      const std::vector<ScanTarget>& targets,
+                                      const ApplyOptions& options) {
   std::vector<ExpectedConfiguration> expected;
   std::vector<RowRun*> looked;
   bool unanswered = false;
@@ -166,6 +175,12 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
     if (run->state.load() != kFinished || !run->failure.empty() || run->heldBack ||
         (run->result != CONFIG_OK && !WorthALook(run->result, run->delivery))) {
       continue;
+    }
+    // A reply that came since, from a slow device: accepted after all.
+    if (run->result == CONFIG_NO_REPLY &&
+        run->exchange.AcceptanceArrived(run->device.record.serial, RowPassword(*run, options),
+                                        DeliveryLimits())) {
+      run->result = CONFIG_OK;
     }
     if (run->outcome == Outcome::kConfigured) continue;
     const bool awaited = run->result != CONFIG_OK;
@@ -232,7 +247,7 @@ void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTar
   const std::uint32_t verifyMs = static_cast<std::uint32_t>(options.verifySeconds * 1000.0);
   const std::uint32_t start = platform::TickCountMs();
   const std::vector<ObservedConfiguration> observed =
-      AwaitConfigurations(targets, expected, verifyMs, ScanTiming(), [&] {
+      AwaitConfigurations(targets, expected, verifyMs, ScanTimingFor(options.scanSeconds), [&] {
         const std::uint32_t waited = platform::TickElapsed(start, platform::TickCountMs());
         const std::uint32_t left = waited < verifyMs ? (verifyMs - waited + 999) / 1000 : 0;
         spinner.Tick("waiting for " + CountText(expected.size(), "device") +
@@ -277,10 +292,23 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
       return end;
     }
     std::vector<RowRun*> next;
-    for (RowRun* run : LookAtUnanswered(pending, targets)) {
-      const bool timeLeft = std::chrono::steady_clock::now() - run->firstSent <
-                            std::chrono::milliseconds(limits.deliveryMs);
-      if (timeLeft && run->delivery.commands < limits.maxCommands) next.push_back(run);
+    // A device the look did not hear may be busy writing its flash before it
+    // replies: it is looked at again, not sent the command again, while
+    // that may last. On a lossy network a silent look costs one look more.
+    for (std::vector<RowRun*> looked = pending; !looked.empty();) {
+      std::vector<RowRun*> silent;
+      for (RowRun* run : LookAtUnanswered(looked, targets, options)) {
+        const auto now = std::chrono::steady_clock::now();
+        const bool busy = run->delivery.silentInLook && !Interrupted() &&
+                          now - run->lastSent < std::chrono::milliseconds(limits.busyMs);
+        const bool timeLeft = now - run->firstSent < std::chrono::milliseconds(limits.deliveryMs);
+        if (busy) {
+          silent.push_back(run);
+        } else if (timeLeft && run->delivery.commands < limits.maxCommands) {
+          next.push_back(run);
+        }
+      }
+      looked = silent;
     }
     pending = lastRound ? std::vector<RowRun*>() : next;
   }

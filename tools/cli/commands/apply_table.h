@@ -49,6 +49,7 @@ struct RowRun {
   Delivery delivery;      // the commands sent, and how they ended
   bool heldBack = false;  // sent no more: the plan's password was refused
   std::chrono::steady_clock::time_point firstSent;
+  std::chrono::steady_clock::time_point lastSent;  // the last call that may have sent
   // Written by the main thread alone.
   Outcome outcome = Outcome::kPending;
   std::string detail;

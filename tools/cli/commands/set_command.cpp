@@ -12,6 +12,7 @@
 #include "cli/output/device_table.h"
 #include "cli/output/display_text.h"
 #include "cli/output/result_words.h"
+#include "cli/output/scan_listing.h"
 #include "cli/output/text_output.h"
 #include "cli/output/warnings.h"
 #include "cli/plan/address_entry.h"
@@ -176,7 +177,7 @@ int RunSet(const SetOptions& options) {
   const std::uint32_t verifyMs = static_cast<std::uint32_t>(options.verifySeconds * 1000.0);
   const ObservedConfiguration observed =
       AwaitConfigurations({target.target}, {{target.target.interfaceName, record}}, verifyMs,
-                          ScanTiming(), WaitProgress(progress, verifyMs))
+                          ScanTimingFor(options.scanSeconds), WaitProgress(progress, verifyMs))
           .front();
   const bool found = observed.seen;
   const DeviceRecord& announced = observed.announced;
