@@ -164,7 +164,7 @@ ConfigResult SendAndAwait(DeviceFinder& finder, UdpChannel& commandChannel,
 // announces both it and the record's serial will do, and there is no
 // fallback to the serial alone.
 ConfigResult SearchForTarget(DeviceFinder& finder, DeviceRecord& record, const char* password,
-                             bool exact, DeviceRecord& found, const BeforeSendHook& beforeSend) {
+                             bool exact, DeviceRecord& found) {
   // A quit noted by an earlier run on this thread has been handed on already.
   platform::ClearQuitRequested();
 
@@ -172,7 +172,7 @@ ConfigResult SearchForTarget(DeviceFinder& finder, DeviceRecord& record, const c
   if (PasswordTooLong(password)) return CONFIG_BAD_ARGUMENT;
   if (!CommandFits(record, password)) return CONFIG_BAD_ARGUMENT;
 
-  // The devices heard by the search that found the target, for `beforeSend`.
+  // The devices heard by the search that found the target.
   DeviceCollector heard;
   if (exact && !record.deviceId.empty()) {
     if (!WaitForDeviceIn(finder, heard, kSearchTimeMs, [&](DeviceCollector& collector) {
@@ -210,14 +210,13 @@ ConfigResult SearchForTarget(DeviceFinder& finder, DeviceRecord& record, const c
   if (platform::QuitRequested()) return CONFIG_NO_REPLY;
   if (found.statusFlags & STATUS_SERIAL_SHARED_NO_ID) return CONFIG_SERIAL_SHARED_NO_ID;
 
-  if (beforeSend && !beforeSend(heard.Snapshot(), found)) return CONFIG_NO_REPLY;
   return CONFIG_OK;
 }
 
 ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const char* password,
-                            bool exact, DeviceRecord& found, const BeforeSendHook& beforeSend) {
+                            bool exact, DeviceRecord& found) {
   UdpChannel commandChannel(finder.destination());
-  const ConfigResult searched = SearchForTarget(finder, record, password, exact, found, beforeSend);
+  const ConfigResult searched = SearchForTarget(finder, record, password, exact, found);
   if (searched != CONFIG_OK) return searched;
   return SendAndAwait(finder, commandChannel, record, password, found.serial, false);
 }
@@ -226,24 +225,12 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
 
 ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const char* password) {
   DeviceRecord found;
-  return RunTransaction(finder, std::move(record), password, false, found, nullptr);
+  return RunTransaction(finder, std::move(record), password, false, found);
 }
 
 ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
                                   DeviceRecord& found) {
-  return RunTransaction(finder, std::move(record), password, true, found, nullptr);
-}
-
-ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
-                                  DeviceRecord& found, const BeforeSendHook& beforeSend) {
-  return RunTransaction(finder, std::move(record), password, true, found, beforeSend);
-}
-
-ConfigResult FindDeviceToConfigure(DeviceFinder& finder, const DeviceRecord& record,
-                                   const char* password, DeviceRecord& found,
-                                   const BeforeSendHook& beforeSend) {
-  DeviceRecord sent = record;
-  return SearchForTarget(finder, sent, password, true, found, beforeSend);
+  return RunTransaction(finder, std::move(record), password, true, found);
 }
 
 ConfigResult FoundDeviceProblem(const DeviceRecord& record, const char* password,

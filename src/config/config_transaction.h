@@ -35,19 +35,6 @@ ConfigResult ConfigureDevice(DeviceFinder& finder, DeviceRecord record, const ch
 // any (otherwise it stays as it was). Without a deviceId, as ConfigureDevice.
 ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
                                   DeviceRecord& found);
-// Called once just before the command goes out, with every device that the
-// transaction's own search heard and the device about to be configured: a
-// caller can check the list it acts on without a search of its own. False
-// sends nothing, and the result is CONFIG_NO_REPLY, as when the host quits.
-using BeforeSendHook = std::function<bool(const DeviceList& heard, const DeviceRecord& target)>;
-ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, const char* password,
-                                  DeviceRecord& found, const BeforeSendHook& beforeSend);
-// The search of ConfigureNamedDevice alone, with its judgement of the device
-// found: CONFIG_OK when `found` is the device to send `record` to, and
-// `beforeSend` has been called.
-ConfigResult FindDeviceToConfigure(DeviceFinder& finder, const DeviceRecord& record,
-                                   const char* password, DeviceRecord& found,
-                                   const BeforeSendHook& beforeSend);
 // For a device that a scan has just found (`found`, with the scan's status
 // flags): CONFIG_OK when it may be sent `record`, otherwise what the
 // transaction would have said instead of sending.

@@ -5,7 +5,6 @@
 #include "cli/commands/builders.h"
 #include "cli/commands/commands.h"
 #include "cli/commands/set_entries.h"
-#include "cli/commands/set_interface.h"
 #include "cli/output/result_words.h"
 #include "cli/plan/address_entry.h"
 #include "cli/terminal/terminal.h"

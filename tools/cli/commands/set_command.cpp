@@ -1,5 +1,5 @@
-// velkarin set: one configuration transaction, then the device's own word
-// on what it took.
+// velkarin set: one scan for the device, its delivery by the interface it
+// was heard on, then the device's own word on what it took.
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -87,16 +87,16 @@ bool RefusedBeforeSending(const SetOptions& options, const DeviceRecord& record,
     return true;
   }
   if (record.dhcp != 0) return false;
-  const DeviceList heard(found.heard.begin(), found.heard.end());
-  for (const std::string& text : AddressConflictWarnings(heard, found.device, record.ipAddress)) {
+  const std::vector<std::string> conflicts = AddressConflictWarnings(
+      DeviceList(found.heard.begin(), found.heard.end()), found.device, record.ipAddress);
+  for (const std::string& text : conflicts) {
     if (!options.allowDuplicates) {
       WriteText(stderr, "velkarin: " + text + " (--allow-duplicates sends it anyway)\n");
     } else if (!options.quiet) {
       PrintWarning(text);
     }
   }
-  return !options.allowDuplicates &&
-         !AddressConflictWarnings(heard, found.device, record.ipAddress).empty();
+  return !options.allowDuplicates && !conflicts.empty();
 }
 
 }  // namespace
