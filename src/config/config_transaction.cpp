@@ -1,7 +1,9 @@
 #include "config/config_transaction.h"
 
+#include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "config/config_command.h"
 #include "config/config_reply.h"
@@ -80,19 +82,26 @@ const char* ConfigResultName(ConfigResult result) {
   return "CONFIG_UNKNOWN";
 }
 
-void PollOnce(const DeviceFinder& finder, DeviceCollector& collector) {
-  UdpChannel channel(finder.destination());
-  channel.SendDiscovery();
+void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
+  // One channel per adapter the engine searches, so that the device is found
+  // behind whichever it lies.
+  std::vector<std::unique_ptr<UdpChannel>> channels;
+  for (const ScanTarget& target : finder.targets()) {
+    channels.push_back(std::make_unique<UdpChannel>(target.destination));
+    channels.back()->SendDiscovery();
+  }
   platform::PumpOneMessage();
   if (platform::QuitRequested()) return;
   platform::SleepMs(kPollPauseMs);
   char buffer[kReceiveBufferSize];
   // Bounded, so that a device that floods its answers cannot hold the poll,
   // and the page's thread with it, for as long as the flood lasts.
-  for (int taken = 0; taken < kMaxPollDatagrams; ++taken) {
-    if (CollectAnnouncement(channel, buffer, collector) <= 0) break;
-    platform::PumpOneMessage();
-    if (platform::QuitRequested()) return;
+  for (const auto& channel : channels) {
+    for (int taken = 0; taken < kMaxPollDatagrams; ++taken) {
+      if (CollectAnnouncement(*channel, buffer, collector) <= 0) break;
+      platform::PumpOneMessage();
+      if (platform::QuitRequested()) return;
+    }
   }
 }
 
@@ -218,6 +227,8 @@ ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const cha
   UdpChannel commandChannel(finder.destination());
   const ConfigResult searched = SearchForTarget(finder, record, password, exact, found);
   if (searched != CONFIG_OK) return searched;
+  // The command goes back by the adapter the device was heard on.
+  commandChannel.LeaveBy(found.interfaceIndex);
   return SendAndAwait(finder, commandChannel, record, password, found.serial, false);
 }
 

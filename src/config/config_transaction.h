@@ -45,7 +45,7 @@ bool WaitForDeviceById(DeviceFinder& finder, std::string deviceId, std::int32_t 
                        std::uint32_t timeoutMs, DeviceRecord& found);
 bool WaitForDeviceBySerial(DeviceFinder& finder, std::uint32_t serial, std::uint32_t timeoutMs,
                            DeviceRecord& found);
-void PollOnce(const DeviceFinder& finder, DeviceCollector& collector);
+void PollOnce(DeviceFinder& finder, DeviceCollector& collector);
 // The wait after a configuration: like WaitForDeviceBySerial, but `found` is
 // the device's newest announcement (with this identifier too, unless
 // `deviceId` is empty), so that a device which announced its old settings

@@ -41,7 +41,9 @@ void CrossCheckValues(DeviceRecord& a, std::uint32_t aIp, bool aPlaceholder, Dev
                       std::uint32_t bIp) {
   if (aPlaceholder) {
     a.statusFlags |= STATUS_NO_IP;
-  } else if (aIp == bIp) {
+  } else if (aIp == bIp && a.interfaceIndex == b.interfaceIndex) {
+    // An address is unique per network: two cells behind two adapters may
+    // use the same scheme.
     a.statusFlags |= STATUS_IP_CLASH;
     b.statusFlags |= STATUS_IP_CLASH;
   }

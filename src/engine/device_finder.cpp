@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/faults.h"
 #include "platform/guarded.h"
+#include "platform/interfaces.h"
 #include "platform/pump.h"
 #include "platform/socket.h"
 #include "protocol/announcement.h"
@@ -17,12 +18,56 @@ int CollectAnnouncement(UdpChannel& channel, char* buffer, DeviceCollector& coll
   if (count <= 0) return count;
   DeviceRecord record = ParseAnnouncement(buffer, static_cast<std::size_t>(count));
   if (senderUnconfigured) ApplyUnconfiguredSender(record);
+  record.interfaceIndex = channel.destination().interfaceIndex;
   collector.Add(std::move(record));
   return count;
 }
 
+namespace {
+
+// Only the limited broadcast is sent out of every adapter: any other
+// destination is routed by the system, and its adapters are never listed.
+std::vector<ScanTarget> CurrentTargets(const Destination& destination) {
+  if (destination.address != kBroadcastAddress || destination.interfaceIndex != 0) {
+    return EngineTargets({}, destination);
+  }
+  return EngineTargets(platform::ListIpv4Interfaces(), destination);
+}
+
+bool SameTargets(const std::vector<ScanTarget>& a, const std::vector<ScanTarget>& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i].interfaceName != b[i].interfaceName ||
+        a[i].destination.interfaceIndex != b[i].destination.interfaceIndex) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 DeviceFinder::DeviceFinder(Destination destination, FinderTiming timing)
-    : destination_(destination), timing_(timing), channel_(destination) {}
+    : destination_(destination), timing_(timing) {
+  RenewChannels();
+}
+
+void DeviceFinder::RenewChannels() {
+  std::vector<ScanTarget> targets = CurrentTargets(destination_);
+  if (!channels_.empty() && SameTargets(targets, targets_)) return;
+  std::vector<std::unique_ptr<UdpChannel>> channels;
+  for (const ScanTarget& target : targets) {
+    channels.push_back(std::make_unique<UdpChannel>(target.destination));
+  }
+  platform::LockGuard guard(lock_);
+  targets_.swap(targets);
+  channels_.swap(channels);
+}
+
+std::vector<ScanTarget> DeviceFinder::targets() {
+  platform::LockGuard guard(lock_);
+  return targets_;
+}
 
 DeviceFinder::~DeviceFinder() {
   notify_ = nullptr;
@@ -89,18 +134,25 @@ void DeviceFinder::DiscoveryWorker(void* finder) noexcept {
 }
 
 void DeviceFinder::RunCollectionPass(char* buffer) {
-  channel_.SendDiscovery();
+  for (const auto& channel : channels_) channel->SendDiscovery();
   int datagrams = 0;
   int idle = 0;
-  // Ends after a run of empty receives, or after a bounded number of
-  // datagrams so that a flood cannot hold the cycle open.
+  // Ends after a run of receives in which no channel had anything, or after
+  // a bounded number of datagrams from all of them, so that a flood cannot
+  // hold the cycle open.
   while (datagrams < timing_.maxDatagramsPerPass && idle < timing_.idleReceivesPerPass) {
-    if (CollectAnnouncement(channel_, buffer, collector_) <= 0) {
+    bool took = false;
+    for (const auto& channel : channels_) {
+      if (datagrams >= timing_.maxDatagramsPerPass) break;
+      if (CollectAnnouncement(*channel, buffer, collector_) <= 0) continue;
+      ++datagrams;
+      took = true;
+    }
+    if (!took) {
       platform::SleepMs(timing_.idleSleepMs);
       ++idle;
       continue;
     }
-    ++datagrams;
     idle = 0;
   }
 }
@@ -111,16 +163,20 @@ void DeviceFinder::DiscardStaleDatagrams(char* buffer) {
   // that no longer answer, and once they fill the socket's queue, answers of
   // devices that do answer are dropped. Bounded, so a flood cannot hold the
   // cycle here either.
-  for (int i = 0; i < kMaxStaleDatagrams; ++i) {
-    if (platform::SocketWaitReadable(channel_.socket(), 0) != 1) return;
-    bool senderUnconfigured = false;
-    channel_.Receive(buffer, kReceiveBufferSize, senderUnconfigured);
+  for (const auto& channel : channels_) {
+    for (int i = 0; i < kMaxStaleDatagrams; ++i) {
+      if (platform::SocketWaitReadable(channel->socket(), 0) != 1) break;
+      bool senderUnconfigured = false;
+      channel->Receive(buffer, kReceiveBufferSize, senderUnconfigured);
+    }
   }
 }
 
 void DeviceFinder::RunCycle(char* buffer) {
   // A device that does not answer in this cycle is absent from its result.
   collector_.Clear();
+  // An adapter plugged in or connected since the last cycle is searched too.
+  RenewChannels();
   DiscardStaleDatagrams(buffer);
   RunCollectionPass(buffer);
   RunCollectionPass(buffer);

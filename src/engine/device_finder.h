@@ -4,9 +4,12 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "engine/device_collector.h"
 #include "engine/device_list.h"
+#include "engine/scan_targets.h"
 #include "platform/lock.h"
 #include "platform/thread.h"
 #include "protocol/udp_channel.h"
@@ -32,9 +35,10 @@ constexpr std::size_t kReceiveBufferSize = 1024;
 constexpr int kMaxStaleDatagrams = 4096;
 
 // One non-blocking receive on `channel` into `buffer` (kReceiveBufferSize
-// bytes): an announcement taken is parsed and added to `collector`. Gives the
-// receive's count, more than 0 when a record was added. The step of every
-// discovery loop: the worker's passes, the transaction's polls, the scan.
+// bytes): an announcement taken is parsed, marked with the channel's
+// interface and added to `collector`. Gives the receive's count, more than 0
+// when a record was added. The step of every discovery loop: the worker's
+// passes, the transaction's polls, the scan.
 int CollectAnnouncement(UdpChannel& channel, char* buffer, DeviceCollector& collector);
 
 class DeviceFinder {
@@ -66,6 +70,10 @@ class DeviceFinder {
   std::uint32_t cyclesCompleted() const { return cyclesCompleted_.load(); }
   const Destination& destination() const { return destination_; }
   const FinderTiming& timing() const { return timing_; }
+  // Where the engine's cycles send discovery now (EngineTargets): one
+  // target per adapter of the host, or the destination alone. A copy, as
+  // the worker renews them when the host's adapters change.
+  std::vector<ScanTarget> targets();
 
   // For the configuration layer, which keeps its challenge with the engine
   // from a reply to the next authenticated command (all zeros until a reply
@@ -79,11 +87,17 @@ class DeviceFinder {
   void DiscardStaleDatagrams(char* buffer);
   void RunCollectionPass(char* buffer);
   void JoinWorker();
+  // Lists the adapters again and opens a channel for each target, when the
+  // targets differ from those of the open channels.
+  void RenewChannels();
 
   Destination destination_;
   FinderTiming timing_;
   DeviceCollector collector_;
-  UdpChannel channel_;
+  // One per target, in the order of targets_; only the worker changes them
+  // after construction, under the lock for targets_.
+  std::vector<ScanTarget> targets_;
+  std::vector<std::unique_ptr<UdpChannel>> channels_;
   DeviceList devices_;
   std::atomic<bool> stopRequested_{true};
   std::atomic<bool> running_{false};

@@ -39,8 +39,8 @@ struct AddressValues {
 };
 AddressValues AddressValuesOf(const DeviceRecord& record);
 
-// Equal in every compared field: extNumber1, commandSuffix, statusFlags and
-// sortKey take no part; the three addresses compare as addresses, here as the
+// Equal in every compared field: extNumber1, commandSuffix, statusFlags,
+// sortKey and interfaceIndex take no part; the three addresses compare as addresses, here as the
 // values of both sides converted already (AddressValuesOf).
 bool SameRecord(const DeviceRecord& a, const AddressValues& aAddresses, const DeviceRecord& b,
                 const AddressValues& bAddresses);

@@ -10,18 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/scan_targets.h"
 #include "protocol/device_record.h"
 #include "protocol/udp_channel.h"
 
 namespace velkarin {
-
-// Where one channel of the scan sends: a destination (with its outgoing
-// interface, or 0) and the interface's name as listings show it ("" when the
-// system chooses).
-struct ScanTarget {
-  std::string interfaceName;
-  Destination destination;
-};
 
 struct ScanTiming {
   std::uint32_t idleMs = 600;      // the engine's 10 idle receives of 60 ms

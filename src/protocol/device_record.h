@@ -26,6 +26,10 @@ struct DeviceRecord {
   std::string auxTextA;
   std::uint32_t statusFlags = 0;
   std::int32_t sortKey = 0;
+  // The interface the announcement arrived by (the system's index), so that
+  // a command goes back the same way; 0 when the system chose. Not part of
+  // the announcement, and no comparison of records looks at it.
+  std::uint32_t interfaceIndex = 0;
 };
 
 }  // namespace velkarin

@@ -32,6 +32,17 @@ UdpChannel::UdpChannel(Destination destination) : destination_(destination) {
   }
 }
 
+void UdpChannel::LeaveBy(std::uint32_t interfaceIndex) {
+  if (interfaceIndex == 0 || interfaceIndex == destination_.interfaceIndex) return;
+  destination_.interfaceIndex = interfaceIndex;
+  if (socket_ == platform::kInvalidSocket) return;
+  // Sent elsewhere, a command would reach another segment's device.
+  if (!platform::SocketSetOutgoingInterface(socket_, interfaceIndex)) {
+    platform::SocketClose(socket_);
+    socket_ = platform::kInvalidSocket;
+  }
+}
+
 UdpChannel::~UdpChannel() {
   platform::SocketClose(socket_);
   if (started_) platform::SocketsCleanup();

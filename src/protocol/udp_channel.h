@@ -42,6 +42,10 @@ class UdpChannel {
   // Counts only the replies that name `serial`.
   int AwaitConfigReply(std::uint32_t serial, ConfigChallenge& challenge);
 
+  // Makes the channel leave by this interface from now on (0: the system's
+  // choice stays). A channel that cannot is given up, as at construction.
+  void LeaveBy(std::uint32_t interfaceIndex);
+
   // Sends raw bytes to the destination (used by the commands).
   int SendRaw(const void* data, std::size_t size);
 

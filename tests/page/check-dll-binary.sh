@@ -24,8 +24,8 @@ addresses=$(sed -n '/Export Address Table/,/^$/p' <<<"$headers" | grep -E 'Expor
 grep -Eq '\+base\[ *1\]' <<<"$addresses" || fail "the export is not ordinal 1: $addresses"
 
 # Nothing but Windows' own DLLs at run time (no libgcc, libstdc++ or
-# winpthread DLL).
-allowed='^(KERNEL32|USER32|GDI32|COMCTL32|ADVAPI32|MSVCRT|WSOCK32|WS2_32)\.DLL$'
+# winpthread DLL); iphlpapi lists the adapters the engine searches.
+allowed='^(KERNEL32|USER32|GDI32|COMCTL32|ADVAPI32|MSVCRT|WSOCK32|WS2_32|IPHLPAPI)\.DLL$'
 imports=$(awk '/DLL Name:/ {print toupper($NF)}' <<<"$headers")
 [ -n "$imports" ] || fail "no import table found"
 while read -r imported; do

@@ -1,5 +1,5 @@
-// The interface list, apart from the sockets' side: only programs that list
-// interfaces (the tool) import iphlpapi for it.
+// The interface list, apart from the sockets' side: GetAdaptersAddresses
+// from iphlpapi, which Windows itself ships.
 #include "platform/interfaces.h"
 
 // winsock2.h first: iphlpapi.h declares the adapter addresses only after it.

@@ -1,7 +1,6 @@
 #include "platform/interfaces.h"
 
-// The sockets' side of the interfaces; the list is in interface_list.cpp, so
-// that a program which never lists them (the DLL) does not import iphlpapi.
+// The sockets' side of the interfaces; the list is in interface_list.cpp.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 

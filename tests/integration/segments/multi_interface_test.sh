@@ -63,9 +63,11 @@ device() {  # serial name ip
 # Twins 5505 share a serial, one per segment, told apart by their identifiers.
 segments_spawn 1 "$devsim" --device "$(device 1101 North-1 10.71.1.2)" \
   --device "$(device 1102 North-2 10.71.1.3)" \
-  --device "$(device 5505 Twin-A 10.71.1.5),deviceId=TWIN-A" --output "$work/sim1.out"
+  --device "$(device 5505 Twin-A 10.71.1.5),deviceId=TWIN-A" --output "$work/sim1.out" \
+  --log "$work/sim1.log"
 segments_spawn 2 "$devsim" --device "$(device 2201 East-1 10.71.2.2)" \
-  --device "$(device 5505 Twin-B 10.71.2.5),deviceId=TWIN-B" --output "$work/sim2.out"
+  --device "$(device 5505 Twin-B 10.71.2.5),deviceId=TWIN-B" --output "$work/sim2.out" \
+  --log "$work/sim2.log"
 segments_spawn 3 "$devsim" --device "$(device 3301 Stray 192.168.213.7)" --output "$work/sim3.out"
 
 # The host routes through a gateway: the simulator refuses to run here.
@@ -93,6 +95,9 @@ cases=(
   "--broadcast 10.71.1.255 --broadcast 10.71.2.255|4353 10.71.1.255:8001;4354 10.71.1.255:8001;21765 10.71.1.255:8001;8705 10.71.2.255:8001;21765 10.71.2.255:8001"
   "--interface vh2|8705 vh2;21765 vh2"
   "--interface vh3 --interface vh1|13057 vh3;4353 vh1;4354 vh1;21765 vh1"
+  # The engine's cycle, as the page lists: behind every adapter too.
+  "--cycle|4353 -;4354 -;21765 -;8705 -;21765 -;13057 -"
+  "--cycle --interface vh2|8705 -;21765 -"
 )
 for c in "${cases[@]}"; do
   args=${c%%|*}
@@ -110,6 +115,23 @@ grep -Eq ' Status +Interface$' <<<"${table%%$'\n'*}" || fail "table header: $tab
 grep -Eq '^003301 +Stray .* vh3$' <<<"$table" || fail "table row of the stray device: $table"
 grep -Eq '^005505 +Twin-A .* serial-on-other-interface +vh1$' <<<"$table" ||
   fail "table row of a twin behind another interface: $table"
+
+# The page on this host (the Windows lanes name its test host and module):
+# it lists the devices behind every adapter, and a device behind the second
+# is sent its one command by the adapter it was heard on.
+if [ -n "${VELKARIN_PAGE_DEMO:-}" ]; then
+  VELKARIN_DEMO_PAUSE_MS=0 "$here/../../page/with-xvfb.sh" wine "$VELKARIN_PAGE_DEMO" \
+    "Z:${VELKARIN_PAGE_DLL//\//\\}" 002201 10.71.2.60 255.255.255.0 10.71.2.1 \
+    >"$work/page" 2>&1
+  status=$?
+  page=$(tr -d '\r' <"$work/page")
+  [ $status -eq 0 ] || fail "the page on three segments: exit $status: $page"
+  grep -qx '6 devices listed' <<<"$page" || fail "the page listed: $page"
+  commands() { grep ' RX ' "$1" | grep -vc 'text="0 1 A"'; }
+  [ "$(commands "$work/sim2.log")" -eq 1 ] || fail "segment 2 received: $(grep ' RX ' "$work/sim2.log" | grep -v '0 1 A')"
+  [ "$(commands "$work/sim1.log")" -eq 0 ] || fail "segment 1 received a command from the page"
+  grep -q 'EV device 002201.*applied.*10\.71\.2\.60' "$work/sim2.log" || fail "device 2201 did not adopt: $(grep ' EV ' "$work/sim2.log")"
+fi
 
 # Sent by the default route, a command cannot reach the second segment...
 "${cli[@]}" set 2201 --broadcast 255.255.255.255 --dhcp >"$work/set0" 2>&1

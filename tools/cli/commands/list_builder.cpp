@@ -55,7 +55,8 @@ BuiltCommand AddListCommand(CLI::App& app) {
   list->add_option("--interface", options.interfaces, kInterfaceHelp)->type_name("NAME");
   list->add_flag("--cycle", options.cycle,
                  "list what one cycle of the discovery engine finds, as the property page does "
-                 "(at most 202 devices, by the system's choice of interface)")
+                 "(at most 202 devices; on every interface that can broadcast, or the one "
+                 "--interface)")
       ->excludes(watch);
   AddScanSecondsOption(*list, options.scanSeconds);
   list->footer(ExitCodeHelp(HelpScope::kList));

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/commands/commands.h"
 #include "cli/commands/destination_text.h"
@@ -11,6 +12,7 @@
 #include "cli/output/file_io.h"
 #include "cli/output/json_writer.h"
 #include "cli/output/result_words.h"
+#include "cli/output/scan_listing.h"
 #include "cli/output/text_output.h"
 #include "cli/output/warnings.h"
 #include "cli/terminal/terminal.h"
@@ -70,8 +72,22 @@ int WriteListing(const ListOptions& options, const std::string& text) {
 int RunList(const ListOptions& options) {
   if (options.watch) return RunWatch(options);
   if (!options.cycle) return RunScanList(options);
+  Destination destination = options.destination;
+  if (!options.interfaces.empty()) {
+    // The engine searches one adapter when named, as it does on a host with one.
+    std::vector<ScanTarget> targets;
+    if (const int status = ChooseScanTargets({}, options.interfaces, destination, targets)) {
+      return status;
+    }
+    if (targets.size() > 1) {
+      WriteText(stderr,
+                "velkarin: --cycle searches every interface or one; give one --interface\n");
+      return EXIT_USAGE;
+    }
+    destination = targets.front().destination;
+  }
   InstallInterruptHandler();
-  DeviceFinder finder(options.destination);
+  DeviceFinder finder(destination);
   if (!finder.Start()) {
     WriteText(stderr, "velkarin: cannot start the discovery thread\n");
     return EXIT_ERROR;

@@ -14,47 +14,6 @@
 
 namespace velkarin::cli {
 
-std::vector<platform::NetInterface> DefaultScanInterfaces(
-    const std::vector<platform::NetInterface>& all) {
-  std::vector<platform::NetInterface> chosen;
-  for (const platform::NetInterface& i : all) {
-    if (i.broadcast && !i.loopback) chosen.push_back(i);
-  }
-  if (!chosen.empty()) return chosen;
-  for (const platform::NetInterface& i : all) {
-    if (i.loopback) chosen.push_back(i);
-  }
-  return chosen;
-}
-
-std::vector<ScanTarget> ScanTargetsFor(const std::vector<platform::NetInterface>& all,
-                                       const std::vector<std::string>& names,
-                                       const Destination& destination, std::string& unknown) {
-  std::vector<platform::NetInterface> chosen;
-  if (names.empty()) {
-    chosen = DefaultScanInterfaces(all);
-  } else {
-    for (const std::string& name : names) {
-      const platform::NetInterface* match = nullptr;
-      for (const platform::NetInterface& i : all) {
-        if (i.name == name) match = &i;
-      }
-      if (match == nullptr) {
-        unknown = name;
-        return {};
-      }
-      chosen.push_back(*match);
-    }
-  }
-  std::vector<ScanTarget> targets;
-  for (const platform::NetInterface& i : chosen) {
-    Destination aimed = destination;
-    aimed.interfaceIndex = i.index;
-    targets.push_back({i.name, aimed});
-  }
-  return targets;
-}
-
 std::string UnknownInterfaceProblem(const std::string& name,
                                     const std::vector<platform::NetInterface>& all) {
   std::string up;

@@ -8,21 +8,10 @@
 
 #include "cli/output/device_csv.h"
 #include "engine/device_scan.h"
+#include "engine/scan_targets.h"
 #include "platform/interfaces.h"
 
 namespace velkarin::cli {
-
-// The interfaces a scan uses by default: every one that can broadcast, or,
-// on a host with none (a private test network), the loopback ones.
-std::vector<platform::NetInterface> DefaultScanInterfaces(
-    const std::vector<platform::NetInterface>& all);
-
-// One target per interface, each sending to `destination` out of it. With
-// `names`, exactly the interfaces named, in that order; `unknown` then holds
-// the first name that is no IPv4 interface that is up.
-std::vector<ScanTarget> ScanTargetsFor(const std::vector<platform::NetInterface>& all,
-                                       const std::vector<std::string>& names,
-                                       const Destination& destination, std::string& unknown);
 
 // What to say of an --interface NAME that is no IPv4 interface that is up:
 // the names of those that are, to choose from.
