@@ -90,23 +90,25 @@ constexpr RuleRow kRules[] = {
     {AddressRule::GATEWAY_TEXT, kGateway, kRefused, kRefused,
      [](const Entries& e) { return !IsValidGatewayText(e.record.gateway); },
      "invalid {field} '{text}'"},
-    {AddressRule::ADDRESS_RESERVED, kIp, kUnchecked, kRefused,
+    {AddressRule::ADDRESS_RESERVED, kIp, kRefused, kRefused,
      [](const Entries& e) { return ReservedRange(e.ip) != nullptr; }, "{range}"},
-    {AddressRule::NETMASK_NOT_CONTIGUOUS, kNetmask, kUnchecked, kRefused,
+    {AddressRule::NETMASK_NOT_CONTIGUOUS, kNetmask, kRefused, kRefused,
      [](const Entries& e) { return e.netmask && !e.prefix; },
      "the netmask {netmask} is not a run of ones followed by zeros"},
-    {AddressRule::NETMASK_ALL_ONES, kNetmask, kUnchecked, kRefused,
+    {AddressRule::NETMASK_ALL_ONES, kNetmask, kRefused, kRefused,
      [](const Entries& e) { return e.prefix == 32u; },
      "the netmask 255.255.255.255 (/32) leaves the device without a neighbour, not even its "
      "gateway"},
-    {AddressRule::NETWORK_ADDRESS, kIp, kUnchecked, kRefused,
+    {AddressRule::NETWORK_ADDRESS, kIp, kRefused, kRefused,
      [](const Entries& e) { return HostPartIs(e, false); },
      "{ip} is the network address of {subnet}"},
-    {AddressRule::BROADCAST_ADDRESS, kIp, kUnchecked, kRefused,
+    {AddressRule::BROADCAST_ADDRESS, kIp, kRefused, kRefused,
      [](const Entries& e) { return HostPartIs(e, true); },
      "{ip} is the broadcast address of {subnet}"},
-    {AddressRule::GATEWAY_RESERVED, kGateway, kUnchecked, kRefused,
+    {AddressRule::GATEWAY_RESERVED, kGateway, kRefused, kRefused,
      [](const Entries& e) { return ReservedRange(e.gateway) != nullptr; }, "{range}"},
+    // Still reachable through another route: warned of, and the page, which
+    // cannot warn, sends it.
     {AddressRule::GATEWAY_OUTSIDE_SUBNET, kGateway, kUnchecked, kWarned,
      [](const Entries& e) {
        return e.ip && e.netmask && e.gateway && (*e.gateway & *e.netmask) != (*e.ip & *e.netmask);

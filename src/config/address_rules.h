@@ -57,9 +57,9 @@ enum class AddressRule {
 };
 constexpr bool IsTextRule(AddressRule rule) { return rule <= AddressRule::GATEWAY_TEXT; }
 
-// The page checks the texts only. The tool also refuses what would lose a
-// device until someone resets it by hand, and warns of what is probably a
-// mistake but still works.
+// Both refuse what would lose a device until someone resets it by hand. The
+// tool also warns of what is probably a mistake but still works; the page,
+// which has no way to warn, lets that pass.
 enum class RuleContext { PAGE, TOOL };
 enum class Severity { REFUSED, WARNED };
 

@@ -265,15 +265,11 @@ bool WaitForAnnouncement(DeviceFinder& finder, std::uint32_t serial, const std::
   });
 }
 
-bool Configure(DeviceFinder& finder, DeviceRecord record) {
-  return ConfigureDevice(finder, std::move(record), nullptr) == CONFIG_OK;
-}
-
-bool FinderConfigure(DeviceRecord record) {
-  return platform::Guarded(false, [&record] {
+ConfigResult FinderConfigure(DeviceRecord record) {
+  return platform::Guarded(CONFIG_FAILED, [&record] {
     HeldFinder hold;
-    if (hold.get() == nullptr) return false;
-    return Configure(*hold.get(), std::move(record));
+    if (hold.get() == nullptr) return CONFIG_NOT_FOUND;
+    return ConfigureDevice(*hold.get(), std::move(record), nullptr);
   });
 }
 

@@ -40,7 +40,6 @@ ConfigResult ConfigureNamedDevice(DeviceFinder& finder, DeviceRecord record, con
 // transaction would have said instead of sending.
 ConfigResult FoundDeviceProblem(const DeviceRecord& record, const char* password,
                                 const DeviceRecord& found);
-bool Configure(DeviceFinder& finder, DeviceRecord record);
 bool WaitForDeviceById(DeviceFinder& finder, std::string deviceId, std::int32_t deviceIndex,
                        std::uint32_t timeoutMs, DeviceRecord& found);
 bool WaitForDeviceBySerial(DeviceFinder& finder, std::uint32_t serial, std::uint32_t timeoutMs,
@@ -53,8 +52,11 @@ void PollOnce(DeviceFinder& finder, DeviceCollector& collector);
 bool WaitForAnnouncement(DeviceFinder& finder, std::uint32_t serial, const std::string& deviceId,
                          std::uint32_t timeoutMs, DeviceRecord& found);
 
-// Facade over the module's one engine; false when none exists.
-bool FinderConfigure(DeviceRecord record);
+// Facade over the module's one engine. FinderConfigure gives the
+// transaction's result, CONFIG_NOT_FOUND when no engine exists and
+// CONFIG_FAILED when the run broke off; FinderWaitForDevice false when none
+// exists.
+ConfigResult FinderConfigure(DeviceRecord record);
 bool FinderWaitForDevice(std::uint32_t serial, std::uint32_t timeoutMs, DeviceRecord& found);
 
 }  // namespace velkarin

@@ -97,11 +97,14 @@ void SendConfiguration() {
   RunMark run(generation);
   HCURSOR waitCursor = LoadCursorA(nullptr, IDC_WAIT);
   SetCursor(waitCursor);
-  const bool accepted = FinderConfigure(record);
+  const ConfigResult result = FinderConfigure(record);
   SetCursor(previousCursor);
   // Nobody is left to tell when the page was closed or the host is quitting.
   if (!PageStillOpen(page, generation) || platform::QuitRequested()) return;
-  if (!accepted) {
+  // A reply is lost as easily as a command: a device that did not reply may
+  // have taken the configuration all the same, and what it announces now
+  // tells. It is not sent the command again, which it may be busy taking.
+  if (result != CONFIG_OK && result != CONFIG_NO_REPLY) {
     ShowFailure(page);
     return;
   }

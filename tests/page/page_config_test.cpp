@@ -2,6 +2,8 @@
 // the device, and the message box for every outcome.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "page_fixture.h"
 
 namespace velkarin::pagetest {
@@ -80,6 +82,11 @@ TEST_F(PageConfig, InvalidEntriesGiveASyntaxErrorAndSendNothing) {
       {"text after the netmask", "10.0.0.5", "255.0.0.0 1", ""},
       // Read as octal it would go out as 10.0.0.6: plant documents pad with zeros.
       {"a part with a leading zero", "012.0.0.06", "255.0.0.0", ""},
+      // Values that would lose the device.
+      {"loopback address", "127.0.0.5", "255.0.0.0", ""},
+      {"netmask not a run of ones", "10.0.0.5", "255.0.255.0", ""},
+      {"the network's own address", "10.0.0.0", "255.0.0.0", ""},
+      {"multicast gateway", "10.0.0.5", "255.0.0.0", "224.0.0.1"},
   };
   for (const InvalidEntries& entries : cases) {
     SCOPED_TRACE(entries.why);
@@ -174,6 +181,7 @@ TEST_F(PageConfig, EveryWayOfFailingGivesTheSameMessage) {
   const Failure failures[] = {
       {"refused", {{"onCommand", "refuse"}}, true},
       {"other status", {{"onCommand", "status"}, {"replyStatus", "0"}}, true},
+      // Looked for all the same, it still announces its old address.
       {"no reply", {{"onCommand", "silent"}}, true},
       {"keeps its old address", {{"afterAccept", "none"}}, true},
       {"announces another netmask",
@@ -205,6 +213,21 @@ TEST_F(PageConfig, EveryWayOfFailingGivesTheSameMessage) {
     std::printf("[ info     ] %s: failure reported after %lu ms\n", failure.why, lastRunMs_);
     ClosePage();
   }
+}
+
+// The device takes the configuration but its reply is lost: the page finds
+// it announcing what it was sent, without sending the command again.
+TEST_F(PageConfig, LostReplyIsSuccessWhenTheDeviceAnnouncesTheConfiguration) {
+  ASSERT_NO_FATAL_FAILURE(OpenOn({Target({{"replyCount", "0"}})}, "3C3C3C"));
+  Enter("10.0.0.10", "255.0.0.0", "10.0.0.254");
+  ExpectSuccessBox(Send());
+  EXPECT_EQ(CommandsReceived(),
+            std::vector<std::string>{"3C3C3C 5 0 10.0.0.10 255.0.0.0 10.0.0.254"});
+  const std::vector<test::LoggedDatagram> log = simulator().Datagrams();
+  EXPECT_TRUE(std::none_of(log.begin(), log.end(), [](const test::LoggedDatagram& d) {
+    return !d.received && d.bytes == "3C3C3C 5 1";
+  })) << simulator().LogText();
+  EXPECT_NE(simulator().LogText().find("applied"), std::string::npos);
 }
 
 VOID CALLBACK PostQuit(HWND, UINT, UINT_PTR timer, DWORD) {

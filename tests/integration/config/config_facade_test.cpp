@@ -53,12 +53,12 @@ class ConfigFacade : public testing::Test {
   }
 };
 
-TEST_F(ConfigFacade, WithoutEngineBothGiveFalseAtOnce) {
+TEST_F(ConfigFacade, WithoutEngineBothFailAtOnce) {
   ASSERT_EQ(FinderInstance(), nullptr);
   DeviceRecord found;
   found.name = "untouched";
   const std::int64_t start = NowMs();
-  EXPECT_FALSE(FinderConfigure(NewConfiguration()));
+  EXPECT_EQ(FinderConfigure(NewConfiguration()), CONFIG_NOT_FOUND);
   EXPECT_FALSE(FinderWaitForDevice(0xA1B2, 0, found));
   EXPECT_LT(NowMs() - start, 500);
   EXPECT_EQ(found.name, "untouched");
@@ -73,7 +73,7 @@ TEST_F(ConfigFacade, ConfigureThenWaitForTheNewAnnouncement) {
   CreateEngineFor(devices);
 
   const std::int64_t start = NowMs();
-  EXPECT_TRUE(FinderConfigure(NewConfiguration()));
+  EXPECT_EQ(FinderConfigure(NewConfiguration()), CONFIG_OK);
   const std::int64_t configured = NowMs();
   EXPECT_GE(configured - start, 4000);
 
@@ -199,7 +199,7 @@ TEST_F(ConfigFacade, EngineDestroyedWhileConfiguring) {
   Teardown teardown;
   teardown.destroyAt = 1;  // in the first discovery poll of the search
   platform::SetPumpHook(&DestroyFromPump, &teardown);
-  EXPECT_TRUE(FinderConfigure(NewConfiguration()));
+  EXPECT_EQ(FinderConfigure(NewConfiguration()), CONFIG_OK);
   platform::SetPumpHook(nullptr, nullptr);
   EXPECT_TRUE(teardown.destroyed);
   EXPECT_GT(teardown.pumpCalls, 100);  // the reply wait went on serving
@@ -222,7 +222,7 @@ TEST_F(ConfigFacade, EngineDestroyedBeforeTheChallengeIsStored) {
   Teardown teardown;
   teardown.afterCommandTo = &devices;
   platform::SetPumpHook(&DestroyFromPump, &teardown);
-  EXPECT_FALSE(FinderConfigure(NewConfiguration()));
+  EXPECT_NE(FinderConfigure(NewConfiguration()), CONFIG_OK);
   platform::SetPumpHook(nullptr, nullptr);
   EXPECT_TRUE(teardown.destroyed);
   EXPECT_EQ(FinderInstance(), nullptr);

@@ -146,7 +146,7 @@ TEST_F(FaultTest, NoThreadForTheWorkerFailsStartOnly) {
     FinderGetDevices(devices);
     EXPECT_TRUE(ListsOnlyTheDevice(devices));
     FastTransactionClock clock(500);
-    EXPECT_TRUE(FinderConfigure(NewConfiguration()));
+    EXPECT_EQ(FinderConfigure(NewConfiguration()), CONFIG_OK);
   }
   EXPECT_EQ(TrafficOf(sim).commands, 1u);
 
@@ -222,7 +222,7 @@ TEST_F(FaultTest, MemoryRunningOutFailsAConfigurationRunAlone) {
   ASSERT_TRUE(FinderCreate());
   FastTransactionClock clock(500);
   const std::vector<std::pair<const char*, std::function<bool()>>> runs = {
-      {"configure", [] { return FinderConfigure(NewConfiguration()); }},
+      {"configure", [] { return FinderConfigure(NewConfiguration()) == CONFIG_OK; }},
       {"wait for the device",
        [] {
          DeviceRecord found;

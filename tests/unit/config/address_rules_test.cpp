@@ -153,14 +153,22 @@ TEST(CheckAddressConfiguration, FindsEachRuleInOrderWithItsWords) {
       EXPECT_NE(words.find(c.words), std::string::npos) << words;
     }
     // A gateway outside the subnet still works through another route: the
-    // tool warns of it and sends. The page refuses texts alone.
-    std::vector<Rule> texts;
+    // tool warns of it and sends. The page, which cannot warn, checks the
+    // rest and refuses what the tool refuses.
+    std::vector<Rule> refusedRules;
     for (const Rule rule : c.rules) {
-      if (IsTextRule(rule)) texts.push_back(rule);
+      if (rule != kOutside) refusedRules.push_back(rule);
     }
-    const bool refused = !c.rules.empty() && c.rules.front() != kOutside;
+    const bool refused = !refusedRules.empty();
     EXPECT_EQ(FirstRefusal(record, RuleContext::TOOL).has_value(), refused) << c.ip << " " << c.gw;
-    EXPECT_EQ(RulesOf(CheckAddressConfiguration(record, RuleContext::PAGE)), texts) << c.ip;
+    const std::vector<AddressProblem> onPage = CheckAddressConfiguration(record, RuleContext::PAGE);
+    EXPECT_EQ(RulesOf(onPage), refusedRules) << c.ip << " " << c.mask << " " << c.gw;
+    for (const AddressProblem& p : onPage) EXPECT_EQ(p.severity, Severity::REFUSED) << p.words;
+    const std::optional<AddressProblem> pageRefusal = FirstRefusal(record, RuleContext::PAGE);
+    EXPECT_EQ(pageRefusal.has_value(), refused) << c.ip << " " << c.mask << " " << c.gw;
+    if (refused && pageRefusal) {
+      EXPECT_EQ(pageRefusal->rule, refusedRules.front());
+    }
   }
   // With DHCP the addresses are not sent, so nothing about them counts.
   DeviceRecord dhcp = FixedAddresses("192.168.1.0", "255.0.255.0", "x");
