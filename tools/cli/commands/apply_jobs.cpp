@@ -215,7 +215,12 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
     RowRun* run = looked[i];
     run->delivery.silentInLook = !observed[i].seen;
     if (observed[i].configured) {
-      run->delivery.replyLost = run->result != CONFIG_OK;
+      // Its reply may have come while it was looked at.
+      run->delivery.replyLost =
+          run->result != CONFIG_OK &&
+          !(run->result == CONFIG_NO_REPLY &&
+            run->exchange.AcceptanceArrived(run->device.record.serial, RowPassword(*run, options),
+                                            DeliveryLimits()));
       run->result = CONFIG_OK;
       run->outcome = Outcome::kConfigured;
     } else if (run->result == CONFIG_NO_REPLY) {

@@ -174,9 +174,14 @@ std::optional<RunEnd> JudgeExchange(const RowRun& row, const ApplyOptions& run) 
       return Ended(EXIT_ERROR);
     case Outcome::kConfigured:
       // Seen announcing what it was sent: nothing to wait for.
-      Say(run, "configured; its reply was lost (" +
-                   CountText(static_cast<std::size_t>(row.delivery.commands), "command") +
-                   " sent)");
+      if (row.delivery.replyLost) {
+        Say(run, "configured; its reply was lost (" +
+                     CountText(static_cast<std::size_t>(row.delivery.commands), "command") +
+                     " sent)");
+      } else {
+        Say(run, ConfigOutcomeWords(CONFIG_OK, false) + " (" + ConfigResultName(CONFIG_OK) + ")");
+        Say(run, "configured");
+      }
       return Ended(EXIT_OK);
     case Outcome::kFailed:
       Complain(run, "failed in the tool: " + row.detail);
