@@ -4,7 +4,6 @@
 #include <atomic>
 
 #include "config/config_reply.h"
-#include "config/configuration_wait.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
 
@@ -166,57 +165,6 @@ ScanTiming LookTiming() {
 bool WorthALook(ConfigResult result, const Delivery& delivery) {
   return result == CONFIG_NO_REPLY ||
          (delivery.resent && (result == CONFIG_REFUSED || result == CONFIG_FAILED));
-}
-
-bool SeenConfigured(const ScanTarget& target, const DeviceRecord& record, const DeviceRecord& found,
-                    Delivery& delivery, const std::function<bool()>& keepGoing) {
-  DeviceRecord expected = record;
-  expected.serial = found.serial;
-  const std::vector<ObservedConfiguration> observed =
-      AwaitConfigurations({target}, {{target.interfaceName, expected}}, 0, LookTiming(), keepGoing);
-  delivery.silentInLook = !observed.front().seen;
-  if (!observed.front().configured) return false;
-  delivery.replyLost = true;
-  delivery.announced = observed.front().announced;
-  return true;
-}
-
-Delivery DeliverConfiguration(const ScanTarget& target, const DeviceRecord& record,
-                              const char* password, const DeviceRecord& found,
-                              const DeliveryLimits& limits,
-                              const std::function<bool()>& keepGoing) {
-  DeviceExchange exchange(target.destination);
-  Delivery delivery;
-  const std::uint32_t start = platform::TickCountMs();
-  const auto goOn = [&keepGoing] {
-    return !platform::QuitRequested() && (!keepGoing || keepGoing());
-  };
-  for (;;) {
-    delivery.result = exchange.Send(record, password, found, limits, delivery);
-    const std::uint32_t sentAt = platform::TickCountMs();
-    if (!WorthALook(delivery.result, delivery) || platform::QuitRequested()) return delivery;
-    // The command or its reply was lost: the device may run the
-    // configuration already. One the look does not hear may be busy writing
-    // its flash: looked at again while that may last.
-    bool configured = SeenConfigured(target, record, found, delivery, goOn);
-    while (!configured && delivery.silentInLook && delivery.result == CONFIG_NO_REPLY &&
-           platform::TickElapsed(sentAt, platform::TickCountMs()) < limits.busyMs && goOn()) {
-      if (exchange.AcceptanceArrived(found.serial, password, limits)) {
-        delivery.result = CONFIG_OK;
-        return delivery;
-      }
-      configured = SeenConfigured(target, record, found, delivery, goOn);
-    }
-    if (configured) {
-      // Its reply may have come while it was looked at.
-      if (exchange.AcceptanceArrived(found.serial, password, limits)) delivery.replyLost = false;
-      delivery.result = CONFIG_OK;
-      return delivery;
-    }
-    if (delivery.result != CONFIG_NO_REPLY) return delivery;
-    const bool timeLeft = platform::TickElapsed(start, platform::TickCountMs()) < limits.deliveryMs;
-    if (delivery.commands >= limits.maxCommands || !timeLeft || !goOn()) return delivery;
-  }
 }
 
 }  // namespace velkarin

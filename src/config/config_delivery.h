@@ -1,10 +1,11 @@
 // A configuration delivered over a network that loses datagrams, for the
-// command-line tool: a command without a reply is not taken as lost until
-// the device has been looked at, and is sent again a few times before the
-// device is given up. The page keeps its single transaction.
+// command-line tool: one device's exchange, and the limits by which a
+// command without a reply is not taken as lost until the device has been
+// looked at, and is sent again a few times before the device is given up
+// (the tool's jobs run the looks and the resends, for set and apply alike).
+// The page keeps its single transaction.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 #include "config/config_transaction.h"
@@ -38,9 +39,8 @@ struct Delivery {
   // CONFIG_OK: accepted, or announced as sent after a command whose reply
   // was lost (`replyLost`); otherwise as ConfigureNamedDevice says it.
   ConfigResult result = CONFIG_NO_REPLY;
-  int commands = 0;        // configuration commands sent
-  bool replyLost = false;  // configured, as `announced` shows, without a reply heard
-  DeviceRecord announced;
+  int commands = 0;                // configuration commands sent
+  bool replyLost = false;          // configured, as a look showed, without a reply heard
   bool answeredChallenge = false;  // a command went out signed with a challenge handed out
   // The last look after a command without a reply did not hear the device.
   bool silentInLook = false;
@@ -126,21 +126,5 @@ ScanTiming LookTiming();
 // device is looked at before the result stands: no reply, or a refusal or
 // failure after a command went out again.
 bool WorthALook(ConfigResult result, const Delivery& delivery);
-
-// The device looked for after a command without a reply, as `target`'s scan
-// hears it: true, with `delivery` marked so, when it announces `record`.
-bool SeenConfigured(const ScanTarget& target, const DeviceRecord& record, const DeviceRecord& found,
-                    Delivery& delivery, const std::function<bool()>& keepGoing);
-
-// Sends `record` to `found`, the device a search of `target` has just heard,
-// through an exchange of its own. After a command without a reply, and
-// whenever WorthALook says so, the device is looked for: announcing `record`,
-// it is configured; otherwise a command without a reply goes out again, up to
-// the limits. `keepGoing`, if set, is asked while it
-// scans; false ends the delivery with CONFIG_NO_REPLY unless accepted.
-Delivery DeliverConfiguration(const ScanTarget& target, const DeviceRecord& record,
-                              const char* password, const DeviceRecord& found,
-                              const DeliveryLimits& limits = {},
-                              const std::function<bool()>& keepGoing = nullptr);
 
 }  // namespace velkarin

@@ -1,5 +1,7 @@
 #include "config/config_reply.h"
 
+#include <algorithm>
+
 #include "platform/clock.h"
 #include "platform/pump.h"
 #include "platform/socket.h"
@@ -40,7 +42,10 @@ int AwaitReply(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge&
   int lastLength = 0;
   const std::uint32_t start = platform::TickCountMs();
   for (;;) {
-    const int readable = platform::SocketWaitReadable(socket, kReplySliceMs);
+    // No slice beyond the wait: a wait of 0 only reads what has come.
+    const std::uint32_t waited = platform::TickElapsed(start, platform::TickCountMs());
+    const int readable = platform::SocketWaitReadable(
+        socket, std::min(kReplySliceMs, maximumMs > waited ? maximumMs - waited : 0));
     if (readable > 0) {
       char buffer[kReplyBufferSize];
       // One byte stays for the terminator; a longer datagram is lost whole.

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -220,7 +223,50 @@ struct FailureCase {
   std::vector<std::string> errLines;  // standard error: the failure
   bool commandSent;
   bool sentAgain = false;  // more than one command: the first one's reply came too late
+  // With --json, or --report FILE added here: the row as apply reports it.
+  enum { kLines, kJson, kReport } form = kLines;
+  const char* result = nullptr;  // the row's result in apply's words
 };
+
+// The row of `set --json` or `set --report`: its result in words, and
+// whether it succeeded and how many commands it sent, as the simulator
+// received them.
+struct ReportedRow {
+  std::string serial;
+  std::string result;
+  bool succeeded = false;
+  std::size_t commands = 0;
+};
+
+ReportedRow ReadReportedRow(const FailureCase& c, const std::string& out,
+                            const std::string& reportPath) {
+  ReportedRow row;
+  if (c.form == FailureCase::kJson) {
+    const nlohmann::json rows = nlohmann::json::parse(out);
+    EXPECT_EQ(rows.size(), 1u) << out;
+    EXPECT_TRUE(rows[0]["line"].is_null()) << out;
+    row.serial = rows[0]["serialText"].get<std::string>();
+    row.result = rows[0]["result"].get<std::string>();
+    row.succeeded = rows[0]["succeeded"].get<bool>();
+    row.commands = rows[0]["commands"].get<std::size_t>();
+  } else {
+    std::ifstream in(reportPath, std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    const std::vector<std::string> lines = Lines(text);
+    EXPECT_EQ(lines.size(), 2u) << text;
+    if (lines.size() != 2) return row;
+    // These rows' texts hold no comma: the fields split plainly.
+    std::vector<std::string> fields;
+    std::stringstream line(lines[1].substr(0, lines[1].find('\r')));
+    for (std::string field; std::getline(line, field, ',');) fields.push_back(field);
+    EXPECT_EQ(fields.size(), 12u) << lines[1];
+    if (fields.size() != 12) return row;
+    EXPECT_EQ(fields[0], "") << "no plan, no line";
+    row = {fields[1], fields[9], false, std::stoul(fields[11])};
+    row.succeeded = row.result == "configured";
+  }
+  return row;
+}
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.what; }
 
@@ -231,14 +277,27 @@ TEST_P(CliSetFailure, IsNamedInWordsAndEndsWithItsOwnCode) {
   DevsimProcess devsim(DeviceArguments(c.devices));
   ASSERT_DEVSIM_READY(devsim);
 
-  const RunResult set = RunCli(c.setArguments, seconds(90));
+  std::vector<std::string> arguments = c.setArguments;
+  const std::string reportPath = devsim.directory() + "/report.csv";
+  if (c.form == FailureCase::kJson) arguments.push_back("--json");
+  if (c.form == FailureCase::kReport) arguments.insert(arguments.end(), {"--report", reportPath});
+  const RunResult set = RunCli(arguments, seconds(90));
   ASSERT_TRUE(set.finished);
   EXPECT_EQ(set.exitCode, c.exitCode) << set.out << set.err;
-  EXPECT_EQ(Lines(set.out), c.outLines);
+  if (c.form != FailureCase::kJson) {
+    EXPECT_EQ(Lines(set.out), c.outLines);
+  }
   EXPECT_EQ(Lines(set.err), c.errLines);
   EXPECT_EQ(!Commands(devsim).empty(), c.commandSent);
   if (c.sentAgain) {
     EXPECT_GE(Commands(devsim).size(), 2u) << devsim.LogText();
+  }
+  if (c.form != FailureCase::kLines) {
+    const ReportedRow row = ReadReportedRow(c, set.out, reportPath);
+    EXPECT_EQ(row.serial, "001A2B");
+    EXPECT_EQ(row.result, c.result);
+    EXPECT_EQ(row.succeeded, c.exitCode == 0);
+    EXPECT_EQ(row.commands, Commands(devsim).size()) << devsim.LogText();
   }
 }
 
@@ -386,6 +445,29 @@ INSTANTIATE_TEST_SUITE_P(
                     {kPasswordWarning},
                     true,
                     true},
+        // As apply's JSON report of one row, with the commands counted.
+        FailureCase{"LateReplyAsJson",
+                    {With("replyDelayMs=1500,afterAcceptDelayMs=3000")},
+                    kFixed,
+                    0,
+                    {},
+                    {},
+                    true,
+                    true,
+                    FailureCase::kJson,
+                    "configured"},
+        // As apply's report file; the lines are printed as well.
+        FailureCase{"LateRefusalInAReport",
+                    {With("onCommand=refuse,replyDelayMs=1500")},
+                    kFixed,
+                    13,
+                    {},
+                    {"velkarin: 001A2B: refused by the device; it may need a password "
+                     "(--password) (CONFIG_REFUSED)"},
+                    true,
+                    true,
+                    FailureCase::kReport,
+                    "refused by the device; it may need a password (--password)"},
         // A late refusal is an answer too: nothing more goes out after it.
         FailureCase{"LateRefusal",
                     {With("onCommand=refuse,replyDelayMs=1500")},

@@ -13,6 +13,7 @@
 #include "cli/commands/set_entries.h"
 #include "cli/output/display_text.h"
 #include "cli/output/scan_listing.h"
+#include "cli/output/text_output.h"
 #include "cli/plan/address_entry.h"
 #include "cli/terminal/terminal.h"
 #include "config/configuration_wait.h"
@@ -134,6 +135,17 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const ApplyOptions& options) 
   }
   Spinner spinner;
   const int total = static_cast<int>(queue.size());
+  // set names its one device; apply counts the rows.
+  const auto progress = [&] {
+    if (!options.singleDevice.empty()) {
+      return (Interrupted() ? "waiting for the reply of " : "configuring ") + options.singleDevice;
+    }
+    const int done = w.done.load();
+    const int failed = w.failed.load();
+    return (Interrupted() ? "finishing: " : "configuring: ") + std::to_string(done) + " done, " +
+           std::to_string(failed) + " failed, " + std::to_string(total - done - failed) + " left";
+  };
+  spinner.Tick(progress());
   // Told once, though the rows in flight may be sent again in later rounds.
   static bool toldInterrupt = false;
   while (w.workersDone.load() < static_cast<int>(threads.size())) {
@@ -144,17 +156,16 @@ bool RunWorkers(const std::vector<RowRun*>& queue, const ApplyOptions& options) 
     }
     if (Interrupted() && !toldInterrupt) {
       spinner.Clear();
-      std::fprintf(stderr,
-                   "velkarin: interrupted: finishing the devices in flight (interrupt again to "
-                   "stop at once)\n");
+      const std::string inFlight = options.singleDevice.empty()
+                                       ? "finishing the devices in flight"
+                                       : "waiting for the reply of " + options.singleDevice;
+      WriteText(stderr,
+                "velkarin: interrupted: " + inFlight + " (interrupt again to stop at once)\n");
       toldInterrupt = true;
     }
-    const int done = w.done.load();
-    const int failed = w.failed.load();
-    spinner.Tick((Interrupted() ? "finishing: " : "configuring: ") + std::to_string(done) +
-                 " done, " + std::to_string(failed) + " failed, " +
-                 std::to_string(total - done - failed) + " left");
-    platform::SleepMs(50);
+    spinner.Tick(progress());
+    // Short: a row's next round (its look, its command again) waits for this.
+    platform::SleepMs(5);
   }
   for (platform::ThreadHandle& thread : threads) platform::ThreadJoin(thread);
   return true;
@@ -195,14 +206,21 @@ std::vector<RowRun*> LookAtUnanswered(const std::vector<RowRun*>& sent,
   Spinner spinner;
   const std::vector<ObservedConfiguration> observed =
       AwaitConfigurations(targets, expected, 0, LookTiming(), [&] {
-        spinner.Tick("looking at the devices whose reply was lost");
+        spinner.Tick(options.singleDevice.empty()
+                         ? "looking at the devices whose reply was lost"
+                         : "configuring " + options.singleDevice + ": no reply yet, looking at it");
         return InterruptCount() < 2;
       });
   for (std::size_t i = 0; i < looked.size(); ++i) {
     RowRun* run = looked[i];
     run->delivery.silentInLook = !observed[i].seen;
     if (observed[i].configured) {
-      run->delivery.replyLost = run->result != CONFIG_OK;
+      // Its reply may have come while it was looked at.
+      run->delivery.replyLost =
+          run->result != CONFIG_OK &&
+          !(run->result == CONFIG_NO_REPLY &&
+            run->exchange.AcceptanceArrived(run->device.record.serial, RowPassword(*run, options),
+                                            DeliveryLimits()));
       run->result = CONFIG_OK;
       run->outcome = Outcome::kConfigured;
     } else if (run->result == CONFIG_NO_REPLY) {
@@ -250,8 +268,11 @@ void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTar
       AwaitConfigurations(targets, expected, verifyMs, ScanTimingFor(options.scanSeconds), [&] {
         const std::uint32_t waited = platform::TickElapsed(start, platform::TickCountMs());
         const std::uint32_t left = waited < verifyMs ? (verifyMs - waited + 999) / 1000 : 0;
-        spinner.Tick("waiting for " + CountText(expected.size(), "device") +
-                     " to announce their new configuration (" + std::to_string(left) + " s left)");
+        const std::string who =
+            options.singleDevice.empty()
+                ? CountText(expected.size(), "device") + " to announce their new configuration"
+                : options.singleDevice + " to announce itself again";
+        spinner.Tick("waiting for " + who + " (" + std::to_string(left) + " s left)");
         return !Interrupted();
       });
   for (std::size_t i = 0; i < accepted.size(); ++i) {
@@ -266,8 +287,9 @@ void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTar
       run.detail = kRestartingHint;
     } else {
       run.outcome = Outcome::kNotConfigured;
-      for (const std::string& d : DescribeDifferences(
-               ConfigurationDifferences(run.planned, o.announced, RuleContext::TOOL))) {
+      run.differences = DescribeDifferences(
+          ConfigurationDifferences(run.planned, o.announced, RuleContext::TOOL));
+      for (const std::string& d : run.differences) {
         run.detail += (run.detail.empty() ? "" : "; ") + d;
       }
     }

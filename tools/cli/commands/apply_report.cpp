@@ -124,14 +124,18 @@ std::string ReportTable(const std::vector<RowRun>& runs, const Ending& ending) {
 // to open in the spreadsheet the plan came from.
 CsvForm ReportForm(char separator) { return CsvForm{separator, true}; }
 
+// set's one row comes from no plan: it has no line.
+bool HasLine(const RowRun& run) { return run.row->line > 0; }
+
 std::string ReportCsv(const std::vector<RowRun>& runs, const Ending& ending, char separator) {
   std::vector<std::vector<std::string>> rows = {{}};
   for (const RowRun& run : runs) {
     const DeviceRecord& p = run.planned;
-    rows.push_back({std::to_string(run.row->line), SerialText(p.serial), NameText(run),
-                    Latin1ToUtf8(p.deviceId), InterfaceText(run), p.dhcp != 0 ? "yes" : "no",
-                    p.dhcp != 0 ? "" : p.ipAddress, p.dhcp != 0 ? "" : p.netmask,
-                    p.dhcp != 0 ? "" : p.gateway, ResultWords(run, ending), run.detail,
+    rows.push_back({HasLine(run) ? std::to_string(run.row->line) : "", SerialText(p.serial),
+                    NameText(run), Latin1ToUtf8(p.deviceId), InterfaceText(run),
+                    p.dhcp != 0 ? "yes" : "no", p.dhcp != 0 ? "" : p.ipAddress,
+                    p.dhcp != 0 ? "" : p.netmask, p.dhcp != 0 ? "" : p.gateway,
+                    ResultWords(run, ending), run.detail,
                     CommandsSent(run) ? std::to_string(*CommandsSent(run)) : ""});
   }
   return FormatCsvRows(rows, ReportColumns(), ReportForm(separator));
@@ -164,6 +168,11 @@ ReportFile LookAtReportFile(const ApplyOptions& options, std::string& reason) {
   return ReportFile::kOther;
 }
 
+// Whose report the file must be: apply's and set's are one kind.
+std::string ReportOwner(const ApplyOptions& options) {
+  return options.singleDevice.empty() ? "velkarin apply" : "velkarin set or apply";
+}
+
 // Why the report may not be written to its file; "" when it may.
 std::string ReportFileProblem(const ApplyOptions& options) {
   std::string reason;
@@ -176,11 +185,11 @@ std::string ReportFileProblem(const ApplyOptions& options) {
     case ReportFile::kThePlan:
       return "--report: " + path + " is the plan itself; give the report another file name";
     case ReportFile::kOther:
-      return "--report: " + path +
-             " is not a report of velkarin apply; choose another name or remove it";
+      return "--report: " + path + " is not a report of " + ReportOwner(options) +
+             "; choose another name or remove it";
     case ReportFile::kUnreadable:
-      return "--report: cannot read " + path + " to see that it is a report of velkarin apply (" +
-             reason + "); choose another name or remove it";
+      return "--report: cannot read " + path + " to see that it is a report of " +
+             ReportOwner(options) + " (" + reason + "); choose another name or remove it";
   }
   return "";
 }
@@ -190,7 +199,11 @@ std::string ReportJson(const std::vector<RowRun>& runs, const Ending& ending) {
   for (const RowRun& run : runs) {
     const DeviceRecord& p = run.planned;
     nlohmann::ordered_json o;
-    o["line"] = run.row->line;
+    if (HasLine(run)) {
+      o["line"] = run.row->line;
+    } else {
+      o["line"] = nullptr;
+    }
     o["serialText"] = SerialText(p.serial);
     o["name"] = NameText(run);
     o["deviceId"] = Latin1ToUtf8(p.deviceId);
@@ -248,7 +261,7 @@ std::string PreviewTable(const std::vector<RowRun>& runs) {
   return FormatTableRows(rows);
 }
 
-int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& end) {
+bool WriteRunReport(const ApplyTable& table, const ApplyOptions& options, const RunEnd& end) {
   const Ending ending{options.password.has_value(), end.notStarted, options.verifySeconds};
   bool written = true;
   if (end.print) {
@@ -269,8 +282,13 @@ int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& e
       written = false;
     }
   }
-  if (!written) return EXIT_ERROR;
+  return written;
+}
+
+int Report(const ApplyTable& table, const ApplyOptions& options, const RunEnd& end) {
+  if (!WriteRunReport(table, options, end)) return EXIT_ERROR;
   if (!end.judged) return end.status;
+  const Ending ending{options.password.has_value(), end.notStarted, options.verifySeconds};
   SummarizeFailures(table.rows, ending);
   for (const RowRun& run : table.rows) {
     if (!Succeeded(run)) return EXIT_PLAN_UNFINISHED;
@@ -288,8 +306,10 @@ void RemoveStaleReport(const ApplyOptions& options) {
   std::string reason;
   if (options.reportPath.empty() || LookAtReportFile(options, reason) != ReportFile::kOurs) return;
   if (RemoveFile(options.reportPath)) {
-    WriteText(stderr, "velkarin: removed the report " + options.reportPath +
-                          " of an earlier run: this plan was not run\n");
+    WriteText(stderr,
+              "velkarin: removed the report " + options.reportPath + " of an earlier run: " +
+                  (options.singleDevice.empty() ? "this plan was not run" : "nothing was sent") +
+                  "\n");
   }
 }
 

@@ -146,13 +146,7 @@ std::vector<RowRun*> Classify(std::vector<RowRun>& runs, const std::vector<Scann
       run.action = Action::kAlreadyDone;
       run.outcome = Outcome::kAlreadyDone;
     } else {
-      run.action = Action::kConfigure;
-      std::size_t target = 0;
-      for (std::size_t t = 0; t < targets.size(); ++t) {
-        if (targets[t].interfaceName == run.device.interfaceName) target = t;
-      }
-      run.exchange = DeviceExchange(targets[target].destination);
-      queue.push_back(&run);
+      QueueToConfigure(run, targets, queue);
       if (auto problem = OtherTakersProblem(run, heard)) refused.push_back(*problem);
     }
   }
@@ -197,6 +191,17 @@ void HintNoneFound(const std::vector<RowRun>& runs, const ScanResult& scan,
 }
 
 }  // namespace
+
+void QueueToConfigure(RowRun& run, const std::vector<ScanTarget>& targets,
+                      std::vector<RowRun*>& queue) {
+  run.action = Action::kConfigure;
+  std::size_t target = 0;
+  for (std::size_t t = 0; t < targets.size(); ++t) {
+    if (targets[t].interfaceName == run.device.interfaceName) target = t;
+  }
+  run.exchange = DeviceExchange(targets[target].destination);
+  queue.push_back(&run);
+}
 
 RunEnd InterruptedEnd(bool print) {
   RunEnd end;
@@ -282,10 +287,12 @@ std::optional<RunEnd> ChooseTargets(ApplyTable& table, const ApplyOptions& optio
 std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options) {
   InstallInterruptHandler();
   ScanResult& scan = table.scan;
+  const std::string sought =
+      options.singleDevice.empty() ? "the devices of the plan" : options.singleDevice;
   {
     Spinner spinner;
     scan = ScanDevices(table.targets, ScanTimingFor(options.scanSeconds), [&] {
-      spinner.Tick("looking for the devices of the plan");
+      spinner.Tick("looking for " + sought);
       return !Interrupted();
     });
   }
@@ -298,7 +305,8 @@ std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options
        ++again) {
     Spinner spinner;
     const ScanResult more = ScanDevices(table.targets, ScanTimingFor(options.scanSeconds), [&] {
-      spinner.Tick("looking again for the devices of the plan not heard yet");
+      spinner.Tick("looking again for " + sought +
+                   (options.singleDevice.empty() ? " not heard yet" : ""));
       return !Interrupted();
     });
     if (Interrupted()) return InterruptedEnd(true);

@@ -3,6 +3,7 @@
 // verification are in apply_jobs.
 #pragma once
 #include <optional>
+#include <vector>
 
 #include "cli/commands/apply_table.h"
 #include "cli/commands/commands.h"
@@ -34,6 +35,11 @@ std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options
 // refused when a planned address is announced by another device (unless
 // allowed) or a DHCP row's addresses were edited.
 std::optional<RunEnd> DecideActions(ApplyTable& table, const ApplyOptions& options);
+
+// A row heard by the scan, to be configured through an exchange toward the
+// interface its device was heard on.
+void QueueToConfigure(RowRun& run, const std::vector<ScanTarget>& targets,
+                      std::vector<RowRun*>& queue);
 
 // The preview, and the question unless --yes; the end of a dry run.
 std::optional<RunEnd> Confirm(const ApplyTable& table, const ApplyOptions& options);

@@ -53,6 +53,8 @@ struct RowRun {
   // Written by the main thread alone.
   Outcome outcome = Outcome::kPending;
   std::string detail;
+  // Not configured as sent: each difference in words; `detail` joins them.
+  std::vector<std::string> differences;
 };
 
 // The run: the plan, one row each in its order, where the scans go, what

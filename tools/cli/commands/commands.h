@@ -77,10 +77,13 @@ struct SetOptions {
   bool allowDuplicates = false;         // send an address another device announces
   double verifySeconds = 15.0;          // how long the device may take to announce itself again
   double scanSeconds = 0.0;             // --scan-seconds; 0: until the network is quiet
+  bool json = false;                    // the result as apply's JSON report of one row
+  std::string reportPath;               // --report: apply's report file, of one row
 };
 
-// Sends the configuration, then waits for the device to announce itself and
-// checks that it took the configuration. The entries must have been checked.
+// Runs the configuration as apply runs a plan's row: one scan, the command
+// (sent again while the device may have missed it), then the wait for the
+// device to announce what it took. The entries must have been checked.
 int RunSet(const SetOptions& options);
 
 struct ApplyOptions {
@@ -100,7 +103,14 @@ struct ApplyOptions {
   bool quiet = false;
   double verifySeconds = 15.0;  // how long an accepted device may take to announce itself
   double scanSeconds = 0.0;     // --scan-seconds; 0: until the network is quiet
+  // `set` runs as apply of one row: its serial text, by which the progress
+  // and the messages name the device instead of counting rows. Empty: apply.
+  std::string singleDevice;
 };
+
+// set's options as apply's for its one row: every row's password is the
+// plan's, no question is asked, one job.
+ApplyOptions SetAsApply(const SetOptions& options);
 
 // Reads the plan's password into `password`; false with the problem in words.
 using PasswordReader =

@@ -2,6 +2,7 @@
 // sent.
 #include <memory>
 
+#include "cli/commands/apply_report.h"
 #include "cli/commands/builders.h"
 #include "cli/commands/commands.h"
 #include "cli/commands/set_entries.h"
@@ -60,6 +61,11 @@ BuiltCommand AddSetCommand(CLI::App& app) {
       "print no warnings (about the entries, or an address sent with --allow-duplicates)");
   set->add_flag("--allow-duplicates", options.allowDuplicates,
                 "send an address that another device announces (an address conflict)");
+  set->add_flag("--json", options.json,
+                "print the result as apply's JSON report of one row instead of lines");
+  set->add_option("--report", options.reportPath,
+                  "write the result to FILE as apply's CSV report, of one row")
+      ->type_name("FILE");
   AddScanSecondsOption(*set, options.scanSeconds);
   AddVerifySecondsOption(*set, options.verifySeconds);
   AddBroadcastOption(*set, state->broadcast);
@@ -89,9 +95,20 @@ BuiltCommand AddSetCommand(CLI::App& app) {
             if (!setOptions.dhcp && state->ip->count() == 0) {
               return UsageError("set needs --dhcp, or --ip with --netmask");
             }
+            if (setOptions.interfaces.size() > 1) {
+              return UsageError("set sends by one --interface only");
+            }
+            if (const int status = CheckReportFile(SetAsApply(setOptions))) return status;
+            // Entries that are refused leave no report of an earlier run, as
+            // a plan with problems does not.
+            const auto refuse = [&setOptions](const std::string& message) {
+              const int status = ValueError(message);
+              RemoveStaleReport(SetAsApply(setOptions));
+              return status;
+            };
             if (const auto problem =
                     CheckConfigurationEntries(setOptions, state->netmask->count() > 0)) {
-              return ValueError(problem->message);
+              return refuse(problem->message);
             }
             std::string problem;
             if (!ReadBroadcastOption(state->broadcast, setOptions.destination,
@@ -99,7 +116,7 @@ BuiltCommand AddSetCommand(CLI::App& app) {
                 !ReadPasswordOptions(state->password, setOptions.password, problem)) {
               return ValueError(problem);
             }
-            if (const auto bad = BadArgumentProblem(setOptions)) return ValueError(bad->message);
+            if (const auto bad = BadArgumentProblem(setOptions)) return refuse(bad->message);
             // From here on Ctrl-C and SIGTERM are reported with how far the run came.
             InstallInterruptHandler();
             return RunSet(setOptions);
