@@ -157,7 +157,11 @@ bool DeviceExchange::AcceptanceArrived(std::uint32_t serial, const char* passwor
 
 ScanTiming LookTiming() {
   ScanTiming timing;
-  timing.maxScanMs = 150;  // both datagrams, and the answers to the second
+  // Three datagrams 50 ms apart, and the answers to the last: on a network
+  // that loses many, a look that hears its device spares a round.
+  timing.sends = 3;
+  timing.repeatMs = 50;
+  timing.maxScanMs = 150;
   timing.listenMs = 0;
   return timing;
 }

@@ -31,7 +31,7 @@ BuiltCommand AddApplyCommand(CLI::App& app) {
       ->add_flag("--yes", options.yes,
                  "configure without asking (needed when there is no terminal to ask on)")
       ->excludes(dryRun);
-  apply->add_option("--jobs", options.jobs, "configure at most N devices at once (8)")
+  apply->add_option("--jobs", options.jobs, "configure at most N devices at once (16)")
       ->type_name("N")
       ->check(CLI::Range(1, 64));
   apply->add_flag("--json", options.json, "print the report as a JSON array instead of a table");

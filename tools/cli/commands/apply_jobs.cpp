@@ -304,35 +304,39 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
   const DeliveryLimits limits;
   planPasswordRefused = 0;
   planPasswordTaken = 0;
-  for (std::vector<RowRun*> pending = queue; !pending.empty() && InterruptCount() < 2;) {
+  // Devices a look did not hear while they may still be writing their flash:
+  // looked at again with the next round's look, not sent their command again.
+  std::vector<RowRun*> busy;
+  for (std::vector<RowRun*> pending = queue;
+       (!pending.empty() || !busy.empty()) && InterruptCount() < 2;) {
     // A round begun after an interrupt only hears the replies on their way.
     const bool lastRound = Interrupted();
-    if (!RunWorkers(pending, options)) {
+    if (!pending.empty() && !RunWorkers(pending, options)) {
       TakeResults(queue);
       RunEnd end = InterruptedEnd(true);
       end.atOnce = true;
       return end;
     }
+    // One look for the round: a device it sees without its configuration
+    // is sent the command again at once, while a silent one waits for the
+    // next look, so one busy device holds back no other.
+    std::vector<RowRun*> looked = pending;
+    looked.insert(looked.end(), busy.begin(), busy.end());
     std::vector<RowRun*> next;
-    // A device the look did not hear may be busy writing its flash before it
-    // replies: it is looked at again, not sent the command again, while
-    // that may last. On a lossy network a silent look costs one look more.
-    for (std::vector<RowRun*> looked = pending; !looked.empty();) {
-      std::vector<RowRun*> silent;
-      for (RowRun* run : LookAtUnanswered(looked, targets, options)) {
-        const auto now = std::chrono::steady_clock::now();
-        const bool busy = run->delivery.silentInLook && !Interrupted() &&
-                          now - run->lastSent < std::chrono::milliseconds(limits.busyMs);
-        const bool timeLeft = now - run->firstSent < std::chrono::milliseconds(limits.deliveryMs);
-        if (busy) {
-          silent.push_back(run);
-        } else if (timeLeft && run->delivery.commands < limits.maxCommands) {
-          next.push_back(run);
-        }
+    busy.clear();
+    for (RowRun* run : LookAtUnanswered(looked, targets, options)) {
+      const auto now = std::chrono::steady_clock::now();
+      const bool flashing = run->delivery.silentInLook && !Interrupted() &&
+                            now - run->lastSent < std::chrono::milliseconds(limits.busyMs);
+      const bool timeLeft = now - run->firstSent < std::chrono::milliseconds(limits.deliveryMs);
+      if (flashing) {
+        busy.push_back(run);
+      } else if (timeLeft && run->delivery.commands < limits.maxCommands) {
+        next.push_back(run);
       }
-      looked = silent;
     }
     pending = lastRound ? std::vector<RowRun*>() : next;
+    if (lastRound) busy.clear();
   }
   TakeResults(queue);
   if (std::any_of(queue.begin(), queue.end(), [](const RowRun* run) { return run->heldBack; })) {

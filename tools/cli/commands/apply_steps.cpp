@@ -304,11 +304,20 @@ std::optional<RunEnd> ScanForPlan(ApplyTable& table, const ApplyOptions& options
   for (int again = 0; again < kScansForTheUnheard && !EveryRowHeard(table.plan.rows, scan.devices);
        ++again) {
     Spinner spinner;
-    const ScanResult more = ScanDevices(table.targets, ScanTimingFor(options.scanSeconds), [&] {
-      spinner.Tick("looking again for " + sought +
-                   (options.singleDevice.empty() ? " not heard yet" : ""));
-      return !Interrupted();
-    });
+    // The first scan heard the rest of the network: this one ends as soon
+    // as every device of the plan has been heard.
+    std::vector<PlanRow> unheard;
+    for (const PlanRow& row : table.plan.rows) {
+      if (!EveryRowHeard({row}, scan.devices)) unheard.push_back(row);
+    }
+    const ScanResult more = ScanDevices(
+        table.targets, ScanTimingFor(options.scanSeconds),
+        [&] {
+          spinner.Tick("looking again for " + sought +
+                       (options.singleDevice.empty() ? " not heard yet" : ""));
+          return !Interrupted();
+        },
+        [&](const std::vector<ScannedDevice>& found) { return EveryRowHeard(unheard, found); });
     if (Interrupted()) return InterruptedEnd(true);
     AddUnheard(more.devices, scan.devices);
   }

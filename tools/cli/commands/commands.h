@@ -90,7 +90,7 @@ struct ApplyOptions {
   std::string planPath;
   bool dryRun = false;
   bool yes = false;
-  int jobs = 8;
+  int jobs = 16;
   bool json = false;
   std::string reportPath;  // empty: no report file
   bool allowDuplicates = false;
