@@ -1,12 +1,12 @@
 #include "config/config_transaction.h"
 
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "config/config_command.h"
 #include "config/config_reply.h"
+#include "engine/device_scan.h"
 #include "engine/finder_facade.h"
 #include "platform/clock.h"
 #include "platform/guarded.h"
@@ -14,10 +14,6 @@
 
 namespace velkarin {
 namespace {
-
-// Datagrams one poll takes at most: far more than a socket holds after the
-// pause, so only an endless stream is cut off.
-constexpr int kMaxPollDatagrams = 4096;
 
 bool PasswordTooLong(const char* password) {
   if (password == nullptr) return false;
@@ -83,25 +79,34 @@ const char* ConfigResultName(ConfigResult result) {
 }
 
 void PollOnce(DeviceFinder& finder, DeviceCollector& collector) {
-  // One channel per adapter the engine searches, so that the device is found
-  // behind whichever it lies.
-  std::vector<std::unique_ptr<UdpChannel>> channels;
-  for (const ScanTarget& target : finder.targets()) {
-    channels.push_back(std::make_unique<UdpChannel>(target.destination));
-    channels.back()->SendDiscovery();
+  // The tool's scan with the poll's timing: one discovery request out of
+  // every adapter the engine searches, and what answers in the pause.
+  ScanTiming timing;
+  timing.sends = 1;
+  timing.maxScanMs = kPollPauseMs;
+  timing.listenMs = kPollPauseMs;
+  timing.idleMs = kPollPauseMs;
+  // No round after the first: a round would not end within the poll.
+  timing.roundMs = kPollPauseMs;
+  timing.shortestRoundMs = kPollPauseMs;
+  // The page's messages are served while the scan waits, and the host's quit
+  // ends it.
+  const auto serve = [] {
+    platform::PumpOneMessage();
+    return !platform::QuitRequested();
+  };
+  const ScanResult scan = ScanDevices(finder.targets(), timing, serve);
+  if (scan.channelsOpen == 0) {
+    // Nothing could be asked: the pause all the same, so a search without
+    // a socket does not spin.
+    if (serve()) platform::SleepMs(kPollPauseMs);
+    return;
   }
-  platform::PumpOneMessage();
-  if (platform::QuitRequested()) return;
-  platform::SleepMs(kPollPauseMs);
-  char buffer[kReceiveBufferSize];
-  // Bounded, so that a device that floods its answers cannot hold the poll,
-  // and the page's thread with it, for as long as the flood lasts.
-  for (const auto& channel : channels) {
-    for (int taken = 0; taken < kMaxPollDatagrams; ++taken) {
-      if (CollectAnnouncement(*channel, buffer, collector) <= 0) break;
-      platform::PumpOneMessage();
-      if (platform::QuitRequested()) return;
-    }
+  for (const ScannedDevice& heard : scan.devices) {
+    // The search flags clashes among all it heard, across adapters too.
+    DeviceRecord record = heard.record;
+    record.statusFlags = 0;
+    collector.Add(std::move(record));
   }
 }
 

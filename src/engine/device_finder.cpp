@@ -175,8 +175,6 @@ void DeviceFinder::DiscardStaleDatagrams(char* buffer) {
 void DeviceFinder::RunCycle(char* buffer) {
   // A device that does not answer in this cycle is absent from its result.
   collector_.Clear();
-  // An adapter plugged in or connected since the last cycle is searched too.
-  RenewChannels();
   DiscardStaleDatagrams(buffer);
   RunCollectionPass(buffer);
   RunCollectionPass(buffer);
@@ -196,6 +194,10 @@ void DeviceFinder::RunCycle(char* buffer) {
   // so the notification may copy it.
   const FinderNotifyFn notify = notify_;
   if (notify != nullptr && listChanged()) notify(this);
+  // An adapter plugged in or connected meanwhile is searched from the next
+  // cycle on. Listed here, in the cycle's idle time, so that listing slowly
+  // does not shift the cycle's discovery requests.
+  RenewChannels();
 }
 
 void DeviceFinder::RunWorker() {

@@ -26,7 +26,9 @@ struct Channel {
 int Drain(Channel& channel, char* buffer) {
   constexpr int kMaxPerDrain = 256;
   int taken = 0;
-  while (taken < kMaxPerDrain) {
+  // Failed reads count too: a socket that stays readable while every read
+  // fails must not hold the scan here.
+  for (int reads = 0; reads < kMaxPerDrain; ++reads) {
     const int count = CollectAnnouncement(*channel.udp, buffer, *channel.collector);
     if (count <= 0) {
       // A datagram too long for the buffer is dropped with an error, and
