@@ -53,14 +53,15 @@ DeviceFinder::DeviceFinder(Destination destination, FinderTiming timing)
 }
 
 void DeviceFinder::RenewChannels() {
-  std::vector<ScanTarget> targets = CurrentTargets(destination_);
-  if (!channels_.empty() && SameTargets(targets, targets_)) return;
+  std::vector<ScanTarget> wanted = CurrentTargets(destination_);
+  if (!channels_.empty() && SameTargets(wanted, targets_)) return;
   std::vector<std::unique_ptr<UdpChannel>> channels;
-  for (const ScanTarget& target : targets) {
+  channels.reserve(wanted.size());
+  for (const ScanTarget& target : wanted) {
     channels.push_back(std::make_unique<UdpChannel>(target.destination));
   }
   platform::LockGuard guard(lock_);
-  targets_.swap(targets);
+  targets_.swap(wanted);
   channels_.swap(channels);
 }
 

@@ -67,7 +67,12 @@ int main(int argc, char** argv) {
   if (sheet.page() == nullptr) return Fail("the page was not created");
   HWND list = sheet.list();
 
-  if (!PumpUntil([&] { return RowOf(list, serial) >= 0; }, 15000)) {
+  // A loaded machine may want longer (VELKARIN_DEMO_LIST_MS).
+  DWORD listMs = 15000;
+  if (const char* wait = std::getenv("VELKARIN_DEMO_LIST_MS"))
+    listMs = static_cast<DWORD>(std::strtoul(wait, nullptr, 10));
+  if (!PumpUntil([&] { return RowOf(list, serial) >= 0; }, listMs)) {
+    for (const auto& row : ListRows(list)) std::printf("listed: %s\n", row[0].c_str());
     return Fail("the device did not appear in the list");
   }
   const std::size_t listed = ListRows(list).size();

@@ -456,6 +456,7 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     FailureCase::kJson,
                     "configured"},
+        // A late refusal is an answer too: nothing more goes out after it.
         // As apply's report file; the lines are printed as well.
         FailureCase{"LateRefusalInAReport",
                     {With("onCommand=refuse,replyDelayMs=1500")},
@@ -468,16 +469,6 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     FailureCase::kReport,
                     "refused by the device; it may need a password (--password)"},
-        // A late refusal is an answer too: nothing more goes out after it.
-        FailureCase{"LateRefusal",
-                    {With("onCommand=refuse,replyDelayMs=1500")},
-                    kFixed,
-                    13,
-                    {},
-                    {"velkarin: 001A2B: refused by the device; it may need a password "
-                     "(--password) (CONFIG_REFUSED)"},
-                    true,
-                    true},
         FailureCase{"KeepsItsOldConfiguration",
                     {With("afterAccept=none")},
                     kFixed,

@@ -120,12 +120,13 @@ grep -Eq '^005505 +Twin-A .* serial-on-other-interface +vh1$' <<<"$table" ||
 # it lists the devices behind every adapter, and a device behind the second
 # is sent its one command by the adapter it was heard on.
 if [ -n "${VELKARIN_PAGE_DEMO:-}" ]; then
-  VELKARIN_DEMO_PAUSE_MS=0 "$here/../../page/with-xvfb.sh" wine "$VELKARIN_PAGE_DEMO" \
+  VELKARIN_DEMO_PAUSE_MS=0 VELKARIN_DEMO_LIST_MS=40000 \
+    "$here/../../page/with-xvfb.sh" wine "$VELKARIN_PAGE_DEMO" \
     "Z:${VELKARIN_PAGE_DLL//\//\\}" 002201 10.71.2.60 255.255.255.0 10.71.2.1 \
     >"$work/page" 2>&1
   status=$?
   page=$(tr -d '\r' <"$work/page")
-  [ $status -eq 0 ] || fail "the page on three segments: exit $status: $page"
+  [ $status -eq 0 ] || fail "the page on three segments: exit $status: $page (discovery requests heard: segment 1 $(grep -c 'text="0 1 A"' "$work/sim1.log"), segment 2 $(grep -c 'text="0 1 A"' "$work/sim2.log"))"
   grep -qx '6 devices listed' <<<"$page" || fail "the page listed: $page"
   commands() { grep ' RX ' "$1" | grep -vc 'text="0 1 A"'; }
   [ "$(commands "$work/sim2.log")" -eq 1 ] || fail "segment 2 received: $(grep ' RX ' "$work/sim2.log" | grep -v '0 1 A')"
