@@ -79,15 +79,57 @@ DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* p
   }
 }
 
+DeliveryLimits PageDelivery() {
+  DeliveryLimits limits;
+  limits.maxCommands = 2;
+  limits.replyWaitMs = kReplyMaximumMs;
+  limits.longestReplyWaitMs = kReplyMaximumMs;
+  limits.settleMs = kReplyMinimumMs;
+  return limits;
+}
+
+void DeviceExchange::Open() {
+  if (channel_ == nullptr) channel_.reset(new UdpChannel(destination_));
+}
+
+void DeviceExchange::LeaveBy(std::uint32_t interfaceIndex) {
+  if (interfaceIndex == 0) return;
+  destination_.interfaceIndex = interfaceIndex;
+  if (channel_ != nullptr) channel_->LeaveBy(interfaceIndex);
+}
+
+ConfigResult DeviceExchange::SendSettled(const DeviceRecord& record, const char* password,
+                                         std::uint32_t serial, const DeliveryLimits& limits,
+                                         Delivery& delivery) {
+  Open();
+  int reply = kNoReply;
+  for (int command = 0; command < limits.maxCommands; ++command) {
+    if (!channel_->SendConfigCommand(record, password, challenge_)) return CONFIG_BAD_ARGUMENT;
+    ++delivery.commands;
+    reply =
+        AwaitConfigReplySettled(*channel_, serial, challenge_, limits.settleMs, limits.replyWaitMs);
+    // The host is quitting: nobody waits for the outcome any more.
+    if (platform::QuitRequested()) return CONFIG_NO_REPLY;
+    if (reply == kReplyAccepted) return CONFIG_OK;
+    if (reply == kNoReply && command == 0) return CONFIG_NO_REPLY;
+    // Refused with a password: once more, signed as the refusal left it.
+    if (reply != kReplyRefused || password == nullptr) break;
+  }
+  return reply == kReplyRefused ? CONFIG_REFUSED : CONFIG_FAILED;
+}
+
 ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* password,
                                   const DeviceRecord& found, const DeliveryLimits& limits,
                                   Delivery& delivery) {
   platform::ClearQuitRequested();
+  // The page's search has judged the device it found.
+  if (limits.settleMs > 0) return SendSettled(record, password, found.serial, limits, delivery);
   const ConfigResult problem = FoundDeviceProblem(record, password, found);
   if (problem != CONFIG_OK) return problem;
   Heard heard = Heard::kNothing;
-  if (channel_ == nullptr) {
-    channel_.reset(new UdpChannel(destination_));
+  // A socket opened ahead (Open) carries no command yet.
+  if (channel_ == nullptr || sent_ == 0) {
+    Open();
     sent_ = heard_ = unanswered_ = unsigned_ = 0;
     refused_ = verdict_ = false;
     pace_ = Pace::kUnknown;

@@ -1,9 +1,10 @@
-// A configuration delivered over a network that loses datagrams, for the
-// command-line tool: one device's exchange, and the limits by which a
-// command without a reply is not taken as lost until the device has been
-// looked at, and is sent again a few times before the device is given up
-// (the tool's jobs run the looks and the resends, for set and apply alike).
-// The page keeps its single transaction.
+// A configuration delivered to one device: the one sender of the page and
+// the command-line tool, each with its limits. The tool's: over a network
+// that loses datagrams, a command without a reply is not taken as lost
+// until the device has been looked at, and is sent again a few times
+// before the device is given up (the tool's jobs run the looks and the
+// resends, for set and apply alike). The page's (PageDelivery): one
+// command and its settled reply wait, within the page's transaction.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -33,7 +34,17 @@ struct DeliveryLimits {
   // command. On a lossy network a silent look costs one look more.
   std::uint32_t busyMs = 1500;
   std::uint32_t deliveryMs = 20000;  // no command goes out after this
+  // The page's wait: every reply wait lasts at least this long after its
+  // command, every reply of the device counting (a later acceptance
+  // outruns an earlier answer), and ends with the first datagram after it
+  // or after replyWaitMs; refused, with a password, the command goes out
+  // once more. 0: the device's first reply settles it, as above.
+  std::uint32_t settleMs = 0;
 };
+
+// The page's limits: one command (two with a password, after a refusal),
+// each waited for 3 s to 7.5 s.
+DeliveryLimits PageDelivery();
 
 struct Delivery {
   // CONFIG_OK: accepted, or announced as sent after a command whose reply
@@ -66,7 +77,15 @@ struct ExchangeChannelClose {
 // transaction keeps its engine.
 class DeviceExchange {
  public:
-  explicit DeviceExchange(Destination destination = Destination()) : destination_(destination) {}
+  explicit DeviceExchange(Destination destination = Destination(),
+                          const ConfigChallenge& challenge = ConfigChallenge{})
+      : destination_(destination), challenge_(challenge) {}
+
+  // Opens the exchange's socket now rather than with the first command, so
+  // that a socket which cannot be opened shows before a search is spent.
+  void Open();
+  // The commands leave by this interface (0: as the destination says).
+  void LeaveBy(std::uint32_t interfaceIndex);
 
   // One command to `found`, and a second that answers the challenge of a
   // refusal, with a password; counted in `delivery`. Replies that came late,
@@ -94,6 +113,8 @@ class DeviceExchange {
 
  private:
   enum class Heard { kNothing, kAccepted, kRefused, kChallenge, kOther };
+  ConfigResult SendSettled(const DeviceRecord& record, const char* password, std::uint32_t serial,
+                           const DeliveryLimits& limits, Delivery& delivery);
   Heard Listen(std::uint32_t serial, const char* password, std::uint32_t waitMs,
                const DeliveryLimits& limits);
 

@@ -93,6 +93,12 @@ int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigCh
   return AwaitReply(channel, serial, challenge, endOnAcceptance, kReplyMinimumMs, kReplyMaximumMs);
 }
 
+int AwaitConfigReplySettled(const UdpChannel& channel, std::uint32_t serial,
+                            ConfigChallenge& challenge, std::uint32_t minimumMs,
+                            std::uint32_t maximumMs) {
+  return AwaitReply(channel, serial, challenge, false, minimumMs, maximumMs);
+}
+
 int AwaitConfigReplyWithin(const UdpChannel& channel, std::uint32_t serial,
                            ConfigChallenge& challenge, std::uint32_t waitMs) {
   return AwaitReply(channel, serial, challenge, true, waitMs, waitMs);

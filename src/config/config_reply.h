@@ -29,6 +29,11 @@ constexpr int kNoReply = -2;  // no reply of the device counted
 // minimum for every device.
 int AwaitConfigReplyOn(const UdpChannel& channel, std::uint32_t serial, ConfigChallenge& challenge,
                        bool endOnAcceptance);
+// The same wait with its own bounds: at least `minimumMs`, ending with the
+// first datagram after them or after `maximumMs`.
+int AwaitConfigReplySettled(const UdpChannel& channel, std::uint32_t serial,
+                            ConfigChallenge& challenge, std::uint32_t minimumMs,
+                            std::uint32_t maximumMs);
 // The same wait, ending at the acceptance or after `waitMs`: for a caller
 // that sends the command again when no reply came.
 int AwaitConfigReplyWithin(const UdpChannel& channel, std::uint32_t serial,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/config_command.h"
+#include "config/config_delivery.h"
 #include "config/config_reply.h"
 #include "engine/device_scan.h"
 #include "engine/finder_facade.h"
@@ -134,44 +135,6 @@ ConfigResult SearchFailed() {
   return platform::QuitRequested() ? CONFIG_NO_REPLY : CONFIG_NOT_FOUND;
 }
 
-// Sends the command once and waits for the reply of device `target`. Gives
-// the result when that settles it (the command does not fit, the host is
-// quitting, the device accepts); otherwise nothing, with the device's answer
-// in `reply`.
-std::optional<ConfigResult> SendOnce(UdpChannel& channel, DeviceFinder& finder,
-                                     const DeviceRecord& record, const char* password,
-                                     std::uint32_t target, bool endOnAcceptance, int& reply) {
-  if (!channel.SendConfigCommand(record, password, finder.configChallenge())) {
-    return CONFIG_BAD_ARGUMENT;
-  }
-  reply = AwaitConfigReplyOn(channel, target, finder.configChallenge(), endOnAcceptance);
-  if (platform::QuitRequested()) return CONFIG_NO_REPLY;
-  if (reply == kReplyAccepted) return CONFIG_OK;
-  return std::nullopt;
-}
-
-// The command to the device that was found, and its reply; refused, once
-// more with the password and the challenge as the refusal left it. Replies
-// count only when they name `target`, the serial of the device found.
-ConfigResult SendAndAwait(DeviceFinder& finder, UdpChannel& commandChannel,
-                          const DeviceRecord& record, const char* password, std::uint32_t target,
-                          bool endOnAcceptance) {
-  int reply = kNoReply;
-  if (const auto settled =
-          SendOnce(commandChannel, finder, record, password, target, endOnAcceptance, reply)) {
-    return *settled;
-  }
-  if (reply == kNoReply) return CONFIG_NO_REPLY;
-  if (reply != kReplyRefused) return CONFIG_FAILED;
-  if (password == nullptr) return CONFIG_REFUSED;
-
-  if (const auto settled =
-          SendOnce(commandChannel, finder, record, password, target, endOnAcceptance, reply)) {
-    return *settled;
-  }
-  return reply == kReplyRefused ? CONFIG_REFUSED : CONFIG_FAILED;
-}
-
 // The search of the transaction of ConfigureDevice and ConfigureNamedDevice:
 // CONFIG_OK when `found` is to be sent `record` (whose deviceId a fallback to
 // the serial may clear). `exact`: with a deviceId, only a device that
@@ -229,12 +192,18 @@ ConfigResult SearchForTarget(DeviceFinder& finder, DeviceRecord& record, const c
 
 ConfigResult RunTransaction(DeviceFinder& finder, DeviceRecord record, const char* password,
                             bool exact, DeviceRecord& found) {
-  UdpChannel commandChannel(finder.destination());
+  // The exchange keeps its challenge with the engine, from a reply to the
+  // next authenticated command.
+  DeviceExchange exchange(finder.destination(), finder.configChallenge());
+  exchange.Open();
   const ConfigResult searched = SearchForTarget(finder, record, password, exact, found);
   if (searched != CONFIG_OK) return searched;
   // The command goes back by the adapter the device was heard on.
-  commandChannel.LeaveBy(found.interfaceIndex);
-  return SendAndAwait(finder, commandChannel, record, password, found.serial, false);
+  exchange.LeaveBy(found.interfaceIndex);
+  Delivery delivery;
+  const ConfigResult result = exchange.Send(record, password, found, PageDelivery(), delivery);
+  finder.configChallenge() = exchange.challenge();
+  return result;
 }
 
 }  // namespace
