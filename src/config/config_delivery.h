@@ -74,7 +74,7 @@ struct ExchangeChannelClose {
 // it handed out last, and the socket its replies come to, kept from one
 // command to the next while a command's reply is outstanding. What a
 // configuration job needs, without a discovery engine; the page's
-// transaction keeps its engine.
+// transaction runs one beside its engine, whose challenge it is handed.
 class DeviceExchange {
  public:
   explicit DeviceExchange(Destination destination = Destination(),
