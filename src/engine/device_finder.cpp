@@ -177,6 +177,9 @@ void DeviceFinder::RunCycle(char* buffer) {
   // A device that does not answer in this cycle is absent from its result.
   collector_.Clear();
   DiscardStaleDatagrams(buffer);
+  // The period counts from the cycle's first request, so that work before
+  // it, slower in one cycle than the next, cannot bring two requests closer.
+  cycleStartMs_ = platform::ProcessClockMs();
   RunCollectionPass(buffer);
   RunCollectionPass(buffer);
   platform::SleepMs(timing_.pauseAfterPassesMs);
@@ -204,7 +207,7 @@ void DeviceFinder::RunCycle(char* buffer) {
 void DeviceFinder::RunWorker() {
   char buffer[kReceiveBufferSize];
   while (!stopRequested_) {
-    const std::int64_t cycleStart = platform::ProcessClockMs();
+    cycleStartMs_ = platform::ProcessClockMs();
     // A cycle that fails (memory running out while it copies records) ends
     // there and publishes nothing, so the last published list stands. The
     // worker goes on with its next cycle all the same: such a shortage is
@@ -213,7 +216,7 @@ void DeviceFinder::RunWorker() {
     platform::Guarded([this, &buffer] { RunCycle(buffer); });
     if (stopRequested_) break;
     for (;;) {
-      if (platform::ProcessClockMs() - cycleStart >= timing_.cyclePeriodMs) break;
+      if (platform::ProcessClockMs() - cycleStartMs_ >= timing_.cyclePeriodMs) break;
       platform::SleepMs(timing_.pollMs);
       if (stopRequested_) break;
     }

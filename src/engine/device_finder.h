@@ -98,6 +98,7 @@ class DeviceFinder {
   // after construction, under the lock for targets_.
   std::vector<ScanTarget> targets_;
   std::vector<std::unique_ptr<UdpChannel>> channels_;
+  std::int64_t cycleStartMs_ = 0;  // the worker's own
   DeviceList devices_;
   std::atomic<bool> stopRequested_{true};
   std::atomic<bool> running_{false};
