@@ -244,6 +244,13 @@ TEST(CollectorAdd, SameOrdinaryAddressFlagsBoth) {
   EXPECT_EQ(listed[0].statusFlags, STATUS_IP_CLASH);
   EXPECT_EQ(listed[1].statusFlags, 0u);
   EXPECT_EQ(listed[2].statusFlags, STATUS_IP_CLASH);
+  // Behind another adapter the address belongs to another network.
+  DeviceRecord elsewhere = Device(4, "192.168.1.10");
+  elsewhere.interfaceIndex = 7;
+  collector.Add(elsewhere);
+  listed = Listed(collector);
+  ASSERT_EQ(listed.size(), 4u);
+  EXPECT_EQ(listed[3].statusFlags, 0u);
 }
 
 TEST(CollectorAdd, SerialZeroIsNeverComparedBySerial) {
