@@ -27,6 +27,16 @@ fail() {
 
 # A Wine program's sockets live in its wineserver: start it in this namespace.
 if [[ "${cli[0]}" == wine* ]]; then
+  # Wine binds the session's desktop to the display of its first program, and
+  # a display of the run outside this namespace is not always reachable from
+  # in here: one of its own, before any Wine program, for the page below.
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
+  segments_children+=($!)
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n1 "$work/display")"
   wineserver -k 2>/dev/null
   wineserver -p -f &
   segments_children+=($!)
@@ -120,11 +130,7 @@ grep -Eq '^005505 +Twin-A .* serial-on-other-interface +vh1$' <<<"$table" ||
 # it lists the devices behind every adapter, and a device behind the second
 # is sent its one command by the adapter it was heard on.
 if [ -n "${VELKARIN_PAGE_DEMO:-}" ]; then
-  # A display of its own, started in this namespace: a Wine program here
-  # could not always reach the run's shared display from inside the
-  # segments' namespace, and this prefix's server ends with the test.
-  VELKARIN_DEMO_PAUSE_MS=0 VELKARIN_DEMO_LIST_MS=40000 VELKARIN_SHARED_DISPLAY= \
-    "$here/../../page/with-xvfb.sh" wine "$VELKARIN_PAGE_DEMO" \
+  VELKARIN_DEMO_PAUSE_MS=0 VELKARIN_DEMO_LIST_MS=40000 wine "$VELKARIN_PAGE_DEMO" \
     "Z:${VELKARIN_PAGE_DLL//\//\\}" 002201 10.71.2.60 255.255.255.0 10.71.2.1 \
     >"$work/page" 2>&1
   status=$?
