@@ -1,12 +1,9 @@
 #include "config/config_transaction.h"
 
-#include <optional>
 #include <utility>
-#include <vector>
 
 #include "config/config_command.h"
 #include "config/config_delivery.h"
-#include "config/config_reply.h"
 #include "engine/device_scan.h"
 #include "engine/finder_facade.h"
 #include "platform/clock.h"
