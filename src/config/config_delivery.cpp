@@ -11,11 +11,14 @@ namespace velkarin {
 
 namespace {
 
-// The first wait for the first two commands, then half as long again for
-// each command after one more that went without a reply.
-std::uint32_t ReplyWait(const DeliveryLimits& limits, int unanswered) {
+// The first wait for the first three commands, then half as long again for
+// each command after one more that went without a reply. The last command
+// waits the longest: the sooner ones may have reached a slow device, whose
+// reply is still on its way.
+std::uint32_t ReplyWait(const DeliveryLimits& limits, int unanswered, bool last) {
+  if (last) return limits.longestReplyWaitMs;
   std::uint32_t wait = limits.replyWaitMs;
-  for (int i = 1; i < unanswered && wait < limits.longestReplyWaitMs; ++i) wait += wait / 2;
+  for (int i = 2; i < unanswered && wait < limits.longestReplyWaitMs; ++i) wait += wait / 2;
   return std::min(wait, limits.longestReplyWaitMs);
 }
 
@@ -47,11 +50,14 @@ DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* p
     }
     ++heard_;
     // Judged only while a command's reply is awaited: a reply read after a
-    // pause tells nothing of the device's pace.
+    // pause tells nothing of the device's pace, and one soon after the
+    // latest command may still be a slow device's answer to an earlier one
+    // while any is outstanding.
     if (pace_ == Pace::kUnknown && waitMs > 0) {
       const bool soon =
           platform::TickElapsed(sentAt_, platform::TickCountMs()) <= limits.promptReplyMs;
-      pace_ = soon ? Pace::kPrompt : Pace::kSlow;
+      if (!soon) pace_ = Pace::kSlow;
+      if (soon && heard_ >= sent_) pace_ = Pace::kPrompt;
     }
     // Every command carries the same configuration: taking any is taking it.
     if (status == kReplyAccepted) return Heard::kAccepted;
@@ -158,7 +164,8 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
     sentAt_ = platform::TickCountMs();
     ++delivery.commands;
     delivery.answeredChallenge = delivery.answeredChallenge || signedWithChallenge_;
-    heard = Listen(found.serial, password, ReplyWait(limits, unanswered_), limits);
+    const bool last = delivery.commands >= limits.maxCommands;
+    heard = Listen(found.serial, password, ReplyWait(limits, unanswered_, last), limits);
     if (platform::QuitRequested()) return CONFIG_NO_REPLY;
     if (heard == Heard::kNothing) {
       ++unanswered_;

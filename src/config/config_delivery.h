@@ -22,17 +22,23 @@ struct DeliveryLimits {
   // out after failed attempts.
   int maxCommandsOnceRefused = 3;
   std::uint32_t promptReplyMs = 150;  // a reply this soon after a command answers it
-  // The first two commands'; each later one waits half as long again, up to
-  // the longest. A reply that comes later still counts while the exchange
-  // lasts, so a short first wait costs a slow device a command or two more,
-  // and a lost datagram far less time.
-  std::uint32_t replyWaitMs = 200;
+  // The first three commands'; each later one waits half as long again, up to
+  // the longest, and the last the longest. Short: a look at the device
+  // follows, and a reply that comes later still counts while the exchange
+  // lasts, so a slow device costs a look or a command more, and a lost
+  // datagram far less time.
+  std::uint32_t replyWaitMs = 50;
   std::uint32_t longestReplyWaitMs = 3000;
   // A device that a look after a command without a reply does not hear at
   // all may be busy writing its flash before it replies: it is looked at
   // again, not sent the command again, until this long after its last
   // command. On a lossy network a silent look costs one look more.
   std::uint32_t busyMs = 1500;
+  // On a network that loses nothing, a device a look sees unchanged after
+  // one of its first this many commands is given the same time: the command
+  // most likely reached it. So a device that replies within busyMs gets two
+  // commands at most there.
+  int patientCommands = 2;
   std::uint32_t deliveryMs = 20000;  // no command goes out after this
   // The page's wait: every reply wait lasts at least this long after its
   // command, every reply of the device counting (a later acceptance
@@ -130,9 +136,11 @@ class DeviceExchange {
   bool refused_ = false;      // a refusal was heard
   bool verdict_ = false;      // refused for good, unless a late acceptance comes
   std::uint32_t sentAt_ = 0;  // the last command's tick
-  // Judged by the first reply: a device that answers within moments of a
-  // command answers the latest one, and a reply missing before it was lost.
-  // A slow device's replies may answer any command still outstanding.
+  // Judged by the first reply that tells: a device that answers within
+  // moments of a command answers the latest one, and a reply missing before
+  // it was lost. A slow device's replies may answer any command still
+  // outstanding, so a quick reply while an earlier command is unanswered
+  // tells nothing yet.
   enum class Pace { kUnknown, kPrompt, kSlow } pace_ = Pace::kUnknown;
   bool challengeHeard_ = false;       // challenge_ is one the device handed out
   bool signedWithChallenge_ = false;  // the last command answered a challenge

@@ -49,8 +49,11 @@ std::vector<ObservedConfiguration> AwaitConfigurations(
     }
     return true;
   };
+  // A wait asks on until its devices have announced what they were sent.
+  ScanTiming asking = timing;
+  asking.askUntilEnough = !singleLook;
   while (left > 0 && !stopped) {
-    const ScanResult scan = ScanDevices(targets, timing, goOn, enough);
+    const ScanResult scan = ScanDevices(targets, asking, goOn, enough);
     if (scan.channelsOpen == 0) {
       // Nothing to listen on: wait as a scan would, then try again.
       for (std::uint32_t waited = 0; waited < timing.idleMs && goOn(); waited += kReopenSliceMs) {

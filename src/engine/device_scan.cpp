@@ -47,8 +47,9 @@ class Rounds {
  public:
   explicit Rounds(const ScanTiming& timing) : timing_(timing) {}
 
-  // Called as a round ends with `known` devices heard so far.
-  bool AskAgain(std::size_t known) {
+  // Called as a round ends with `known` devices heard so far; `wanting`:
+  // what the scan is for has not been heard yet, and it asks on for it.
+  bool AskAgain(std::size_t known, bool wanting) {
     if (known > knownAtSend_) {
       quiet_ = 0;
       return true;
@@ -57,8 +58,9 @@ class Rounds {
     // No device was new and every known one answered again: nothing is
     // being lost, as on most networks, so the scan ends as soon as it can.
     // Silence proves nothing: the discovery datagrams may have been lost.
-    if (known > 0 && answers_ >= known) return false;
-    return quiet_ < timing_.quietRounds;
+    const bool more = !(known > 0 && answers_ >= known) && quiet_ < timing_.quietRounds;
+    persisting_ = !more && wanting;
+    return more || persisting_;
   }
   void Sent(std::size_t known, std::uint32_t now) {
     knownAtSend_ = known;
@@ -75,6 +77,7 @@ class Rounds {
   // room to spare, but no longer: on a network that loses datagrams, the
   // next round finds a lost answer sooner than a long wait would.
   std::uint32_t Length() const {
+    if (persisting_) return timing_.repeatMs;
     if (!answered_) return timing_.roundMs;
     return std::min(timing_.roundMs,
                     timing_.shortestRoundMs + 2 * std::min(slowest_, timing_.roundMs));
@@ -88,6 +91,7 @@ class Rounds {
   std::uint32_t sentAt_ = 0;
   std::uint32_t slowest_ = 0;  // since the send before it, of any answer
   bool answered_ = false;
+  bool persisting_ = false;  // asking on for what the scan is for
 };
 
 // What the channels have heard, channel after channel.
@@ -175,7 +179,9 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
                                        : lastSend + rounds.Length();
     // None at the time bound: the scan ends there, and its answers would not be read.
     if (sending && elapsed >= nextSend && elapsed < timing.maxScanMs) {
-      if (sent >= timing.sends) sending = rounds.AskAgain(knownDevices());
+      if (sent >= timing.sends) {
+        sending = rounds.AskAgain(knownDevices(), timing.askUntilEnough && enough);
+      }
       if (sending) {
         for (Channel& c : channels) c.udp->SendDiscovery();
         ++sent;
@@ -214,6 +220,7 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
       if (readable[i]) heard += Drain(channels[i], buffer);
     }
     rounds.Heard(heard, readableAt);
+    result.answers += heard;
     // Only a device not heard before keeps the scan reading: the rounds make
     // every known device answer again, and a slow fleet would otherwise
     // never fall quiet.
@@ -235,6 +242,11 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
                    });
   MarkSerialsElsewhere(result.devices);
   return result;
+}
+
+bool AnswersLost(const ScanResult& scan) {
+  return static_cast<std::size_t>(scan.answers) <
+         static_cast<std::size_t>(scan.rounds) * scan.devices.size();
 }
 
 bool DifferentDevicesBehindInterfaces(const std::vector<ScannedDevice>& matches) {

@@ -35,6 +35,11 @@ struct ScanTiming {
   std::uint32_t roundMs = 250;
   std::uint32_t shortestRoundMs = 50;
   int quietRounds = 3;
+  // A scan given what it is for (ScanEnough) asks on every `repeatMs` after
+  // those rounds, until it has it or the time bound: a wait for devices to
+  // announce a new configuration, on a network that loses their answers,
+  // hears them sooner than from a scan that only listens after its rounds.
+  bool askUntilEnough = false;
 };
 
 struct ScannedDevice {
@@ -50,7 +55,13 @@ struct ScanResult {
   bool quiet = false;    // ended by the idle window or by `enough`, not by the time bound
   int channelsOpen = 0;  // targets whose socket could be opened
   int rounds = 0;        // discovery datagrams sent out of each channel
+  int answers = 0;       // announcements heard, on every channel
 };
+
+// True when the scan heard fewer announcements than every device answering
+// every discovery datagram would give: the network loses datagrams (or a
+// device answers only some). False for a scan that heard no device.
+bool AnswersLost(const ScanResult& scan);
 
 // `keepGoing`, if set, is asked between waits; false ends the scan early.
 // `enough`, if set, is asked with the devices heard so far (in no order)

@@ -225,6 +225,17 @@ TEST_F(CliTest, DevicesAsTheyAreAreConfiguredAndJudgedByWhatTheyDid) {
        "configured",
        "dhcp=0 ip=10.5.0.7",
        2},
+      // Announces its old configuration while it writes: on a clean network
+      // its command is not taken as lost.
+      {"a flash write before the reply, announced meanwhile",
+       "ip=10.5.0.9,netmask=255.255.0.0,replyDelayMs=1500,afterAcceptDelayMs=1500",
+       {"--ip", "10.5.0.7/16"},
+       "no,10.5.0.7,255.255.0.0,",
+       {},
+       0,
+       "configured",
+       "dhcp=0 ip=10.5.0.7",
+       2},
       {"a restart longer than the verification",
        "ip=10.5.0.9,netmask=255.255.0.0,afterAcceptDelayMs=4000,silentWhileChanging=true",
        {"--ip", "10.5.0.7/16"},

@@ -421,11 +421,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     {"velkarin: 001A2B: no reply from the device (CONFIG_NO_REPLY)"},
                     true},
-        // Each reply comes after the tool's first wait, and the device
-        // announces the change later still: the command goes out again, to
-        // a device that took it. A late reply counts, to either command.
+        // Each reply comes later than the time a device still announcing its
+        // old configuration is given, and the device announces the change
+        // later still: the command goes out again, to a device that took
+        // it. A late reply counts, to either command.
         FailureCase{"LateReplyToACommandSentAgain",
-                    {With("replyDelayMs=1500,afterAcceptDelayMs=3000")},
+                    {With("replyDelayMs=2000,afterAcceptDelayMs=3000")},
                     kFixed,
                     0,
                     {"001A2B: accepted by the device (CONFIG_OK)", "001A2B: configured"},
@@ -447,7 +448,7 @@ INSTANTIATE_TEST_SUITE_P(
                     true},
         // As apply's JSON report of one row, with the commands counted.
         FailureCase{"LateReplyAsJson",
-                    {With("replyDelayMs=1500,afterAcceptDelayMs=3000")},
+                    {With("replyDelayMs=2000,afterAcceptDelayMs=3000")},
                     kFixed,
                     0,
                     {},

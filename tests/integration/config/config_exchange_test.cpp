@@ -266,23 +266,23 @@ TEST_F(ConfigExchange, OneDeviceExchangeKeepsItsChallenge) {
   const std::string firstText = "00112233445566778899AABBCCDDEEFF";
   const std::string secondText = "FFEEDDCCBBAA99887766554433221100";
   const std::vector<DeviceExchangeCase> cases = {
-      {"accepted", nullptr, {{{50, "A1B2 5 1"}}}, CONFIG_OK, {{}}},
+      {"accepted", nullptr, {{{10, "A1B2 5 1"}}}, CONFIG_OK, {{}}},
       {"refused without a password",
        nullptr,
-       {{{50, "A1B2 5 -1 " + firstText}}},
+       {{{10, "A1B2 5 -1 " + firstText}}},
        CONFIG_REFUSED,
        {{}}},
       {"challenge answered",
        "pw",
-       {{{50, "A1B2 8 -1 " + firstText}}, {{50, "A1B2 8 1"}}},
+       {{{10, "A1B2 8 -1 " + firstText}}, {{10, "A1B2 8 1"}}},
        CONFIG_OK,
        {{}, first}},
       {"refused again: answered once only",
        "pw",
-       {{{50, "A1B2 8 -1 " + firstText}}, {{50, "A1B2 8 -1 " + secondText}}},
+       {{{10, "A1B2 8 -1 " + firstText}}, {{10, "A1B2 8 -1 " + secondText}}},
        CONFIG_REFUSED,
        {{}, first}},
-      {"refused without a new challenge", "pw", {{{50, "A1B2 8 -1"}}}, CONFIG_REFUSED, {{}}},
+      {"refused without a new challenge", "pw", {{{10, "A1B2 8 -1"}}}, CONFIG_REFUSED, {{}}},
       {"no reply", "pw", {{}}, CONFIG_NO_REPLY, {{}}},
       // The answer's acceptance comes after the wait; the command sent again
       // is refused at once, as by a device that renews its challenge once it
@@ -290,7 +290,7 @@ TEST_F(ConfigExchange, OneDeviceExchangeKeepsItsChallenge) {
       // it only renews the challenge, and the acceptance counts.
       {"a late acceptance outlasts the refusal of the command sent again",
        "pw",
-       {{{50, "A1B2 8 -1 " + firstText}}, {{1000, "A1B2 8 1"}}, {{50, "A1B2 8 -1 " + secondText}}},
+       {{{10, "A1B2 8 -1 " + firstText}}, {{1000, "A1B2 8 1"}}, {{10, "A1B2 8 -1 " + secondText}}},
        CONFIG_OK,
        {{}, first, first},
        2},

@@ -22,7 +22,7 @@ RunEnd RunSteps(ApplyTable& table, const ApplyOptions& options) {
   if (auto end = ScanForPlan(table, options)) return *end;
   if (auto end = DecideActions(table, options)) return *end;
   if (auto end = Confirm(table, options)) return *end;
-  if (auto end = ConfigureQueue(table.queue, table.targets, options)) return *end;
+  if (auto end = ConfigureQueue(table, options)) return *end;
   return Verify(table.queue, table.targets, options);
 }
 

@@ -298,15 +298,21 @@ void VerifyAccepted(const std::vector<RowRun*>& queue, const std::vector<ScanTar
 
 }  // namespace
 
-std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
-                                     const std::vector<ScanTarget>& targets,
-                                     const ApplyOptions& options) {
+std::optional<RunEnd> ConfigureQueue(const ApplyTable& table, const ApplyOptions& options) {
+  const std::vector<RowRun*>& queue = table.queue;
+  const std::vector<ScanTarget>& targets = table.targets;
   const DeliveryLimits limits;
+  // On a network the scan heard lose nothing, a command is lost seldom: a
+  // device seen without its configuration most likely has it and is still
+  // at work (writing its flash before it replies and takes it).
+  const bool networkLoses = AnswersLost(table.scan);
   planPasswordRefused = 0;
   planPasswordTaken = 0;
-  // Devices a look did not hear while they may still be writing their flash:
-  // looked at again with the next round's look, not sent their command again.
+  // Devices that may still be writing their flash (a look did not hear them,
+  // or saw them unchanged on a network that loses nothing): looked at again
+  // with the next round's look, not sent their command again.
   std::vector<RowRun*> busy;
+  auto lookedAt = std::chrono::steady_clock::now();
   for (std::vector<RowRun*> pending = queue;
        (!pending.empty() || !busy.empty()) && InterruptCount() < 2;) {
     // A round begun after an interrupt only hears the replies on their way.
@@ -318,18 +324,27 @@ std::optional<RunEnd> ConfigureQueue(const std::vector<RowRun*>& queue,
       return end;
     }
     // One look for the round: a device it sees without its configuration
-    // is sent the command again at once, while a silent one waits for the
-    // next look, so one busy device holds back no other.
+    // on a lossy network is sent the command again at once, while one that
+    // may be at work waits for the next look, so one busy device holds back
+    // no other.
+    // With only devices at work to look at, a look no sooner than one lasts
+    // after the last: one that answers at once would make them many.
+    const auto due = lookedAt + std::chrono::milliseconds(LookTiming().maxScanMs);
+    while (pending.empty() && std::chrono::steady_clock::now() < due && InterruptCount() < 2) {
+      platform::SleepMs(10);
+    }
+    lookedAt = std::chrono::steady_clock::now();
     std::vector<RowRun*> looked = pending;
     looked.insert(looked.end(), busy.begin(), busy.end());
     std::vector<RowRun*> next;
     busy.clear();
     for (RowRun* run : LookAtUnanswered(looked, targets, options)) {
       const auto now = std::chrono::steady_clock::now();
-      const bool flashing = run->delivery.silentInLook && !Interrupted() &&
-                            now - run->lastSent < std::chrono::milliseconds(limits.busyMs);
+      const bool patient = !networkLoses && run->delivery.commands <= limits.patientCommands;
+      const bool atWork = (run->delivery.silentInLook || patient) && !Interrupted() &&
+                          now - run->lastSent < std::chrono::milliseconds(limits.busyMs);
       const bool timeLeft = now - run->firstSent < std::chrono::milliseconds(limits.deliveryMs);
-      if (flashing) {
+      if (atWork) {
         busy.push_back(run);
       } else if (timeLeft && run->delivery.commands < limits.maxCommands) {
         next.push_back(run);

@@ -236,7 +236,7 @@ RunEnd RunSteps(ApplyTable& table, const ApplyOptions& run) {
   }
   if (auto end = ChooseDevice(table, run)) return *end;
   if (Interrupted()) return Interrupt(Stage::kNotSent, run.singleDevice);
-  if (auto end = ConfigureQueue(table.queue, table.targets, run)) {
+  if (auto end = ConfigureQueue(table, run)) {
     // A second interrupt: the worker still holds the row.
     Interrupt(Stage::kSent, run.singleDevice);
     return *end;
