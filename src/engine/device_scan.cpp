@@ -48,7 +48,8 @@ class Rounds {
   explicit Rounds(const ScanTiming& timing) : timing_(timing) {}
 
   // Called as a round ends with `known` devices heard so far; `wanting`:
-  // what the scan is for has not been heard yet, and it asks on for it.
+  // what the scan is for has not been heard yet, and it asks on for it
+  // while answers are being lost.
   bool AskAgain(std::size_t known, bool wanting) {
     if (known > knownAtSend_) {
       quiet_ = 0;
@@ -58,9 +59,9 @@ class Rounds {
     // No device was new and every known one answered again: nothing is
     // being lost, as on most networks, so the scan ends as soon as it can.
     // Silence proves nothing: the discovery datagrams may have been lost.
-    const bool more = !(known > 0 && answers_ >= known) && quiet_ < timing_.quietRounds;
-    persisting_ = !more && wanting;
-    return more || persisting_;
+    if (known > 0 && answers_ >= known) return false;
+    persisting_ = quiet_ >= timing_.quietRounds && wanting;
+    return quiet_ < timing_.quietRounds || persisting_;
   }
   void Sent(std::size_t known, std::uint32_t now) {
     knownAtSend_ = known;

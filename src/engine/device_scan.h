@@ -36,9 +36,10 @@ struct ScanTiming {
   std::uint32_t shortestRoundMs = 50;
   int quietRounds = 3;
   // A scan given what it is for (ScanEnough) asks on every `repeatMs` after
-  // those rounds, until it has it or the time bound: a wait for devices to
-  // announce a new configuration, on a network that loses their answers,
-  // hears them sooner than from a scan that only listens after its rounds.
+  // those rounds while answers are lost, until it has it or the time bound:
+  // a wait for devices to announce a new configuration, on a network that
+  // loses their answers, hears them sooner than from a scan that only
+  // listens after its rounds.
   bool askUntilEnough = false;
 };
 
