@@ -380,7 +380,9 @@ TEST_F(CliTest, AScanRoundLastsTwiceTheSlowestAnswerOnTopOfTheShortest) {
     for (const LoggedDatagram& d : devsim.Datagrams()) {
       if (d.received) at.push_back(d.dayMs);
     }
-    ASSERT_EQ(at.size(), 3u);
+    // Three; a fourth when a loaded machine read the third's answer after
+    // its round.
+    ASSERT_GE(at.size(), 3u);
     rounds.push_back(at[2] - at[1]);
     // Less a few milliseconds: both clocks count whole ones.
     EXPECT_GE(rounds.back(), static_cast<int>(timing.shortestRoundMs) + 2 * delayMs - 3);
