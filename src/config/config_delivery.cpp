@@ -147,10 +147,10 @@ ConfigResult DeviceExchange::Send(const DeviceRecord& record, const char* passwo
   }
   while (heard == Heard::kNothing || heard == Heard::kChallenge) {
     signedWithChallenge_ = challengeHeard_;
-    if (refused_ && pace_ == Pace::kPrompt && sent_ > unsigned_ &&
+    if (refused_ && pace_ != Pace::kSlow && sent_ > unsigned_ &&
         sent_ >= limits.maxCommandsOnceRefused) {
-      // Enough signed commands to a device that refuses: only what is on
-      // its way may still accept.
+      // Enough signed commands to a device that refuses, unless it has shown
+      // itself slow: only what is on its way may still accept.
       verdict_ = true;
       heard = Listen(found.serial, password, limits.longestReplyWaitMs, limits);
       break;

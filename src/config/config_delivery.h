@@ -16,10 +16,10 @@ namespace velkarin {
 
 struct DeliveryLimits {
   int maxCommands = 8;  // counting an answer to a challenge
-  // A prompt device's refusal ends the sending by this many commands, once
-  // one signed with its challenge went out, though replies were lost: a
-  // wrong password is not sent again and again to a device that may lock
-  // out after failed attempts.
+  // A refusal, from a device not shown slow, ends the sending by this many
+  // commands, once one signed with its challenge went out, though replies were
+  // lost: a wrong password is not sent again and again to a device that may
+  // lock out after failed attempts.
   int maxCommandsOnceRefused = 3;
   std::uint32_t promptReplyMs = 150;  // a reply this soon after a command answers it
   // The first three commands'; each later one waits half as long again, up to
