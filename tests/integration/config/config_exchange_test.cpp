@@ -284,6 +284,13 @@ TEST_F(ConfigExchange, OneDeviceExchangeKeepsItsChallenge) {
        {{}, first}},
       {"refused without a new challenge", "pw", {{{10, "A1B2 8 -1"}}}, CONFIG_REFUSED, {{}}},
       {"no reply", "pw", {{}}, CONFIG_NO_REPLY, {{}}},
+      // The last command waits the longest: a slow device's reply still counts.
+      {"the eighth command's reply after 1 s",
+       nullptr,
+       {{}, {}, {}, {}, {}, {}, {}, {{1000, "A1B2 5 1"}}},
+       CONFIG_OK,
+       std::vector<ConfigChallenge>(8),
+       8},
       // The answer's acceptance comes after the wait; the command sent again
       // is refused at once, as by a device that renews its challenge once it
       // took a command. That refusal comes before the acceptance it follows:
