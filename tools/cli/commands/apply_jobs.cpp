@@ -323,10 +323,6 @@ std::optional<RunEnd> ConfigureQueue(const ApplyTable& table, const ApplyOptions
       end.atOnce = true;
       return end;
     }
-    // One look for the round: a device it sees without its configuration
-    // on a lossy network is sent the command again at once, while one that
-    // may be at work waits for the next look, so one busy device holds back
-    // no other.
     // With only devices at work to look at, a look no sooner than one lasts
     // after the last: one that answers at once would make them many.
     const auto due = lookedAt + std::chrono::milliseconds(LookTiming().maxScanMs);
@@ -334,6 +330,10 @@ std::optional<RunEnd> ConfigureQueue(const ApplyTable& table, const ApplyOptions
       platform::SleepMs(10);
     }
     lookedAt = std::chrono::steady_clock::now();
+    // One look for the round: a device it sees without its configuration
+    // on a lossy network is sent the command again at once, while one that
+    // may be at work waits for the next look, so one busy device holds back
+    // no other.
     std::vector<RowRun*> looked = pending;
     looked.insert(looked.end(), busy.begin(), busy.end());
     std::vector<RowRun*> next;
