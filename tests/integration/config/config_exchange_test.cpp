@@ -255,6 +255,8 @@ struct DeviceExchangeCase {
   // one the exchange held, all zeros until a reply brought one.
   std::vector<ConfigChallenge> signedWith;
   int sends = 1;  // calls of Send: one more after each without a reply
+  // Far beyond the replies' delays, for a loaded machine under Wine.
+  std::uint32_t replyWaitMs = 500;
 };
 
 // One device's exchange, as apply's jobs and set use it: a refusal is an
@@ -290,7 +292,8 @@ TEST_F(ConfigExchange, OneDeviceExchangeKeepsItsChallenge) {
        {{}, {}, {}, {}, {}, {}, {}, {{1000, "A1B2 5 1"}}},
        CONFIG_OK,
        std::vector<ConfigChallenge>(8),
-       8},
+       8,
+       20},
       // The answer's acceptance comes after the wait; the command sent again
       // is refused at once, as by a device that renews its challenge once it
       // took a command. That refusal comes before the acceptance it follows:
@@ -311,8 +314,10 @@ TEST_F(ConfigExchange, OneDeviceExchangeKeepsItsChallenge) {
     DeviceExchange exchange(Destination{kBroadcastAddress, device.port()});
     Delivery delivery;
     ConfigResult result = CONFIG_NO_REPLY;
+    DeliveryLimits limits;
+    limits.replyWaitMs = c.replyWaitMs;
     for (int send = 0; send < c.sends; ++send) {
-      result = exchange.Send(DhcpRecord(), c.password, found, DeliveryLimits(), delivery);
+      result = exchange.Send(DhcpRecord(), c.password, found, limits, delivery);
     }
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(delivery.commands, static_cast<int>(c.signedWith.size()));
