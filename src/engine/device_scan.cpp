@@ -167,6 +167,15 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     return known;
   };
   Rounds rounds(timing);
+  // The scan ends by quiet no sooner than `listenMs` after the last of its
+  // first datagrams: a device that answers late answers each of them, and
+  // the later ones are there for a lost first.
+  const std::uint32_t listenEnd =
+      timing.listenMs == 0
+          ? 0
+          : std::min(timing.maxScanMs,
+                     timing.listenMs + static_cast<std::uint32_t>(std::max(timing.sends - 1, 0)) *
+                                           timing.repeatMs);
   const std::uint32_t start = platform::TickCountMs();
   std::uint32_t lastActivity = start;  // the last send, or answer of a device new to the scan
   std::uint32_t lastSend = 0;          // since the start
@@ -198,7 +207,7 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     const std::uint32_t idleMs = sent > timing.sends && elapsed >= timing.idleMs
                                      ? std::min(timing.idleMs, rounds.Length())
                                      : timing.idleMs;
-    if (!sending && quietFor >= idleMs && elapsed >= timing.listenMs) {
+    if (!sending && quietFor >= idleMs && elapsed >= listenEnd) {
       result.quiet = true;
       break;
     }
@@ -206,8 +215,8 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
     if (keepGoing && !keepGoing()) break;
     // Wakes for the next send, the end of the idle window or the time bound,
     // whichever comes first; at most 100 ms so `keepGoing` is asked often.
-    std::uint32_t wait = std::max(idleMs - std::min(quietFor, idleMs),
-                                  timing.listenMs - std::min(elapsed, timing.listenMs));
+    std::uint32_t wait =
+        std::max(idleMs - std::min(quietFor, idleMs), listenEnd - std::min(elapsed, listenEnd));
     if (sending) wait = std::min(wait, nextSend - std::min(nextSend, elapsed));
     wait = std::min({wait, timing.maxScanMs - elapsed, static_cast<std::uint32_t>(100)});
     const int ready =

@@ -19,8 +19,9 @@ namespace velkarin {
 struct ScanTiming {
   std::uint32_t idleMs = 600;      // the engine's 10 idle receives of 60 ms
   std::uint32_t maxScanMs = 3000;  // a network that never falls quiet
-  // The scan ends by quiet no sooner than this after its first datagram:
-  // field devices answer discovery up to a second late.
+  // The scan ends by quiet no sooner than this after the last of its first
+  // `sends` datagrams (but by `maxScanMs`): field devices answer discovery
+  // up to a second late, and the answer to the first may be lost.
   std::uint32_t listenMs = 1000;
   std::uint32_t repeatMs = 100;  // the second discovery datagram, for a lost first
   int sends = 2;
