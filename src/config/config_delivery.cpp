@@ -56,8 +56,11 @@ DeviceExchange::Heard DeviceExchange::Listen(std::uint32_t serial, const char* p
     if (pace_ == Pace::kUnknown && waitMs > 0) {
       const bool soon =
           platform::TickElapsed(sentAt_, platform::TickCountMs()) <= limits.promptReplyMs;
-      if (!soon) pace_ = Pace::kSlow;
-      if (soon && heard_ >= sent_) pace_ = Pace::kPrompt;
+      if (!soon) {
+        pace_ = Pace::kSlow;
+      } else if (heard_ >= sent_) {
+        pace_ = Pace::kPrompt;
+      }
     }
     // Every command carries the same configuration: taking any is taking it.
     if (status == kReplyAccepted) return Heard::kAccepted;

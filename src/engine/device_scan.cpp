@@ -170,12 +170,10 @@ ScanResult ScanDevices(const std::vector<ScanTarget>& targets, const ScanTiming&
   // The scan ends by quiet no sooner than `listenMs` after the last of its
   // first datagrams: a device that answers late answers each of them, and
   // the later ones are there for a lost first.
+  const std::uint32_t lastFirstSend =
+      static_cast<std::uint32_t>(std::max(timing.sends - 1, 0)) * timing.repeatMs;
   const std::uint32_t listenEnd =
-      timing.listenMs == 0
-          ? 0
-          : std::min(timing.maxScanMs,
-                     timing.listenMs + static_cast<std::uint32_t>(std::max(timing.sends - 1, 0)) *
-                                           timing.repeatMs);
+      timing.listenMs == 0 ? 0 : std::min(timing.maxScanMs, lastFirstSend + timing.listenMs);
   const std::uint32_t start = platform::TickCountMs();
   std::uint32_t lastActivity = start;  // the last send, or answer of a device new to the scan
   std::uint32_t lastSend = 0;          // since the start
