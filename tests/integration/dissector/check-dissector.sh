@@ -83,7 +83,16 @@ done
 
 touch "$work/stop"
 wait "$devsim_pid" || true
-sleep 0.2
+# The kernel hands dumpcap its frames in blocks, a block only when full or
+# after a timeout, and dumpcap drops what it has not read when interrupted:
+# wait until the file holds every datagram the simulator logged.
+logged=$(grep -c ' [RT]X ' "$work/sim.log")
+captured() {
+  local frames
+  frames=$(capinfos -c -M "$work/capture.pcapng" 2>/dev/null | awk '/^Number of packets:/ {print $NF}')
+  [ "${frames:-0}" -ge "$logged" ]
+}
+for _ in $(seq 100); do captured && break; sleep 0.2; done
 kill -INT "$dumpcap_pid"
 wait "$dumpcap_pid" || true
 
