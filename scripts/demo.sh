@@ -31,14 +31,14 @@ out=$root/build/demo
 mkdir -p "$out"
 rm -f "$out"/*.png
 source "$root/scripts/devsim.sh"
+source "$root/scripts/xvfb.sh"
 work=$(mktemp -d)
 devsim_dir=$work
-xvfb=
 cleanup() {
   devsim_stop
   # Wine's session first: its programs would report the display going away.
-  [ -n "$xvfb" ] && "$root/scripts/wine-prefix.sh" kill win32 >/dev/null 2>&1
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+  [ -n "$xvfb_pid" ] && "$root/scripts/wine-prefix.sh" kill win32 >/dev/null 2>&1
+  xvfb_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -57,10 +57,7 @@ fi
 if [ -n "${DISPLAY:-}" ] && timeout 5 import -window root -crop 1x1+0+0 +repage png:- >/dev/null 2>&1; then
   echo "== showing the page on display $DISPLAY"
 else
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
-  xvfb=$!
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -n1 "$work/display")"
+  xvfb_start "$work" || exit 1
   echo "== no display reachable here: using a virtual display ($DISPLAY)"
 fi
 export VELKARIN_SCREENSHOT_DIR=$out

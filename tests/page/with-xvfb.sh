@@ -7,18 +7,11 @@ set -euo pipefail
 if [ "${VELKARIN_SHARED_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
   exec "$@"
 fi
+source "$(cd "$(dirname "$0")" && pwd)/../../scripts/xvfb.sh"
 work=$(mktemp -d)
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-cleanup() { kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; rm -rf "$work"; }
+cleanup() { xvfb_stop; rm -rf "$work"; }
 trap cleanup EXIT
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb" 2>/dev/null || { cat "$work/xvfb.log" >&2; exit 1; }
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "with-xvfb: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+xvfb_start "$work" || exit 1
 status=0
 "$@" || status=$?
 exit $status

@@ -30,13 +30,9 @@ if [[ "${cli[0]}" == wine* ]]; then
   # Wine binds the session's desktop to the display of its first program, and
   # a display of the run outside this namespace is not always reachable from
   # in here: one of its own, before any Wine program, for the page below.
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
-  segments_children+=($!)
-  for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-  done
-  export DISPLAY=":$(head -n1 "$work/display")"
+  source "$here/../../../scripts/xvfb.sh"
+  xvfb_start "$work" || exit 1
+  segments_children+=("$xvfb_pid")
   wineserver -k 2>/dev/null
   wineserver -p -f &
   segments_children+=($!)
