@@ -123,20 +123,35 @@ grep -Eq '^005505 +Twin-A .* serial-on-other-interface +vh1$' <<<"$table" ||
   fail "table row of a twin behind another interface: $table"
 
 # The page on this host (the Windows lanes name its test host and module):
-# it lists the devices behind every adapter, and a device behind the second
-# is sent its one command by the adapter it was heard on.
+# an adapter plugged in while the page is open is searched from its next
+# cycle on. The page lists the devices behind every adapter, and the device
+# behind the new one is sent its one command by that adapter.
 if [ -n "${VELKARIN_PAGE_DEMO:-}" ]; then
+  requests() { grep -c 'text="0 1 A"' "$1"; }
+  before=$(requests "$work/sim1.log")
   VELKARIN_DEMO_PAUSE_MS=0 VELKARIN_DEMO_LIST_MS=40000 wine "$VELKARIN_PAGE_DEMO" \
-    "Z:${VELKARIN_PAGE_DLL//\//\\}" 002201 10.71.2.60 255.255.255.0 10.71.2.1 \
-    >"$work/page" 2>&1
+    "Z:${VELKARIN_PAGE_DLL//\//\\}" 004401 10.71.4.60 255.255.255.0 10.71.4.1 \
+    >"$work/page" 2>&1 &
+  page_pid=$!
+  # The page has searched once: its adapters are known without the fourth.
+  for _ in $(seq 300); do
+    [ "$(requests "$work/sim1.log")" -gt "$before" ] && break
+    sleep 0.1
+  done
+  segments_add 4 10.71.4.2/24
+  segments_spawn 4 "$devsim" --device "$(device 4401 West-1 10.71.4.2)" --output "$work/sim4.out" \
+    --log "$work/sim4.log"
+  wait $page_pid
   status=$?
   page=$(tr -d '\r' <"$work/page")
-  [ $status -eq 0 ] || fail "the page on three segments: exit $status: $page (discovery requests heard: segment 1 $(grep -c 'text="0 1 A"' "$work/sim1.log"), segment 2 $(grep -c 'text="0 1 A"' "$work/sim2.log"))"
-  grep -qx '6 devices listed' <<<"$page" || fail "the page listed: $page"
+  [ $status -eq 0 ] || fail "the page with an adapter plugged in: exit $status: $page (discovery requests heard: segment 1 $(requests "$work/sim1.log"), segment 4 $(requests "$work/sim4.log"))"
+  grep -qx '7 devices listed' <<<"$page" || fail "the page listed: $page"
   commands() { grep ' RX ' "$1" | grep -vc 'text="0 1 A"'; }
-  [ "$(commands "$work/sim2.log")" -eq 1 ] || fail "segment 2 received: $(grep ' RX ' "$work/sim2.log" | grep -v '0 1 A')"
-  [ "$(commands "$work/sim1.log")" -eq 0 ] || fail "segment 1 received a command from the page"
-  grep -q 'EV device 002201.*applied.*10\.71\.2\.60' "$work/sim2.log" || fail "device 2201 did not adopt: $(grep ' EV ' "$work/sim2.log")"
+  [ "$(commands "$work/sim4.log")" -eq 1 ] || fail "segment 4 received: $(grep ' RX ' "$work/sim4.log" | grep -v '0 1 A')"
+  for n in 1 2; do
+    [ "$(commands "$work/sim$n.log")" -eq 0 ] || fail "segment $n received a command from the page"
+  done
+  grep -q 'EV device 004401.*applied.*10\.71\.4\.60' "$work/sim4.log" || fail "device 4401 did not adopt: $(grep ' EV ' "$work/sim4.log")"
 fi
 
 # Sent by the default route, a command cannot reach the second segment...
