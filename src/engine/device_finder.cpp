@@ -134,8 +134,12 @@ void DeviceFinder::DiscoveryWorker(void* finder) noexcept {
   self->running_ = false;
 }
 
-void DeviceFinder::RunCollectionPass(char* buffer) {
+void DeviceFinder::RunCollectionPass(char* buffer, bool firstOfCycle) {
   for (const auto& channel : channels_) channel->SendDiscovery();
+  // The period counts from the cycle's first requests, once they are out, so
+  // that work before them, or a pause between the clock and the send, slower
+  // in one cycle than the next, cannot bring two cycles' requests closer.
+  if (firstOfCycle) cycleStartMs_ = platform::ProcessClockMs();
   int datagrams = 0;
   int idle = 0;
   // Ends after a run of receives in which no channel had anything, or after
@@ -177,11 +181,8 @@ void DeviceFinder::RunCycle(char* buffer) {
   // A device that does not answer in this cycle is absent from its result.
   collector_.Clear();
   DiscardStaleDatagrams(buffer);
-  // The period counts from the cycle's first request, so that work before
-  // it, slower in one cycle than the next, cannot bring two requests closer.
-  cycleStartMs_ = platform::ProcessClockMs();
-  RunCollectionPass(buffer);
-  RunCollectionPass(buffer);
+  RunCollectionPass(buffer, /*firstOfCycle=*/true);
+  RunCollectionPass(buffer, /*firstOfCycle=*/false);
   platform::SleepMs(timing_.pauseAfterPassesMs);
 
   DeviceList working = collector_.Snapshot();

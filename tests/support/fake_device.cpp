@@ -2,9 +2,39 @@
 
 #include <cstdio>
 
+#ifndef _WIN32
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/time.h>
+#endif
+
 #include "platform/clock.h"
 
 namespace velkarin::test {
+namespace {
+
+// When the last datagram read from the socket arrived, on the process clock:
+// the kernel stamps its arrival, so a test thread woken late on a loaded
+// machine does not shift the times the cycle tests judge. Windows keeps no
+// such stamp; there it is the time of the read.
+std::int64_t ArrivalMs(platform::SocketHandle socket) {
+  const std::int64_t now = platform::ProcessClockMs();
+#ifndef _WIN32
+  timeval stamp{};
+  timeval wall{};
+  if (ioctl(static_cast<int>(socket), SIOCGSTAMP, &stamp) == 0 &&
+      gettimeofday(&wall, nullptr) == 0) {
+    const std::int64_t waitedUs =
+        (wall.tv_sec - stamp.tv_sec) * 1000000LL + (wall.tv_usec - stamp.tv_usec);
+    if (waitedUs > 0) return now - waitedUs / 1000;
+  }
+#else
+  (void)socket;
+#endif
+  return now;
+}
+
+}  // namespace
 
 std::string FakeAnnouncement::Bytes() const {
   char serialText[16];
@@ -97,7 +127,7 @@ void FakeDevice::Run() {
           std::lock_guard<std::mutex> guard(mutex_);
           received_.push_back(datagram);
           if (discovery) {
-            discoveryTimes_.push_back(platform::ProcessClockMs());
+            discoveryTimes_.push_back(ArrivalMs(socket_));
             answers = answers_;
           } else {
             lastCommandAt_ = now;
