@@ -20,6 +20,8 @@ devsim_require_netns() {
   exit 1
 }
 
+source "$(dirname "${BASH_SOURCE[0]}")/await-start.sh"
+
 devsim_dir=${devsim_dir:-}
 devsim_pids=()
 
@@ -31,15 +33,7 @@ devsim_start() {
   local pid=$!
   devsim_pids+=("$pid")
   echo "$pid" >"$devsim_dir/$name.pid"
-  local _
-  for _ in $(seq 150); do
-    [ -s "$devsim_dir/$name.ready" ] && return 0
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  cat "$devsim_dir/$name.out" >&2
-  echo "the simulator $name did not start" >&2
-  return 1
+  await_start "$pid" "$devsim_dir/$name.ready" "$devsim_dir/$name.out" "the simulator $name" 15
 }
 
 devsim_port() { sed -n 's/^port=//p' "$devsim_dir/$1.ready"; }

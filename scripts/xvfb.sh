@@ -12,24 +12,17 @@
 #
 # The caller calls xvfb_stop, usually from its EXIT trap.
 
+source "$(dirname "${BASH_SOURCE[0]}")/await-start.sh"
+
 xvfb_pid=
 
 xvfb_start() {
-  local dir=$1 _
+  local dir=$1
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 100); do
-    if [ -s "$dir/display" ]; then
-      DISPLAY=":$(head -n1 "$dir/display")"
-      export DISPLAY
-      return 0
-    fi
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  cat "$dir/xvfb.log" >&2
-  echo "Xvfb did not start" >&2
-  return 1
+  await_start "$xvfb_pid" "$dir/display" "$dir/xvfb.log" Xvfb 10 || return 1
+  DISPLAY=":$(head -n1 "$dir/display")"
+  export DISPLAY
 }
 
 xvfb_stop() {
