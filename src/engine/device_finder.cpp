@@ -134,12 +134,11 @@ void DeviceFinder::DiscoveryWorker(void* finder) noexcept {
   self->running_ = false;
 }
 
-void DeviceFinder::RunCollectionPass(char* buffer, bool firstOfCycle) {
+void DeviceFinder::SendDiscoveries() {
   for (const auto& channel : channels_) channel->SendDiscovery();
-  // The period counts from the cycle's first requests, once they are out, so
-  // that work before them, or a pause between the clock and the send, slower
-  // in one cycle than the next, cannot bring two cycles' requests closer.
-  if (firstOfCycle) cycleStartMs_ = platform::ProcessClockMs();
+}
+
+void DeviceFinder::RunCollectionPass(char* buffer) {
   int datagrams = 0;
   int idle = 0;
   // Ends after a run of receives in which no channel had anything, or after
@@ -181,8 +180,14 @@ void DeviceFinder::RunCycle(char* buffer) {
   // A device that does not answer in this cycle is absent from its result.
   collector_.Clear();
   DiscardStaleDatagrams(buffer);
-  RunCollectionPass(buffer, /*firstOfCycle=*/true);
-  RunCollectionPass(buffer, /*firstOfCycle=*/false);
+  SendDiscoveries();
+  // The period counts from the cycle's first requests, once they are out, so
+  // that work before them, or a pause between the clock and the send, slower
+  // in one cycle than the next, cannot bring two cycles' requests closer.
+  cycleStartMs_ = platform::ProcessClockMs();
+  RunCollectionPass(buffer);
+  SendDiscoveries();
+  RunCollectionPass(buffer);
   platform::SleepMs(timing_.pauseAfterPassesMs);
 
   DeviceList working = collector_.Snapshot();

@@ -85,7 +85,8 @@ class DeviceFinder {
   void RunWorker();
   void RunCycle(char* buffer);
   void DiscardStaleDatagrams(char* buffer);
-  void RunCollectionPass(char* buffer, bool firstOfCycle);
+  void SendDiscoveries();
+  void RunCollectionPass(char* buffer);
   void JoinWorker();
   // Lists the adapters again and opens a channel for each target, when the
   // targets differ from those of the open channels.
